@@ -1,0 +1,24 @@
+// What a click, a removal and its effects do to the board.
+#pragma once
+
+#include <string>
+
+// A click (groups and bombs).
+void HandleBoardClick();
+void MarkGroup(int c, int r, int colour);
+bool NoMoveLeft();
+int CountStones();
+
+// Removal, falling stones and closing columns.
+void RemoveMarkedStones();
+void ApplyGravity();
+void CloseEmptyColumns();
+
+// Points and effects.
+int GroupPoints(int stones);  // n * n, times the level in Level mode
+void AwardLevelBonus();
+void SpawnPointsCounter(int points);
+void FadeOutCounters();
+void UpdateCounters();
+void UpdateRemovedStones();
+void UpdateExplosions();

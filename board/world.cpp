@@ -1,0 +1,3 @@
+#include "board/board.h"
+
+World world;

@@ -1,0 +1,12 @@
+// The frame functions of the screens, one per value of ui.screen. Each draws
+// a whole frame from Cls to Flip and may move to another screen.
+#pragma once
+
+void DrawMainMenu();
+void DrawCredits();
+void DrawModeSelect();
+void DrawDifficultySelect();
+void DrawPause();
+void UpdateGameScreen();   // gameplay/
+void DrawNewHighscore();   // highscore/
+void DrawHighscores();     // highscore/

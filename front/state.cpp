@@ -1,0 +1,4 @@
+#include "front/frontend.h"
+
+FrontEnd ui;
+Images img;

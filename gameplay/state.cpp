@@ -1,0 +1,3 @@
+#include "gameplay/game.h"
+
+GameState game;

@@ -1,0 +1,198 @@
+// The platform operations: everything the game's own code uses to reach the
+// machine. Drawing, clock, random numbers, images, fonts, streams and the
+// message box all go through here, so the rules and screens can be run
+// against a recording backend in tests and against OpenGL in the game.
+//
+// Text is one byte per character (ISO-8859-1) everywhere; the sources are
+// compiled with -fexec-charset=ISO-8859-1 so that "Menü" is four bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------- images
+
+// Flags for LoadImageFile / LoadImageStrip.
+constexpr int kImageMasked = 1;    // pixels of the mask colour become clear (pictures without alpha)
+constexpr int kImageFiltered = 2;  // smooth scaling
+constexpr int kImageDefaultFlags = -1;  // means masked | filtered
+
+struct Image {
+  int width = 0, height = 0;   // the whole picture in pixels
+  std::vector<uint8_t> rgba;   // width * height * 4, straight (not premultiplied) alpha
+  int cellWidth = 0, cellHeight = 0;
+  int firstCell = 0, frames = 0;  // frame f is cell firstCell + f
+  float handleX = 0, handleY = 0;
+  int flags = 0;
+  uint32_t id = 0;             // unique per loaded image, for backends' texture caches
+
+  // Top-left pixel of frame f inside the picture.
+  int FrameX(int f) const;
+  int FrameY(int f) const;
+};
+
+Image* LoadImageFile(const std::string& url, int flags = kImageDefaultFlags);
+Image* LoadImageStrip(const std::string& url, int cellWidth, int cellHeight, int firstCell,
+                      int cellCount, int flags = kImageDefaultFlags);
+void CentreHandle(Image* image);
+void SetTransparentColour(int red, int green, int blue);
+
+// ---------------------------------------------------------------- fonts
+
+struct Glyph {
+  int width = 0, height = 0;  // bitmap size
+  int left = 0, top = 0;      // bitmap offset from the pen position (top measured down from the text's top)
+  float advance = 0;          // horizontal advance in pixels (fractional)
+  bool present = false;       // the font has a glyph for this character
+  std::vector<uint8_t> coverage;  // width * height, 0..255
+};
+
+struct Font {
+  int pixelSize = 0, style = 0;
+  int height = 0;             // FontHeight: the same for every text
+  int ascent = 0;
+  Glyph glyphs[256];          // indexed by ISO-8859-1 code
+  uint32_t id = 0;
+};
+
+Font* LoadFontFile(const std::string& url, int pixelSize, int style);
+void SelectFont(Font* font);  // nullptr selects the built-in default font
+
+// ---------------------------------------------------------------- drawing
+
+constexpr int kBlendAlpha = 3;
+constexpr int kBlendLight = 4;  // additive
+
+void Cls();
+void Flip(int sync);
+void SetColor(int red, int green, int blue);
+void SetAlpha(float alpha);
+void SetBlend(int mode);
+void SetDrawScale(float sx, float sy);
+void SetViewport(int x, int y, int width, int height);
+void DrawImageFrame(const Image* image, float x, float y, int frame);
+void DrawString(const std::string& text, float x, float y);
+int StringWidth(const std::string& text);
+int FontHeight(const std::string& text);
+
+// One drawing operation as recorded into a frame's display list. Every
+// operation carries the full drawing state it was made with, so a backend
+// can replay a list without tracking state and two lists compare equal
+// exactly when they draw the same picture.
+struct DrawCommand {
+  enum Kind : uint8_t { kClear, kImage, kText };
+  Kind kind = kClear;
+  const Image* image = nullptr;
+  int frame = 0;
+  const Font* font = nullptr;  // nullptr: the built-in default font
+  std::string text;
+  float x = 0, y = 0, sx = 1, sy = 1;
+  uint8_t red = 255, green = 255, blue = 255;
+  float alpha = 1;
+  uint8_t blend = kBlendAlpha;
+  int viewX = 0, viewY = 0, viewWidth = 0, viewHeight = 0;  // clip rectangle in canvas pixels
+
+  bool operator==(const DrawCommand&) const = default;
+};
+
+using DisplayList = std::vector<DrawCommand>;
+
+// Receives each finished frame and every message box.
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual void Present(const DisplayList& frame) = 0;
+  virtual void ShowMessage(const std::string& title, const std::string& text, bool serious) = 0;
+  // Size of the drawing area in pixels (the viewport after Cls defaults to it).
+  virtual int CanvasWidth() const = 0;
+  virtual int CanvasHeight() const = 0;
+};
+
+void SetBackend(Backend* backend);
+Backend* CurrentBackend();
+
+// Keeps every presented frame and message; needs no display.
+class RecordingBackend : public Backend {
+ public:
+  struct Message {
+    std::string title, text;
+    bool serious = false;
+  };
+  std::vector<DisplayList> frames;
+  std::vector<Message> messages;
+  int width = 400, height = 500;
+
+  void Present(const DisplayList& frame) override { frames.push_back(frame); }
+  void ShowMessage(const std::string& title, const std::string& text, bool serious) override {
+    messages.push_back({title, text, serious});
+  }
+  int CanvasWidth() const override { return width; }
+  int CanvasHeight() const override { return height; }
+  const DisplayList& LastFrame() const { return frames.back(); }
+};
+
+// Drawing state back to its start values (colour white, alpha 1, blend 3,
+// scale 1, default font, mask colour black, no frame in progress).
+void ResetDrawingState();
+
+// ---------------------------------------------------------------- clock and random numbers
+
+int NowMillis();               // milliseconds since the system started
+void SetTestClock(int millis);  // from now on NowMillis returns this value
+void UseSystemClock();
+
+void SeedRandom(int seed);
+int RandomInt(int low, int high);
+
+float SinDeg(float degrees);
+float CosDeg(float degrees);
+float ATan2Deg(float y, float x);
+int Truncate(float value);
+
+// ---------------------------------------------------------------- streams
+
+struct Stream;
+
+// Makes data reachable as "incbin::NAME". The bytes must outlive the program.
+void RegisterEmbeddedFile(const std::string& name, const uint8_t* data, size_t size);
+
+// "incbin::NAME", "tcp::host[:port]" (port 80 by default) or a file path.
+Stream* OpenUrl(const std::string& url, bool readable, bool writeable);
+Stream* OpenRead(const std::string& url);
+Stream* OpenWrite(const std::string& url);
+void CloseByteStream(Stream* stream);
+bool Eof(Stream* stream);
+int ReadByte(Stream* stream);
+void WriteByte(Stream* stream, int value);
+int ReadInt(Stream* stream);
+void WriteInt(Stream* stream, int value);
+std::string ReadLine(Stream* stream);
+void WriteLine(Stream* stream, const std::string& text);
+void WriteBytes(Stream* stream, const std::string& bytes);
+
+// TCP streams give up on connecting and on each read after this long; a
+// silent or vanished peer then reads as the end of the data.
+void SetNetworkTimeoutMillis(int millis);
+
+// ---------------------------------------------------------------- input, messages, termination
+
+int KeyPressCount(int keyCode);   // presses since the last call for this key; resets the count
+void CountKeyPress(int keyCode);  // called by the event source
+bool AppTerminate();              // a quit request since the last call; resets it
+void RequestAppTerminate();       // called by the event source
+
+extern std::string messageBoxTitle;
+void Notify(const std::string& text, bool serious);
+
+[[noreturn]] void ExitProgram();
+[[noreturn]] void FatalError(const std::string& message);
+
+// ---------------------------------------------------------------- text helpers
+
+std::string IntToText(int value);
+int TextToInt(const std::string& text);  // leading blanks, sign, "$" hex, "%" binary; no digits give 0
+std::string Hex8(int value);
+std::string Latin1FromUtf8(const std::string& utf8);
+std::string Utf8FromLatin1(const std::string& latin1);
