@@ -59,6 +59,9 @@ struct Font {
 
 Font* LoadFontFile(const std::string& url, int pixelSize, int style);
 void SelectFont(Font* font);  // nullptr selects the built-in default font
+// The built-in font: the embedded "lucidagrande.ttf" at 12 pixels, loaded on
+// first use; a font without glyphs while that file is not registered.
+const Font* DefaultFont();
 
 // ---------------------------------------------------------------- drawing
 
@@ -196,3 +199,6 @@ int TextToInt(const std::string& text);  // leading blanks, sign, "$" hex, "%" b
 std::string Hex8(int value);
 std::string Latin1FromUtf8(const std::string& utf8);
 std::string Utf8FromLatin1(const std::string& latin1);
+// Unicode code points of a UTF-8 text; a byte that is not valid UTF-8 stands
+// for itself (ISO-8859-1).
+std::vector<uint32_t> CodePointsFromUtf8(const std::string& utf8);

@@ -1,0 +1,52 @@
+// Key counts, quit requests, the message box and ending the program.
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "platform/platform.h"
+
+std::string messageBoxTitle;
+
+namespace {
+
+std::map<int, int> keyPresses;
+bool terminateRequested = false;
+
+}  // namespace
+
+int KeyPressCount(int keyCode) {
+  const auto found = keyPresses.find(keyCode);
+  if (found == keyPresses.end()) return 0;
+  const int count = found->second;
+  keyPresses.erase(found);
+  return count;
+}
+
+void CountKeyPress(int keyCode) { ++keyPresses[keyCode]; }
+
+bool AppTerminate() {
+  const bool requested = terminateRequested;
+  terminateRequested = false;
+  return requested;
+}
+
+void RequestAppTerminate() { terminateRequested = true; }
+
+void Notify(const std::string& text, bool serious) {
+  if (Backend* backend = CurrentBackend()) {
+    backend->ShowMessage(messageBoxTitle, text, serious);
+  } else {
+    std::fprintf(stderr, "%s: %s\n", messageBoxTitle.c_str(), text.c_str());
+  }
+}
+
+void ExitProgram() {
+  std::fflush(stdout);
+  std::exit(0);
+}
+
+void FatalError(const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+  std::exit(255);
+}

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+TEST(Text, TextToIntReadsSignsAndBases) {
+  EXPECT_EQ(TextToInt("  42abc"), 42);
+  EXPECT_EQ(TextToInt("-17"), -17);
+  EXPECT_EQ(TextToInt("+8"), 8);
+  EXPECT_EQ(TextToInt("$ff"), 255);
+  EXPECT_EQ(TextToInt("-$10"), -16);
+  EXPECT_EQ(TextToInt("%1012"), 5);
+  EXPECT_EQ(TextToInt("x12"), 0);
+  EXPECT_EQ(TextToInt(""), 0);
+  EXPECT_EQ(TextToInt("-"), 0);
+  EXPECT_EQ(TextToInt("2147483647"), 2147483647);
+}
+
+TEST(Text, IntToTextAndHex8) {
+  EXPECT_EQ(IntToText(-305), "-305");
+  EXPECT_EQ(Hex8(255), "000000FF");
+  EXPECT_EQ(Hex8(-1), "FFFFFFFF");
+  EXPECT_EQ(Hex8(0x1A2B3C4D), "1A2B3C4D");
+}
+
+TEST(Text, Utf8AndLatin1) {
+  EXPECT_EQ(Latin1FromUtf8("W\xC3\xA4hlen"), "Wählen");
+  EXPECT_EQ(Utf8FromLatin1("Zurück"), "Zur\xC3\xBC" "ck");
+  EXPECT_EQ(Latin1FromUtf8("\xE2\x82\xAC"), "?");  // the euro sign has no place in ISO-8859-1
+  EXPECT_EQ(Latin1FromUtf8(Utf8FromLatin1("Menü ÄÖÜß")), "Menü ÄÖÜß");
+}
+
+TEST(Text, CodePointsFromUtf8KeepsStrayBytes) {
+  EXPECT_EQ(CodePointsFromUtf8("a\xC3\xA4"), (std::vector<uint32_t>{'a', 228}));
+  EXPECT_EQ(CodePointsFromUtf8("\xE4x"), (std::vector<uint32_t>{228, 'x'}));  // plain ISO-8859-1
+  EXPECT_EQ(CodePointsFromUtf8("\xC3"), (std::vector<uint32_t>{0xC3}));       // cut short
+  EXPECT_EQ(CodePointsFromUtf8("\xF0\x9F\x98\x80"), (std::vector<uint32_t>{0x1F600}));
+}
+
+}  // namespace
