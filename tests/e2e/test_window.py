@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""The game's window on a bare X server: title, size, place, the ways to end
+the program, and drawing after a resize."""
+
+import time
+
+from harness import (DESIGN_HEIGHT, DESIGN_WIDTH, SCREEN_HEIGHT, SCREEN_WIDTH, assert_equal,
+                     check, run_cases)
+
+# Below the last menu entry, so nothing is drawn hovered.
+PARK = (200, 485)
+
+
+def settled(game, name):
+    game.move(*PARK)
+    return game.wait_stable(name)
+
+
+def case_title_size_centred(display):
+    game = display.start_game()
+    assert_equal(game.title(), "Quarzello", "window title")
+    left, top, width, height = game.geometry()
+    assert_equal((width, height), (DESIGN_WIDTH, DESIGN_HEIGHT), "inner size")
+    centred = ((SCREEN_WIDTH - DESIGN_WIDTH) // 2, (SCREEN_HEIGHT - DESIGN_HEIGHT) // 2)
+    check(abs(left - centred[0]) <= 1 and abs(top - centred[1]) <= 1,
+          f"window at ({left}, {top}), centred would be {centred}")
+
+
+def case_escape_exits(display):
+    game = display.start_game()
+    settled(game, "before-escape")
+    game.key("Escape")
+    sent = time.monotonic()
+    status = game.exit_status(timeout=5)
+    took = time.monotonic() - sent
+    assert_equal(status, 0, "exit status after Escape")
+    check(took < 1.0, f"the game took {took:.2f} s to end after Escape")
+
+
+def case_close_exits(display):
+    game = display.start_game()
+    settled(game, "before-close")
+    game.close()
+    assert_equal(game.exit_status(timeout=5), 0, "exit status after the close request")
+
+
+def case_resize_scale_two(display):
+    game = display.start_game()
+    small = settled(game, "scale1")
+    check(len(set(small.rgb[i:i + 3] for i in range(0, len(small.rgb), 3 * 97))) > 4,
+          f"the main menu shows no picture at all ({small.path})")
+    # Room on the screen for the doubled window, so that all of it can be seen.
+    game.move_window((SCREEN_WIDTH - 800) // 2, 10)
+    game.resize(800, 1000)
+    deadline = time.monotonic() + 5
+    while game.geometry()[2:] != (800, 1000):
+        check(time.monotonic() < deadline, f"the window is {game.geometry()[2:]} after the resize")
+        time.sleep(0.05)
+    left, top, _, _ = game.geometry()
+    big = settled(game, "scale2")
+    check(game.running(), "the game ended during the resize")
+    assert_equal(game.geometry(), (left, top, 800, 1000), "geometry after resizing to 800 x 1000")
+    # The picture at scale 2, shrunk by half, is the picture at scale 1 up to
+    # smoothing; drawn at scale 1 in the bigger canvas it would differ wholly.
+    difference = big.mean_abs_diff_downscaled(small)
+    check(difference < 6.0, f"the frame at 800 x 1000 is not the frame at scale 2: mean "
+                            f"difference {difference:.1f} ({small.path}, {big.path})")
+
+
+if __name__ == "__main__":
+    run_cases(globals())
