@@ -58,13 +58,17 @@ void Shadow(cairo_t* cr, double cx, double cy, double r) {
   FillRadial(cr, cx + 0.6, cy + 1.3, r * 0.7, r + 1.2, {{0, {kBlack, 0.30}}, {1, {kBlack, 0}}});
 }
 
+// The shapes differ in outline, not only in size: a ring, a triangle, a
+// square and a narrow diamond stay apart even at 20 pixels. Filled with the
+// even-odd rule (the ring is two circles).
 void EmblemPath(cairo_t* cr, Emblem emblem, double cx, double cy, double r) {
   switch (emblem) {
     case Emblem::kCircle:
-      Circle(cr, cx, cy, 0.33 * r);
+      Circle(cr, cx, cy, 0.40 * r);
+      Circle(cr, cx, cy, 0.22 * r);
       break;
     case Emblem::kTriangle: {
-      const double k = 0.47 * r;
+      const double k = 0.54 * r;
       const double y = cy + 0.12 * r;  // a triangle looks centred a little below its middle
       cairo_move_to(cr, cx, y - k);
       cairo_line_to(cr, cx + k * 0.866, y + k * 0.5);
@@ -73,16 +77,16 @@ void EmblemPath(cairo_t* cr, Emblem emblem, double cx, double cy, double r) {
       break;
     }
     case Emblem::kSquare: {
-      const double k = 0.29 * r;
+      const double k = 0.32 * r;
       cairo_rectangle(cr, cx - k, cy - k, 2 * k, 2 * k);
       break;
     }
     case Emblem::kDiamond: {
-      const double k = 0.45 * r;
+      const double k = 0.54 * r;
       cairo_move_to(cr, cx, cy - k);
-      cairo_line_to(cr, cx + k * 0.8, cy);
+      cairo_line_to(cr, cx + k * 0.72, cy);
       cairo_line_to(cr, cx, cy + k);
-      cairo_line_to(cr, cx - k * 0.8, cy);
+      cairo_line_to(cr, cx - k * 0.72, cy);
       cairo_close_path(cr);
       break;
     }
@@ -97,6 +101,7 @@ void InlaidEmblem(cairo_t* cr, int col, double cx, double cy, double r) {
   const Palette& pal = kPalettes[col];
   const double y = cy + 0.06 * r;
   cairo_save(cr);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   EmblemPath(cr, kEmblems[col], cx, y + 0.7, r);
   SetSource(cr, pal.dark, 0.55);
   cairo_fill(cr);
@@ -174,9 +179,11 @@ void Glow(cairo_t* cr, int col) {
   cairo_set_source(cr, body);
   cairo_fill(cr);
   cairo_pattern_destroy(body);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   EmblemPath(cr, kEmblems[col], kCentre, kCentre + 0.06 * kStoneRadius, kStoneRadius);
   SetSource(cr, Mix(pal.base, pal.light, 0.3), 0.85);
   cairo_fill(cr);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
 }
 
 // The glow of row 4 is round and soft all over: it is also the flash of an
@@ -274,26 +281,29 @@ double Wave(double phase) { return std::sin(2 * M_PI * phase); }
 double Fraction(double x) { return x - std::floor(x); }
 
 // Every movement of the spark is a whole number of turns over the 24 frames,
-// so the last frame leads back into the first without a jump.
+// so the last frame leads back into the first without a jump. Its colours
+// run from white to a deep orange so it shows on light and dark ground.
 void Spark(cairo_t* cr, double tx, double ty, double phase) {
   const double sx = tx + 0.7 * std::cos(2 * M_PI * 2 * phase);
   const double sy = ty + 0.6 * Wave(3 * phase);
-  const Rgb hot = Rgb8(255, 250, 214), flame = Rgb8(255, 168, 48), ember = Rgb8(255, 120, 30);
+  const Rgb hot = Rgb8(255, 253, 222), gold = Rgb8(255, 196, 64), flame = Rgb8(250, 112, 20);
 
-  const double halo = 4.4 + 0.6 * Wave(4 * phase);
+  const double halo = 6.0 + 0.8 * Wave(4 * phase);
   Circle(cr, sx, sy, halo);
-  FillRadial(cr, sx, sy, 0, halo, {{0, {hot, 0.8}}, {0.45, {flame, 0.4}}, {1, {flame, 0}}});
+  FillRadial(cr, sx, sy, 0, halo,
+             {{0, {hot, 0.95}}, {0.3, {gold, 0.7}}, {0.65, {flame, 0.28}}, {1, {flame, 0}}});
 
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   for (int k = 0; k < 8; ++k) {
     const double a = 2 * M_PI * (k + phase) / 8;
-    const double len = (k % 2 ? 2.0 : 2.8) + 1.4 * (0.5 + 0.5 * Wave(3 * phase + 0.37 * k));
+    const double len = (k % 2 ? 2.8 : 3.8) + 1.8 * (0.5 + 0.5 * Wave(3 * phase + 0.37 * k));
     const double ex = sx + len * std::cos(a), ey = sy + len * std::sin(a);
     cairo_pattern_t* ray = cairo_pattern_create_linear(sx, sy, ex, ey);
     AddStop(ray, 0, hot, 1);
+    AddStop(ray, 0.5, gold, 0.9);
     AddStop(ray, 1, flame, 0);
     cairo_set_source(cr, ray);
-    cairo_set_line_width(cr, 0.75);
+    cairo_set_line_width(cr, 1.0);
     cairo_move_to(cr, sx, sy);
     cairo_line_to(cr, ex, ey);
     cairo_stroke(cr);
@@ -303,53 +313,62 @@ void Spark(cairo_t* cr, double tx, double ty, double phase) {
   const double directions[4] = {-1.9, -0.6, 0.25, -2.8};
   for (int k = 0; k < 4; ++k) {
     const double life = Fraction(2 * phase + k / 4.0);
-    const double d = 1.5 + 5.0 * life;
+    const double d = 2.0 + 4.5 * life;
     const double ex = sx + d * std::cos(directions[k]);
     const double ey = sy + d * std::sin(directions[k]) + 2.5 * life * life;
-    Circle(cr, ex, ey, 0.6);
-    SetSource(cr, Mix(hot, ember, life), 0.95 * (1 - life));
+    Circle(cr, ex, ey, 0.75);
+    SetSource(cr, Mix(gold, flame, life), 1 - life);
     cairo_fill(cr);
   }
 
-  Circle(cr, sx, sy, 1.3 + 0.35 * Wave(5 * phase));
+  Circle(cr, sx, sy, 1.6 + 0.4 * Wave(5 * phase));
   SetSource(cr, hot);
   cairo_fill(cr);
 }
 
 void Bomb(cairo_t* cr, int col, int frame) {
   const Palette& pal = kPalettes[col];
-  const double cx = 15.0, cy = 17.2, r = 10.0;
+  const double cx = 14.6, cy = 17.4, r = 9.6;
   const double ux = std::cos(-M_PI / 4), uy = std::sin(-M_PI / 4);
 
-  Shadow(cr, cx, cy, r);
+  Shadow(cr, cx, cy, r + 1);
   GemBody(cr, pal, cx, cy, r);
   InlaidEmblem(cr, col, cx, cy, r);
+  // A dark metal casing sets the bomb apart from the stones at a glance.
+  Circle(cr, cx, cy, r);
+  cairo_set_line_width(cr, 1.8);
+  SetSource(cr, Rgb8(38, 40, 48), 0.92);
+  cairo_stroke(cr);
+  Circle(cr, cx, cy, r - 1.4);
+  cairo_set_line_width(cr, 0.6);
+  SetSource(cr, Rgb8(255, 255, 255), 0.25);
+  cairo_stroke(cr);
 
   // The metal cap the fuse comes out of.
   cairo_save(cr);
-  cairo_translate(cr, cx + (r - 1.0) * ux, cy + (r - 1.0) * uy);
+  cairo_translate(cr, cx + (r - 1.2) * ux, cy + (r - 1.2) * uy);
   cairo_rotate(cr, -M_PI / 4);
-  RoundedRect(cr, -1.0, -2.6, 3.6, 5.2, 0.8);
-  cairo_pattern_t* metal = cairo_pattern_create_linear(0, -2.6, 0, 2.6);
-  AddStop(metal, 0, Rgb8(214, 220, 226));
+  RoundedRect(cr, -1.0, -3.0, 4.0, 6.0, 0.9);
+  cairo_pattern_t* metal = cairo_pattern_create_linear(0, -3.0, 0, 3.0);
+  AddStop(metal, 0, Rgb8(220, 226, 232));
   AddStop(metal, 0.5, Rgb8(136, 142, 150));
-  AddStop(metal, 1, Rgb8(72, 76, 84));
+  AddStop(metal, 1, Rgb8(66, 70, 78));
   cairo_set_source(cr, metal);
   cairo_fill_preserve(cr);
   cairo_pattern_destroy(metal);
-  cairo_set_line_width(cr, 0.6);
-  SetSource(cr, Rgb8(40, 42, 48), 0.8);
+  cairo_set_line_width(cr, 0.7);
+  SetSource(cr, Rgb8(36, 38, 44), 0.85);
   cairo_stroke(cr);
   cairo_restore(cr);
 
-  const double fx = cx + (r + 2.4) * ux, fy = cy + (r + 2.4) * uy;
-  const double tx = 25.4, ty = 5.6;
+  const double fx = cx + (r + 2.6) * ux, fy = cy + (r + 2.6) * uy;
+  const double tx = 24.6, ty = 6.6;
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   for (int pass = 0; pass < 2; ++pass) {
     cairo_move_to(cr, fx, fy);
-    cairo_curve_to(cr, fx + 1.8, fy - 0.8, tx - 1.6, ty + 2.2, tx, ty);
-    cairo_set_line_width(cr, pass == 0 ? 1.9 : 0.8);
-    SetSource(cr, pass == 0 ? Rgb8(84, 66, 50) : Rgb8(196, 166, 122));
+    cairo_curve_to(cr, fx + 1.6, fy - 0.6, tx - 1.4, ty + 2.0, tx, ty);
+    cairo_set_line_width(cr, pass == 0 ? 2.3 : 0.9);
+    SetSource(cr, pass == 0 ? Rgb8(66, 50, 38) : Rgb8(198, 160, 110));
     cairo_stroke(cr);
   }
   Spark(cr, tx, ty, static_cast<double>(frame) / kBombFrames);
