@@ -57,6 +57,9 @@ void UseGameFont(cairo_t* cr, double pixelSize);
 // Text (UTF-8) centred horizontally on cx with the top of its line at top.
 void TextCentered(cairo_t* cr, const char* utf8, double cx, double top);
 double TextWidth(cairo_t* cr, const char* utf8);
+// Adds the outlines of an ASCII text with extra space between its letters,
+// centred on cx with the top of its line at top, to the current path.
+void SpacedTextPath(cairo_t* cr, const char* ascii, double cx, double top, double spacing);
 
 // Deterministic pseudo-random numbers for the few hand-placed irregularities.
 class Sequence {
@@ -70,6 +73,9 @@ class Sequence {
 };
 
 void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double radius);
+void PolygonPath(cairo_t* cr, const double* xs, const double* ys, int corners);
+// Corners on a circle, the first at angle firstAngle (radians, clockwise from +x).
+void RegularPolygon(cairo_t* cr, double cx, double cy, double radius, int corners, double firstAngle);
 
 }  // namespace art
 

@@ -205,11 +205,19 @@ void DrawMenuBackground(cairo_t* cr) {
   Cluster(cr, {{372, 522, -86, 130, 32}, {398, 515, -66, 92, 24}, {346, 525, -108, 80, 22}}, 0.85);
   Cluster(cr, {{410, 40, 160, 70, 18}, {404, 8, 140, 46, 13}}, 0.6);
 
+  // The name, cut from the same cool glass as the crystals.
   UseGameFont(cr, 40);
-  SetSource(cr, kWhite, 0.8);
-  TextCentered(cr, "Quarzello", 200, 15);
-  SetSource(cr, Rgb8(64, 96, 122));
-  TextCentered(cr, "Quarzello", 200, 14);
+  SpacedTextPath(cr, "Quarzello", 200, 15.2, 1.5);
+  SetSource(cr, kWhite, 0.9);
+  cairo_fill(cr);
+  SpacedTextPath(cr, "Quarzello", 200, 14, 1.5);
+  cairo_pattern_t* glass = cairo_pattern_create_linear(0, 20, 0, 60);
+  AddStop(glass, 0, Rgb8(92, 132, 162));
+  AddStop(glass, 0.55, Rgb8(58, 90, 118));
+  AddStop(glass, 1, Rgb8(40, 66, 90));
+  cairo_set_source(cr, glass);
+  cairo_fill(cr);
+  cairo_pattern_destroy(glass);
 
   cairo_pattern_t* line = cairo_pattern_create_linear(90, 0, 310, 0);
   AddStop(line, 0, kEdge, 0);

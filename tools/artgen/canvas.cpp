@@ -187,6 +187,23 @@ void TextCentered(cairo_t* cr, const char* utf8, double cx, double top) {
   cairo_show_text(cr, utf8);
 }
 
+void SpacedTextPath(cairo_t* cr, const char* ascii, double cx, double top, double spacing) {
+  double width = -spacing;
+  for (const char* p = ascii; *p; ++p) {
+    const char letter[2] = {*p, 0};
+    width += TextWidth(cr, letter) + spacing;
+  }
+  cairo_font_extents_t fe;
+  cairo_font_extents(cr, &fe);
+  double x = cx - width / 2;
+  for (const char* p = ascii; *p; ++p) {
+    const char letter[2] = {*p, 0};
+    cairo_move_to(cr, x, top + fe.ascent);
+    cairo_text_path(cr, letter);
+    x += TextWidth(cr, letter) + spacing;
+  }
+}
+
 double Sequence::Next() {
   // xorshift32: tiny, fixed, and the same on every machine.
   state_ ^= state_ << 13;
@@ -201,6 +218,21 @@ void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double rad
   cairo_arc(cr, x + w - radius, y + h - radius, radius, 0, M_PI / 2);
   cairo_arc(cr, x + radius, y + h - radius, radius, M_PI / 2, M_PI);
   cairo_arc(cr, x + radius, y + radius, radius, M_PI, 3 * M_PI / 2);
+  cairo_close_path(cr);
+}
+
+void PolygonPath(cairo_t* cr, const double* xs, const double* ys, int corners) {
+  cairo_move_to(cr, xs[0], ys[0]);
+  for (int k = 1; k < corners; ++k) cairo_line_to(cr, xs[k], ys[k]);
+  cairo_close_path(cr);
+}
+
+void RegularPolygon(cairo_t* cr, double cx, double cy, double radius, int corners, double firstAngle) {
+  cairo_move_to(cr, cx + radius * std::cos(firstAngle), cy + radius * std::sin(firstAngle));
+  for (int k = 1; k < corners; ++k) {
+    const double a = firstAngle + 2 * M_PI * k / corners;
+    cairo_line_to(cr, cx + radius * std::cos(a), cy + radius * std::sin(a));
+  }
   cairo_close_path(cr);
 }
 

@@ -15,7 +15,7 @@ constexpr double kPanelWidth = 112, kPanelTop = 5, kPanelHeight = 52;
 // The Level progress bar's top-left corner, and the flat colour around it
 // that the bar's rounded ends are smoothed against.
 constexpr double kBarLeft = 19, kBarTop = 62;
-constexpr Rgb kBarBackdrop = Rgb8(216, 227, 235);
+constexpr Rgb kBarBackdrop = Rgb8(221, 230, 237);
 
 // The board: 17 columns by 19 rows of 20 unit cells.
 constexpr int kBoardColumns = 17, kBoardRows = 19;

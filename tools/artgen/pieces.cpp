@@ -154,14 +154,7 @@ void DrawLogo(cairo_t* cr) {
     SetSource(cr, pale, 0.7);
     cairo_stroke(cr);
   }
-  for (int k = 0; k < 6; ++k) {
-    const double a = M_PI / 3 * k - M_PI / 2;
-    if (k == 0)
-      cairo_move_to(cr, cx + table * std::cos(a), cy + table * std::sin(a));
-    else
-      cairo_line_to(cr, cx + table * std::cos(a), cy + table * std::sin(a));
-  }
-  cairo_close_path(cr);
+  RegularPolygon(cr, cx, cy, table, 6, -M_PI / 2);
   cairo_pattern_t* top = cairo_pattern_create_linear(cx - table, cy - table, cx + table, cy + table);
   AddStop(top, 0, pale);
   AddStop(top, 1, clear);
@@ -174,36 +167,15 @@ void DrawLogo(cairo_t* cr) {
   SetSource(cr, deep);
   cairo_fill(cr);
   // The outline.
-  for (int k = 0; k < 6; ++k) {
-    const double a = M_PI / 3 * k - M_PI / 2;
-    if (k == 0)
-      cairo_move_to(cr, cx + outer * std::cos(a), cy + outer * std::sin(a));
-    else
-      cairo_line_to(cr, cx + outer * std::cos(a), cy + outer * std::sin(a));
-  }
-  cairo_close_path(cr);
+  RegularPolygon(cr, cx, cy, outer, 6, -M_PI / 2);
   cairo_set_line_width(cr, 1.5);
   SetSource(cr, deep);
   cairo_stroke(cr);
 
   UseGameFont(cr, 21);
-  const char* name = "TRELVANI";
-  const double spacing = 3.2;
-  double width = -spacing;
-  for (const char* p = name; *p; ++p) {
-    const char letter[2] = {*p, 0};
-    width += TextWidth(cr, letter) + spacing;
-  }
-  double x = cx - width / 2;
-  cairo_font_extents_t fe;
-  cairo_font_extents(cr, &fe);
-  for (const char* p = name; *p; ++p) {
-    const char letter[2] = {*p, 0};
-    cairo_move_to(cr, x, 104 + fe.ascent);
-    SetSource(cr, Rgb8(47, 55, 58));
-    cairo_show_text(cr, letter);
-    x += TextWidth(cr, letter) + spacing;
-  }
+  SpacedTextPath(cr, "TRELVANI", cx, 104, 3.2);
+  SetSource(cr, Rgb8(47, 55, 58));
+  cairo_fill(cr);
 }
 
 void DrawBlendSpot(cairo_t* cr) {

@@ -230,14 +230,12 @@ void Rock(cairo_t* cr) {
     cairo_stroke(cr);
   }
   // A flat top face.
+  double topX[kCorners], topY[kCorners];
   for (int k = 0; k < kCorners; ++k) {
-    const double x = ix + 0.5 * (px[k] - ix), y = iy + 0.5 * (py[k] - iy);
-    if (k == 0)
-      cairo_move_to(cr, x, y);
-    else
-      cairo_line_to(cr, x, y);
+    topX[k] = ix + 0.5 * (px[k] - ix);
+    topY[k] = iy + 0.5 * (py[k] - iy);
   }
-  cairo_close_path(cr);
+  PolygonPath(cr, topX, topY, kCorners);
   SetSource(cr, Rgb8(108, 112, 117));
   cairo_fill_preserve(cr);
   cairo_set_line_width(cr, 0.4);
@@ -264,13 +262,7 @@ void Rock(cairo_t* cr) {
   cairo_line_to(cr, cx - 2.5, cy - 3.5);
   cairo_stroke(cr);
 
-  for (int k = 0; k < kCorners; ++k) {
-    if (k == 0)
-      cairo_move_to(cr, px[k], py[k]);
-    else
-      cairo_line_to(cr, px[k], py[k]);
-  }
-  cairo_close_path(cr);
+  PolygonPath(cr, px, py, kCorners);
   cairo_set_line_width(cr, 0.9);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   SetSource(cr, Rgb8(34, 36, 40), 0.9);
