@@ -69,7 +69,8 @@ Picture DecodePng(const std::vector<uint8_t>& bytes) {
   if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return p;
   p.width = static_cast<int>(image.width);
   p.height = static_cast<int>(image.height);
-  for (size_t i = 0; i < rgba.size(); i += 4) p.pixels.push_back({rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]});
+  for (size_t i = 0; i < rgba.size(); i += 4)
+    p.pixels.push_back({rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]});
   return p;
 }
 
@@ -198,7 +199,8 @@ TEST(PictureFiles, EveryStoneFrameIsDrawnAroundItsCentre) {
       EXPECT_NEAR(cy / weight, 16, 2.5);
       // Nothing in the corners: scaled stones must not show square edges.
       for (int corner : {0, 31})
-        EXPECT_LT(p.at(f * 32 + corner, row * 32 + 31 - corner).a + p.at(f * 32 + corner, row * 32 + corner).a, 20);
+        EXPECT_LT(
+            p.at(f * 32 + corner, row * 32 + 31 - corner).a + p.at(f * 32 + corner, row * 32 + corner).a, 20);
     }
 }
 

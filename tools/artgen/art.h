@@ -7,6 +7,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 namespace art {
@@ -19,7 +20,17 @@ constexpr Rgb Rgb8(int r, int g, int b) { return {r / 255.0, g / 255.0, b / 255.
 Rgb Mix(Rgb a, Rgb b, double t);  // t = 0 gives a, 1 gives b
 
 void SetSource(cairo_t* cr, Rgb c, double alpha = 1.0);
-void AddStop(cairo_pattern_t* p, double offset, Rgb c, double alpha = 1.0);
+
+// Gradients made the source of the next fill or stroke.
+struct Stop {
+  double offset;
+  Rgb colour;
+  double alpha = 1.0;
+};
+using Stops = std::initializer_list<Stop>;
+void SetLinear(cairo_t* cr, double x0, double y0, double x1, double y1, Stops stops);
+// From a circle of radius r0 around (fx, fy) out to radius r1 around (cx, cy).
+void SetRadial(cairo_t* cr, double fx, double fy, double r0, double cx, double cy, double r1, Stops stops);
 
 // A drawing surface with its context; owns both.
 class Canvas {

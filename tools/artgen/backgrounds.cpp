@@ -17,12 +17,8 @@ constexpr Rgb kSkyBottom = Rgb8(204, 218, 229);
 constexpr Rgb kEdge = Rgb8(132, 154, 172);
 
 void Sky(cairo_t* cr) {
-  cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, kScreenHeight);
-  AddStop(sky, 0, kSkyTop);
-  AddStop(sky, 1, kSkyBottom);
-  cairo_set_source(cr, sky);
+  SetLinear(cr, 0, 0, 0, kScreenHeight, {{0, kSkyTop}, {1, kSkyBottom}});
   cairo_paint(cr);
-  cairo_pattern_destroy(sky);
 
   // Broad, faint shafts of light falling from the top left.
   const double shafts[][3] = {{-40, 70, 0.10}, {90, 50, 0.07}, {190, 90, 0.06}, {330, 40, 0.05}};
@@ -39,8 +35,7 @@ void Sky(cairo_t* cr) {
 
 // One quartz crystal: a six-sided prism seen from the side, ending in a
 // point. (x, y) is the middle of its foot; angle is its direction.
-void Crystal(cairo_t* cr, double x, double y, double angleDeg, double length, double width,
-             double opacity) {
+void Crystal(cairo_t* cr, double x, double y, double angleDeg, double length, double width, double opacity) {
   cairo_save(cr);
   cairo_translate(cr, x, y);
   cairo_rotate(cr, angleDeg * M_PI / 180);
@@ -102,12 +97,9 @@ void HudPanel(cairo_t* cr, double cx, const char* label) {
   const double x = cx - kPanelWidth / 2, w = kPanelWidth;
   SoftShadow(cr, x, kPanelTop, w, kPanelHeight, 9, 3, 0.16);
   RoundedRect(cr, x, kPanelTop, w, kPanelHeight, 9);
-  cairo_pattern_t* glass = cairo_pattern_create_linear(0, kPanelTop, 0, kPanelTop + kPanelHeight);
-  AddStop(glass, 0, kWhite, 0.82);
-  AddStop(glass, 1, Rgb8(236, 243, 248), 0.7);
-  cairo_set_source(cr, glass);
+  SetLinear(cr, 0, kPanelTop, 0, kPanelTop + kPanelHeight,
+            {{0, kWhite, 0.82}, {1, Rgb8(236, 243, 248), 0.7}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(glass);
   cairo_set_line_width(cr, 1);
   SetSource(cr, kEdge, 0.75);
   cairo_stroke(cr);
@@ -135,12 +127,8 @@ void BoardFrame(cairo_t* cr) {
   const double rim = 5;
   SoftShadow(cr, x - rim, y - rim, w + 2 * rim, h + 2 * rim, 10, 4, 0.22);
   RoundedRect(cr, x - rim, y - rim, w + 2 * rim, h + 2 * rim, 10);
-  cairo_pattern_t* metal = cairo_pattern_create_linear(0, y - rim, 0, y + h + rim);
-  AddStop(metal, 0, Rgb8(250, 252, 253));
-  AddStop(metal, 1, Rgb8(212, 224, 233));
-  cairo_set_source(cr, metal);
+  SetLinear(cr, 0, y - rim, 0, y + h + rim, {{0, Rgb8(250, 252, 253)}, {1, Rgb8(212, 224, 233)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(metal);
   cairo_set_line_width(cr, 1);
   SetSource(cr, kEdge, 0.9);
   cairo_stroke(cr);
@@ -156,20 +144,12 @@ void BoardFrame(cairo_t* cr) {
     cairo_fill(cr);
   }
   // Inner shade along the top and left edges: the field lies a little deeper.
-  cairo_pattern_t* top = cairo_pattern_create_linear(0, y, 0, y + 6);
-  AddStop(top, 0, Rgb8(70, 96, 116), 0.16);
-  AddStop(top, 1, Rgb8(70, 96, 116), 0);
   cairo_rectangle(cr, x, y, w, 6);
-  cairo_set_source(cr, top);
+  SetLinear(cr, 0, y, 0, y + 6, {{0, Rgb8(70, 96, 116), 0.16}, {1, Rgb8(70, 96, 116), 0}});
   cairo_fill(cr);
-  cairo_pattern_destroy(top);
-  cairo_pattern_t* left = cairo_pattern_create_linear(x, 0, x + 4, 0);
-  AddStop(left, 0, Rgb8(70, 96, 116), 0.10);
-  AddStop(left, 1, Rgb8(70, 96, 116), 0);
   cairo_rectangle(cr, x, y, 4, h);
-  cairo_set_source(cr, left);
+  SetLinear(cr, x, 0, x + 4, 0, {{0, Rgb8(70, 96, 116), 0.10}, {1, Rgb8(70, 96, 116), 0}});
   cairo_fill(cr);
-  cairo_pattern_destroy(left);
   cairo_rectangle(cr, x - 0.5, y - 0.5, w + 1, h + 1);
   cairo_set_line_width(cr, 1);
   SetSource(cr, Rgb8(150, 170, 186));
@@ -199,7 +179,10 @@ void DrawGameBackground(cairo_t* cr) {
 void DrawMenuBackground(cairo_t* cr) {
   Sky(cr);
   Cluster(cr,
-          {{30, 520, -96, 170, 40}, {62, 522, -74, 120, 30}, {6, 515, -118, 112, 28}, {96, 525, -58, 74, 22},
+          {{30, 520, -96, 170, 40},
+           {62, 522, -74, 120, 30},
+           {6, 515, -118, 112, 28},
+           {96, 525, -58, 74, 22},
            {-10, 470, -140, 70, 20}},
           0.85);
   Cluster(cr, {{372, 522, -86, 130, 32}, {398, 515, -66, 92, 24}, {346, 525, -108, 80, 22}}, 0.85);
@@ -211,22 +194,12 @@ void DrawMenuBackground(cairo_t* cr) {
   SetSource(cr, kWhite, 0.9);
   cairo_fill(cr);
   SpacedTextPath(cr, "Quarzello", 200, 14, 1.5);
-  cairo_pattern_t* glass = cairo_pattern_create_linear(0, 20, 0, 60);
-  AddStop(glass, 0, Rgb8(92, 132, 162));
-  AddStop(glass, 0.55, Rgb8(58, 90, 118));
-  AddStop(glass, 1, Rgb8(40, 66, 90));
-  cairo_set_source(cr, glass);
+  SetLinear(cr, 0, 20, 0, 60, {{0, Rgb8(92, 132, 162)}, {0.55, Rgb8(58, 90, 118)}, {1, Rgb8(40, 66, 90)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(glass);
 
-  cairo_pattern_t* line = cairo_pattern_create_linear(90, 0, 310, 0);
-  AddStop(line, 0, kEdge, 0);
-  AddStop(line, 0.5, kEdge, 0.8);
-  AddStop(line, 1, kEdge, 0);
   cairo_rectangle(cr, 90, 67, 220, 1);
-  cairo_set_source(cr, line);
+  SetLinear(cr, 90, 0, 310, 0, {{0, kEdge, 0}, {0.5, kEdge, 0.8}, {1, kEdge, 0}});
   cairo_fill(cr);
-  cairo_pattern_destroy(line);
 }
 
 }  // namespace art

@@ -19,15 +19,28 @@ Rgb Mix(Rgb a, Rgb b, double t) {
 
 void SetSource(cairo_t* cr, Rgb c, double alpha) { cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha); }
 
-void AddStop(cairo_pattern_t* p, double offset, Rgb c, double alpha) {
-  cairo_pattern_add_color_stop_rgba(p, offset, c.r, c.g, c.b, alpha);
+namespace {
+void UsePattern(cairo_t* cr, cairo_pattern_t* pattern, Stops stops) {
+  for (const Stop& s : stops)
+    cairo_pattern_add_color_stop_rgba(pattern, s.offset, s.colour.r, s.colour.g, s.colour.b, s.alpha);
+  cairo_set_source(cr, pattern);
+  cairo_pattern_destroy(pattern);  // the context keeps its own reference
+}
+}  // namespace
+
+void SetLinear(cairo_t* cr, double x0, double y0, double x1, double y1, Stops stops) {
+  UsePattern(cr, cairo_pattern_create_linear(x0, y0, x1, y1), stops);
+}
+
+void SetRadial(cairo_t* cr, double fx, double fy, double r0, double cx, double cy, double r1, Stops stops) {
+  UsePattern(cr, cairo_pattern_create_radial(fx, fy, r0, cx, cy, r1), stops);
 }
 
 Canvas::Canvas(int width, int height, bool withAlpha)
     : width_(width),
       height_(height),
-      surface_(cairo_image_surface_create(withAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, width,
-                                          height)),
+      surface_(
+          cairo_image_surface_create(withAlpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, width, height)),
       cr_(cairo_create(surface_)) {
   if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) throw std::runtime_error("cairo surface");
 }

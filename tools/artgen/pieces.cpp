@@ -79,10 +79,6 @@ void DrawCounterFont(cairo_t* cr) {
   // by side make one unbroken pill. Its edges lie on whole pixels.
   constexpr double top = 2, bottom = 18, r = (bottom - top) / 2;
   const double w = kCounterCellWidth, midY = (top + bottom) / 2;
-  cairo_pattern_t* plate = cairo_pattern_create_linear(0, top, 0, bottom);
-  AddStop(plate, 0, Rgb8(84, 96, 106), 0.94);
-  AddStop(plate, 0.5, Rgb8(52, 61, 68), 0.94);
-  AddStop(plate, 1, Rgb8(36, 42, 48), 0.94);
   for (int f = 0; f < kCounterCells; ++f) {
     cairo_save(cr);
     cairo_translate(cr, f * w, 0);
@@ -101,7 +97,8 @@ void DrawCounterFont(cairo_t* cr) {
       cairo_rectangle(cr, 0, top, w, bottom - top);
     }
     cairo_close_path(cr);
-    cairo_set_source(cr, plate);
+    SetLinear(cr, 0, top, 0, bottom,
+              {{0, Rgb8(84, 96, 106), 0.94}, {0.5, Rgb8(52, 61, 68), 0.94}, {1, Rgb8(36, 42, 48), 0.94}});
     cairo_fill(cr);
 
     // A fine light line along the top edge.
@@ -127,7 +124,6 @@ void DrawCounterFont(cairo_t* cr) {
     }
     cairo_restore(cr);
   }
-  cairo_pattern_destroy(plate);
 }
 
 void DrawLogo(cairo_t* cr) {
@@ -155,12 +151,8 @@ void DrawLogo(cairo_t* cr) {
     cairo_stroke(cr);
   }
   RegularPolygon(cr, cx, cy, table, 6, -M_PI / 2);
-  cairo_pattern_t* top = cairo_pattern_create_linear(cx - table, cy - table, cx + table, cy + table);
-  AddStop(top, 0, pale);
-  AddStop(top, 1, clear);
-  cairo_set_source(cr, top);
+  SetLinear(cr, cx - table, cy - table, cx + table, cy + table, {{0, pale}, {1, clear}});
   cairo_fill(cr);
-  cairo_pattern_destroy(top);
   // A T cut into the table: the maker's initial.
   cairo_rectangle(cr, cx - 9, cy - 9, 18, 4.5);
   cairo_rectangle(cr, cx - 2.25, cy - 9, 4.5, 18);
@@ -184,14 +176,8 @@ void DrawBlendSpot(cairo_t* cr) {
   cairo_paint(cr);
   cairo_restore(cr);
   const double c = kBlendSize / 2.0;
-  cairo_pattern_t* spot = cairo_pattern_create_radial(c, c, 0, c, c, c);
-  AddStop(spot, 0, kWhite, 1);
-  AddStop(spot, 0.35, kWhite, 0.8);
-  AddStop(spot, 0.7, kWhite, 0.3);
-  AddStop(spot, 1, kWhite, 0);
-  cairo_set_source(cr, spot);
+  SetRadial(cr, c, c, 0, c, c, c, {{0, kWhite, 1}, {0.35, kWhite, 0.8}, {0.7, kWhite, 0.3}, {1, kWhite, 0}});
   cairo_paint(cr);
-  cairo_pattern_destroy(spot);
 }
 
 }  // namespace art

@@ -31,9 +31,12 @@ cairo_surface_t* LoadBmp(const std::string& path, uint32_t maskRgb) {
   if (!f) throw std::runtime_error("cannot read " + path);
   std::vector<uint8_t> bytes;
   uint8_t buffer[65536];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+    bytes.insert(bytes.end(), buffer, buffer + n);
   std::fclose(f);
-  auto le = [&](size_t at) { return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24; };
+  auto le = [&](size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24;
+  };
   const int width = le(18), height = le(22), offset = le(10);
   const int rowBytes = (width * 3 + 3) & ~3;
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
@@ -246,18 +249,22 @@ void ModeScreen(cairo_t* cr, const Images& img) {
   MenuEntry(cr, "Turbo", 200, false);
   MenuEntry(cr, "Level", 250, false);
   MenuEntry(cr, "Zurück", 400, false);
-  const char* lines[] = {"Im Classic-Modus besteht keinerlei Zeit-", "beschränkung. Das Spiel ist beendet, sobald",
-                         "keine Spielsteine mehr entfernt werden können.",
-                         "Ziel ist also, mit den gegebenen Steinen eine", "möglichst hohe Punktzahl zu erreichen."};
+  const char* lines[] = {
+      "Im Classic-Modus besteht keinerlei Zeit-", "beschränkung. Das Spiel ist beendet, sobald",
+      "keine Spielsteine mehr entfernt werden können.", "Ziel ist also, mit den gegebenen Steinen eine",
+      "möglichst hohe Punktzahl zu erreichen."};
   for (int i = 0; i < 5; ++i) TextLeft(cr, lines[i], 30, 300 + 15 * i, kSmallFont, kTextLarge);
 }
 
 void CreditsScreen(cairo_t* cr, const Images& img) {
   Background(cr, img.menu);
   Frame(cr, img.logo, kLogoWidth, kLogoHeight, 0, 200, 170, Draw{});
-  const std::pair<double, const char*> lines[] = {{260, "2024"},        {275, "Trelvani"},
-                                                  {320, "PROGRAMMING"}, {335, "Das Quarzello-Team"},
-                                                  {380, "GRAPHICS"},    {395, "Das Quarzello-Team"},
+  const std::pair<double, const char*> lines[] = {{260, "2024"},
+                                                  {275, "Trelvani"},
+                                                  {320, "PROGRAMMING"},
+                                                  {335, "Das Quarzello-Team"},
+                                                  {380, "GRAPHICS"},
+                                                  {395, "Das Quarzello-Team"},
                                                   {450, "www.trelvani.invalid"}};
   for (const auto& [y, text] : lines) Text(cr, text, 200, y, kSmallFont, kTextLarge);
 }
@@ -275,7 +282,8 @@ void HighscoreScreen(cairo_t* cr, const Images& img) {
   Glow(cr, img, kHudModeX - 2, kHudTextTop + 9, std::floor(TextWidth(cr, "Classic") / 8), 1);
   Text(cr, "Classic", kHudModeX, kHudTextTop, kSmallFont, kTextSmall);
   Text(cr, "Leicht", kHudValueX, kHudTextTop, kSmallFont, kTextSmall);
-  const char* names[] = {"Anna", "Bernd", "Clara", "Dieter", "Emil", "Frieda", "Günther", "Hanna", "Ida", "Jörg"};
+  const char* names[] = {"Anna",   "Bernd",   "Clara", "Dieter", "Emil",
+                         "Frieda", "Günther", "Hanna", "Ida",    "Jörg"};
   for (int i = 1; i <= 10; ++i) {
     const double y = 125 + 20 * i;
     if (i == 4) Glow(cr, img, 200, y + 9, 23, 1.15);

@@ -20,11 +20,11 @@ struct Palette {
 };
 
 const Palette kPalettes[kStoneColours] = {
-    {Rgb8(255, 184, 176), Rgb8(214, 58, 66), Rgb8(108, 16, 30)},     // red
-    {Rgb8(255, 228, 156), Rgb8(242, 150, 32), Rgb8(148, 62, 6)},     // orange
-    {Rgb8(190, 242, 186), Rgb8(60, 166, 88), Rgb8(14, 82, 42)},      // green
-    {Rgb8(180, 212, 255), Rgb8(56, 116, 210), Rgb8(16, 42, 116)},    // blue
-    {Rgb8(178, 186, 196), Rgb8(78, 85, 94), Rgb8(26, 30, 36)},       // dark grey
+    {Rgb8(255, 184, 176), Rgb8(214, 58, 66), Rgb8(108, 16, 30)},   // red
+    {Rgb8(255, 228, 156), Rgb8(242, 150, 32), Rgb8(148, 62, 6)},   // orange
+    {Rgb8(190, 242, 186), Rgb8(60, 166, 88), Rgb8(14, 82, 42)},    // green
+    {Rgb8(180, 212, 255), Rgb8(56, 116, 210), Rgb8(16, 42, 116)},  // blue
+    {Rgb8(178, 186, 196), Rgb8(78, 85, 94), Rgb8(26, 30, 36)},     // dark grey
 };
 
 // Every colour has its own shape as well, so groups can be told apart
@@ -44,18 +44,14 @@ void Circle(cairo_t* cr, double cx, double cy, double r) {
   cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
 }
 
-void FillRadial(cairo_t* cr, double cx, double cy, double r0, double r1,
-                std::initializer_list<std::pair<double, std::pair<Rgb, double>>> stops) {
-  cairo_pattern_t* p = cairo_pattern_create_radial(cx, cy, r0, cx, cy, r1);
-  for (const auto& [offset, colour] : stops) AddStop(p, offset, colour.first, colour.second);
-  cairo_set_source(cr, p);
+void FillRadial(cairo_t* cr, double cx, double cy, double r0, double r1, Stops stops) {
+  SetRadial(cr, cx, cy, r0, cx, cy, r1, stops);
   cairo_fill(cr);
-  cairo_pattern_destroy(p);
 }
 
 void Shadow(cairo_t* cr, double cx, double cy, double r) {
   Circle(cr, cx + 0.6, cy + 1.3, r + 1.2);
-  FillRadial(cr, cx + 0.6, cy + 1.3, r * 0.7, r + 1.2, {{0, {kBlack, 0.30}}, {1, {kBlack, 0}}});
+  FillRadial(cr, cx + 0.6, cy + 1.3, r * 0.7, r + 1.2, {{0, kBlack, 0.30}, {1, kBlack, 0}});
 }
 
 // The shapes differ in outline, not only in size: a ring, a triangle, a
@@ -116,21 +112,19 @@ void InlaidEmblem(cairo_t* cr, int col, double cx, double cy, double r) {
 
 void GemBody(cairo_t* cr, const Palette& pal, double cx, double cy, double r) {
   Circle(cr, cx, cy, r);
-  cairo_pattern_t* body = cairo_pattern_create_radial(cx - 0.3 * r, cy - 0.4 * r, 0, cx, cy, r);
-  AddStop(body, 0.0, Mix(pal.base, pal.light, 0.55));
-  AddStop(body, 0.5, pal.base);
-  AddStop(body, 0.85, Mix(pal.base, pal.dark, 0.35));
-  AddStop(body, 1.0, Mix(pal.base, pal.dark, 0.65));
-  cairo_set_source(cr, body);
+  SetRadial(cr, cx - 0.3 * r, cy - 0.4 * r, 0, cx, cy, r,
+            {{0.0, Mix(pal.base, pal.light, 0.55)},
+             {0.5, pal.base},
+             {0.85, Mix(pal.base, pal.dark, 0.35)},
+             {1.0, Mix(pal.base, pal.dark, 0.65)}});
   cairo_fill(cr);
-  cairo_pattern_destroy(body);
 
   // Light gathering in the lower half, as in a clear polished stone.
   cairo_save(cr);
   Circle(cr, cx, cy, r);
   cairo_clip(cr);
   Circle(cr, cx, cy + 0.55 * r, 0.6 * r);
-  FillRadial(cr, cx, cy + 0.55 * r, 0, 0.6 * r, {{0, {pal.light, 0.5}}, {1, {pal.light, 0}}});
+  FillRadial(cr, cx, cy + 0.55 * r, 0, 0.6 * r, {{0, pal.light, 0.5}, {1, pal.light, 0}});
   cairo_restore(cr);
 
   Circle(cr, cx, cy, r - 0.45);
@@ -144,12 +138,8 @@ void GemBody(cairo_t* cr, const Palette& pal, double cx, double cy, double r) {
   cairo_scale(cr, 0.64 * r, 0.34 * r);
   Circle(cr, 0, 0, 1);
   cairo_restore(cr);
-  cairo_pattern_t* shine = cairo_pattern_create_linear(0, cy - 0.88 * r, 0, cy - 0.15 * r);
-  AddStop(shine, 0, kWhite, 0.85);
-  AddStop(shine, 1, kWhite, 0);
-  cairo_set_source(cr, shine);
+  SetLinear(cr, 0, cy - 0.88 * r, 0, cy - 0.15 * r, {{0, kWhite, 0.85}, {1, kWhite, 0}});
   cairo_fill(cr);
-  cairo_pattern_destroy(shine);
 
   Circle(cr, cx - 0.42 * r, cy - 0.5 * r, 1.0);
   SetSource(cr, kWhite, 0.9);
@@ -169,16 +159,11 @@ void Glow(cairo_t* cr, int col) {
   const Palette& pal = kPalettes[col];
   Circle(cr, kCentre, kCentre, kHaloRadius);
   FillRadial(cr, kCentre, kCentre, kStoneRadius * 0.9, kHaloRadius,
-             {{0, {pal.light, 0.85}}, {0.4, {pal.light, 0.35}}, {1, {pal.light, 0}}});
+             {{0, pal.light, 0.85}, {0.4, pal.light, 0.35}, {1, pal.light, 0}});
   Circle(cr, kCentre, kCentre, kStoneRadius);
-  cairo_pattern_t* body =
-      cairo_pattern_create_radial(kCentre - 3, kCentre - 4, 0, kCentre, kCentre, kStoneRadius);
-  AddStop(body, 0, kWhite);
-  AddStop(body, 0.6, Mix(pal.light, kWhite, 0.4));
-  AddStop(body, 1, pal.light);
-  cairo_set_source(cr, body);
+  SetRadial(cr, kCentre - 3, kCentre - 4, 0, kCentre, kCentre, kStoneRadius,
+            {{0, kWhite}, {0.6, Mix(pal.light, kWhite, 0.4)}, {1, pal.light}});
   cairo_fill(cr);
-  cairo_pattern_destroy(body);
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   EmblemPath(cr, kEmblems[col], kCentre, kCentre + 0.06 * kStoneRadius, kStoneRadius);
   SetSource(cr, Mix(pal.base, pal.light, 0.3), 0.85);
@@ -192,8 +177,10 @@ void SoftGlow(cairo_t* cr) {
   const Palette& pal = kPalettes[4];
   Circle(cr, kCentre, kCentre, kHaloRadius);
   FillRadial(cr, kCentre, kCentre, 0, kHaloRadius,
-             {{0, {kWhite, 1}}, {0.45, {Mix(pal.light, kWhite, 0.5), 0.85}}, {0.75, {pal.light, 0.35}},
-              {1, {pal.light, 0}}});
+             {{0, kWhite, 1},
+              {0.45, Mix(pal.light, kWhite, 0.5), 0.85},
+              {0.75, pal.light, 0.35},
+              {1, pal.light, 0}});
 }
 
 // Rough and matte: an irregular block of flat facets, no shine at all.
@@ -211,7 +198,7 @@ void Rock(cairo_t* cr) {
   Shadow(cr, cx, cy, 10.4);
 
   const double ix = cx - 1.0, iy = cy - 1.3;  // the ridge leans toward the light
-  const double lx = -0.6, ly = -0.8;           // light from the top left
+  const double lx = -0.6, ly = -0.8;          // light from the top left
   const Rgb shadowSide = Rgb8(46, 49, 54), lightSide = Rgb8(132, 136, 141);
   for (int k = 0; k < kCorners; ++k) {
     const int n = (k + 1) % kCorners;
@@ -282,24 +269,18 @@ void Spark(cairo_t* cr, double tx, double ty, double phase) {
 
   const double halo = 6.0 + 0.8 * Wave(4 * phase);
   Circle(cr, sx, sy, halo);
-  FillRadial(cr, sx, sy, 0, halo,
-             {{0, {hot, 0.95}}, {0.3, {gold, 0.7}}, {0.65, {flame, 0.28}}, {1, {flame, 0}}});
+  FillRadial(cr, sx, sy, 0, halo, {{0, hot, 0.95}, {0.3, gold, 0.7}, {0.65, flame, 0.28}, {1, flame, 0}});
 
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   for (int k = 0; k < 8; ++k) {
     const double a = 2 * M_PI * (k + phase) / 8;
     const double len = (k % 2 ? 2.8 : 3.8) + 1.8 * (0.5 + 0.5 * Wave(3 * phase + 0.37 * k));
     const double ex = sx + len * std::cos(a), ey = sy + len * std::sin(a);
-    cairo_pattern_t* ray = cairo_pattern_create_linear(sx, sy, ex, ey);
-    AddStop(ray, 0, hot, 1);
-    AddStop(ray, 0.5, gold, 0.9);
-    AddStop(ray, 1, flame, 0);
-    cairo_set_source(cr, ray);
+    SetLinear(cr, sx, sy, ex, ey, {{0, hot, 1}, {0.5, gold, 0.9}, {1, flame, 0}});
     cairo_set_line_width(cr, 1.0);
     cairo_move_to(cr, sx, sy);
     cairo_line_to(cr, ex, ey);
     cairo_stroke(cr);
-    cairo_pattern_destroy(ray);
   }
 
   const double directions[4] = {-1.9, -0.6, 0.25, -2.8};
@@ -341,13 +322,9 @@ void Bomb(cairo_t* cr, int col, int frame) {
   cairo_translate(cr, cx + (r - 1.2) * ux, cy + (r - 1.2) * uy);
   cairo_rotate(cr, -M_PI / 4);
   RoundedRect(cr, -1.0, -3.0, 4.0, 6.0, 0.9);
-  cairo_pattern_t* metal = cairo_pattern_create_linear(0, -3.0, 0, 3.0);
-  AddStop(metal, 0, Rgb8(220, 226, 232));
-  AddStop(metal, 0.5, Rgb8(136, 142, 150));
-  AddStop(metal, 1, Rgb8(66, 70, 78));
-  cairo_set_source(cr, metal);
+  SetLinear(cr, 0, -3.0, 0, 3.0,
+            {{0, Rgb8(220, 226, 232)}, {0.5, Rgb8(136, 142, 150)}, {1, Rgb8(66, 70, 78)}});
   cairo_fill_preserve(cr);
-  cairo_pattern_destroy(metal);
   cairo_set_line_width(cr, 0.7);
   SetSource(cr, Rgb8(36, 38, 44), 0.85);
   cairo_stroke(cr);
