@@ -158,6 +158,37 @@ TEST(PictureFiles, BackgroundsHaveNoPureBlackAndKeepDarkTextReadable) {
   EXPECT_GT(darkest(DecodeBmp(ReadBytes("menu_background.bmp")), 60, 85, 340, 420), 180);
 }
 
+// The HUD values are written in 14 pixel text centred on these x with their
+// tops at y 33: the places must be light and plain.
+TEST(PictureFiles, GameBackgroundLeavesRoomForTheHudTexts) {
+  const Picture p = DecodeBmp(ReadBytes("game_background.bmp"));
+  for (int cx : {78, 200, 319}) {
+    int lowest = 255, highest = 0;
+    for (int y = 33; y < 50; ++y)
+      for (int x = cx - 40; x < cx + 40; ++x) {
+        const int v = (p.at(x, y).r + p.at(x, y).g + p.at(x, y).b) / 3;
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+      }
+    EXPECT_GT(lowest, 200) << cx;
+    EXPECT_LT(highest - lowest, 25) << cx;
+  }
+}
+
+// Outside its rounded ends the bar is opaque (only magenta is clear), so its
+// corners must be the colour of the background it is drawn on.
+TEST(PictureFiles, ProgressBarCornersMatchTheBackgroundBehindIt) {
+  const Picture bar = DecodeBmp(ReadBytes("progressbar.bmp"));
+  const Picture bg = DecodeBmp(ReadBytes("game_background.bmp"));
+  for (int frame : {0, 1})
+    for (int x : {0, 361})
+      for (int y : {0, 9}) {
+        const Pixel &a = bar.at(x, frame * 10 + y), &b = bg.at(19 + x, 62 + y);
+        EXPECT_LE(std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b), 6)
+            << "frame " << frame << " corner " << x << "," << y;
+      }
+}
+
 TEST(PictureFiles, ProgressBarFillAboveOutlineWithClearInside) {
   const Picture p = DecodeBmp(ReadBytes("progressbar.bmp"));
   const Pixel magenta{255, 0, 255, 255};
@@ -202,6 +233,38 @@ TEST(PictureFiles, EveryStoneFrameIsDrawnAroundItsCentre) {
         EXPECT_LT(
             p.at(f * 32 + corner, row * 32 + 31 - corner).a + p.at(f * 32 + corner, row * 32 + corner).a, 20);
     }
+}
+
+// Each colour carries its own emblem, so players who cannot tell the colours
+// apart can still tell the groups apart: the light marks in the middle of the
+// four stones (and of their glows) must differ in shape, not only in colour.
+TEST(PictureFiles, ColoursCanBeToldApartByTheirEmblems) {
+  const Picture p = DecodePng(ReadBytes("kugel 32x32.png"));
+  for (int frame : {0, 1}) {
+    std::vector<std::vector<bool>> marks;
+    for (int row = 0; row < 4; ++row) {
+      // Brightness relative to the stone's own average, in the middle below
+      // the shine.
+      std::vector<int> lum;
+      for (int y = 12; y < 24; ++y)
+        for (int x = 9; x < 23; ++x) {
+          const Pixel& c = p.at(frame * 32 + x, row * 32 + y);
+          lum.push_back(c.r * 3 + c.g * 6 + c.b);
+        }
+      long sum = 0;
+      for (int v : lum) sum += v;
+      const long mean = sum / static_cast<long>(lum.size());
+      std::vector<bool> mark;
+      for (int v : lum) mark.push_back(frame == 0 ? v > mean + 300 : v < mean - 300);
+      marks.push_back(mark);
+    }
+    for (int a = 0; a < 4; ++a)
+      for (int b = 0; b < a; ++b) {
+        int differing = 0;
+        for (size_t i = 0; i < marks[a].size(); ++i) differing += marks[a][i] != marks[b][i];
+        EXPECT_GE(differing, 12) << "frame " << frame << ": colours " << a << " and " << b;
+      }
+  }
 }
 
 TEST(PictureFiles, GlowIsPalerThanTheStone) {
