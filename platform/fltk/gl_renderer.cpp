@@ -1,0 +1,254 @@
+#include "platform/fltk/gl_renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+GLuint Upload(int width, int height, GLenum format, const uint8_t* pixels, bool filtered) {
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  const GLint filter = filtered ? GL_LINEAR : GL_NEAREST;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+  return name;
+}
+
+// Blending works on premultiplied colours, so that filtered edges of
+// transparent pixels do not bleed their (meaningless) colour.
+std::vector<uint8_t> Premultiplied(const Image& image) {
+  std::vector<uint8_t> pixels(image.rgba);
+  for (size_t i = 0; i < pixels.size(); i += 4) {
+    const unsigned alpha = pixels[i + 3];
+    for (size_t c = 0; c < 3; ++c) pixels[i + c] = static_cast<uint8_t>((pixels[i + c] * alpha + 127) / 255);
+  }
+  return pixels;
+}
+
+// Copies every cell of a strip apart, each framed by a repeat of its own edge
+// pixels, so that filtering at a cell's edge never reaches into its neighbour.
+std::vector<uint8_t> CellsWithGutter(const Image& image, const std::vector<uint8_t>& pixels, int columns, int rows,
+                                     int& width, int& height) {
+  const int cellWidth = image.cellWidth + 2, cellHeight = image.cellHeight + 2;
+  width = columns * cellWidth;
+  height = rows * cellHeight;
+  std::vector<uint8_t> out(static_cast<size_t>(width) * height * 4);
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      for (int y = 0; y < cellHeight; ++y) {
+        const int sourceY = row * image.cellHeight + std::clamp(y - 1, 0, image.cellHeight - 1);
+        for (int x = 0; x < cellWidth; ++x) {
+          const int sourceX = column * image.cellWidth + std::clamp(x - 1, 0, image.cellWidth - 1);
+          const uint8_t* from = &pixels[(static_cast<size_t>(sourceY) * image.width + sourceX) * 4];
+          uint8_t* to = &out[(static_cast<size_t>(row * cellHeight + y) * width + column * cellWidth + x) * 4];
+          std::copy(from, from + 4, to);
+        }
+      }
+    }
+  }
+  return out;
+}
+
+uint8_t Channel(float value) { return static_cast<uint8_t>(std::lround(std::clamp(value, 0.0f, 255.0f))); }
+
+}  // namespace
+
+void GlRenderer::ForgetTextures() {
+  images_.clear();
+  fonts_.clear();
+  stateValid_ = false;
+}
+
+const GlRenderer::Texture& GlRenderer::ImageTexture(const Image& image) {
+  const auto found = images_.find(image.id);
+  if (found != images_.end()) return found->second;
+  Flush();  // the upload rebinds the texture of the batch in progress
+  Texture texture;
+  const std::vector<uint8_t> pixels = Premultiplied(image);
+  const bool filtered = (image.flags & kImageFiltered) != 0;
+  const int columns = image.cellWidth > 0 ? image.width / image.cellWidth : 1;
+  const int rows = image.cellHeight > 0 ? image.height / image.cellHeight : 1;
+  if (columns * rows > 1) {
+    texture.gutter = 1;
+    const std::vector<uint8_t> cells = CellsWithGutter(image, pixels, columns, rows, texture.width, texture.height);
+    texture.name = Upload(texture.width, texture.height, GL_RGBA, cells.data(), filtered);
+  } else {
+    texture.width = image.width;
+    texture.height = image.height;
+    texture.name = Upload(texture.width, texture.height, GL_RGBA, pixels.data(), filtered);
+  }
+  stateValid_ = false;  // the upload bound another texture
+  return images_[image.id] = texture;
+}
+
+const GlRenderer::FontAtlas& GlRenderer::Atlas(const Font& font) {
+  const auto found = fonts_.find(font.id);
+  if (found != fonts_.end()) return found->second;
+  Flush();  // the upload rebinds the texture of the batch in progress
+  // Glyphs go on shelves, one pixel apart so that filtering keeps them apart.
+  constexpr int kAtlasWidth = 1024;
+  int x = 1, y = 1, shelfHeight = 0;
+  std::array<std::pair<int, int>, 256> places{};
+  for (int c = 0; c < 256; ++c) {
+    const Glyph& glyph = font.glyphs[c];
+    if (glyph.coverage.empty()) continue;
+    if (x + glyph.width + 1 > kAtlasWidth) {
+      x = 1;
+      y += shelfHeight + 1;
+      shelfHeight = 0;
+    }
+    places[static_cast<size_t>(c)] = {x, y};
+    x += glyph.width + 1;
+    shelfHeight = std::max(shelfHeight, glyph.height);
+  }
+  FontAtlas atlas;
+  atlas.texture.width = kAtlasWidth;
+  atlas.texture.height = y + shelfHeight + 1;
+  std::vector<uint8_t> pixels(static_cast<size_t>(atlas.texture.width) * atlas.texture.height * 2, 0);
+  for (int c = 0; c < 256; ++c) {
+    const Glyph& glyph = font.glyphs[c];
+    if (glyph.coverage.empty()) continue;
+    const auto [left, top] = places[static_cast<size_t>(c)];
+    for (int row = 0; row < glyph.height; ++row) {
+      for (int column = 0; column < glyph.width; ++column) {
+        const uint8_t coverage = glyph.coverage[static_cast<size_t>(row * glyph.width + column)];
+        uint8_t* texel = &pixels[(static_cast<size_t>(top + row) * atlas.texture.width + left + column) * 2];
+        texel[0] = texel[1] = coverage;  // white, premultiplied by its coverage
+      }
+    }
+    const float w = static_cast<float>(atlas.texture.width), h = static_cast<float>(atlas.texture.height);
+    atlas.boxes[static_cast<size_t>(c)] = {left / w, top / h, (left + glyph.width) / w, (top + glyph.height) / h};
+  }
+  constexpr int kSmoothWhenScaled = 4;
+  atlas.texture.name = Upload(atlas.texture.width, atlas.texture.height, GL_LUMINANCE_ALPHA, pixels.data(),
+                              (font.style & kSmoothWhenScaled) != 0);
+  stateValid_ = false;
+  return fonts_[font.id] = std::move(atlas);
+}
+
+GlRenderer::BatchState GlRenderer::StateOf(const DrawCommand& command, GLuint texture) {
+  return {texture, command.blend, command.viewX, command.viewY, command.viewWidth, command.viewHeight};
+}
+
+void GlRenderer::Use(const BatchState& state) {
+  if (stateValid_ && state == current_) return;
+  Flush();
+  if (!stateValid_ || state.texture != current_.texture) glBindTexture(GL_TEXTURE_2D, state.texture);
+  if (!stateValid_ || state.blend != current_.blend) {
+    glBlendFunc(GL_ONE, state.blend == kBlendLight ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+  }
+  glScissor(state.clipX, canvasHeight_ - state.clipY - state.clipHeight, state.clipWidth, state.clipHeight);
+  current_ = state;
+  stateValid_ = true;
+}
+
+void GlRenderer::Flush() {
+  if (vertices_.empty()) return;
+  glVertexPointer(2, GL_FLOAT, sizeof(Vertex), &vertices_[0].x);
+  glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), &vertices_[0].u);
+  glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), &vertices_[0].red);
+  glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(vertices_.size()));
+  ++drawCalls_;
+  vertices_.clear();
+}
+
+void GlRenderer::AddQuad(float x0, float y0, float x1, float y1, const GlyphBox& box, const DrawCommand& command) {
+  const float alpha = command.alpha;
+  const Vertex corner{0, 0, 0, 0, Channel(command.red * alpha), Channel(command.green * alpha),
+                      Channel(command.blue * alpha), Channel(255.0f * alpha)};
+  Vertex v = corner;
+  v.x = x0, v.y = y0, v.u = box.u0, v.v = box.v0;
+  vertices_.push_back(v);
+  v.x = x1, v.u = box.u1;
+  vertices_.push_back(v);
+  v.y = y1, v.v = box.v1;
+  vertices_.push_back(v);
+  v.x = x0, v.u = box.u0;
+  vertices_.push_back(v);
+}
+
+void GlRenderer::AddImage(const DrawCommand& command) {
+  const Image& image = *command.image;
+  if (command.frame < 0 || command.frame >= image.frames) return;
+  const Texture& texture = ImageTexture(image);
+  Use(StateOf(command, texture.name));
+  GlyphBox box;
+  if (texture.gutter != 0) {
+    const int columns = image.width / image.cellWidth;
+    const int cell = image.firstCell + command.frame;
+    const float left = static_cast<float>(cell % columns * (image.cellWidth + 2) + 1);
+    const float top = static_cast<float>(cell / columns * (image.cellHeight + 2) + 1);
+    const float w = static_cast<float>(texture.width), h = static_cast<float>(texture.height);
+    box = {left / w, top / h, (left + image.cellWidth) / w, (top + image.cellHeight) / h};
+  } else {
+    box = {0, 0, 1, 1};
+  }
+  const float x0 = command.x - image.handleX * command.sx;
+  const float y0 = command.y - image.handleY * command.sy;
+  AddQuad(x0, y0, x0 + image.cellWidth * command.sx, y0 + image.cellHeight * command.sy, box, command);
+}
+
+void GlRenderer::AddText(const DrawCommand& command) {
+  const Font& font = command.font != nullptr ? *command.font : *DefaultFont();
+  const FontAtlas& atlas = Atlas(font);
+  Use(StateOf(command, atlas.texture.name));
+  // Unscaled text sits on whole pixels so that it stays sharp.
+  const bool unscaled = command.sx == 1.0f && command.sy == 1.0f;
+  const float x = unscaled ? std::round(command.x) : command.x;
+  const float y = unscaled ? std::round(command.y) : command.y;
+  int pen = 0;  // advances add up truncated, exactly as StringWidth measures them
+  for (unsigned char c : command.text) {
+    const Glyph& glyph = font.glyphs[c];
+    if (!glyph.present) continue;
+    if (!glyph.coverage.empty()) {
+      const float x0 = x + static_cast<float>(pen + glyph.left) * command.sx;
+      const float y0 = y + static_cast<float>(glyph.top) * command.sy;
+      AddQuad(x0, y0, x0 + glyph.width * command.sx, y0 + glyph.height * command.sy, atlas.boxes[c], command);
+    }
+    pen = Truncate(static_cast<float>(pen) + glyph.advance);
+  }
+}
+
+void GlRenderer::Render(const DisplayList& list, int width, int height) {
+  canvasHeight_ = height;
+  drawCalls_ = 0;
+  stateValid_ = false;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, width, height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glEnable(GL_SCISSOR_TEST);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glEnableClientState(GL_COLOR_ARRAY);
+  glClearColor(0, 0, 0, 1);
+
+  for (const DrawCommand& command : list) {
+    switch (command.kind) {
+      case DrawCommand::kClear:
+        Flush();
+        stateValid_ = false;
+        glScissor(command.viewX, height - command.viewY - command.viewHeight, command.viewWidth, command.viewHeight);
+        glClear(GL_COLOR_BUFFER_BIT);
+        break;
+      case DrawCommand::kImage:
+        if (command.image != nullptr) AddImage(command);
+        break;
+      case DrawCommand::kText:
+        AddText(command);
+        break;
+    }
+  }
+  Flush();
+}

@@ -1,0 +1,62 @@
+// Turns a display list into OpenGL draw calls on the current context. Quads
+// that share texture, blending and clip rectangle go out in one draw call.
+#pragma once
+
+#include <GL/gl.h>
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/platform.h"
+
+class GlRenderer {
+ public:
+  // Draws `list` onto a canvas of width x height pixels.
+  void Render(const DisplayList& list, int width, int height);
+  // The context was made anew: textures of the old one are gone.
+  void ForgetTextures();
+  int DrawCallsOfLastFrame() const { return drawCalls_; }
+
+ private:
+  struct Vertex {
+    float x, y, u, v;
+    uint8_t red, green, blue, alpha;
+  };
+  struct Texture {
+    GLuint name = 0;
+    int width = 0, height = 0;
+    int gutter = 0;  // cells are copied apart with a border of their own edge pixels
+  };
+  struct GlyphBox {
+    float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
+  };
+  struct FontAtlas {
+    Texture texture;
+    std::array<GlyphBox, 256> boxes{};
+  };
+  struct BatchState {
+    GLuint texture = 0;
+    uint8_t blend = 0;
+    int clipX = 0, clipY = 0, clipWidth = -1, clipHeight = -1;
+    bool operator==(const BatchState&) const = default;
+  };
+
+  const Texture& ImageTexture(const Image& image);
+  const FontAtlas& Atlas(const Font& font);
+  void Use(const BatchState& state);
+  void Flush();
+  void AddQuad(float x0, float y0, float x1, float y1, const GlyphBox& box, const DrawCommand& command);
+  void AddImage(const DrawCommand& command);
+  void AddText(const DrawCommand& command);
+  static BatchState StateOf(const DrawCommand& command, GLuint texture);
+
+  std::unordered_map<uint32_t, Texture> images_;
+  std::unordered_map<uint32_t, FontAtlas> fonts_;
+  std::vector<Vertex> vertices_;
+  BatchState current_;
+  bool stateValid_ = false;
+  int canvasHeight_ = 0;
+  int drawCalls_ = 0;
+};

@@ -1,0 +1,251 @@
+// The game's window on FLTK: one OpenGL window whose whole inside is the
+// canvas, its events turned into the game's events, the ticker and the
+// message box.
+#include <FL/Fl.H>
+#include <FL/Fl_Gl_Window.H>
+#include <FL/fl_ask.H>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <deque>
+
+#include "platform/fltk/gl_renderer.h"
+#include "platform/fltk/x11.h"
+#include "platform/platform.h"
+#include "platform/window.h"
+
+namespace {
+
+std::deque<Event> pendingEvents;
+
+// Repaints and ticks that are already waiting absorb new ones, and a mouse
+// move replaces one still waiting at the end of the queue.
+void Post(const Event& event) {
+  if (event.kind == TimerTick || event.kind == GadgetPaint) {
+    for (const Event& waiting : pendingEvents) {
+      if (waiting.kind == event.kind) return;
+    }
+  }
+  if (event.kind == MouseMove && !pendingEvents.empty() && pendingEvents.back().kind == MouseMove) {
+    pendingEvents.back() = event;
+    return;
+  }
+  pendingEvents.push_back(event);
+}
+
+// FLTK reports letters in lower case; the game counts keys by their capital.
+int GameKeyCode(int flKey) {
+  if (flKey >= 'a' && flKey <= 'z') return flKey - 'a' + 'A';
+  switch (flKey) {
+    case FL_Escape: return kKeyEscape;
+    case FL_BackSpace: return 8;
+    case FL_Tab: return 9;
+    case FL_Enter:
+    case FL_KP_Enter: return 13;
+    default: return flKey;
+  }
+}
+
+class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
+ public:
+  Canvas(int x, int y, int width, int height, const char* title) : Fl_Gl_Window(x, y, width, height, title) {
+    mode(FL_RGB | FL_DOUBLE);
+    resizable(this);
+    callback(OnWindowCallback);
+  }
+
+  // GameWindow
+  int ClientWidth() const override { return w(); }
+  int ClientHeight() const override { return h(); }
+  int GadgetLeft() const override { return x(); }
+  int GadgetTop() const override { return y(); }
+  int DesktopWidth() const override { return ::DesktopWidth(); }
+  bool IsWindowMaximized() const override { return IsMaximizedByWindowManager(*const_cast<Canvas*>(this)); }
+  void SetGadgetRect(int x, int y, int width, int height) override { resize(x, y, width, height); }
+  void RequestRepaint() override { Post({GadgetPaint}); }
+
+  // Backend
+  void Present(const DisplayList& frame) override;
+  void ShowMessage(const std::string& title, const std::string& text, bool serious) override;
+  int CanvasWidth() const override { return w(); }
+  int CanvasHeight() const override { return h(); }
+
+  // Fl_Gl_Window
+  void draw() override;
+  int handle(int event) override;
+  void resize(int x, int y, int width, int height) override;
+
+ private:
+  static void OnWindowCallback(Fl_Widget*, void*) {
+    // Escape would close an FLTK window too; the game sees it as a key instead.
+    if (Fl::event() == FL_CLOSE) Post({WindowClose});
+  }
+  void RenderLast();
+
+  GlRenderer renderer_;
+  DisplayList lastFrame_;
+  bool damaged_ = true;  // the canvas does not show lastFrame_
+};
+
+void Canvas::RenderLast() {
+  if (!context_valid()) {
+    renderer_.ForgetTextures();
+    context_valid(1);
+  }
+  renderer_.Render(lastFrame_, w(), h());
+}
+
+void Canvas::draw() {
+  // Exposes, resizes and message boxes' own loops land here: they show the
+  // last finished frame again and never run a frame function.
+  RenderLast();
+  damaged_ = false;
+}
+
+void Canvas::Present(const DisplayList& frame) {
+  // A still screen produces the same list tick after tick: nothing to send.
+  if (!damaged_ && frame == lastFrame_) return;
+  lastFrame_ = frame;
+  if (!shown()) return;  // drawn by the first expose
+  make_current();
+  RenderLast();
+  swap_buffers();
+  damaged_ = false;
+}
+
+void Canvas::ShowMessage(const std::string& title, const std::string& text, bool serious) {
+  const std::string utf8Title = Utf8FromLatin1(title);
+  fl_message_title(utf8Title.c_str());
+  const std::string utf8Text = Utf8FromLatin1(text);
+  if (serious) {
+    fl_alert("%s", utf8Text.c_str());
+  } else {
+    fl_message("%s", utf8Text.c_str());
+  }
+}
+
+int Canvas::handle(int event) {
+  switch (event) {
+    case FL_ENTER:
+    case FL_MOVE:
+    case FL_DRAG:
+      Post({MouseMove, 0, Fl::event_x(), Fl::event_y()});
+      return 1;
+    case FL_PUSH:
+      // The press may come without a move before it (a click where the pointer already was).
+      Post({MouseMove, 0, Fl::event_x(), Fl::event_y()});
+      Post({MouseDown, Fl::event_button()});
+      return 1;
+    case FL_RELEASE:
+    case FL_LEAVE:
+    case FL_FOCUS:
+    case FL_UNFOCUS:
+      return 1;
+    case FL_KEYDOWN: {
+      CountKeyPress(GameKeyCode(Fl::event_key()));
+      const std::string text(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
+      for (uint32_t code : CodePointsFromUtf8(text)) Post({KeyChar, static_cast<int>(code)});
+      return 1;
+    }
+    case FL_KEYUP:
+      Post({KeyUp, GameKeyCode(Fl::event_key())});
+      return 1;
+    default:
+      return Fl_Gl_Window::handle(event);
+  }
+}
+
+void Canvas::resize(int x, int y, int width, int height) {
+  const bool sizeChanged = width != w() || height != h();
+  Fl_Gl_Window::resize(x, y, width, height);
+  if (!sizeChanged) return;
+  damaged_ = true;
+  Post({WindowSize});
+}
+
+// The desktop asks the program to end with a signal; the handler may only
+// write to a pipe, which the loop then reads between events.
+int quitPipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = write(quitPipe[1], &byte, 1);
+}
+
+void OnQuitPipe(int fd, void*) {
+  char bytes[16];
+  while (read(fd, bytes, sizeof bytes) > 0) {
+  }
+  RequestAppTerminate();
+  Post({});  // wakes the loop so that it sees the request at once
+}
+
+void CatchQuitSignals() {
+  if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  Fl::add_fd(quitPipe[0], FL_READ, OnQuitPipe);
+  struct sigaction action {};
+  action.sa_handler = OnQuitSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
+}
+
+void OnFltkFatal(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  char message[512];
+  std::vsnprintf(message, sizeof message, format, arguments);
+  va_end(arguments);
+  FatalError(message);
+}
+
+double tickerPeriod = 0;
+
+void OnTick(void*) {
+  Post({TimerTick});
+  Fl::repeat_timeout(tickerPeriod, OnTick);
+}
+
+void ConnectDisplay() {
+  Fl::fatal = OnFltkFatal;  // no display: end like any other failure of the platform
+  OpenDisplay();
+}
+
+}  // namespace
+
+int DesktopWidth() {
+  ConnectDisplay();
+  return Fl::w();
+}
+
+int DesktopHeight() {
+  ConnectDisplay();
+  return Fl::h();
+}
+
+GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height) {
+  ConnectDisplay();
+  UseDetectableAutoRepeat();
+  if (!Fl_Gl_Window::can_do(FL_RGB | FL_DOUBLE)) FatalError("This display offers no OpenGL (GLX).");
+  CatchQuitSignals();
+  static std::string label;  // FLTK keeps the pointer
+  label = Utf8FromLatin1(title);
+  auto* canvas = new Canvas(x, y, width, height, label.c_str());
+  canvas->show();
+  SetBackend(canvas);
+  return canvas;
+}
+
+void StartTicker(float hertz) {
+  tickerPeriod = 1.0 / hertz;
+  Fl::add_timeout(tickerPeriod, OnTick);
+}
+
+Event WaitNextEvent() {
+  while (pendingEvents.empty()) Fl::wait(1e20);
+  const Event event = pendingEvents.front();
+  pendingEvents.pop_front();
+  return event;
+}

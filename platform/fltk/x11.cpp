@@ -1,0 +1,38 @@
+#include "platform/fltk/x11.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+
+void OpenDisplay() { fl_open_display(); }
+
+void UseDetectableAutoRepeat() {
+  fl_open_display();
+  XkbSetDetectableAutoRepeat(fl_display, True, nullptr);
+}
+
+bool IsMaximizedByWindowManager(Fl_Window& window) {
+  if (!window.shown()) return false;
+  const Atom state = XInternAtom(fl_display, "_NET_WM_STATE", False);
+  const Atom horizontal = XInternAtom(fl_display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+  const Atom vertical = XInternAtom(fl_display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, remaining = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(fl_display, fl_xid(&window), state, 0, 64, False, XA_ATOM, &type, &format, &count,
+                         &remaining, &data) != Success ||
+      data == nullptr) {
+    return false;
+  }
+  bool maximizedHorizontally = false, maximizedVertically = false;
+  const auto* atoms = reinterpret_cast<const Atom*>(data);
+  for (unsigned long i = 0; i < count; ++i) {
+    maximizedHorizontally |= atoms[i] == horizontal;
+    maximizedVertically |= atoms[i] == vertical;
+  }
+  XFree(data);
+  return maximizedHorizontally && maximizedVertically;
+}
