@@ -130,11 +130,17 @@ void Canvas::ShowMessage(const std::string& title, const std::string& text, bool
 int Canvas::handle(int event) {
   switch (event) {
     case FL_ENTER:
+      // Without a window manager the keys go to the window under the pointer,
+      // but FLTK hands key releases only to the widget it thinks has focus.
+      Fl::focus(this);
+      Post({MouseMove, 0, Fl::event_x(), Fl::event_y()});
+      return 1;
     case FL_MOVE:
     case FL_DRAG:
       Post({MouseMove, 0, Fl::event_x(), Fl::event_y()});
       return 1;
     case FL_PUSH:
+      Fl::focus(this);
       // The press may come without a move before it (a click where the pointer already was).
       Post({MouseMove, 0, Fl::event_x(), Fl::event_y()});
       Post({MouseDown, Fl::event_button()});
@@ -144,7 +150,8 @@ int Canvas::handle(int event) {
     case FL_FOCUS:
     case FL_UNFOCUS:
       return 1;
-    case FL_KEYDOWN: {
+    case FL_KEYDOWN:
+    case FL_SHORTCUT: {  // a key arriving while FLTK thinks nothing has focus
       CountKeyPress(GameKeyCode(Fl::event_key()));
       const std::string text(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
       for (uint32_t code : CodePointsFromUtf8(text)) Post({KeyChar, static_cast<int>(code)});
@@ -205,7 +212,7 @@ double tickerPeriod = 0;
 
 void OnTick(void*) {
   Post({TimerTick});
-  Fl::repeat_timeout(tickerPeriod, OnTick);
+  Fl::repeat_timeout(tickerPeriod, OnTick);  // counted from when this tick was due: no drift
 }
 
 void ConnectDisplay() {
@@ -234,12 +241,14 @@ GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int he
   label = Utf8FromLatin1(title);
   auto* canvas = new Canvas(x, y, width, height, label.c_str());
   canvas->show();
+  Fl::focus(canvas);
   SetBackend(canvas);
   return canvas;
 }
 
 void StartTicker(float hertz) {
   tickerPeriod = 1.0 / hertz;
+  Post({TimerTick});  // the first at once, so the first frame does not wait a period
   Fl::add_timeout(tickerPeriod, OnTick);
 }
 

@@ -1,0 +1,213 @@
+#include "front/app.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "front/frontend.h"
+#include "gameplay/game.h"
+
+namespace {
+
+// A window that takes every size it is given, as a window manager would,
+// and remembers what the loop asked of it.
+class FakeWindow : public GameWindow {
+ public:
+  int left = 100, top = 50, width = 400, height = 500;
+  bool maximized = false;
+  int desktopWidth = 1280;
+  int reshapes = 0, repaints = 0;
+
+  int ClientWidth() const override { return width; }
+  int ClientHeight() const override { return height; }
+  int GadgetLeft() const override { return left; }
+  int GadgetTop() const override { return top; }
+  bool IsWindowMaximized() const override { return maximized; }
+  int DesktopWidth() const override { return desktopWidth; }
+  void SetGadgetRect(int x, int y, int w, int h) override {
+    left = x, top = y, width = w, height = h;
+    ++reshapes;
+  }
+  void RequestRepaint() override { ++repaints; }
+};
+
+class Loop : public ::testing::Test {
+ public:
+  FakeWindow window;
+  RecordingBackend recorder;
+
+  void SetUp() override {
+    ui.reset();
+    game.reset();
+    ResetDrawingState();
+    SetBackend(&recorder);
+    SetTestClock(1000);
+  }
+  void TearDown() override {
+    SetBackend(nullptr);
+    UseSystemClock();
+    ui.reset();
+    game.reset();
+  }
+  void Feed(int kind, int value = 0, int x = 0, int y = 0) { HandleEvent({kind, value, x, y}, window); }
+  void ResizeTo(int w, int h) {
+    window.width = w;
+    window.height = h;
+    Feed(WindowSize);
+  }
+  void Type(const std::string& latin1) {
+    for (unsigned char c : latin1) Feed(KeyChar, c);
+  }
+};
+
+// One reshape to the given rectangle, whose own WindowSize then changes nothing.
+void ExpectSettledAt(Loop& loop, FakeWindow& window, int left, int top, int width, int height, float scale) {
+  EXPECT_EQ(window.reshapes, 1);
+  EXPECT_EQ((std::array{window.left, window.top, window.width, window.height}),
+            (std::array{left, top, width, height}));
+  loop.Feed(WindowSize);
+  EXPECT_EQ(window.reshapes, 1);
+  EXPECT_FLOAT_EQ(ui.scale, scale);
+}
+
+TEST_F(Loop, WiderWindowKeepsScaleOneAndIsReshapedInPlace) {
+  ResizeTo(800, 500);
+  EXPECT_FLOAT_EQ(ui.scale, 1.0f);
+  ExpectSettledAt(*this, window, 100, 50, 400, 500, 1.0f);
+}
+
+TEST_F(Loop, DoubleSizeGivesScaleTwoWithoutReshape) {
+  ResizeTo(800, 1000);
+  EXPECT_FLOAT_EQ(ui.scale, 2.0f);
+  EXPECT_EQ(window.reshapes, 0);
+}
+
+TEST_F(Loop, TinyWindowIsRaisedToTheSmallestScale) {
+  ResizeTo(100, 125);
+  EXPECT_FLOAT_EQ(ui.scale, 0.3f);
+  ExpectSettledAt(*this, window, 100, 50, 120, 150, 0.3f);
+}
+
+TEST_F(Loop, NearlyRightShapeIsLeftAlone) {
+  ResizeTo(403, 500);  // sides 1.0075 and 1.0: within 0.01
+  EXPECT_FLOAT_EQ(ui.scale, 1.0f);
+  EXPECT_EQ(window.reshapes, 0);
+}
+
+TEST_F(Loop, MaximizedWindowIsCentredOnTheDesktop) {
+  window.maximized = true;
+  window.desktopWidth = 1281;
+  ResizeTo(1281, 1000);
+  EXPECT_FLOAT_EQ(ui.scale, 2.0f);
+  ExpectSettledAt(*this, window, 640 - 400, 50, 800, 1000, 2.0f);  // the desktop width halved as an integer first
+}
+
+TEST_F(Loop, PauseOnReleasedPShiftsTheDeadlineByThePausedTime) {
+  ui.screen = Game;
+  game.deadline = 5000;
+  Feed(KeyUp, kKeyP);
+  EXPECT_EQ(ui.screen, Pause);
+  EXPECT_EQ(game.pauseStart, 1000);
+  SetTestClock(11000);
+  Feed(KeyUp, kKeyP);
+  EXPECT_EQ(ui.screen, Game);
+  EXPECT_EQ(game.deadline, 15000);
+}
+
+TEST_F(Loop, PauseKeyDoesNothingElsewhereAndOtherKeysNothingAtAll) {
+  ui.screen = Game;
+  Feed(KeyUp, 'Q');
+  Feed(KeyUp, kKeyEscape);
+  EXPECT_EQ(ui.screen, Game);
+  for (uint8_t screen : {MainMenu, Credits, ModeSelect, DifficultySelect, NewHighscore, Highscores}) {
+    ui.screen = screen;
+    Feed(KeyUp, kKeyP);
+    EXPECT_EQ(ui.screen, screen);
+  }
+  EXPECT_EQ(game.pauseStart, 0);
+}
+
+TEST_F(Loop, TypedCharactersEditTheNameOnTheNewHighscoreScreenOnly) {
+  Type("ab");
+  EXPECT_EQ(ui.playerName, "");
+  ui.screen = NewHighscore;
+  Type("Pia !}");
+  EXPECT_EQ(ui.playerName, "Pia !}");
+  Feed(KeyChar, 8);
+  EXPECT_EQ(ui.playerName, "Pia !");
+}
+
+TEST_F(Loop, NameFilterDropsWhatTheGameCannotStore) {
+  ui.screen = NewHighscore;
+  Feed(KeyChar, 8);  // backspace on an empty name
+  EXPECT_EQ(ui.playerName, "");
+  for (int code : {126, 127, 228, 0x20AC, 13, 9, 27, 31, 0, -5}) Feed(KeyChar, code);
+  EXPECT_EQ(ui.playerName, "");
+  Type("ABCDEFGHIJKLMNOP");  // sixteen letters
+  EXPECT_EQ(ui.playerName, "ABCDEFGHIJKLMNO");
+}
+
+TEST_F(Loop, LeftPressMarksAClickOnEveryScreenOtherButtonsNothing) {
+  for (uint8_t screen : {MainMenu, Game, Pause, NewHighscore}) {
+    ui.screen = screen;
+    ui.mouseClicked = 0;
+    Feed(MouseDown, 2);
+    Feed(MouseDown, 3);
+    EXPECT_EQ(ui.mouseClicked, 0);
+    Feed(MouseDown, 1);
+    EXPECT_EQ(ui.mouseClicked, 1);
+  }
+}
+
+TEST_F(Loop, MouseMoveKeepsCanvasPixels) {
+  ui.scale = 2;
+  Feed(MouseMove, 0, 640, 900);
+  EXPECT_EQ(ui.mouseX, 640);
+  EXPECT_EQ(ui.mouseY, 900);
+}
+
+TEST_F(Loop, TickAsksForARepaintAndAPaintClearsTheClick) {
+  Feed(TimerTick);
+  EXPECT_EQ(window.repaints, 1);
+  ui.mouseClicked = 1;
+  Feed(GadgetPaint);
+  EXPECT_EQ(ui.mouseClicked, 0);
+}
+
+TEST_F(Loop, PaintOfAnUnknownScreenDrawsNothing) {
+  ui.screen = 200;
+  PaintFrame(window);
+  EXPECT_TRUE(recorder.frames.empty());
+  EXPECT_EQ(ui.screen, 200);
+}
+
+TEST_F(Loop, NothingRequestedNothingEnds) {
+  ExitIfRequested();
+  SUCCEED();
+}
+
+using LoopDeathTest = Loop;
+
+TEST_F(LoopDeathTest, EscapeEndsWithStatusZero) {
+  EXPECT_EXIT(
+      {
+        CountKeyPress(kKeyEscape);
+        ExitIfRequested();
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(LoopDeathTest, QuitRequestFromTheDesktopEndsWithStatusZero) {
+  EXPECT_EXIT(
+      {
+        RequestAppTerminate();
+        ExitIfRequested();
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(LoopDeathTest, ClosingTheWindowEndsWithStatusZero) {
+  EXPECT_EXIT(Feed(WindowClose), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
