@@ -1,6 +1,13 @@
 // Immediate-mode widgets, the two game fonts and the on-screen messages.
+//
+// Menu entries and tab buttons take design units (400 x 500) and scale them
+// by ui.scale themselves; DrawTextCentered, MenuRowHit and BoxHit take canvas
+// pixels. The widgets report 0 (idle), 1 (under the mouse) or 2 (clicked in
+// this frame); a widget that reports 2 clears ui.mouseClicked so that no other
+// widget sees the same click.
 #pragma once
 
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
@@ -15,11 +22,19 @@ class TFont {
   static void reset();           // forget the loaded fonts (tests)
 };
 
-// Text centred on canvas pixel x, top at y; factor -1 stands for the canvas scale.
-void DrawTextCentered(const std::string& text, int x, int y, float factor);
+// Text centred on canvas pixel x, top at y, in the current font, colour and
+// draw scale. factor is the draw scale the caller has set; -1 stands for ui.scale.
+void DrawTextCentered(const std::string& text, int x, int y, float factor = -1.0f);
+// The mouse lies in the band of a text row whose top is at canvas pixel y
+// (edges excluded); the mouse's x does not matter.
 bool MenuRowHit(const std::string& text, int y);
-int MenuButton(const std::string& text, float x, float y);  // 0 idle, 1 under the mouse, 2 clicked
+// A menu entry centred on design x, top at design y: 80 % size, full size under the mouse.
+int MenuButton(const std::string& text, float x, float y);
+// The mouse lies inside the box w wide centred on x, from y down to y + h
+// (canvas pixels, edges excluded).
 bool BoxHit(int x, int y, int w, int h);
+// A small labelled button with a w x h hit box centred on design x, from
+// design y down; glows under the mouse.
 int TabButton(const std::string& text, float x, float y, float w, float h);
 
 // A large message over the board: fades in, holds, then grows while it fades out.
@@ -29,10 +44,14 @@ class TMsg {
   uint8_t state = 1;  // 1 fading in, 2 holding, 3 fading out
   float alpha = 0.0f;
   int timer = 0;      // frames still to hold; -1 holds until the list is emptied
-  int y_offset = 0;
+  int y_offset = 0;   // the text's top is at design y = y_offset + 85
 
+  // Every live message in order of creation. A message removes itself from
+  // here once it has faded out; the game empties it when a game starts or ends.
   static std::list<std::unique_ptr<TMsg>> messages;
   static TMsg* create(const std::string& text, int holdFrames, int yOffset);
   static void update();  // advances and draws every message in list order
+  // Advances this message by one frame and draws it. The frame in which it
+  // has faded out removes it from `messages`, which destroys it.
   void draw();
 };
