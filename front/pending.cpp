@@ -2,7 +2,6 @@
 // Each goes away as its real definition lands.
 #include "board/rules.h"
 #include "front/screens.h"
-#include "front/widgets.h"
 #include "gameplay/game.h"
 
 void DrawMainMenu() {}
@@ -10,7 +9,6 @@ void DrawCredits() {}
 void DrawModeSelect() {}
 void DrawDifficultySelect() {}
 void DrawPause() {}
-void TFont::load() {}
 
 void UpdateGameScreen() {}
 void StartGame() {}
