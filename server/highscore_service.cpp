@@ -1,0 +1,204 @@
+#include "server/highscore_service.h"
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+
+#include "server/form.h"
+#include "server/random_key.h"
+#include "server/score_hash.h"
+
+namespace highscored {
+
+namespace {
+
+constexpr size_t kShortestName = 2;
+constexpr size_t kLongestName = 15;
+constexpr int64_t kKeySweepIntervalMillis = 60'000;
+
+int64_t WallMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+int64_t SteadyMillis() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+const char* const kMalformedBody = "Die Anfrage ist fehlerhaft kodiert.";
+const char* const kBadName = "Der Name muss aus 2 bis 15 einfachen Zeichen bestehen.";
+const char* const kBadPoints = "Die Punktzahl ist ungültig.";
+const char* const kBadMode = "Diese Rangliste gibt es nicht.";
+const char* const kWrongHash = "Die Prüfsumme des Punktwerts stimmt nicht. Er wurde nicht gespeichert.";
+const char* const kTooManyRequests =
+    "Zu viele Anfragen von Ihrer Adresse. Bitte versuchen Sie es in einer Minute erneut.";
+const char* const kStoreFailed = "Der Highscore-Server ist gerade gestört. Bitte versuchen Sie es später erneut.";
+
+std::string MissingField(const std::string& field) {
+  return "Das Feld \"" + field + "\" fehlt oder ist ungültig.";
+}
+
+// Names are shown by the game one byte per character; it lets players type
+// the codes 32 to 125 only.
+bool IsValidName(const std::string& name) {
+  if (name.size() < kShortestName || name.size() > kLongestName) return false;
+  for (unsigned char c : name) {
+    if (c < 32 || c > 125) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> Field(const Form& form, const std::string& name) {
+  const auto it = form.find(name);
+  if (it == form.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<int32_t> NumberField(const Form& form, const std::string& name, bool allowNegative) {
+  const auto text = Field(form, name);
+  return text ? ParseDecimal(*text, allowNegative) : std::nullopt;
+}
+
+Reply StoreFailed(const StoreError& error) {
+  std::fprintf(stderr, "database error: %s\n", error.what());
+  return HighscoreService::Error(503, kStoreFailed);
+}
+
+}  // namespace
+
+HighscoreService::HighscoreService(ScoreStore& store, const ServiceSettings& settings)
+    : store_(store), settings_(settings), rateLimiter_(settings.rateLimitPerMinute) {}
+
+Reply HighscoreService::Error(int status, const std::string& message) { return {status, "ERROR\n" + message + "\n"}; }
+
+Reply HighscoreService::Register(const std::string& body, const std::string& clientAddress) {
+  const auto form = ParseForm(body);
+  if (!form) return Error(400, kMalformedBody);
+  if (Field(*form, "register") != "yes") return Error(400, MissingField("register"));
+  if (!rateLimiter_.Allow(clientAddress, SteadyMillis())) return Error(429, kTooManyRequests);
+
+  try {
+    const int64_t now = WallMillis();
+    DropExpiredKeysNow(now);
+    const std::string key = MakeRandomKey();
+    const int32_t keyId = store_.AddKey(key, now + settings_.keyLifetimeMillis);
+    return {200, "OKAY\n" + key + "\n" + std::to_string(keyId) + "\n"};
+  } catch (const StoreError& error) {
+    return StoreFailed(error);
+  }
+}
+
+Reply HighscoreService::Submit(const std::string& body, const std::string& clientAddress) {
+  const auto form = ParseForm(body);
+  if (!form) return Error(400, kMalformedBody);
+
+  NewScore score;
+  const auto name = Field(*form, "name");
+  if (!name) return Error(400, MissingField("name"));
+  if (!IsValidName(*name)) return Error(400, kBadName);
+  score.name = *name;
+
+  const auto points = NumberField(*form, "pts", false);
+  if (!points) return Error(400, kBadPoints);
+  score.points = *points;
+
+  const auto mode = NumberField(*form, "mode", false);
+  if (!mode || *mode >= kRankingCount) return Error(400, kBadMode);
+  score.mode = *mode;
+
+  const auto keyId = NumberField(*form, "key_id", true);
+  if (!keyId) return Error(400, MissingField("key_id"));
+  score.keyId = *keyId;
+
+  const auto hash = NumberField(*form, "hash", true);
+  if (!hash) return Error(400, MissingField("hash"));
+
+  if (!rateLimiter_.Allow(clientAddress, SteadyMillis())) return Error(429, kTooManyRequests);
+
+  try {
+    const SubmitResult result = store_.AddScore(score, WallMillis(), [&](const std::string& key) {
+      return ScoreHash(key, score.points, score.mode) == *hash;
+    });
+    switch (result.status) {
+      case SubmitStatus::Stored:
+        // Counted before the reply goes out, so the player's next fetch
+        // already sees the new entry.
+        scoresGeneration_.fetch_add(1);
+        return {200, "OKAY\n" + std::to_string(result.id) + "\n"};
+      case SubmitStatus::UnknownKey:
+        return {200, "ERROR\nRETRY\n"};
+      case SubmitStatus::Refused:
+        break;
+    }
+    return Error(400, kWrongHash);
+  } catch (const StoreError& error) {
+    return StoreFailed(error);
+  }
+}
+
+Reply HighscoreService::Fetch(const std::string& body) {
+  const auto form = ParseForm(body);
+  if (!form) return Error(400, kMalformedBody);
+  if (Field(*form, "get_highscore") != "yes") return Error(400, MissingField("get_highscore"));
+  const auto own = NumberField(*form, "own", true);
+  if (!own) return Error(400, MissingField("own"));
+
+  std::shared_ptr<const TablesText> tables;
+  try {
+    tables = CurrentTables();
+  } catch (const StoreError& error) {
+    return StoreFailed(error);
+  }
+  for (const auto& [id, end] : tables->entryEnds) {
+    if (id == *own) return {200, tables->text.substr(0, end) + "is own\n" + tables->text.substr(end)};
+  }
+  return {200, tables->text};
+}
+
+bool HighscoreService::IsFresh(const std::shared_ptr<const TablesText>& tables, int64_t nowMillis) const {
+  return tables && tables->generation == scoresGeneration_.load() &&
+         nowMillis - tables->builtMillis < settings_.tablesMaxAgeMillis;
+}
+
+std::shared_ptr<const TablesText> HighscoreService::CurrentTables() {
+  std::shared_ptr<const TablesText> tables;
+  {
+    std::lock_guard lock(tablesMutex_);
+    tables = tables_;
+  }
+  if (IsFresh(tables, SteadyMillis())) return tables;
+
+  // One request renews the copy while the others wait for it.
+  std::lock_guard rebuild(rebuildMutex_);
+  {
+    std::lock_guard lock(tablesMutex_);
+    tables = tables_;
+  }
+  if (IsFresh(tables, SteadyMillis())) return tables;
+
+  auto fresh = std::make_shared<TablesText>();
+  // Read before the query: a score stored meanwhile makes this copy stale at once.
+  fresh->generation = scoresGeneration_.load();
+  fresh->builtMillis = SteadyMillis();
+  const Rankings rankings = store_.TopEntries(settings_.tableSize);
+  for (int mode = 0; mode < kRankingCount; ++mode) {
+    fresh->text += "TABLE\n" + std::to_string(mode) + "\n";
+    for (const RankedEntry& entry : rankings[mode]) {
+      fresh->text += "ENTRY\n" + entry.name + "\n" + std::to_string(entry.points) + "\n";
+      fresh->entryEnds.emplace_back(entry.id, fresh->text.size());
+    }
+  }
+  std::lock_guard lock(tablesMutex_);
+  tables_ = fresh;
+  return fresh;
+}
+
+void HighscoreService::DropExpiredKeysNow(int64_t nowMillis) {
+  int64_t last = lastKeySweepMillis_.load();
+  if (nowMillis - last < kKeySweepIntervalMillis) return;
+  if (!lastKeySweepMillis_.compare_exchange_strong(last, nowMillis)) return;
+  store_.DropExpiredKeys(nowMillis);
+}
+
+}  // namespace highscored

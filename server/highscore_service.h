@@ -1,0 +1,66 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "server/rate_limiter.h"
+#include "server/store.h"
+
+namespace highscored {
+
+struct ServiceSettings {
+  int tableSize = 100;                         // entries per ranking in a fetch
+  int rateLimitPerMinute = 30;                 // registrations and submissions per address; 0 = no limit
+  int64_t keyLifetimeMillis = 10 * 60'000;
+  // Fetches are answered from a copy of the rankings that is renewed after
+  // every stored score, and at least this often so that scores stored by
+  // other servers on the same database show up.
+  int64_t tablesMaxAgeMillis = 1000;
+};
+
+struct Reply {
+  int status = 200;
+  std::string body;  // lines as the game reads them
+};
+
+// The three requests of the game, from form-encoded body to reply text.
+class HighscoreService {
+ public:
+  HighscoreService(ScoreStore& store, const ServiceSettings& settings);
+
+  Reply Register(const std::string& body, const std::string& clientAddress);
+  Reply Submit(const std::string& body, const std::string& clientAddress);
+  Reply Fetch(const std::string& body);
+
+  // A first line other than "OKAY", then the message the game shows.
+  static Reply Error(int status, const std::string& message);
+
+ private:
+  struct TablesText {
+    std::string text;
+    std::vector<std::pair<int32_t, size_t>> entryEnds;  // entry id, offset after its lines
+    uint64_t generation = 0;
+    int64_t builtMillis = 0;
+  };
+
+  std::shared_ptr<const TablesText> CurrentTables();
+  bool IsFresh(const std::shared_ptr<const TablesText>& tables, int64_t nowMillis) const;
+  void DropExpiredKeysNow(int64_t nowMillis);
+
+  ScoreStore& store_;
+  const ServiceSettings settings_;
+  RateLimiter rateLimiter_;
+  std::atomic<int64_t> lastKeySweepMillis_{0};
+
+  std::atomic<uint64_t> scoresGeneration_{0};  // counts stored scores
+  std::mutex tablesMutex_;
+  std::mutex rebuildMutex_;
+  std::shared_ptr<const TablesText> tables_;
+};
+
+}  // namespace highscored

@@ -1,0 +1,80 @@
+// quarzello-highscored: the online highscore service of the game.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <thread>
+
+#include "server/highscore_service.h"
+#include "server/http_frontend.h"
+#include "server/options.h"
+#include "server/store.h"
+
+using namespace highscored;
+
+int main(int argc, char** argv) {
+  Options options = ParseOptions(argc, argv);
+  if (options.showHelp) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "quarzello-highscored: %s\n%s", options.error.c_str(), kUsage);
+    return 2;
+  }
+
+  // A client that hangs up early must not end the server.
+  signal(SIGPIPE, SIG_IGN);
+  // Termination requests are taken by one thread that stops the server in
+  // order; every other thread inherits the blocked mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  try {
+    if (options.database.empty()) options.database = DefaultDatabase();
+    const auto store = OpenStore(options.database, options.http.threads);
+    HighscoreService service(*store, options.service);
+    HttpFrontEnd frontEnd(service, options.http);
+
+    const int port = frontEnd.Bind();
+    if (port < 0) {
+      std::fprintf(stderr, "quarzello-highscored: cannot listen on %s:%d\n", options.http.address.c_str(),
+                   options.http.port);
+      return 1;
+    }
+
+    std::atomic<bool> served{false};
+    std::thread signalWaiter([&] {
+      int received = 0;
+      sigwait(&stopSignals, &received);
+      if (received == SIGUSR1) return;
+      std::fprintf(stderr, "quarzello-highscored: stopping\n");
+      // A signal that comes before the server has started to serve is
+      // repeated until it takes.
+      while (!served) {
+        frontEnd.Stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+
+    std::fprintf(stderr, "quarzello-highscored: listening on %s:%d, database %s\n", options.http.address.c_str(),
+                 port, options.database.c_str());
+    frontEnd.Run();
+    served = true;
+    // Wakes the waiter if the server ended on its own.
+    pthread_kill(signalWaiter.native_handle(), SIGUSR1);
+    signalWaiter.join();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "quarzello-highscored: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,122 @@
+#include "server/options.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "server/form.h"
+
+namespace highscored {
+
+const char* const kUsage =
+    "usage: quarzello-highscored [options]\n"
+    "  --listen ADDR:PORT     address to serve on (default 127.0.0.1:8080; port 0 picks a free one)\n"
+    "  --db sqlite:PATH       keep the rankings in an SQLite file (default: highscores.sqlite\n"
+    "                         in $XDG_DATA_HOME/quarzello or ~/.local/share/quarzello)\n"
+    "  --db postgresql://...  keep them in a PostgreSQL database\n"
+    "  --table-size N         entries per ranking in a fetch (default 100)\n"
+    "  --rate-limit N         registrations and submissions per client address and minute\n"
+    "                         (default 30, 0 = no limit)\n"
+    "  --key-ttl SECONDS      how long a registration key stays valid (default 600)\n"
+    "  --threads N            requests served at once (default 16)\n"
+    "  --trusted-proxy ADDR   take the client address of requests from ADDR (a reverse proxy)\n"
+    "                         from the last entry of their X-Forwarded-For header\n";
+
+namespace {
+
+std::optional<int> Number(const std::string& text, int lowest, int highest) {
+  const auto value = ParseDecimal(text, lowest < 0);
+  if (!value || *value < lowest || *value > highest) return std::nullopt;
+  return *value;
+}
+
+bool ParseListen(const std::string& text, HttpSettings& http) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  std::string address = text.substr(0, colon);
+  if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
+    address = address.substr(1, address.size() - 2);
+  }
+  const auto port = Number(text.substr(colon + 1), 0, 65535);
+  if (!port) return false;
+  http.address = address;
+  http.port = *port;
+  return true;
+}
+
+}  // namespace
+
+Options ParseOptions(int argc, const char* const* argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string name = argv[i];
+    std::optional<std::string> value;
+    const size_t equals = name.find('=');
+    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name = name.substr(0, equals);
+    }
+    if (name == "--help" || name == "-h") {
+      options.showHelp = true;
+      continue;
+    }
+    if (!value) {
+      if (i + 1 >= argc) {
+        options.error = "missing value for " + name;
+        return options;
+      }
+      value = argv[++i];
+    }
+
+    bool valid = true;
+    if (name == "--listen") {
+      valid = ParseListen(*value, options.http);
+    } else if (name == "--db") {
+      options.database = *value;
+      valid = !value->empty();
+    } else if (name == "--table-size") {
+      const auto size = Number(*value, 1, 100'000);
+      if (size) options.service.tableSize = *size;
+      valid = size.has_value();
+    } else if (name == "--rate-limit") {
+      const auto limit = Number(*value, 0, 1'000'000);
+      if (limit) options.service.rateLimitPerMinute = *limit;
+      valid = limit.has_value();
+    } else if (name == "--key-ttl") {
+      const auto seconds = Number(*value, 1, 7 * 24 * 3600);
+      if (seconds) options.service.keyLifetimeMillis = int64_t{*seconds} * 1000;
+      valid = seconds.has_value();
+    } else if (name == "--threads") {
+      const auto threads = Number(*value, 1, 1024);
+      if (threads) options.http.threads = *threads;
+      valid = threads.has_value();
+    } else if (name == "--trusted-proxy") {
+      options.http.trustedProxy = *value;
+      valid = !value->empty();
+    } else {
+      options.error = "unknown option " + name;
+      return options;
+    }
+    if (!valid) {
+      options.error = "invalid value for " + name + ": " + *value;
+      return options;
+    }
+  }
+  return options;
+}
+
+std::string DefaultDatabase() {
+  std::filesystem::path directory;
+  if (const char* dataHome = std::getenv("XDG_DATA_HOME"); dataHome && *dataHome) {
+    directory = dataHome;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    directory = std::filesystem::path(home) / ".local" / "share";
+  } else {
+    directory = ".";
+  }
+  directory /= "quarzello";
+  std::filesystem::create_directories(directory);
+  return "sqlite:" + (directory / "highscores.sqlite").string();
+}
+
+}  // namespace highscored

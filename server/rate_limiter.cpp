@@ -1,0 +1,42 @@
+#include "server/rate_limiter.h"
+
+#include <algorithm>
+
+namespace highscored {
+
+namespace {
+
+constexpr int64_t kMinuteMillis = 60'000;
+
+}  // namespace
+
+void RateLimiter::Refill(Bucket& bucket, int64_t nowMillis) const {
+  const double elapsed = static_cast<double>(std::max<int64_t>(0, nowMillis - bucket.updatedMillis));
+  bucket.requests = std::min<double>(perMinute_, bucket.requests + elapsed * perMinute_ / kMinuteMillis);
+  bucket.updatedMillis = nowMillis;
+}
+
+// A full bucket is the same as no bucket, so the table only keeps addresses
+// seen within the last minute.
+void RateLimiter::ForgetFullBuckets(int64_t nowMillis) {
+  if (nowMillis - lastSweepMillis_ < kMinuteMillis) return;
+  lastSweepMillis_ = nowMillis;
+  std::erase_if(buckets_, [&](auto& entry) {
+    Refill(entry.second, nowMillis);
+    return entry.second.requests >= perMinute_;
+  });
+}
+
+bool RateLimiter::Allow(const std::string& address, int64_t nowMillis) {
+  if (perMinute_ <= 0) return true;
+  std::lock_guard lock(mutex_);
+  ForgetFullBuckets(nowMillis);
+  auto [it, added] = buckets_.try_emplace(address, Bucket{static_cast<double>(perMinute_), nowMillis});
+  Bucket& bucket = it->second;
+  if (!added) Refill(bucket, nowMillis);
+  if (bucket.requests < 1) return false;
+  bucket.requests -= 1;
+  return true;
+}
+
+}  // namespace highscored

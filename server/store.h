@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace highscored {
+
+constexpr int kRankingCount = 7;
+
+struct RankedEntry {
+  int32_t id = 0;
+  std::string name;
+  int32_t points = 0;
+};
+
+// Best first within each ranking; among equal points the earlier submission first.
+using Rankings = std::array<std::vector<RankedEntry>, kRankingCount>;
+
+struct NewScore {
+  int32_t keyId = 0;
+  std::string name;
+  int32_t points = 0;
+  int mode = 0;
+};
+
+enum class SubmitStatus { Stored, UnknownKey, Refused };
+
+struct SubmitResult {
+  SubmitStatus status = SubmitStatus::UnknownKey;
+  int32_t id = 0;  // the new entry's id when stored
+};
+
+// Raised when the database cannot be reached or refuses a statement.
+class StoreError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Where keys and scores are kept. Every method is safe to call from many
+// threads at once, and a method that stores something returns only after the
+// data is on disk.
+class ScoreStore {
+ public:
+  virtual ~ScoreStore() = default;
+
+  // Keeps a fresh key until expiresAtMillis (wall clock) and returns its id.
+  virtual int32_t AddKey(const std::string& key, int64_t expiresAtMillis) = 0;
+
+  // Uses up the key with score.keyId if it exists and has not expired at
+  // nowMillis. Whether the score is stored is then up to acceptKey, which is
+  // given the key; the key is gone either way, so that a key allows a single
+  // attempt. Key and score change in one transaction.
+  virtual SubmitResult AddScore(const NewScore& score, int64_t nowMillis,
+                                const std::function<bool(const std::string& key)>& acceptKey) = 0;
+
+  // The best perRanking entries of every ranking.
+  virtual Rankings TopEntries(int perRanking) = 0;
+
+  virtual void DropExpiredKeys(int64_t nowMillis) = 0;
+};
+
+// "sqlite:PATH" or a "postgresql://" / "postgres://" connection URL.
+// connections bounds how many requests may use the database at once.
+std::unique_ptr<ScoreStore> OpenStore(const std::string& url, int connections);
+
+}  // namespace highscored
