@@ -161,7 +161,7 @@ bool HighscoreService::IsFresh(const std::shared_ptr<const TablesText>& tables, 
          nowMillis - tables->builtMillis < settings_.tablesMaxAgeMillis;
 }
 
-std::shared_ptr<const TablesText> HighscoreService::CurrentTables() {
+std::shared_ptr<const HighscoreService::TablesText> HighscoreService::CurrentTables() {
   std::shared_ptr<const TablesText> tables;
   {
     std::lock_guard lock(tablesMutex_);

@@ -19,7 +19,6 @@ const char* const kContentType = "text/plain; charset=ISO-8859-1";
 // Many players may connect within the same moment; the library's own
 // backlog of a handful would make them wait for SYN retransmissions.
 constexpr int kListenBacklog = 1024;
-constexpr time_t kIdleSeconds = 5;
 
 using Clock = std::chrono::steady_clock;
 
@@ -51,7 +50,7 @@ std::string UtcTimestamp() {
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm utc{};
   gmtime_r(&seconds, &utc);
-  char text[40];
+  char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
                 utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
   return text;
@@ -81,9 +80,10 @@ HttpFrontEnd::HttpFrontEnd(HighscoreService& service, const HttpSettings& settin
   server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   // The game opens a connection per request and reads its reply to the end.
   server.set_keep_alive_max_count(1);
-  server.set_keep_alive_timeout(kIdleSeconds);
-  server.set_read_timeout(kIdleSeconds);
-  server.set_write_timeout(kIdleSeconds);
+  // A silent client holds one of the threads until this runs out.
+  server.set_keep_alive_timeout(settings.clientTimeoutSeconds);
+  server.set_read_timeout(settings.clientTimeoutSeconds);
+  server.set_write_timeout(settings.clientTimeoutSeconds);
   server.set_payload_max_length(settings.maxBodyBytes);
 
   server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
@@ -124,11 +124,12 @@ HttpFrontEnd::HttpFrontEnd(HighscoreService& service, const HttpSettings& settin
 
   // Whatever the library refuses on its own (unreadable request, a body over
   // the limit) still gets a reply the game can show.
-  server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    SetReply(res, HighscoreService::Error(res.status, ErrorMessageFor(res.status)));
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  server.set_error_handler(
+      httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        SetReply(res, HighscoreService::Error(res.status, ErrorMessageFor(res.status)));
+        return httplib::Server::HandlerResponse::Handled;
+      }));
   server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
     SetReply(res, HighscoreService::Error(500, ErrorMessageFor(500)));
   });

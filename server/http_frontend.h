@@ -13,6 +13,8 @@ struct HttpSettings {
   int port = 8080;  // 0 picks a free port
   int threads = 16;
   size_t maxBodyBytes = 4096;
+  // How long a client may keep a connection without sending its request.
+  int clientTimeoutSeconds = 5;
   // Requests arriving from this address (a reverse proxy) count for the
   // client named last in their X-Forwarded-For header.
   std::string trustedProxy;

@@ -19,6 +19,7 @@ const char* const kUsage =
     "                         (default 30, 0 = no limit)\n"
     "  --key-ttl SECONDS      how long a registration key stays valid (default 600)\n"
     "  --threads N            requests served at once (default 16)\n"
+    "  --client-timeout SECONDS  how long a connection may stay silent (default 5)\n"
     "  --trusted-proxy ADDR   take the client address of requests from ADDR (a reverse proxy)\n"
     "                         from the last entry of their X-Forwarded-For header\n";
 
@@ -90,6 +91,10 @@ Options ParseOptions(int argc, const char* const* argv) {
       const auto threads = Number(*value, 1, 1024);
       if (threads) options.http.threads = *threads;
       valid = threads.has_value();
+    } else if (name == "--client-timeout") {
+      const auto seconds = Number(*value, 1, 600);
+      if (seconds) options.http.clientTimeoutSeconds = *seconds;
+      valid = seconds.has_value();
     } else if (name == "--trusted-proxy") {
       options.http.trustedProxy = *value;
       valid = !value->empty();

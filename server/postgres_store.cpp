@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 #include "server/store_backends.h"
@@ -176,7 +177,7 @@ class PostgresStore : public ScoreStore {
  private:
   // Lends one connection of the pool to work for the duration of the call.
   template <typename Work>
-  auto WithConnection(Work work) {
+  std::invoke_result_t<Work, Connection&> WithConnection(Work work) {
     std::unique_ptr<Connection> conn;
     {
       std::unique_lock lock(mutex_);

@@ -1,6 +1,7 @@
 #include "server/rate_limiter.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace highscored {
 
@@ -21,10 +22,10 @@ void RateLimiter::Refill(Bucket& bucket, int64_t nowMillis) const {
 void RateLimiter::ForgetFullBuckets(int64_t nowMillis) {
   if (nowMillis - lastSweepMillis_ < kMinuteMillis) return;
   lastSweepMillis_ = nowMillis;
-  std::erase_if(buckets_, [&](auto& entry) {
-    Refill(entry.second, nowMillis);
-    return entry.second.requests >= perMinute_;
-  });
+  for (auto it = buckets_.begin(); it != buckets_.end();) {
+    Refill(it->second, nowMillis);
+    it = it->second.requests >= perMinute_ ? buckets_.erase(it) : std::next(it);
+  }
 }
 
 bool RateLimiter::Allow(const std::string& address, int64_t nowMillis) {

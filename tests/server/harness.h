@@ -1,0 +1,109 @@
+#pragma once
+
+// Runs the highscore server as its own process and talks to it over
+// 127.0.0.1 exactly as the game does.
+
+#include <sys/types.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace servertest {
+
+// A directory under /tmp, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// "sqlite:..." in dir, or a fresh database in the PostgreSQL cluster named
+// by QUARZELLO_TEST_POSTGRES_URL (the test fails when it is not set).
+std::string MakeDatabase(const std::string& kind, const TempDir& dir);
+
+class ServerProcess {
+ public:
+  // Starts the server with these options plus --listen on a free port, and
+  // waits until it serves.
+  ServerProcess(const std::vector<std::string>& options, const std::string& logPath);
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  int port() const { return port_; }
+  bool started() const { return port_ > 0; }
+  std::string Log() const;
+
+  void Kill();  // SIGKILL, as a crash would
+  // SIGTERM; the exit status, or -1 when it did not end within the timeout.
+  int Terminate(int timeoutMillis = 10'000);
+
+ private:
+  int WaitForExit(int timeoutMillis);
+
+  pid_t pid_ = -1;
+  int port_ = -1;
+  std::string logPath_;
+};
+
+struct HttpReply {
+  bool connected = false;
+  std::string raw;                 // everything the server sent
+  std::string statusLine;
+  std::vector<std::string> lines;  // the body, line by line
+};
+
+// Sends bytes and reads until the server closes the connection (or the
+// timeout passes, which leaves timedOut set).
+std::string SendRaw(int port, const std::string& bytes, int timeoutMillis = 10'000, bool* timedOut = nullptr);
+
+// Splits a reply into status line and body lines.
+HttpReply ParseHttpReply(const std::string& raw);
+
+// A POST with the header lines, body and trailing line break of the game.
+HttpReply PostAsGame(int port, const std::string& path, const std::string& body);
+
+const std::string kRegisterPath = "/quarzello/register.php";
+const std::string kSubmitPath = "/quarzello/highscore.php";
+const std::string kFetchPath = "/quarzello/get.php";
+
+// The game's encoding of a player name in a request body.
+std::string EncodeName(const std::string& name);
+// The game's check value, computed with zlib's Adler-32.
+int32_t GameHash(const std::string& key, int32_t points, int mode);
+
+struct Registration {
+  std::string key;
+  int32_t keyId = 0;
+};
+
+std::optional<Registration> Register(int port);
+HttpReply Submit(int port, const Registration& registration, const std::string& name, int32_t points, int mode);
+// Registers and submits; the new entry's id, or nothing.
+std::optional<int32_t> RegisterAndSubmit(int port, const std::string& name, int32_t points, int mode);
+
+struct FetchedEntry {
+  std::string name;
+  int32_t points = 0;
+  bool own = false;
+  bool operator==(const FetchedEntry&) const = default;
+};
+using FetchedTables = std::array<std::vector<FetchedEntry>, 7>;
+
+// Reads a fetch reply the way the game does.
+std::optional<FetchedTables> Fetch(int port, int32_t own = 0);
+
+// True for an error reply the game shows: a first line other than "OKAY" and
+// a message on the second.
+bool IsShownError(const HttpReply& reply);
+
+}  // namespace servertest

@@ -1,0 +1,127 @@
+// The service's building blocks that need no network.
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "server/form.h"
+#include "server/options.h"
+#include "server/rate_limiter.h"
+#include "server/score_hash.h"
+
+namespace highscored {
+namespace {
+
+TEST(ScoreHashTest, MatchesAdler32OverPaddedKeyPointsModeAndTail) {
+  // Keys shorter than 16, exactly 16 and longer: padding and tail.
+  EXPECT_EQ(ScoreHash("abc", 500, 2), static_cast<int32_t>(adler32(1, reinterpret_cast<const Bytef*>(
+                                                                             "abc             5002"),
+                                                                         20)));
+  EXPECT_EQ(ScoreHash("0123456789abcdef", 7, 0),
+            static_cast<int32_t>(adler32(1, reinterpret_cast<const Bytef*>("0123456789abcdef70"), 18)));
+  EXPECT_EQ(ScoreHash("0123456789abcdefXYZ", 12, 6),
+            static_cast<int32_t>(adler32(1, reinterpret_cast<const Bytef*>("0123456789abcdef126XYZ"), 22)));
+}
+
+TEST(ScoreHashTest, SumsWithTheTopBitSetComeOutNegative) {
+  EXPECT_EQ(ScoreHash(std::string(10, '}'), 2147483647, 6), -2042165273);
+}
+
+TEST(FormTest, DecodesEscapesAndKeepsPlusSigns) {
+  const auto form = ParseForm("name=A+B%20%22x%22%7d&pts=5&empty=&flag");
+  ASSERT_TRUE(form);
+  EXPECT_EQ(form->at("name"), "A+B \"x\"}");
+  EXPECT_EQ(form->at("pts"), "5");
+  EXPECT_EQ(form->at("empty"), "");
+  EXPECT_EQ(form->at("flag"), "");
+}
+
+TEST(FormTest, ForgivesALineBreakCountedIntoTheBody) {
+  const auto form = ParseForm("register=yes\r\n");
+  ASSERT_TRUE(form);
+  EXPECT_EQ(form->at("register"), "yes");
+}
+
+TEST(FormTest, RefusesBrokenEscapesAndRepeatedFields) {
+  EXPECT_FALSE(ParseForm("name=%4"));
+  EXPECT_FALSE(ParseForm("name=%"));
+  EXPECT_FALSE(ParseForm("name=%G1"));
+  EXPECT_FALSE(ParseForm("pts=1&pts=2"));
+  EXPECT_TRUE(ParseForm(""));
+}
+
+TEST(FormTest, DecimalsAreDigitsOnlyWithinInt32) {
+  EXPECT_EQ(ParseDecimal("0", false), 0);
+  EXPECT_EQ(ParseDecimal("2147483647", false), 2147483647);
+  EXPECT_EQ(ParseDecimal("-2147483648", true), -2147483647 - 1);
+  EXPECT_FALSE(ParseDecimal("2147483648", false));
+  EXPECT_FALSE(ParseDecimal("-2147483649", true));
+  EXPECT_FALSE(ParseDecimal("-5", false));
+  EXPECT_FALSE(ParseDecimal("", true));
+  EXPECT_FALSE(ParseDecimal("-", true));
+  EXPECT_FALSE(ParseDecimal("+5", true));
+  EXPECT_FALSE(ParseDecimal(" 5", true));
+  EXPECT_FALSE(ParseDecimal("5x", true));
+  EXPECT_FALSE(ParseDecimal("99999999999999999999", true));
+}
+
+TEST(RateLimiterTest, AllowsTheShareOfAMinuteAndRefillsOverTime) {
+  RateLimiter limiter(3);
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", 0));
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", 0));
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", 0));
+  EXPECT_FALSE(limiter.Allow("10.0.0.1", 100));
+  EXPECT_TRUE(limiter.Allow("10.0.0.2", 100)) << "addresses are counted apart";
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", 20'100)) << "one request comes back every 20 s";
+  EXPECT_FALSE(limiter.Allow("10.0.0.1", 20'200));
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", 10 * 60'000));
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", 10 * 60'000));
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", 10 * 60'000));
+  EXPECT_FALSE(limiter.Allow("10.0.0.1", 10 * 60'000)) << "a long pause does not save up more than a minute";
+}
+
+TEST(RateLimiterTest, ZeroMeansNoLimit) {
+  RateLimiter limiter(0);
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(limiter.Allow("10.0.0.1", 0));
+}
+
+Options Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "quarzello-highscored");
+  return ParseOptions(static_cast<int>(args.size()), args.data());
+}
+
+TEST(OptionsTest, DefaultsAndEveryOption) {
+  const Options defaults = Parse({});
+  EXPECT_EQ(defaults.error, "");
+  EXPECT_EQ(defaults.http.address, "127.0.0.1");
+  EXPECT_EQ(defaults.http.port, 8080);
+  EXPECT_EQ(defaults.service.tableSize, 100);
+  EXPECT_EQ(defaults.database, "");
+
+  const Options set = Parse({"--listen", "0.0.0.0:80", "--db=postgresql://db/scores", "--table-size", "20",
+                             "--rate-limit", "0", "--key-ttl", "2", "--threads", "4", "--trusted-proxy",
+                             "127.0.0.1", "--client-timeout", "3"});
+  EXPECT_EQ(set.error, "");
+  EXPECT_EQ(set.http.address, "0.0.0.0");
+  EXPECT_EQ(set.http.port, 80);
+  EXPECT_EQ(set.database, "postgresql://db/scores");
+  EXPECT_EQ(set.service.tableSize, 20);
+  EXPECT_EQ(set.service.rateLimitPerMinute, 0);
+  EXPECT_EQ(set.service.keyLifetimeMillis, 2000);
+  EXPECT_EQ(set.http.threads, 4);
+  EXPECT_EQ(set.http.trustedProxy, "127.0.0.1");
+  EXPECT_EQ(set.http.clientTimeoutSeconds, 3);
+
+  EXPECT_EQ(Parse({"--listen", "[::1]:9000"}).http.address, "::1");
+}
+
+TEST(OptionsTest, RefusesWhatCannotBeUsed) {
+  EXPECT_NE(Parse({"--listen", "8080"}).error, "");
+  EXPECT_NE(Parse({"--listen", "127.0.0.1:70000"}).error, "");
+  EXPECT_NE(Parse({"--table-size", "0"}).error, "");
+  EXPECT_NE(Parse({"--rate-limit", "-1"}).error, "");
+  EXPECT_NE(Parse({"--db"}).error, "");
+  EXPECT_NE(Parse({"--colour", "blue"}).error, "");
+}
+
+}  // namespace
+}  // namespace highscored
