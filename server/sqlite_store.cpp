@@ -1,7 +1,11 @@
 #include <sqlite3.h>
 
+#include <condition_variable>
+#include <exception>
 #include <limits>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "server/store_backends.h"
 
@@ -107,41 +111,53 @@ sqlite3* OpenDatabase(const std::string& path) {
   return db;
 }
 
+// Writes are carried out by one thread that gathers every write waiting at
+// the time into one transaction, so that many players share a sync to disk.
+// Each caller is answered only after the commit of its transaction.
 class SqliteStore : public ScoreStore {
  public:
   explicit SqliteStore(const std::string& path)
-      : connection_(OpenDatabase(path)),
-        db_(connection_.db),
+      : writeConnection_(OpenDatabase(path)),
+        readConnection_(OpenDatabase(path)),
+        db_(writeConnection_.db),
         begin_(db_, "BEGIN IMMEDIATE"),
         commit_(db_, "COMMIT"),
         rollback_(db_, "ROLLBACK"),
         insertKey_(db_, "INSERT INTO keys (secret, expires_at) VALUES (?1, ?2)"),
         claimKey_(db_, "DELETE FROM keys WHERE id = ?1 AND expires_at > ?2 RETURNING secret"),
-        insertScore_(db_,
-                     "INSERT INTO scores (mode, name, points, created_at) VALUES (?1, ?2, ?3, ?4)"),
-        topEntries_(db_,
+        insertScore_(db_, "INSERT INTO scores (mode, name, points, created_at) VALUES (?1, ?2, ?3, ?4)"),
+        dropExpired_(db_, "DELETE FROM keys WHERE expires_at <= ?1"),
+        topEntries_(readConnection_.db,
                     "SELECT id, name, points FROM scores WHERE mode = ?1 "
                     "ORDER BY points DESC, id ASC LIMIT ?2"),
-        dropExpired_(db_, "DELETE FROM keys WHERE expires_at <= ?1") {}
+        writer_([this] { WriteBatches(); }) {}
+
+  ~SqliteStore() override {
+    {
+      std::lock_guard lock(queueMutex_);
+      stopping_ = true;
+    }
+    queueChanged_.notify_all();
+    writer_.join();
+  }
 
   int32_t AddKey(const std::string& key, int64_t expiresAtMillis) override {
-    std::lock_guard lock(mutex_);
-    insertKey_.Bind(1, key).Bind(2, expiresAtMillis).Run();
-    return CheckedId(sqlite3_last_insert_rowid(db_));
+    int32_t id = 0;
+    Write([&] {
+      insertKey_.Bind(1, key).Bind(2, expiresAtMillis).Run();
+      id = CheckedId(sqlite3_last_insert_rowid(db_));
+    });
+    return id;
   }
 
   SubmitResult AddScore(const NewScore& score, int64_t nowMillis,
                         const std::function<bool(const std::string&)>& acceptKey) override {
-    std::lock_guard lock(mutex_);
-    begin_.Run();
-    try {
-      SubmitResult result;
+    SubmitResult result;
+    Write([&] {
       std::string key;
+      // The key is deleted within the first step; the row returned is its secret.
       const bool found = claimKey_.Bind(1, score.keyId).Bind(2, nowMillis).Step();
       if (found) key = claimKey_.Text(0);
-      // Stepping to the end completes the DELETE before the statement is reset.
-      while (found && claimKey_.Step()) {
-      }
       claimKey_.Reset();
 
       if (!found) {
@@ -153,16 +169,14 @@ class SqliteStore : public ScoreStore {
         result.status = SubmitStatus::Stored;
         result.id = CheckedId(sqlite3_last_insert_rowid(db_));
       }
-      commit_.Run();
-      return result;
-    } catch (...) {
-      if (!sqlite3_get_autocommit(db_)) rollback_.Run();
-      throw;
-    }
+    });
+    return result;
   }
 
+  // Reads have a connection of their own: in WAL mode they see the last
+  // commit and neither wait for the writer nor hold it up.
   Rankings TopEntries(int perRanking) override {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(readMutex_);
     Rankings rankings;
     for (int mode = 0; mode < kRankingCount; ++mode) {
       topEntries_.Bind(1, mode).Bind(2, perRanking);
@@ -176,21 +190,83 @@ class SqliteStore : public ScoreStore {
   }
 
   void DropExpiredKeys(int64_t nowMillis) override {
-    std::lock_guard lock(mutex_);
-    dropExpired_.Bind(1, nowMillis).Run();
+    Write([&] { dropExpired_.Bind(1, nowMillis).Run(); });
   }
 
  private:
+  struct PendingWrite {
+    std::function<void()> apply;  // runs on the writer thread inside a transaction
+    bool finished = false;
+    std::exception_ptr error;
+  };
+
   static int32_t CheckedId(int64_t id) {
     // The game keeps ids as signed 32-bit numbers.
     if (id > std::numeric_limits<int32_t>::max()) throw StoreError("SQLite: ids exhausted");
     return static_cast<int32_t>(id);
   }
 
-  std::mutex mutex_;
-  Connection connection_;
-  sqlite3* db_;
-  Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, topEntries_, dropExpired_;
+  // Hands apply to the writer and waits until its transaction is committed.
+  void Write(std::function<void()> apply) {
+    PendingWrite write;
+    write.apply = std::move(apply);
+    std::unique_lock lock(queueMutex_);
+    queue_.push_back(&write);
+    queueChanged_.notify_all();
+    queueChanged_.wait(lock, [&] { return write.finished; });
+    if (write.error) std::rethrow_exception(write.error);
+  }
+
+  void WriteBatches() {
+    std::unique_lock lock(queueMutex_);
+    for (;;) {
+      queueChanged_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;  // stopping, with nothing left to write
+      std::vector<PendingWrite*> batch;
+      batch.swap(queue_);
+      lock.unlock();
+      const std::exception_ptr error = Commit(batch);
+      lock.lock();
+      for (PendingWrite* write : batch) {
+        write->error = error;
+        write->finished = true;
+      }
+      queueChanged_.notify_all();
+    }
+  }
+
+  // Applies the batch in one transaction. When any part fails, nothing of
+  // the batch is kept and every caller in it gets the error.
+  std::exception_ptr Commit(const std::vector<PendingWrite*>& batch) {
+    try {
+      begin_.Run();
+      for (PendingWrite* write : batch) write->apply();
+      commit_.Run();
+      return nullptr;
+    } catch (...) {
+      if (!sqlite3_get_autocommit(db_)) {
+        try {
+          rollback_.Run();
+        } catch (const StoreError&) {
+          // The connection rolls back by itself when it cannot go on.
+        }
+      }
+      return std::current_exception();
+    }
+  }
+
+  Connection writeConnection_;
+  Connection readConnection_;
+  sqlite3* db_;  // the writer's
+  Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_;
+  std::mutex readMutex_;
+  Statement topEntries_;
+
+  std::mutex queueMutex_;
+  std::condition_variable queueChanged_;
+  std::vector<PendingWrite*> queue_;
+  bool stopping_ = false;
+  std::thread writer_;  // last: starts when everything it uses exists
 };
 
 }  // namespace
