@@ -28,7 +28,8 @@ API, in short:
       .geometry()                  (x, y, width, height) of the window's inner area
       .scale                       width / 400 at the last geometry() call
       .move(x, y) / .click(x, y)   pointer to design coordinates, left click there
-      .key(*names) / .type(text)   xdotool key names ("Escape", "p"), typed text
+      .key(*names) / .type(text)   xdotool key names ("Escape", "p"), typed text; the
+                                   window is given the focus first (no window manager)
       .move_window(x, y)           xdotool windowmove (screen pixels)
       .resize(w, h)                xdotool windowsize
       .close()                     WM_DELETE_WINDOW, as a window manager would send
@@ -37,6 +38,7 @@ API, in short:
       .wait_stable(name)           screenshots until two in a row are identical
       .exit_status(timeout)        waits for the process to end -> its exit status
     Shot (pixels of the window; positions in design units unless the name says px)
+      Shot.load(path)                           a PNG or 24-bit BMP file
       .width, .height, .scale, .path
       .pixel(x, y) / .pixel_px(px, py)          (r, g, b)
       .diff_box(other, box, threshold)          bounding box (design units) of the
@@ -185,6 +187,26 @@ class XConnection:
         self.xtest.XTestFakeMotionEvent(self.handle, -1, x, y, 0)
         self.lib.XFlush(self.handle)
 
+    def watch_maps(self):
+        """From now on, remember when a window is mapped on the screen."""
+        SubstructureNotifyMask = 1 << 19
+        self.lib.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+        self.lib.XSelectInput(self.handle, self.root, SubstructureNotifyMask)
+        self.lib.XSync(self.handle, 0)
+        self.maps_seen = 0
+
+    def count_maps(self):
+        """Number of windows mapped since watch_maps, reading queued events."""
+        MapNotify = 19
+        self.lib.XPending.argtypes = [ctypes.c_void_p]
+        self.lib.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.POINTER(_XEvent)]
+        event = _XEvent()
+        while self.lib.XPending(self.handle):
+            self.lib.XNextEvent(self.handle, ctypes.byref(event))
+            if event.xclient.type == MapNotify:
+                self.maps_seen += 1
+        return self.maps_seen
+
     def grab(self, x, y, width, height):
         """Raw pixels of a screen area as 4 bytes per pixel (B, G, R, x on this
         server), or None if the area cannot be read."""
@@ -256,6 +278,59 @@ def read_png(path):
     return width, height, bytes(rgb)
 
 
+def write_png(path, width, height, rgb, png_filter=0):
+    """Writes an 8-bit RGB PNG whose every row uses the given filter type
+    (screenshots use none: cheap to write and to read back)."""
+    stride = 3 * width
+    if png_filter == 0:
+        raw = b"".join(b"\0" + rgb[y * stride:(y + 1) * stride] for y in range(height))
+    else:
+        raw, previous = bytearray(), bytes(stride)
+        for y in range(height):
+            row = rgb[y * stride:(y + 1) * stride]
+            raw.append(png_filter)
+            for i, value in enumerate(row):
+                left = row[i - 3] if i >= 3 else 0
+                up = previous[i]
+                up_left = previous[i - 3] if i >= 3 else 0
+                if png_filter == 1:
+                    predicted = left
+                elif png_filter == 2:
+                    predicted = up
+                elif png_filter == 3:
+                    predicted = (left + up) // 2
+                else:
+                    estimate = left + up - up_left
+                    distances = [abs(estimate - left), abs(estimate - up), abs(estimate - up_left)]
+                    predicted = [left, up, up_left][distances.index(min(distances))]
+                raw.append((value - predicted) % 256)
+            previous = row
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body
+                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(bytes(raw), 1)) + chunk(b"IEND", b""))
+
+
+def read_ppm(data):
+    """(width, height, RGB bytes) of a binary 8-bit PPM (P6)."""
+    fields, pos = [], 0
+    while len(fields) < 4:  # magic, width, height, maxval
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    check(fields[0] == b"P6" and fields[3] == b"255", "not an 8-bit binary PPM")
+    width, height = int(fields[1]), int(fields[2])
+    return width, height, data[pos + 1:pos + 1 + 3 * width * height]
+
+
 def _unfilter(filter_type, row, previous, bpp):
     n = len(row)
     if filter_type == 0:
@@ -283,6 +358,27 @@ def _unfilter(filter_type, row, previous, bpp):
         raise E2EFailure(f"unknown PNG filter {filter_type}")
 
 
+def read_bmp(path):
+    """Decodes an uncompressed 24-bit BMP into (width, height, RGB bytes)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:2] == b"BM", f"{path} is not a BMP file")
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, _, bits, compression = struct.unpack_from("<iiHHI", data, 18)
+    check(bits == 24 and compression == 0, f"{path}: only uncompressed 24-bit BMP is read")
+    stride = (3 * width + 3) & ~3
+    top_down = height < 0
+    height = abs(height)
+    rgb = bytearray(3 * width * height)
+    for y in range(height):
+        source_row = y if top_down else height - 1 - y
+        start = offset + source_row * stride
+        row = data[start:start + 3 * width]
+        for channel in range(3):
+            rgb[3 * width * y + channel:3 * width * (y + 1):3] = row[2 - channel::3]
+    return width, height, bytes(rgb)
+
+
 class Shot:
     """A screenshot of the game window. Positions are design units (400 x 500)
     and are multiplied by the window's scale, unless a name ends in _px."""
@@ -293,7 +389,10 @@ class Shot:
 
     @classmethod
     def load(cls, path):
-        return cls(path, *read_png(path))
+        """A PNG screenshot, or a BMP picture (such as a background the game
+        draws unscaled at scale 1)."""
+        reader = read_bmp if path.lower().endswith(".bmp") else read_png
+        return cls(path, *reader(path))
 
     def pixel_px(self, px, py):
         i = 3 * (py * self.width + px)
@@ -487,6 +586,7 @@ class Game:
                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         self.pid = self.process.pid
         self.window = None
+        self._geometry = None
         self.scale = 1.0
         self.pointer = None
         self._shots = 0
@@ -510,15 +610,17 @@ class Game:
         return self.display.run(["xdotool", "getwindowname", str(self.window)]).rstrip("\n")
 
     def geometry(self):
-        geometry = self.display.window_geometry(self.window)
-        self.scale = geometry[2] / DESIGN_WIDTH
-        return geometry
+        self._geometry = self.display.window_geometry(self.window)
+        self.scale = self._geometry[2] / DESIGN_WIDTH
+        return self._geometry
 
     def move_window(self, x, y):
         self.display.run(["xdotool", "windowmove", "--sync", str(self.window), str(x), str(y)])
+        self.geometry()
 
     def resize(self, width, height):
         self.display.run(["xdotool", "windowsize", str(self.window), str(width), str(height)])
+        self._geometry = None
 
     def close(self):
         self.display.x.send_delete_window(self.window)
@@ -526,7 +628,8 @@ class Game:
     # -- input
 
     def _screen_point(self, x, y):
-        left, top, _, _ = self.geometry()
+        # The place last seen: every screenshot and geometry() refreshes it.
+        left, top, _, _ = self._geometry or self.geometry()
         return left + int(x * self.scale), top + int(y * self.scale)
 
     def move(self, x, y):
@@ -540,10 +643,15 @@ class Game:
             self.move(x, y)
         self.display.run(["xdotool", "click", str(button)])
 
+    def focus(self):
+        """Gives the window the keyboard focus, as a window manager would."""
+        self.display.run(["xdotool", "windowfocus", "--sync", str(self.window)])
+
     def _pointer_inside(self):
         if self.pointer is None:
-            # Below every menu entry: keys need the pointer over the window.
+            # Below every menu entry: keys also want the pointer over the window.
             self.move(DESIGN_WIDTH // 2, DESIGN_HEIGHT - 15)
+        self.focus()
 
     def key(self, *names):
         self._pointer_inside()
@@ -559,10 +667,14 @@ class Game:
         left, top, width, height = self.geometry()
         self._shots += 1
         path = os.path.join(self.display.shots_dir, f"{self._shots:02d}-{name}.png")
-        self.display.run(["/usr/bin/import", "-window", "root",
-                          "-crop", f"{width}x{height}+{left}+{top}", "+repage",
-                          "-define", "png:compression-level=1", f"PNG24:{path}"])
-        return Shot.load(path)
+        ppm = subprocess.run(["/usr/bin/import", "-window", "root",
+                              "-crop", f"{width}x{height}+{left}+{top}", "+repage",
+                              "-depth", "8", "ppm:-"],
+                             env=self.display.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        check(ppm.returncode == 0, f"import failed: {ppm.stderr.decode(errors='replace')}")
+        shot = Shot(path, *read_ppm(ppm.stdout))
+        write_png(path, shot.width, shot.height, shot.rgb)
+        return shot
 
     def wait_for(self, predicate, name="shot", timeout=10):
         """Takes screenshots until predicate(shot) is true; returns that shot."""

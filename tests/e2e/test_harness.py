@@ -4,13 +4,11 @@ filter and colour type the screenshots may come in, and the comparisons the
 end-to-end cases rely on."""
 
 import os
-import struct
 import subprocess
 import tempfile
 import unittest
-import zlib
 
-from harness import Shot, read_png
+from harness import Shot, read_bmp, read_png, read_ppm, write_png
 
 CONVERT = "/usr/bin/convert"
 
@@ -21,51 +19,7 @@ def convert(*args):
 
 def ppm_pixels(path):
     """RGB bytes of a picture as ImageMagick decodes it, 8 bits a channel."""
-    data = convert(path, "-depth", "8", "ppm:-")
-    fields, pos = [], 0
-    while len(fields) < 4:  # P6, width, height, maxval
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    return data[pos + 1:]
-
-
-def write_png(path, width, height, rgb, png_filter):
-    """An 8-bit RGB PNG whose every row uses the given filter type."""
-    stride, raw, previous = 3 * width, bytearray(), bytes(3 * width)
-    for y in range(height):
-        row = rgb[y * stride:(y + 1) * stride]
-        raw.append(png_filter)
-        for i, value in enumerate(row):
-            left = row[i - 3] if i >= 3 else 0
-            up = previous[i]
-            up_left = previous[i - 3] if i >= 3 else 0
-            if png_filter == 0:
-                predicted = 0
-            elif png_filter == 1:
-                predicted = left
-            elif png_filter == 2:
-                predicted = up
-            elif png_filter == 3:
-                predicted = (left + up) // 2
-            else:
-                estimate = left + up - up_left
-                distances = [abs(estimate - left), abs(estimate - up), abs(estimate - up_left)]
-                predicted = [left, up, up_left][distances.index(min(distances))]
-            raw.append((value - predicted) % 256)
-        previous = row
-
-    def chunk(kind, body):
-        return (struct.pack(">I", len(body)) + kind + body
-                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-
-    with open(path, "wb") as f:
-        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-                + chunk(b"IDAT", zlib.compress(bytes(raw))) + chunk(b"IEND", b""))
+    return read_ppm(convert(path, "-depth", "8", "ppm:-"))[2]
 
 
 class PngReading(unittest.TestCase):
@@ -114,6 +68,15 @@ class PngReading(unittest.TestCase):
         expected = ppm_pixels(path)
         self.assertEqual(len(rgb), len(expected))
         self.assertLessEqual(max(abs(a - b) for a, b in zip(rgb, expected)), 1)
+
+
+class BmpReading(unittest.TestCase):
+    def test_rows_padded_and_bottom_up(self):
+        with tempfile.TemporaryDirectory() as directory:
+            path = os.path.join(directory, "picture.bmp")
+            convert("-size", "37x23", "gradient:#208040-#f0c010", "-attenuate", "0.6",
+                    "+noise", "Uniform", "-type", "TrueColor", "BMP3:" + path)
+            self.assertEqual(read_bmp(path), (37, 23, ppm_pixels(path)))
 
 
 def blank_shot(width, height, colour=(10, 20, 30)):
