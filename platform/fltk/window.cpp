@@ -88,6 +88,9 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
   GlRenderer renderer_;
   DisplayList lastFrame_;
   bool damaged_ = true;  // the canvas does not show lastFrame_
+  // Until the window is on the screen, frames are only kept: drawing them
+  // would be lost, and its first expose draws the newest.
+  bool exposed_ = false;
 };
 
 void Canvas::RenderLast() {
@@ -103,13 +106,14 @@ void Canvas::draw() {
   // last finished frame again and never run a frame function.
   RenderLast();
   damaged_ = false;
+  exposed_ = true;
 }
 
 void Canvas::Present(const DisplayList& frame) {
   // A still screen produces the same list tick after tick: nothing to send.
   if (!damaged_ && frame == lastFrame_) return;
   lastFrame_ = frame;
-  if (!shown()) return;  // drawn by the first expose
+  if (!exposed_) return;  // drawn by the first expose
   make_current();
   RenderLast();
   swap_buffers();
