@@ -59,10 +59,10 @@ void RenderGlyph(FT_Face face, int code, const Font& font, Glyph& glyph) {
 
 Font* LoadFontFile(const std::string& url, int pixelSize, int style) {
   if (pixelSize <= 0 || Library() == nullptr) return nullptr;
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeUrl(url);
-  if (!bytes || bytes->empty()) return nullptr;
+  const std::optional<UrlBytes> file = ReadWholeUrl(url);
+  if (!file || file->bytes.empty()) return nullptr;
   FT_Face face = nullptr;
-  if (FT_New_Memory_Face(Library(), bytes->data(), static_cast<FT_Long>(bytes->size()), 0, &face) != 0) {
+  if (FT_New_Memory_Face(Library(), file->bytes.data(), static_cast<FT_Long>(file->bytes.size()), 0, &face) != 0) {
     return nullptr;
   }
   if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {

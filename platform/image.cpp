@@ -27,13 +27,13 @@ std::vector<std::unique_ptr<Image>>& LoadedImages() {
   return images;
 }
 
-uint32_t LittleEndian(const std::vector<uint8_t>& bytes, size_t at, int count) {
+uint32_t LittleEndian(std::span<const uint8_t> bytes, size_t at, int count) {
   uint32_t value = 0;
   for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes[at + i];
   return value;
 }
 
-std::optional<Picture> DecodeBmp(const std::vector<uint8_t>& bytes) {
+std::optional<Picture> DecodeBmp(std::span<const uint8_t> bytes) {
   constexpr size_t kHeadersSize = 54;
   if (bytes.size() < kHeadersSize || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
   const uint32_t pixelOffset = LittleEndian(bytes, 10, 4);
@@ -68,7 +68,7 @@ std::optional<Picture> DecodeBmp(const std::vector<uint8_t>& bytes) {
   return picture;
 }
 
-std::optional<Picture> DecodePng(const std::vector<uint8_t>& bytes) {
+std::optional<Picture> DecodePng(std::span<const uint8_t> bytes) {
   png_image png;
   std::memset(&png, 0, sizeof png);
   png.version = PNG_IMAGE_VERSION;
@@ -87,10 +87,11 @@ std::optional<Picture> DecodePng(const std::vector<uint8_t>& bytes) {
 }
 
 std::optional<Picture> ReadPicture(const std::string& url) {
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeUrl(url);
-  if (!bytes) return std::nullopt;
-  if (bytes->size() >= 2 && (*bytes)[0] == 'B' && (*bytes)[1] == 'M') return DecodeBmp(*bytes);
-  return DecodePng(*bytes);
+  const std::optional<UrlBytes> file = ReadWholeUrl(url);
+  if (!file) return std::nullopt;
+  const std::span<const uint8_t> bytes = file->bytes;
+  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return DecodeBmp(bytes);
+  return DecodePng(bytes);
 }
 
 Image* MakeImage(Picture&& picture, int flags) {

@@ -288,17 +288,24 @@ void WriteBytes(Stream* stream, const std::string& bytes) {
   Put(stream, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeUrl(const std::string& url) {
+std::optional<UrlBytes> ReadWholeUrl(const std::string& url) {
   if (StartsWith(url, "tcp::")) return std::nullopt;
+  UrlBytes result;
+  if (StartsWith(url, "incbin::")) {
+    const auto found = EmbeddedFiles().find(url.substr(8));
+    if (found == EmbeddedFiles().end()) return std::nullopt;
+    result.bytes = {found->second.data, found->second.size};
+    return result;
+  }
   Stream* stream = OpenRead(url);
   if (stream == nullptr) return std::nullopt;
-  std::vector<uint8_t> bytes;
   while (Fill(*stream)) {
-    bytes.insert(bytes.end(), stream->data + stream->position, stream->data + stream->size);
+    result.owned.insert(result.owned.end(), stream->data + stream->position, stream->data + stream->size);
     stream->position = stream->size;
   }
   const bool failed = stream->failed;
   CloseByteStream(stream);
   if (failed) return std::nullopt;
-  return bytes;
+  result.bytes = result.owned;
+  return result;
 }
