@@ -1,0 +1,114 @@
+// The screen after a finished game: the player names the result, chooses
+// whether it also goes online, and it is ranked, saved and shown.
+#include "front/frontend.h"
+#include "front/screens.h"
+#include "front/widgets.h"
+#include "gameplay/game.h"
+#include "highscore/online.h"
+#include "highscore/store.h"
+#include "highscore/table.h"
+#include "platform/platform.h"
+
+namespace {
+
+// A server that answers "RETRY" every time would otherwise keep the player
+// in the submission for ever.
+constexpr int kMaxSubmitRounds = 3;
+
+void ShowNote(const std::string& text) {
+  messageBoxTitle = "Hinweis";
+  Notify(text, false);
+}
+
+void ShowNoConnection() { ShowNote("Es konnte keine Verbindung zum Internet herrgestellt werden!"); }
+
+// Registers and submits until the server stops asking for a retry; the
+// result is that of the last request.
+int SubmitOnline() {
+  int result = kRetry;
+  for (int round = 0; round < kMaxSubmitRounds && result == kRetry; ++round) {
+    ShowConnecting("Highscore wird angemeldet");
+    result = RegisterClient();
+    if (result == kDone) {
+      ShowConnecting("Highscore wird eingetragen");
+      result = SubmitScore();
+    }
+    if (result == kNoConnection) ShowNoConnection();
+  }
+  if (result == kRetry) {
+    ShowNote("Der Highscore-Server hat den Eintrag mehrmals abgelehnt. Bitte versuchen Sie es später noch einmal!");
+    return kServerError;
+  }
+  return result;
+}
+
+// After a successful fetch the online table of the same ranking is shown, on
+// the page of the entry the server marked as the player's own.
+void ShowOnlineTable() {
+  tableView.shownLocal = 0;
+  tableView.pageCount = highscores.pages(game.gameMode, game.difficulty, 0);
+  tableView.shownPage =
+      highscores.list[ListIndex(game.gameMode, game.difficulty) + kOnlineOffset].find(tableView.ownScore.get());
+  tableView.pageEntries = highscores.get(game.gameMode, game.difficulty, 0, tableView.shownPage);
+  BuildTableRows(0);
+}
+
+void CarryOutEntry() {
+  if (ui.playerName.size() < 2) {
+    ShowNote("Ihr angegebener Name muss mindestens 2 Zeichen lang sein!");
+    return;
+  }
+  // Nothing is entered unless the submission went through: the player may try
+  // again, untick the box or cancel.
+  if (ui.saveOnline == 1 && SubmitOnline() != kDone) return;
+
+  highscores.add(game.gameMode, game.difficulty, ui.playerName, game.score);
+  if (!highscores.SaveHighscore())
+    ShowNote("Die Highscore-Liste konnte nicht gespeichert werden! Ihr Eintrag bleibt nur bis zum Beenden des "
+             "Spiels erhalten.");
+  if (ui.saveOnline == 1 && FetchTables() == kDone) ShowOnlineTable();
+  ui.screen = Highscores;
+}
+
+std::string ModeValue() {
+  if (game.gameMode == Level) return IntToText(game.level);
+  // Classic shows its difficulty too: it names the ranking the result goes to.
+  return DifficultyName(game.difficulty);
+}
+
+}  // namespace
+
+void DrawNewHighscore() {
+  auto centred = [](const std::string& text, float x, float y) {
+    DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
+  };
+  Cls();
+  SetDrawScale(ui.scale, ui.scale);
+  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  TFont::set(1);
+  centred("Neue Highscore", 200, 85);
+  TFont::set(0);
+  centred(IntToText(game.score), 78, 33);
+  centred(ModeName(game.gameMode), 200, 33);
+  centred(ModeValue(), 319, 33);
+
+  std::string cursor = NowMillis() % 500 < 250 ? "_" : "";
+  DrawString("Name: " + ui.playerName + cursor, 30 * ui.scale, 150 * ui.scale);
+
+  const std::string checkbox = "Punktwert online speichern";
+  int width = StringWidth(checkbox);
+  if (TabButton(checkbox, static_cast<float>(width / 2 + 65), 200, static_cast<float>(width), 16) == 2)
+    ui.saveOnline = static_cast<uint8_t>(1 - ui.saveOnline);
+  SetColor(255, 255, 255);
+  DrawImageFrame(img.imgStones, 40 * ui.scale, 207 * ui.scale, (4 - ui.saveOnline) * 26);
+
+  TFont::set(1);
+  int proceed = MenuButton("Weiter", 200, 350);
+  int cancel = MenuButton("Abbrechen", 200, 400);
+  if (cancel == 2 || game.score == 0) ui.screen = MainMenu;
+  SetColor(255, 255, 255);
+  Flip(-1);
+
+  // A game without points has already left; it is never entered.
+  if (proceed == 2 && ui.screen == NewHighscore) CarryOutEntry();
+}

@@ -1,0 +1,217 @@
+#include "highscore/online.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "front/frontend.h"
+#include "front/widgets.h"
+#include "gameplay/game.h"
+#include "highscore/store.h"
+#include "platform/platform.h"
+
+#ifndef QUARZELLO_HIGHSCORE_HOST
+#error "QUARZELLO_HIGHSCORE_HOST must name the highscore server"
+#endif
+#ifndef QUARZELLO_HIGHSCORE_WEBHOST
+#error "QUARZELLO_HIGHSCORE_WEBHOST must name the web host of the highscore server"
+#endif
+
+OnlineState onlineState;
+
+namespace {
+
+struct StreamCloser {
+  void operator()(Stream* stream) const { CloseByteStream(stream); }
+};
+using Connection = std::unique_ptr<Stream, StreamCloser>;
+
+Connection Connect() {
+  SetNetworkTimeoutMillis(onlineState.timeoutMillis);
+  return Connection(OpenUrl("tcp::" + HighscoreHost(), true, true));
+}
+
+void SendRequest(Stream* stream, const std::string& requestLine, const std::string& body) {
+  std::string request;
+  for (const std::string& line : {requestLine, "Host: " + HighscoreWebHost(),
+                                  std::string("Accept: text/plain"), std::string("Accept-Charset: iso-8859-5"),
+                                  std::string("User-Agent: Quarzello"),
+                                  std::string("Content-Type: application/x-www-form-urlencoded"),
+                                  "Content-Length: " + IntToText(static_cast<int>(body.size())), std::string(),
+                                  body})
+    request += line + "\r\n";
+  WriteBytes(stream, request);
+}
+
+// Reads a reply line by line like ReadLine, but never more than
+// kMaxReplyLine characters in a line nor kMaxReplyBytes in all: past either
+// the reply counts as ended, so an endless answer cannot eat the memory.
+class ReplyReader {
+ public:
+  explicit ReplyReader(Stream* stream) : stream_(stream) {}
+
+  std::string Line() {
+    std::string line;
+    while (!ended_) {
+      if (received_ == kMaxReplyBytes || Eof(stream_)) {
+        ended_ = true;
+        break;
+      }
+      int byte = ReadByte(stream_);
+      ++received_;
+      if (byte == 10 || byte == 0) break;
+      if (byte == 13) continue;
+      line += static_cast<char>(byte);
+      if (line.size() == kMaxReplyLine) ended_ = true;
+    }
+    return line;
+  }
+
+  // Drops the status line and the header lines, up to the empty line.
+  void SkipHeaders() {
+    while (!Line().empty()) {
+    }
+  }
+
+  bool Ended() const { return ended_; }
+  // Not a single byte arrived: the server never answered.
+  bool Silent() const { return received_ == 0; }
+
+ private:
+  Stream* stream_;
+  size_t received_ = 0;
+  bool ended_ = false;
+};
+
+void ShowServerError(const std::string& message) {
+  messageBoxTitle = "Fehler";
+  Notify("Trelvani meldete folgenden Fehler:\r\n" + message, true);
+}
+
+}  // namespace
+
+std::string HighscoreHost() {
+  const char* host = std::getenv("QUARZELLO_HIGHSCORE_HOST");
+  return host && *host ? host : QUARZELLO_HIGHSCORE_HOST;
+}
+
+std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
+
+int RegisterClient() {
+  Connection connection = Connect();
+  if (!connection) return kNoConnection;
+  SendRequest(connection.get(), "POST /quarzello/register.php HTTP/1.0", "register=yes");
+  ReplyReader reply(connection.get());
+  reply.SkipHeaders();
+  if (reply.Silent()) return kNoConnection;
+  if (reply.Line() == "OKAY") {
+    onlineState.onlineKey = reply.Line();
+    onlineState.keyId = TextToInt(reply.Line());
+    return kDone;
+  }
+  ShowServerError(reply.Line());
+  return kServerError;
+}
+
+int SubmitScore() {
+  uint8_t index = ListIndex(game.gameMode, game.difficulty);
+  Connection connection = Connect();
+  if (!connection) return kNoConnection;
+  std::string body = "name=" + UrlEncodeName(ui.playerName) + "&pts=" + IntToText(game.score) +
+                     "&mode=" + IntToText(index) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) +
+                     "&hash=" + IntToText(ScoreHash());
+  SendRequest(connection.get(), "POST /quarzello/highscore.php HTTP/1.0", body);
+  ReplyReader reply(connection.get());
+  reply.SkipHeaders();
+  if (reply.Silent()) return kNoConnection;
+  if (reply.Line() == "OKAY") {
+    onlineState.ownId = TextToInt(reply.Line());
+    return kDone;
+  }
+  std::string message = reply.Line();
+  if (message == "RETRY") return kRetry;
+  ShowServerError(message);
+  return kServerError;
+}
+
+int FetchTables() {
+  ShowConnecting("Lade aktuelle Highscore");
+  Connection connection = Connect();
+  if (!connection) return kNoConnection;
+  SendRequest(connection.get(), "POST /quarzello/get.php HTTP/1.0",
+              "get_highscore=yes&own=" + IntToText(onlineState.ownId));
+  ReplyReader reply(connection.get());
+  reply.SkipHeaders();
+  if (reply.Silent()) return kNoConnection;
+
+  for (int index = 0; index < kLocalLists; ++index) highscores.list[index + kOnlineOffset].list.clear();
+  TScorelist* table = nullptr;  // entries before the first "TABLE" have no list and are dropped
+  ScoreRef last;
+  while (!reply.Ended()) {
+    std::string line = reply.Line();
+    if (line == "TABLE") {
+      int index = std::clamp(TextToInt(reply.Line()), 0, kLocalLists - 1);
+      table = &highscores.list[index + kOnlineOffset];
+    } else if (line == "ENTRY") {
+      auto entry = std::make_shared<TScore>();
+      entry->name = reply.Line();
+      entry->punkte = TextToInt(reply.Line());
+      last = table ? entry : nullptr;
+      if (table) table->add(entry);
+    } else if (line == "is own") {
+      tableView.ownScore = last;
+    }
+  }
+  highscores.online = 1;
+  return kDone;
+}
+
+void ShowConnecting(const std::string& text) {
+  Cls();
+  SetColor(255, 255, 255);
+  SetDrawScale(ui.scale, ui.scale);
+  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  TFont::set(0);
+  DrawString("Verbinde zu", 40 * ui.scale, 210 * ui.scale);
+  DrawString(text + "...", 40 * ui.scale, 260 * ui.scale);
+  TFont::set(1);
+  DrawTextCentered("Highscore", Truncate(200 * ui.scale), Truncate(85 * ui.scale), -1.0f);
+  DrawString("Trelvani", 40 * ui.scale, 222 * ui.scale);
+  SetColor(255, 255, 255);
+  Flip(-1);
+}
+
+std::string UrlEncodeName(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (char c : text) {
+    auto code = static_cast<unsigned char>(c);
+    bool plain = (code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z') ||
+                 code == '+' || code == '-' || code == '.' || code == '_';
+    if (plain) {
+      encoded += c;
+    } else {
+      encoded += '%';
+      encoded += kHex[code >> 4];
+      encoded += kHex[code & 15];
+    }
+  }
+  return encoded;
+}
+
+int32_t ScoreHash() {
+  const std::string& key = onlineState.onlineKey;
+  std::string head = key.substr(0, 16);
+  head.resize(16, ' ');
+  std::string tail = key.size() > 16 ? key.substr(16) : std::string();
+  return Adler32(head + IntToText(game.score) + IntToText(ListIndex(game.gameMode, game.difficulty)) + tail);
+}
+
+int32_t Adler32(const std::string& text) {
+  uint32_t a = 1, b = 0;
+  for (char c : text) {
+    a = (a + static_cast<unsigned char>(c)) % 65521;
+    b = (b + a) % 65521;
+  }
+  return static_cast<int32_t>(b << 16 | a);
+}

@@ -1,0 +1,47 @@
+// The rows of the highscore table: each slides in from one side, rests, and
+// slides out to the other when the shown page changes.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+enum RowPhase : uint8_t {
+  kRowWaitingIn = 1,
+  kRowSlidingIn = 2,
+  kRowResting = 3,
+  kRowWaitingOut = 4,
+  kRowSlidingOut = 5,
+};
+
+class TScoreview {
+ public:
+  int32_t platz = 0;  // 0: no place number
+  std::string name;
+  int32_t punkte = 0;  // drawn only when above 0
+  uint8_t highlight = 0;
+  int32_t y = 0;       // top of the row's text, design units
+  float ab_x = 50.0f;  // the horizontal offset is 0.2 * ab_x^2
+  uint8_t minus = 0;   // 1: offset to the left
+  uint8_t mode = kRowWaitingIn;
+  uint8_t wait = 0;    // frames to wait in phases 1 and 4, counted on the byte
+
+  static std::list<std::unique_ptr<TScoreview>> scoreRows;
+
+  static TScoreview* create(int32_t platz, const std::string& name, int32_t punkte, uint8_t minus,
+                            uint8_t highlight, int32_t y, uint8_t wait);
+  static void update();               // advances and draws every row in list order
+  static void remove(int direction);  // sends the current rows out
+
+  // Advances the row by one frame and draws it; false once it has slid out
+  // (it is still drawn in that frame).
+  bool draw();
+};
+
+const char* ModeName(uint8_t mode);              // "Classic", "Turbo", "Level"
+const char* DifficultyName(uint8_t difficulty);  // "Leicht", "Mittel", "Schwer"
+
+// Replaces the rows by rows for the shown page: direction 0 brings them in
+// from the right and sends the old ones out to the left, 1 the other way.
+void BuildTableRows(int direction);

@@ -1,0 +1,100 @@
+// Shared set-up for the highscore tests: a recording backend, a set clock,
+// stand-in images, all game-wide state fresh, and a private working
+// directory so that highscore.tvs never touches the real one.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "front/frontend.h"
+#include "front/widgets.h"
+#include "gameplay/game.h"
+#include "highscore/online.h"
+#include "highscore/store.h"
+#include "highscore/table.h"
+#include "platform/platform.h"
+
+class HighscoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static const bool embedded = (RegisterEmbeddedFiles(), true);
+    (void)embedded;
+    if (!TFont::font(0)) TFont::load();
+    SetBackend(&recording);
+    ResetDrawingState();
+    SetTestClock(100000);
+    ui.reset();
+    game.reset();
+    highscores.reset();
+    tableView.reset();
+    onlineState.reset();
+    onlineState.timeoutMillis = 2000;
+    TScoreview::scoreRows.clear();
+    for (Image* image : {&background, &stones, &blend}) {
+      image->width = image->height = image->cellWidth = image->cellHeight = 16;
+      image->rgba.assign(16 * 16 * 4, 255);
+    }
+    stones.frames = 130;
+    background.frames = blend.frames = 1;
+    img.imgGameBackground = &background;
+    img.imgStones = &stones;
+    img.imgBlend = &blend;
+
+    oldDirectory = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "highscore-test-XXXXXX").string();
+    directory = mkdtemp(pattern.data());
+    std::filesystem::current_path(directory);
+  }
+
+  void TearDown() override {
+    std::filesystem::current_path(oldDirectory);
+    std::filesystem::remove_all(directory);
+    img = Images{};
+    TScoreview::scoreRows.clear();
+    tableView.reset();
+    UseSystemClock();
+  }
+
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+
+  // A press of the left button at design position (x, y), seen by the next frame.
+  static void ClickAt(float x, float y) {
+    ui.mouseX = Truncate(x * ui.scale);
+    ui.mouseY = Truncate(y * ui.scale);
+    ui.mouseClicked = 1;
+  }
+  // What the event loop does around each painted frame.
+  template <typename FrameFunction>
+  void PaintFrame(FrameFunction frame) {
+    frame();
+    ui.mouseClicked = 0;
+  }
+
+  std::vector<std::string> Texts(const DisplayList& frame) const {
+    std::vector<std::string> texts;
+    for (const DrawCommand& command : frame)
+      if (command.kind == DrawCommand::kText) texts.push_back(command.text);
+    return texts;
+  }
+  static const DrawCommand* FindText(const DisplayList& frame, const std::string& text) {
+    for (const DrawCommand& command : frame)
+      if (command.kind == DrawCommand::kText && command.text == text) return &command;
+    return nullptr;
+  }
+
+  RecordingBackend recording;
+  Image background, stones, blend;
+  std::filesystem::path oldDirectory, directory;
+};

@@ -1,0 +1,239 @@
+#include <cstdlib>
+
+#include "tests/highscore/fake_server.h"
+#include "tests/highscore/fixture.h"
+
+namespace {
+
+using Answer = FakeHighscoreServer::Answer;
+using Behaviour = FakeHighscoreServer::Behaviour;
+
+class OnlineTest : public HighscoreTest {
+ protected:
+  void SetUp() override {
+    HighscoreTest::SetUp();
+    setenv("QUARZELLO_HIGHSCORE_HOST", server.Host().c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("QUARZELLO_HIGHSCORE_HOST");
+    HighscoreTest::TearDown();
+  }
+
+  static std::string Request(const std::string& path, const std::string& body) {
+    return "POST /quarzello/" + path + " HTTP/1.0\r\nHost: " + HighscoreWebHost() +
+           "\r\nAccept: text/plain\r\nAccept-Charset: iso-8859-5\r\nUser-Agent: Quarzello\r\n"
+           "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body + "\r\n";
+  }
+
+  std::string OnlyRequest() {
+    std::vector<std::string> requests = server.Requests();
+    EXPECT_EQ(requests.size(), 1u);
+    return requests.empty() ? std::string() : requests[0];
+  }
+
+  FakeHighscoreServer server;
+};
+
+TEST_F(OnlineTest, RegisterSendsExactlyTheRequestAndKeepsTheKey) {
+  server.AnswerWith({"OKAY", "0123456789abcdefXYZ", "4711"});
+  EXPECT_EQ(RegisterClient(), kDone);
+  EXPECT_EQ(OnlyRequest(),
+            "POST /quarzello/register.php HTTP/1.0\r\nHost: " + HighscoreWebHost() +
+                "\r\nAccept: text/plain\r\nAccept-Charset: iso-8859-5\r\nUser-Agent: Quarzello\r\n"
+                "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 12\r\n\r\nregister=yes\r\n");
+  EXPECT_EQ(onlineState.onlineKey, "0123456789abcdefXYZ");
+  EXPECT_EQ(onlineState.keyId, 4711);
+  EXPECT_TRUE(recording.messages.empty());
+}
+
+TEST_F(OnlineTest, RegisterErrorIsShownInASeriousBox) {
+  server.AnswerWith({"ERROR", "Zu viele Anmeldungen"});
+  EXPECT_EQ(RegisterClient(), kServerError);
+  ASSERT_EQ(recording.messages.size(), 1u);
+  EXPECT_EQ(recording.messages[0].title, "Fehler");
+  EXPECT_EQ(recording.messages[0].text, "Trelvani meldete folgenden Fehler:\r\nZu viele Anmeldungen");
+  EXPECT_TRUE(recording.messages[0].serious);
+  EXPECT_EQ(messageBoxTitle, "Fehler");
+  EXPECT_EQ(onlineState.onlineKey, "");
+
+  // A reply without a body is a server error too, with an empty message.
+  server.AnswerWith({});
+  EXPECT_EQ(RegisterClient(), kServerError);
+  EXPECT_EQ(recording.messages.back().text, "Trelvani meldete folgenden Fehler:\r\n");
+}
+
+TEST_F(OnlineTest, SubmitSendsNameScoreModeKeyAndHash) {
+  ui.playerName = "A b+c!";
+  game.score = 1234;
+  game.gameMode = Turbo;
+  game.difficulty = 1;
+  onlineState.onlineKey = "0123456789abcdef";
+  onlineState.keyId = 99;
+  server.AnswerWith({"OKAY", "321"});
+  EXPECT_EQ(SubmitScore(), kDone);
+  EXPECT_EQ(onlineState.ownId, 321);
+  int32_t hash = Adler32("0123456789abcdef" "1234" "4");
+  EXPECT_EQ(OnlyRequest(), Request("highscore.php", "name=A%20b+c%21&pts=1234&mode=4&lang=de&key_id=99&hash=" +
+                                                        std::to_string(hash)));
+}
+
+TEST_F(OnlineTest, SubmitWithANegativeHash) {
+  ui.playerName = "Zz";
+  game.score = 99999;
+  game.gameMode = Level;
+  // Long keys of high character codes push the second sum past 2^15.
+  for (size_t length = 17; ScoreHash() >= 0 && length < 200; ++length)
+    onlineState.onlineKey = std::string(length, '\xF0');
+  ASSERT_LT(ScoreHash(), 0);
+  server.AnswerWith({"OKAY", "7"});
+  EXPECT_EQ(SubmitScore(), kDone);
+  std::string request = OnlyRequest();
+  EXPECT_NE(request.find("&mode=6&lang=de&key_id=0&hash=-"), std::string::npos) << request;
+  EXPECT_NE(request.find("&hash=" + std::to_string(ScoreHash()) + "\r\n"), std::string::npos) << request;
+}
+
+TEST_F(OnlineTest, SubmitRepliesOtherThanOkay) {
+  server.AnswerWith({"OKAY", "keine Zahl"});
+  onlineState.ownId = 5;
+  EXPECT_EQ(SubmitScore(), kDone);
+  EXPECT_EQ(onlineState.ownId, 0);
+
+  server.AnswerWith({"FAIL", "RETRY"});
+  EXPECT_EQ(SubmitScore(), kRetry);
+  EXPECT_TRUE(recording.messages.empty());
+
+  server.AnswerWith({"FAIL", "Falscher Hash"});
+  EXPECT_EQ(SubmitScore(), kServerError);
+  ASSERT_EQ(recording.messages.size(), 1u);
+  EXPECT_EQ(recording.messages[0].text, "Trelvani meldete folgenden Fehler:\r\nFalscher Hash");
+  EXPECT_TRUE(recording.messages[0].serious);
+}
+
+TEST_F(OnlineTest, ScoreHashPadsShortKeysAndAppendsTheTail) {
+  EXPECT_EQ(Adler32("abc"), 38600999);
+  EXPECT_EQ(Adler32(""), 1);
+  game.score = 250;
+  game.gameMode = Classic;
+  game.difficulty = 2;
+  onlineState.onlineKey = "short";
+  EXPECT_EQ(ScoreHash(), Adler32("short           2502"));
+  onlineState.onlineKey = "0123456789abcdef";
+  EXPECT_EQ(ScoreHash(), Adler32("0123456789abcdef2502"));
+  onlineState.onlineKey = "0123456789abcdefTAIL";
+  EXPECT_EQ(ScoreHash(), Adler32("0123456789abcdef2502TAIL"));
+  // Character codes above 127 count as their byte values.
+  EXPECT_EQ(Adler32("\xFC"), (1 + 0xFC) * 65536 + 1 + 0xFC);
+}
+
+TEST_F(OnlineTest, UrlEncodingKeepsOnlyTheSafeCharacters) {
+  EXPECT_EQ(UrlEncodeName("Az09+-._"), "Az09+-._");
+  EXPECT_EQ(UrlEncodeName("a b!&=%~"), "a%20b%21%26%3D%25%7E");
+  EXPECT_EQ(UrlEncodeName("J\xF6rg\x01"), "J%F6rg%01");
+}
+
+TEST_F(OnlineTest, FetchFillsTheOnlineListsInTheServersOrder) {
+  for (int index = 7; index < 14; ++index) highscores.list[index].add(std::make_shared<TScore>(TScore{"stale", 1}));
+  highscores.list[0].add_sorted("local", 10);
+  onlineState.ownId = 42;
+  server.AnswerWith({"ENTRY", "lost", "77", "TABLE", "4", "ENTRY", "Low", "5", "ENTRY", "High", "900", "something",
+                     "TABLE", "9", "ENTRY", "Top", "1000", "is own", "ENTRY", "Second", "800"});
+  EXPECT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(OnlyRequest(), Request("get.php", "get_highscore=yes&own=42"));
+  EXPECT_EQ(highscores.online, 1);
+  for (int index = 7; index < 14; ++index) {
+    std::vector<std::pair<std::string, int32_t>> entries;
+    for (const ScoreRef& score : highscores.list[index].list) entries.emplace_back(score->name, score->punkte);
+    if (index == 11)
+      EXPECT_EQ(entries, (std::vector<std::pair<std::string, int32_t>>{{"Low", 5}, {"High", 900}}));
+    else if (index == 13)  // table 9 clamped to 6
+      EXPECT_EQ(entries, (std::vector<std::pair<std::string, int32_t>>{{"Top", 1000}, {"Second", 800}}));
+    else
+      EXPECT_TRUE(entries.empty()) << "list " << index;
+  }
+  EXPECT_EQ(highscores.list[0].list.size(), 1u) << "local lists untouched";
+  EXPECT_EQ(tableView.ownScore, highscores.list[13].list[0]);
+  // The connection notice was shown first.
+  ASSERT_EQ(recording.frames.size(), 1u);
+  EXPECT_NE(FindText(recording.frames[0], "Lade aktuelle Highscore..."), nullptr);
+}
+
+TEST_F(OnlineTest, IsOwnBeforeAnyEntryMeansNone) {
+  highscores.add(Classic, 0, "mine", 5);
+  ASSERT_NE(tableView.ownScore, nullptr);
+  server.AnswerWith({"ENTRY", "orphan", "3", "is own", "TABLE", "0", "ENTRY", "A", "1"});
+  EXPECT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(tableView.ownScore, nullptr);
+  EXPECT_EQ(highscores.list[7].list.size(), 1u);
+
+  // Without "is own" the own entry stays what it was.
+  ScoreRef before = highscores.list[7].list[0];
+  tableView.ownScore = before;
+  server.AnswerWith({"TABLE", "0", "ENTRY", "B", "2"});
+  EXPECT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(tableView.ownScore, before);
+}
+
+TEST_F(OnlineTest, ShowConnectingDrawsOneFrame) {
+  ui.scale = 2.0f;
+  ShowConnecting("Highscore wird angemeldet");
+  ASSERT_EQ(recording.frames.size(), 1u);
+  const DisplayList& frame = recording.frames[0];
+  EXPECT_EQ(Texts(frame), (std::vector<std::string>{"Verbinde zu", "Highscore wird angemeldet...", "Highscore",
+                                                     "Trelvani"}));
+  const DrawCommand* connecting = FindText(frame, "Verbinde zu");
+  EXPECT_EQ(connecting->x, 80.0f);
+  EXPECT_EQ(connecting->y, 420.0f);
+  EXPECT_EQ(FindText(frame, "Trelvani")->y, 444.0f);
+  EXPECT_EQ(FindText(frame, "Highscore")->y, 170.0f);
+  // Small font for the first two lines, large for the rest, each in its colour.
+  EXPECT_EQ(connecting->red, 79);
+  EXPECT_EQ(FindText(frame, "Trelvani")->red, 47);
+  EXPECT_EQ(FindText(frame, "Trelvani")->font, FindText(frame, "Highscore")->font);
+}
+
+// ---------------------------------------------------------------- servers that misbehave
+
+TEST_F(OnlineTest, NoServerMeansNoConnectionAndNoChange) {
+  setenv("QUARZELLO_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(FakeHighscoreServer::UnusedPort())).c_str(), 1);
+  highscores.list[7].add(std::make_shared<TScore>(TScore{"kept", 1}));
+  EXPECT_EQ(RegisterClient(), kNoConnection);
+  EXPECT_EQ(SubmitScore(), kNoConnection);
+  EXPECT_EQ(FetchTables(), kNoConnection);
+  EXPECT_EQ(highscores.list[7].list.size(), 1u);
+  EXPECT_EQ(highscores.online, 0);
+  EXPECT_TRUE(recording.messages.empty());
+}
+
+TEST_F(OnlineTest, SilentServerCountsAsNoConnection) {
+  onlineState.timeoutMillis = 300;
+  highscores.list[8].add(std::make_shared<TScore>(TScore{"kept", 1}));
+  server.Script({{"", Behaviour::kSilent}, {"", Behaviour::kSilent}, {"", Behaviour::kSilent}});
+  EXPECT_EQ(RegisterClient(), kNoConnection);
+  EXPECT_EQ(SubmitScore(), kNoConnection);
+  EXPECT_EQ(FetchTables(), kNoConnection);
+  EXPECT_EQ(highscores.list[8].list.size(), 1u);
+  EXPECT_EQ(highscores.online, 0);
+  EXPECT_TRUE(recording.messages.empty());
+  EXPECT_EQ(server.Requests().size(), 3u) << "each request was sent in full before waiting";
+}
+
+TEST_F(OnlineTest, EndlessRepliesAreCut) {
+  // One line that never ends.
+  server.Script({{FakeHighscoreServer::Reply({"OKAY"}), Behaviour::kEndless}});
+  EXPECT_EQ(RegisterClient(), kDone);
+  EXPECT_EQ(onlineState.onlineKey.size(), kMaxReplyLine);
+  EXPECT_EQ(onlineState.keyId, 0);
+
+  // Entries without end: what came within the limit is kept.
+  std::string entries = FakeHighscoreServer::Reply({"TABLE", "2"});
+  while (entries.size() < 3 * kMaxReplyBytes) entries += "ENTRY\r\nSomeone\r\n100\r\n";
+  server.Script({{entries, Behaviour::kReply}});
+  EXPECT_EQ(FetchTables(), kDone);
+  size_t kept = highscores.list[9].list.size();
+  EXPECT_GT(kept, kMaxReplyBytes / 24);
+  EXPECT_LT(kept, kMaxReplyBytes / 20);
+  EXPECT_EQ(highscores.online, 1);
+}
+
+}  // namespace
