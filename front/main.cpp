@@ -2,11 +2,13 @@
 #include "front/app.h"
 #include "front/frontend.h"
 #include "front/widgets.h"
+#include "highscore/store.h"
 
 void RunApplication() {
   RegisterEmbeddedFiles();
   // The class-level lists of the game's classes exist from the program's
   // start. The highscore store is created and loaded here, before the window.
+  highscores.LoadHighscore();
 
   GameWindow* window =
       OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - 400) * 0.5f),

@@ -14,7 +14,3 @@ void UpdateGameScreen() {}
 void StartGame() {}
 
 void HandleBoardClick() {}
-
-void DrawNewHighscore() {}
-
-void DrawHighscores() {}

@@ -1,6 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <cstdlib>
 
 #include "front/screens.h"
@@ -246,16 +243,10 @@ TEST_F(EntryTest, FailedFetchStillShowsTheLocalTable) {
 
 TEST_F(EntryTest, FailedSaveKeepsTheEntryAndSaysSo) {
   WriteFile("highscore.tvs", std::string("\x03\x02XY\x00", 5));
-  rlimit old{};
-  getrlimit(RLIMIT_FSIZE, &old);
-  sighandler_t previous = signal(SIGXFSZ, SIG_IGN);
-  rlimit full = old;
-  full.rlim_cur = 4;
-  setrlimit(RLIMIT_FSIZE, &full);
-  PressWeiter();
-  setrlimit(RLIMIT_FSIZE, &old);
-  signal(SIGXFSZ, previous);
-
+  {
+    FileSizeLimit full(4);
+    PressWeiter();
+  }
   EXPECT_EQ(ui.screen, Highscores);
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, "Hinweis");

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,6 +21,26 @@
 #include "highscore/store.h"
 #include "highscore/table.h"
 #include "platform/platform.h"
+
+// Writing past this many bytes fails as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    previous_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  rlimit old_{};
+  sighandler_t previous_;
+};
 
 class HighscoreTest : public ::testing::Test {
  protected:

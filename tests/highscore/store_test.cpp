@@ -1,6 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
-
 #include "tests/highscore/fixture.h"
 
 namespace {
@@ -218,26 +215,6 @@ TEST_F(HighscoreFileTest, DamagedFilesAreReadAsFarAsTheyGo) {
   highscores.add(Classic, 0, "next", 50);
   EXPECT_EQ(highscores.list[0].list.back()->name, "next");
 }
-
-// Writing past this many bytes fails as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    previous_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit old_{};
-  sighandler_t previous_;
-};
 
 TEST_F(HighscoreFileTest, FailedSaveKeepsTheOldFileAndTheEntries) {
   highscores.add(Classic, 0, "first", 100);
