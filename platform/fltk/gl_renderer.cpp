@@ -5,7 +5,7 @@
 
 namespace {
 
-GLuint Upload(int width, int height, GLenum format, const uint8_t* pixels, bool filtered) {
+GLuint Upload(int width, int height, const uint8_t* pixels, bool filtered) {
   GLuint name = 0;
   glGenTextures(1, &name);
   glBindTexture(GL_TEXTURE_2D, name);
@@ -15,7 +15,7 @@ GLuint Upload(int width, int height, GLenum format, const uint8_t* pixels, bool 
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
   return name;
 }
 
@@ -76,11 +76,11 @@ const GlRenderer::Texture& GlRenderer::ImageTexture(const Image& image) {
   if (columns * rows > 1) {
     texture.gutter = 1;
     const std::vector<uint8_t> cells = CellsWithGutter(image, pixels, columns, rows, texture.width, texture.height);
-    texture.name = Upload(texture.width, texture.height, GL_RGBA, cells.data(), filtered);
+    texture.name = Upload(texture.width, texture.height, cells.data(), filtered);
   } else {
     texture.width = image.width;
     texture.height = image.height;
-    texture.name = Upload(texture.width, texture.height, GL_RGBA, pixels.data(), filtered);
+    texture.name = Upload(texture.width, texture.height, pixels.data(), filtered);
   }
   stateValid_ = false;  // the upload bound another texture
   return images_[image.id] = texture;
@@ -109,7 +109,9 @@ const GlRenderer::FontAtlas& GlRenderer::Atlas(const Font& font) {
   FontAtlas atlas;
   atlas.texture.width = kAtlasWidth;
   atlas.texture.height = y + shelfHeight + 1;
-  std::vector<uint8_t> pixels(static_cast<size_t>(atlas.texture.width) * atlas.texture.height * 2, 0);
+  // RGBA like the pictures: with one texture format the software rasteriser
+  // compiles fewer shader variants before the first frame.
+  std::vector<uint8_t> pixels(static_cast<size_t>(atlas.texture.width) * atlas.texture.height * 4, 0);
   for (int c = 0; c < 256; ++c) {
     const Glyph& glyph = font.glyphs[c];
     if (glyph.coverage.empty()) continue;
@@ -117,15 +119,15 @@ const GlRenderer::FontAtlas& GlRenderer::Atlas(const Font& font) {
     for (int row = 0; row < glyph.height; ++row) {
       for (int column = 0; column < glyph.width; ++column) {
         const uint8_t coverage = glyph.coverage[static_cast<size_t>(row * glyph.width + column)];
-        uint8_t* texel = &pixels[(static_cast<size_t>(top + row) * atlas.texture.width + left + column) * 2];
-        texel[0] = texel[1] = coverage;  // white, premultiplied by its coverage
+        uint8_t* texel = &pixels[(static_cast<size_t>(top + row) * atlas.texture.width + left + column) * 4];
+        std::fill(texel, texel + 4, coverage);  // white, premultiplied by its coverage
       }
     }
     const float w = static_cast<float>(atlas.texture.width), h = static_cast<float>(atlas.texture.height);
     atlas.boxes[static_cast<size_t>(c)] = {left / w, top / h, (left + glyph.width) / w, (top + glyph.height) / h};
   }
   constexpr int kSmoothWhenScaled = 4;
-  atlas.texture.name = Upload(atlas.texture.width, atlas.texture.height, GL_LUMINANCE_ALPHA, pixels.data(),
+  atlas.texture.name = Upload(atlas.texture.width, atlas.texture.height, pixels.data(),
                               (font.style & kSmoothWhenScaled) != 0);
   stateValid_ = false;
   return fonts_[font.id] = std::move(atlas);
