@@ -4,12 +4,6 @@
 #include "front/screens.h"
 #include "gameplay/game.h"
 
-void DrawMainMenu() {}
-void DrawCredits() {}
-void DrawModeSelect() {}
-void DrawDifficultySelect() {}
-void DrawPause() {}
-
 void UpdateGameScreen() {}
 void StartGame() {}
 

@@ -1,0 +1,197 @@
+// The main menu, the credits, the choice of mode and difficulty, and the
+// pause screen. None keeps state between frames: each frame draws the whole
+// screen and reacts to the click of this frame through the widgets.
+#include <array>
+#include <string>
+
+#include "front/frontend.h"
+#include "front/screens.h"
+#include "front/widgets.h"
+#include "gameplay/game.h"
+
+namespace {
+
+// The colour of the large font, used for the small texts of these screens too.
+void SelectSmallDarkText() {
+  TFont::set(0);
+  SetColor(47, 55, 58);
+}
+
+void BeginMenuFrame() {
+  Cls();
+  SetDrawScale(ui.scale, ui.scale);
+  DrawImageFrame(img.imgMenuBackground, 0, 0, 0);
+}
+
+void EndMenuFrame() {
+  SetColor(255, 255, 255);
+  Flip(-1);
+}
+
+// A text centred on design x, top at design y.
+void DrawCentredAt(const std::string& text, float x, float y) {
+  DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
+}
+
+// Left-aligned lines at design x 30, one every 15 units from design y 300.
+template <size_t N>
+void DrawDescription(const std::array<const char*, N>& lines) {
+  float y = 300;
+  for (const char* line : lines) {
+    DrawString(line, 30 * ui.scale, y * ui.scale);
+    y += 15;
+  }
+}
+
+using ModeText = std::array<const char*, 5>;
+const ModeText kClassicText = {
+    "Im Classic-Modus besteht keinerlei Zeit-",
+    "beschränkung. Das Spiel ist beendet, sobald",
+    "keine Spielsteine mehr entfernt werden können.",
+    "Ziel ist also, mit den gegebenen Steinen eine",
+    "möglichst hohe Punktzahl zu erreichen.",
+};
+const ModeText kTurboText = {
+    "Im Turbo-Modus fallen kontinuierlich von",
+    "oben neue Steine nach. Es wird gegen die Zeit",
+    "gespielt und am Ende kriegt ein schnelles Auge",
+    "gepaart mit einer noch schnelleren Hand die",
+    "meisten Punkte.",
+};
+const ModeText kLevelText = {
+    "Im Level-Modus steigt der Schwierigkeits-",
+    "grad immer weiter an, indem Steine in immer",
+    "kürzeren Intervallen unten dazugekommen. Das",
+    "Spiel endet, sobald eine Spalte bis oben hin",
+    "mit Spielsteinen befüllt ist.",
+};
+
+// Indexed by difficulty: Leicht, Mittel, Schwer.
+using DifficultyText = std::array<const char*, 3>;
+const DifficultyText kClassicDifficultyText[3] = {
+    {"- Spielsteine in 3 verschiedenen Farben", "- viel Steinnachschub von der Seite",
+     "- Mindestanzahl zusammenhängender Steine: 1"},
+    {"- Spielsteine in 4 verschiedenen Farben", "- wenig Steinnachschub von der Seite",
+     "- Mindestanzahl zusammenhängender Steine: 2"},
+    {"- Spielsteine in 4 verschiedenen Farben", "- kein Steinnachschub von der Seite",
+     "- Mindestanzahl zusammenhängender Steine: 3"},
+};
+const DifficultyText kTurboDifficultyText[3] = {
+    {"- Spielsteine in 3 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 1", ""},
+    {"- Spielsteine in 4 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 2", ""},
+    {"- Spielsteine in 3 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 3",
+     "- es tauchen gelegentlich Felsen auf"},
+};
+
+struct CreditLine {
+  float y;
+  const char* text;
+};
+const CreditLine kCredits[] = {
+    {260, "2026"},
+    {275, "Trelvani"},
+    {320, "PROGRAMMING"},
+    {335, "Quarzello-Team"},
+    {380, "GRAPHICS"},
+    {395, "Quarzello-Team"},
+    {450, "https://quarzello.invalid"},
+};
+
+}  // namespace
+
+void DrawMainMenu() {
+  BeginMenuFrame();
+  TFont::set(1);
+  if (MenuButton("Spielen", 200, 150) == 2) ui.screen = ModeSelect;
+  if (MenuButton("Highscore", 200, 200) == 2) ui.screen = Highscores;
+  if (MenuButton("Credits", 200, 250) == 2) ui.screen = Credits;
+  if (MenuButton("Beenden", 200, 400) == 2) ExitProgram();
+  SetDrawScale(ui.scale, ui.scale);
+  EndMenuFrame();
+}
+
+void DrawCredits() {
+  BeginMenuFrame();
+  DrawImageFrame(img.imgLogo, 200 * ui.scale, 170 * ui.scale, 0);
+  SelectSmallDarkText();
+  for (const CreditLine& line : kCredits) DrawCentredAt(line.text, 200, line.y);
+  EndMenuFrame();
+  // Any click leaves, wherever it lands.
+  if (ui.mouseClicked == 1) {
+    ui.screen = MainMenu;
+    ui.mouseClicked = 0;
+  }
+}
+
+void DrawModeSelect() {
+  BeginMenuFrame();
+  SelectSmallDarkText();
+  DrawCentredAt("Wählen Sie einen Spielmodus:", 200, 90);
+
+  TFont::set(1);
+  const int classic = MenuButton("Classic", 200, 150);
+  const int turbo = MenuButton("Turbo", 200, 200);
+  const int level = MenuButton("Level", 200, 250);
+  if (MenuButton("Zurück", 200, 400) == 2) ui.screen = MainMenu;
+
+  SelectSmallDarkText();
+  if (classic != 0) {
+    DrawDescription(kClassicText);
+    if (classic == 2) {
+      game.gameMode = Classic;
+      ui.screen = DifficultySelect;
+    }
+  }
+  if (turbo != 0) {
+    DrawDescription(kTurboText);
+    if (turbo == 2) {
+      game.gameMode = Turbo;
+      ui.screen = DifficultySelect;
+    }
+  }
+  if (level != 0) {
+    DrawDescription(kLevelText);
+    // Level mode asks for no difficulty.
+    if (level == 2) {
+      game.gameMode = Level;
+      StartGame();
+    }
+  }
+  SetDrawScale(ui.scale, ui.scale);
+  EndMenuFrame();
+}
+
+void DrawDifficultySelect() {
+  BeginMenuFrame();
+  SelectSmallDarkText();
+  DrawCentredAt("Wählen Sie einen Schwierigkeitsgrad:", 200, 90);
+
+  TFont::set(1);
+  const int choice[3] = {MenuButton("Leicht", 200, 150), MenuButton("Mittel", 200, 200),
+                         MenuButton("Schwer", 200, 250)};
+  if (MenuButton("Zurück", 200, 400) == 2) ui.screen = ModeSelect;
+
+  SelectSmallDarkText();
+  const DifficultyText* texts = game.gameMode == Classic ? kClassicDifficultyText : kTurboDifficultyText;
+  for (uint8_t difficulty = 0; difficulty < 3; ++difficulty) {
+    if (choice[difficulty] == 0) continue;
+    DrawDescription(texts[difficulty]);
+    if (choice[difficulty] == 2) {
+      game.difficulty = difficulty;
+      StartGame();
+    }
+  }
+  SetDrawScale(ui.scale, ui.scale);
+  EndMenuFrame();
+}
+
+void DrawPause() {
+  BeginMenuFrame();
+  TFont::set(1);
+  DrawCentredAt("PAUSE", 200, 200);
+  // The game is dropped as it stands: neither scored nor kept for later.
+  if (MenuButton("Spiel abbrechen", 200, 400) == 2) ui.screen = MainMenu;
+  SelectSmallDarkText();
+  DrawCentredAt("Drücken Sie 'P' um das Spiel fortzusetzen!", 200, 240);
+  EndMenuFrame();
+}
