@@ -174,6 +174,41 @@ TEST_F(Loop, TickAsksForARepaintAndAPaintClearsTheClick) {
   EXPECT_EQ(ui.mouseClicked, 0);
 }
 
+// Presents each frame and, while doing so, asks for another paint, as a
+// message box's own event loop or an expose inside the flip would.
+class ReenteringBackend : public RecordingBackend {
+ public:
+  GameWindow* window = nullptr;
+  void Present(const DisplayList& frame) override {
+    RecordingBackend::Present(frame);
+    PaintFrame(*window);
+  }
+};
+
+TEST_F(Loop, PaintDrawsTheCurrentScreenOnTheWholeCanvas) {
+  ui.screen = NewHighscore;
+  game.score = 5;  // a name entry that stays on its screen
+  window.width = 800;
+  window.height = 1000;
+  Feed(GadgetPaint);
+  ASSERT_EQ(recorder.frames.size(), 1u);
+  EXPECT_EQ(recorder.LastFrame().front().kind, DrawCommand::kClear);
+  EXPECT_EQ(recorder.LastFrame().front().viewWidth, 800);
+  EXPECT_EQ(recorder.LastFrame().front().viewHeight, 1000);
+}
+
+TEST_F(Loop, AFrameNeverRunsInsideAnother) {
+  ReenteringBackend reentering;
+  reentering.window = &window;
+  SetBackend(&reentering);
+  ui.screen = NewHighscore;
+  game.score = 5;
+  Feed(GadgetPaint);
+  EXPECT_EQ(reentering.frames.size(), 1u);
+  Feed(GadgetPaint);  // and the guard lets the next paint through
+  EXPECT_EQ(reentering.frames.size(), 2u);
+}
+
 TEST_F(Loop, PaintOfAnUnknownScreenDrawsNothing) {
   ui.screen = 200;
   PaintFrame(window);
