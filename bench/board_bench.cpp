@@ -1,0 +1,77 @@
+// The cost of the board rules on a full board: one click that removes a large
+// group, and the move test on a board without a move.
+#include <benchmark/benchmark.h>
+
+#include "board/board.h"
+#include "board/rules.h"
+#include "front/frontend.h"
+#include "gameplay/game.h"
+#include "platform/platform.h"
+
+namespace {
+
+void PutStone(int c, int r, int colour) {
+  auto& cell = world.board(c, r);
+  cell = std::make_unique<stone>();
+  cell->x = CellCentreX(c);
+  cell->y = CellCentreY(r);
+  cell->sx = cell->sy = cell->alpha = 1.0f;
+  cell->mode = Resting;
+  cell->col = colour;
+}
+
+// Colour 0 in the 5 x 8 block of columns 6..10, rows 11..18 (40 stones), and
+// a pattern of the other three colours around it that never touches it with
+// colour 0.
+void FillBoardWithFortyStoneGroup() {
+  for (int c = 0; c < kColumns; ++c) {
+    for (int r = 0; r < kRows; ++r) {
+      const bool inGroup = c >= 6 && c <= 10 && r >= 11;
+      PutStone(c, r, inGroup ? 0 : 1 + (c + r) % 3);
+    }
+  }
+}
+
+void BM_ClickRemovingFortyStones(benchmark::State& state) {
+  SeedRandom(1);
+  SetTestClock(1000);
+  game.reset();
+  game.gameMode = Turbo;
+  game.feedFromTop = 1;
+  game.instantRemove = 1;
+  game.minGroup = 2;
+  ui.reset();
+  ui.mouseX = static_cast<int>(CellCentreX(8));
+  ui.mouseY = static_cast<int>(CellCentreY(15));
+  for (auto _ : state) {
+    state.PauseTiming();
+    world.reset();
+    FillBoardWithFortyStoneGroup();
+    state.ResumeTiming();
+    HandleBoardClick();
+  }
+  if (world.removedStones.size() != 40) state.SkipWithError("the click did not remove 40 stones");
+  world.reset();
+}
+BENCHMARK(BM_ClickRemovingFortyStones);
+
+// Stripes of three colours in a checkered order: no two neighbours share a
+// colour, so no group of two exists.
+void BM_NoMoveLeftOnFullBoard(benchmark::State& state) {
+  game.reset();
+  game.minGroup = 2;
+  world.reset();
+  for (int c = 0; c < kColumns; ++c) {
+    for (int r = 0; r < kRows; ++r) PutStone(c, r, (c + 2 * r) % 3);
+  }
+  bool noMove = false;
+  for (auto _ : state) {
+    noMove = NoMoveLeft();
+    benchmark::DoNotOptimize(noMove);
+  }
+  if (!noMove) state.SkipWithError("the board has a move");
+  world.reset();
+}
+BENCHMARK(BM_NoMoveLeftOnFullBoard);
+
+}  // namespace

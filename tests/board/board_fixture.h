@@ -1,0 +1,110 @@
+// A board built by the test from rows of characters, with the clock, the
+// generator and a recording backend set, and every game-wide state reset.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "board/rules.h"
+#include "front/frontend.h"
+#include "front/widgets.h"
+#include "gameplay/game.h"
+#include "platform/platform.h"
+
+class BoardTest : public ::testing::Test {
+ protected:
+  RecordingBackend rec;
+  Image stones = Strip(32, 32, 130);
+  Image counterFont = Strip(10, 20, 12);
+
+  static Image Strip(int cellWidth, int cellHeight, int frames) {
+    Image strip;
+    strip.cellWidth = cellWidth;
+    strip.cellHeight = cellHeight;
+    strip.frames = frames;
+    return strip;
+  }
+
+  void SetUp() override {
+    world.reset();
+    game.reset();
+    ui.reset();
+    img = Images{};
+    img.imgStones = &stones;
+    img.imgCounterFont = &counterFont;
+    TMsg::messages.clear();
+    SetBackend(&rec);
+    ResetDrawingState();
+    SetTestClock(5000);
+    SeedRandom(7);
+  }
+  void TearDown() override {
+    world.reset();
+    TMsg::messages.clear();
+    img = Images{};
+    SetBackend(nullptr);
+  }
+};
+
+// The last rows of the board, bottom row last, 17 characters each:
+// '.' empty, '0'..'3' a colour, 'R' a rock, 'A' an area bomb, 'a'..'d' a
+// colour bomb of colour 0..3. Every stone rests at its cell centre.
+inline void LoadBoard(const std::vector<std::string>& rows) {
+  world.board.clear();
+  const int top = kRows - static_cast<int>(rows.size());
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    for (int c = 0; c < kColumns; ++c) {
+      const char ch = rows[i].at(c);
+      if (ch == '.') continue;
+      auto& cell = world.board(c, top + i);
+      cell = std::make_unique<stone>();
+      cell->x = CellCentreX(c);
+      cell->y = CellCentreY(top + i);
+      cell->sx = cell->sy = cell->alpha = 1.0f;
+      cell->mode = Resting;
+      if (ch >= '0' && ch <= '3') {
+        cell->col = ch - '0';
+      } else if (ch >= 'a' && ch <= 'd') {
+        cell->col = ch - 'a';
+        cell->bombe = 1;
+      } else {
+        cell->col = 4;
+        cell->bombe = ch == 'A' ? 1 : 0;
+      }
+    }
+  }
+}
+
+// The bottom rows in the same notation, for comparing with LoadBoard's input.
+inline std::vector<std::string> Rows(int count) {
+  std::vector<std::string> rows;
+  for (int r = kRows - count; r < kRows; ++r) {
+    std::string row;
+    for (int c = 0; c < kColumns; ++c) {
+      const stone* s = world.board(c, r).get();
+      if (s == nullptr) {
+        row += '.';
+      } else if (s->bombe == 1) {
+        row += s->col == 4 ? 'A' : static_cast<char>('a' + s->col);
+      } else {
+        row += s->col == 4 ? 'R' : static_cast<char>('0' + s->col);
+      }
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// A left click at the centre of cell (c, r), at the current scale.
+inline void ClickCell(int c, int r) {
+  ui.mouseX = static_cast<int>(CellCentreX(c) * ui.scale);
+  ui.mouseY = static_cast<int>(CellCentreY(r) * ui.scale);
+  HandleBoardClick();
+}
+
+inline void MarkCells(const std::vector<std::pair<int, int>>& cells) {
+  for (auto [c, r] : cells) world.board(c, r)->mode = Marked;
+}
