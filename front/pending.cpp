@@ -6,5 +6,3 @@
 
 void UpdateGameScreen() {}
 void StartGame() {}
-
-void HandleBoardClick() {}
