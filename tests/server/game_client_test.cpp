@@ -1,0 +1,98 @@
+// The game's own online client against the real server, on both stores.
+
+#include <cstdlib>
+#include <memory>
+
+#include "tests/highscore/fixture.h"
+#include "tests/server/harness.h"
+
+namespace servertest {
+namespace {
+
+class GameClientTest : public HighscoreTest, public ::testing::WithParamInterface<std::string> {
+ protected:
+  void SetUp() override {
+    HighscoreTest::SetUp();
+    server = std::make_unique<ServerProcess>(
+        std::vector<std::string>{"--db", MakeDatabase(GetParam(), serverDir), "--rate-limit", "0", "--threads", "4"},
+        serverDir.path() + "/server.log");
+    ASSERT_TRUE(server->started()) << server->Log();
+    setenv("QUARZELLO_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(server->port())).c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("QUARZELLO_HIGHSCORE_HOST");
+    server.reset();
+    HighscoreTest::TearDown();
+  }
+
+  static void FinishedGame(const std::string& name, int score, GameModeId mode, uint8_t difficulty) {
+    ui.playerName = name;
+    game.score = score;
+    game.gameMode = mode;
+    game.difficulty = difficulty;
+  }
+
+  TempDir serverDir;
+  std::unique_ptr<ServerProcess> server;
+};
+
+TEST_P(GameClientTest, RegisterSubmitAndFetchMarkTheOwnEntry) {
+  ASSERT_TRUE(RegisterAndSubmit(server->port(), "Vorne", 9000, 5));
+
+  FinishedGame("Spieler +1!", 4321, Turbo, 2);
+  ASSERT_EQ(RegisterClient(), kDone);
+  EXPECT_EQ(onlineState.onlineKey.size(), 32u);
+  EXPECT_GT(onlineState.keyId, 0);
+  ASSERT_EQ(SubmitScore(), kDone);
+  EXPECT_GT(onlineState.ownId, 0);
+
+  ASSERT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(highscores.online, 1);
+  const auto& turboSchwer = highscores.list[5 + kOnlineOffset].list;
+  ASSERT_EQ(turboSchwer.size(), 2u);
+  EXPECT_EQ(turboSchwer[0]->name, "Vorne");
+  EXPECT_EQ(turboSchwer[0]->punkte, 9000);
+  EXPECT_EQ(turboSchwer[1]->name, "Spieler +1!");
+  EXPECT_EQ(turboSchwer[1]->punkte, 4321);
+  EXPECT_EQ(tableView.ownScore, turboSchwer[1]);
+  for (int other : {0, 1, 2, 3, 4, 6}) {
+    EXPECT_TRUE(highscores.list[other + kOnlineOffset].list.empty()) << other;
+  }
+  EXPECT_TRUE(recording.messages.empty());
+}
+
+TEST_P(GameClientTest, AReusedKeyAsksForRetryAndANewRegistrationSucceeds) {
+  FinishedGame("Anna", 700, Level, 0);
+  ASSERT_EQ(RegisterClient(), kDone);
+  ASSERT_EQ(SubmitScore(), kDone);
+  const int32_t firstId = onlineState.ownId;
+
+  EXPECT_EQ(SubmitScore(), kRetry);
+  EXPECT_TRUE(recording.messages.empty()) << "a retry is not shown to the player";
+
+  ASSERT_EQ(RegisterClient(), kDone);
+  ASSERT_EQ(SubmitScore(), kDone);
+  EXPECT_NE(onlineState.ownId, firstId);
+
+  ASSERT_EQ(FetchTables(), kDone);
+  const auto& level = highscores.list[6 + kOnlineOffset].list;
+  ASSERT_EQ(level.size(), 2u);
+  EXPECT_EQ(tableView.ownScore, level[1]) << "the later of two equal scores is the own one";
+}
+
+TEST_P(GameClientTest, RefusedScoresShowTheServersMessage) {
+  FinishedGame("A", 700, Classic, 1);
+  ASSERT_EQ(RegisterClient(), kDone);
+  EXPECT_EQ(SubmitScore(), kServerError);
+  ASSERT_EQ(recording.messages.size(), 1u);
+  EXPECT_EQ(recording.messages[0].title, "Fehler");
+  EXPECT_EQ(recording.messages[0].text,
+            "Trelvani meldete folgenden Fehler:\r\nDer Name muss aus 2 bis 15 einfachen Zeichen bestehen.");
+  EXPECT_TRUE(recording.messages[0].serious);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, GameClientTest, ::testing::Values("sqlite"));
+INSTANTIATE_TEST_SUITE_P(Postgres, GameClientTest, ::testing::Values("postgresql"));
+
+}  // namespace
+}  // namespace servertest
