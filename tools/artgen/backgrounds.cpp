@@ -107,7 +107,7 @@ void HudPanel(cairo_t* cr, double cx, const char* label) {
   // The well the value is written into.
   const double wx = cx - kPanelWidth / 2 + 7, ww = kPanelWidth - 14;
   RoundedRect(cr, wx, kHudTextTop - 3, ww, kPanelTop + kPanelHeight - 5 - (kHudTextTop - 3), 6);
-  SetSource(cr, Rgb8(246, 249, 251));
+  SetSource(cr, Rgb8(229, 236, 241));  // light, yet leaves room for a button's additive glow
   cairo_fill_preserve(cr);
   cairo_set_line_width(cr, 1);
   SetSource(cr, Rgb8(176, 192, 204));
@@ -133,14 +133,15 @@ void BoardFrame(cairo_t* cr) {
   SetSource(cr, kEdge, 0.9);
   cairo_stroke(cr);
 
-  // The playing field: very light, every other column a shade deeper so the
-  // columns can be followed by eye.
+  // The playing field: light enough for dark text, dark enough that the
+  // additive glow under a highlighted table row still shows; every other
+  // column a shade deeper so the columns can be followed by eye.
   cairo_rectangle(cr, x, y, w, h);
-  SetSource(cr, Rgb8(242, 246, 249));
+  SetSource(cr, Rgb8(219, 228, 235));
   cairo_fill(cr);
   for (int c = 1; c < kBoardColumns; c += 2) {
     cairo_rectangle(cr, x + c * kCell, y, kCell, h);
-    SetSource(cr, Rgb8(235, 241, 246));
+    SetSource(cr, Rgb8(212, 222, 230));
     cairo_fill(cr);
   }
   // Inner shade along the top and left edges: the field lies a little deeper.
@@ -179,9 +180,9 @@ void DrawGameBackground(cairo_t* cr) {
 void DrawMenuBackground(cairo_t* cr) {
   Sky(cr);
   Cluster(cr,
-          {{30, 520, -96, 170, 40},
-           {62, 522, -74, 120, 30},
-           {6, 515, -118, 112, 28},
+          {{30, 520, -96, 126, 40},
+           {62, 522, -74, 100, 30},
+           {6, 515, -118, 96, 28},
            {96, 525, -58, 74, 22},
            {-10, 470, -140, 70, 20}},
           0.85);
