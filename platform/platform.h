@@ -81,9 +81,10 @@ int StringWidth(const std::string& text);
 int FontHeight(const std::string& text);
 
 // One drawing operation as recorded into a frame's display list. Every
-// operation carries the full drawing state it was made with, so a backend
-// can replay a list without tracking state and two lists compare equal
-// exactly when they draw the same picture.
+// operation carries the full drawing state it was made with (a clear only its
+// viewport, the rest left at the start values), so a backend can replay a
+// list without tracking state and two lists compare equal exactly when they
+// draw the same picture.
 struct DrawCommand {
   enum Kind : uint8_t { kClear, kImage, kText };
   Kind kind = kClear;
@@ -197,7 +198,7 @@ void Notify(const std::string& text, bool serious);
 std::string IntToText(int value);
 int TextToInt(const std::string& text);  // leading blanks, sign, "$" hex, "%" binary; no digits give 0
 std::string Hex8(int value);
-std::string Latin1FromUtf8(const std::string& utf8);
+std::string Latin1FromUtf8(const std::string& utf8);  // characters beyond ISO-8859-1 become "?"
 std::string Utf8FromLatin1(const std::string& latin1);
 // Unicode code points of a UTF-8 text; a byte that is not valid UTF-8 stands
 // for itself (ISO-8859-1).
