@@ -1,0 +1,125 @@
+#include <algorithm>
+#include <string>
+
+#include "board/board.h"
+#include "board/rules.h"
+#include "front/frontend.h"
+#include "front/screens.h"
+#include "front/widgets.h"
+#include "gameplay/game.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The three panels at the top of the background picture.
+constexpr float kHudY = 33.0f;
+constexpr float kScoreX = 78.0f;
+constexpr float kModeNameX = 200.0f;
+constexpr float kModeValueX = 319.0f;
+
+// The Level progress bar: outline and fill, one frame each.
+constexpr float kBarX = 19.0f, kBarY = 62.0f, kBarWidth = 362.0f, kBarHeight = 10.0f;
+
+std::string ModeName() {
+  switch (game.gameMode) {
+    case Classic: return "Classic";
+    case Turbo: return "Turbo";
+    default: return "Level";
+  }
+}
+
+std::string ModeValue() {
+  switch (game.gameMode) {
+    case Classic: return game.sideSupply < 1 ? "-" : IntToText(game.sideSupply);
+    case Turbo: return FormatTimeLeft(game.deadline);
+    default: return IntToText(game.level) + " (" + IntToText(game.rowsToNextLevel) + ")";
+  }
+}
+
+void DrawHudText(const std::string& text, float x) {
+  const float scale = ui.scale;
+  DrawTextCentered(text, Truncate(x * scale), Truncate(kHudY * scale), scale);
+}
+
+// How much of the wait for the next row has passed; full once the game is over.
+void DrawProgressBar() {
+  const float scale = ui.scale;
+  float filled = 1.0f;
+  if (game.gameOverState == 0) {
+    const int interval = RowInterval(game.level);
+    filled = static_cast<float>(interval - (game.deadline - NowMillis())) / static_cast<float>(interval);
+    filled = std::clamp(filled, 0.0f, 1.0f);
+  }
+  const float x = kBarX * scale, y = kBarY * scale;
+  DrawImageFrame(img.imgProgressBar, x, y, 1);
+  SetViewport(Truncate(x), Truncate(y), Truncate(filled * kBarWidth * scale), Truncate(kBarHeight * scale));
+  DrawImageFrame(img.imgProgressBar, x, y, 0);
+  SetViewport(0, 0, Truncate(400.0f * scale), Truncate(500.0f * scale));
+}
+
+// Everything left on the board flies off; no new stones come in, since the
+// game is no longer running.
+void ClearBoard() {
+  for (auto& cell : world.board.cells) {
+    if (cell != nullptr) cell->mode = Marked;
+  }
+  RemoveMarkedStones();
+}
+
+void CheckTurboClock() {
+  if (game.gameMode != Turbo || game.gameOverState != 0 || NowMillis() <= game.deadline) return;
+  game.gameOverState = 1;
+  ClearBoard();
+  TMsg::create("GAME OVER", -1, 0);
+}
+
+void OfferContinue() {
+  TFont::set(0);
+  SetColor(47, 55, 58);
+  if (TabButton("Weiter", 200.0f, 130.0f, static_cast<float>(StringWidth("Weiter")), 16.0f) == 2) {
+    game.gameOverState = 2;
+    ClearBoard();
+  }
+  SetColor(255, 255, 255);
+}
+
+}  // namespace
+
+std::string FormatTimeLeft(int deadline) {
+  if (game.gameOverState != 0) return "0";
+  int seconds = (deadline - NowMillis()) / 1000;
+  const int minutes = seconds / 60;
+  seconds -= 60 * minutes;
+  if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);
+  return IntToText(seconds) + "s";
+}
+
+void UpdateGameScreen() {
+  const float scale = ui.scale;
+  Cls();
+  SetDrawScale(scale, scale);
+  DrawImageFrame(img.imgGameBackground, 0.0f, 0.0f, 0);
+
+  // The display shows the state at the start of the frame.
+  TFont::set(0);
+  DrawHudText(IntToText(game.score), kScoreX);
+  DrawHudText(ModeName(), kModeNameX);
+  DrawHudText(ModeValue(), kModeValueX);
+  SetColor(255, 255, 255);
+  if (game.gameMode == Level) DrawProgressBar();
+
+  UpdateBoardStones();
+  UpdateExplosions();
+  UpdateRemovedStones();
+  TMsg::update();
+  UpdateCounters();
+
+  CheckTurboClock();
+  FeedRowFromBelow();
+
+  if (game.gameOverState == 1) OfferContinue();
+  // The new-highscore screen takes over once the last stone has flown off.
+  if (game.gameOverState == 2 && world.removedStones.empty()) ui.screen = NewHighscore;
+
+  Flip(-1);
+}

@@ -1,0 +1,83 @@
+// A game-wide state reset before each test, with a recording backend, a set
+// clock, a seeded generator and stand-in images of the right frame layout.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "board/rules.h"
+#include "front/frontend.h"
+#include "front/widgets.h"
+#include "gameplay/game.h"
+#include "platform/platform.h"
+#include "tests/gameplay/stand_in_images.h"
+
+class GameTest : public ::testing::Test, protected StandInImages {
+ protected:
+  static constexpr int kStart = 10000;  // clock at the start of each test
+
+  RecordingBackend rec;
+
+  void SetUp() override {
+    world.reset();
+    game.reset();
+    ui.reset();
+    TMsg::messages.clear();
+    SetBackend(&rec);
+    ResetDrawingState();
+    SetTestClock(kStart);
+    SeedRandom(11);
+  }
+  void TearDown() override {
+    world.reset();
+    TMsg::messages.clear();
+    SetBackend(nullptr);
+  }
+
+  void Clock(int millis) { SetTestClock(millis); }
+
+  // Runs one frame of the board update alone and returns what it drew.
+  DisplayList BoardFrame() {
+    Cls();
+    UpdateBoardStones();
+    Flip(-1);
+    return rec.LastFrame();
+  }
+};
+
+// A stone at rest at the centre of cell (c, r).
+inline stone& PutStone(int c, int r, int col = 0, int mode = Resting) {
+  auto& cell = world.board(c, r);
+  cell = std::make_unique<stone>();
+  cell->x = CellCentreX(c);
+  cell->y = CellCentreY(r);
+  cell->sx = cell->sy = cell->alpha = 1.0f;
+  cell->mode = mode;
+  cell->col = col;
+  return *cell;
+}
+
+inline int FilledCells() {
+  int filled = 0;
+  for (const auto& cell : world.board.cells) filled += cell != nullptr;
+  return filled;
+}
+
+inline std::vector<DrawCommand> ImagesOf(const DisplayList& list, const Image* image) {
+  std::vector<DrawCommand> found;
+  for (const auto& cmd : list) {
+    if (cmd.kind == DrawCommand::kImage && cmd.image == image) found.push_back(cmd);
+  }
+  return found;
+}
+
+inline const DrawCommand* TextCommand(const DisplayList& list, const std::string& text) {
+  for (const auto& cmd : list) {
+    if (cmd.kind == DrawCommand::kText && cmd.text == text) return &cmd;
+  }
+  return nullptr;
+}

@@ -1,0 +1,298 @@
+#include <algorithm>
+#include <tuple>
+
+#include "front/screens.h"
+#include "tests/gameplay/game_fixture.h"
+
+namespace {
+
+class GameScreenTest : public GameTest {
+ protected:
+  void Start(uint8_t mode, uint8_t difficulty = 0) {
+    game.gameMode = mode;
+    game.difficulty = difficulty;
+    StartGame();
+  }
+
+  const DisplayList& Frame() {
+    UpdateGameScreen();
+    ui.mouseClicked = 0;  // as the event loop does after every painted frame
+    return rec.LastFrame();
+  }
+
+  // The pause as the event loop keeps it: the clock runs, no frame is drawn.
+  void Pause(int millis) {
+    game.pauseStart = NowMillis();
+    Clock(NowMillis() + millis);
+    game.deadline += NowMillis() - game.pauseStart;
+  }
+
+  void ClickWeiter() {
+    ui.mouseX = Truncate(200 * ui.scale);
+    ui.mouseY = Truncate(138 * ui.scale);
+    ui.mouseClicked = 1;
+  }
+
+  // A HUD text is drawn in font 0, its top at y 33, centred on its panel.
+  void ExpectHudText(const DisplayList& frame, const std::string& text, float designX) {
+    const DrawCommand* cmd = TextCommand(frame, text);
+    ASSERT_NE(cmd, nullptr) << text;
+    TFont::set(0);
+    const float centre = static_cast<float>(Truncate(designX * ui.scale));
+    EXPECT_FLOAT_EQ(cmd->x + static_cast<float>(StringWidth(text) / 2) * ui.scale, centre) << text;
+    EXPECT_FLOAT_EQ(cmd->y, static_cast<float>(Truncate(33 * ui.scale))) << text;
+    EXPECT_EQ(cmd->font, TFont::font(0));
+    EXPECT_EQ(std::tie(cmd->red, cmd->green, cmd->blue), std::make_tuple(79, 88, 94)) << text;
+  }
+
+  int GameOverMessages() {
+    return static_cast<int>(std::count_if(TMsg::messages.begin(), TMsg::messages.end(),
+                                          [](const auto& msg) { return msg->txt == "GAME OVER"; }));
+  }
+};
+
+}  // namespace
+
+TEST_F(GameScreenTest, TimeLeftIsShownInMinutesAndThenSeconds) {
+  const struct {
+    int left;
+    const char* text;
+  } cases[] = {{121000, "2:01"}, {120999, "2:00"}, {70000, "1:10"}, {67999, "1:07"},
+               {60000, "1:00"}, {59999, "59s"},  {10000, "10s"},  {9999, "9s"},
+               {1000, "1s"},    {999, "0s"},     {0, "0s"},       {-999, "0s"}};
+  for (const auto& c : cases) EXPECT_EQ(FormatTimeLeft(kStart + c.left), c.text) << c.left;
+  game.gameOverState = 1;
+  EXPECT_EQ(FormatTimeLeft(kStart + 70000), "0");
+}
+
+TEST_F(GameScreenTest, TheHudShowsScoreModeAndSideSupply) {
+  ui.scale = 1.5f;
+  Start(Classic, 1);
+  game.score = 1234;
+  DisplayList frame = Frame();
+  ASSERT_FALSE(frame.empty());
+  EXPECT_EQ(frame.front().kind, DrawCommand::kClear);
+  ASSERT_EQ(frame[1].image, &background);
+  EXPECT_EQ(frame[1].x, 0.0f);
+  EXPECT_EQ(frame[1].sx, 1.5f);
+  ExpectHudText(frame, "1234", 78);
+  ExpectHudText(frame, "Classic", 200);
+  ExpectHudText(frame, "10", 319);
+  EXPECT_TRUE(ImagesOf(frame, &progressBar).empty());
+
+  game.sideSupply = 0;
+  ExpectHudText(Frame(), "-", 319);
+  Start(Classic, 2);
+  ExpectHudText(Frame(), "-", 319);
+}
+
+TEST_F(GameScreenTest, TheHudShowsTheTurboClockAndTheLevel) {
+  Start(Turbo);
+  Clock(kStart + 16);
+  DisplayList frame = Frame();
+  ExpectHudText(frame, "0", 78);
+  ExpectHudText(frame, "Turbo", 200);
+  ExpectHudText(frame, "2:00", 319);
+
+  Start(Level);
+  game.level = 3;
+  game.rowsToNextLevel = 11;
+  frame = Frame();
+  ExpectHudText(frame, "Level", 200);
+  ExpectHudText(frame, "3 (11)", 319);
+}
+
+TEST_F(GameScreenTest, TheLevelBarIsClippedToThePassedShareOfTheInterval) {
+  ui.scale = 2.0f;
+  Start(Level);
+  DisplayList frame = Frame();
+  auto bar = ImagesOf(frame, &progressBar);
+  ASSERT_EQ(bar.size(), 2u);
+  EXPECT_EQ(bar[0].frame, 1);
+  EXPECT_EQ(std::tie(bar[0].x, bar[0].y), std::make_tuple(38.0f, 124.0f));
+  EXPECT_EQ(std::tie(bar[0].viewX, bar[0].viewWidth), std::make_tuple(0, 800));
+  EXPECT_EQ(bar[1].frame, 0);
+  EXPECT_EQ(std::tie(bar[1].x, bar[1].y), std::make_tuple(38.0f, 124.0f));
+  // 740 of 2840 ms have passed at the start of a game.
+  const int width = Truncate(740.0f / 2840.0f * 362.0f * 2.0f);
+  EXPECT_EQ(std::tie(bar[1].viewX, bar[1].viewY, bar[1].viewWidth, bar[1].viewHeight),
+            std::make_tuple(38, 124, width, 20));
+  // Whatever comes after the bar is drawn on the whole canvas again.
+  const auto drawnStones = ImagesOf(frame, &stones);
+  ASSERT_FALSE(drawnStones.empty());
+  EXPECT_EQ(std::tie(drawnStones[0].viewX, drawnStones[0].viewY, drawnStones[0].viewWidth,
+                     drawnStones[0].viewHeight),
+            std::make_tuple(0, 0, 800, 1000));
+
+  game.gameOverState = 1;
+  bar = ImagesOf(Frame(), &progressBar);
+  ASSERT_EQ(bar.size(), 2u);
+  EXPECT_EQ(bar[1].viewWidth, 724);
+}
+
+TEST_F(GameScreenTest, AFrameDrawsBackgroundHudBoardEffectsMessagesThenCounters) {
+  Start(Classic, 1);
+  for (int frame = 0; frame < 40; ++frame) Frame();
+  auto flyingStone = std::make_unique<stone>();
+  flyingStone->mode = Removed;
+  flyingStone->alpha = flyingStone->sx = flyingStone->sy = 1.0f;
+  flyingStone->col = 2;
+  world.removedStones.push_back(std::move(flyingStone));
+  explosion blast;
+  blast.x = blast.y = 100.0f;
+  blast.alpha = 1.0f;
+  blast.sx = blast.sy = 5.0f;
+  world.explosions.push_back(blast);
+  counter shownPoints;
+  shownPoints.points = 9;
+  shownPoints.x = shownPoints.y = 100.0f;
+  world.counters.push_back(shownPoints);
+  TMsg* shown = TMsg::create("LEVEL 9", 150, 0);
+  shown->state = 2;
+  shown->alpha = 1.0f;
+  const DisplayList& frame = Frame();
+
+  auto first = [&](auto match) {
+    return std::find_if(frame.begin(), frame.end(), match) - frame.begin();
+  };
+  const auto backdrop = first([&](const DrawCommand& c) { return c.image == &background; });
+  const auto hud = first([](const DrawCommand& c) { return c.text == "Classic"; });
+  const auto board = first([&](const DrawCommand& c) { return c.image == &stones && c.frame % 26 == 0; });
+  const auto exploding = first([&](const DrawCommand& c) { return c.image == &stones && c.frame == 105; });
+  const auto flying = first([&](const DrawCommand& c) { return c.image == &stones && c.frame == 53; });
+  const auto message = first([](const DrawCommand& c) { return c.text == "LEVEL 9"; });
+  const auto count = first([&](const DrawCommand& c) { return c.image == &counterFont; });
+  const auto size = static_cast<std::ptrdiff_t>(frame.size());
+  EXPECT_LT(backdrop, hud);
+  EXPECT_LT(hud, board);
+  EXPECT_LT(board, exploding);
+  EXPECT_LT(exploding, flying);
+  EXPECT_LT(flying, message);
+  EXPECT_LT(message, count);
+  EXPECT_LT(count, size);
+  EXPECT_EQ(rec.frames.size(), 41u);  // one Flip per frame
+}
+
+TEST_F(GameScreenTest, TurboEndsExactlyOnceOnTheFirstFrameAfterItsDeadline) {
+  Start(Turbo, 2);
+  Clock(kStart + 121000);
+  Frame();
+  EXPECT_EQ(game.gameOverState, 0);
+  EXPECT_EQ(FilledCells(), 323);
+
+  Clock(kStart + 121001);
+  Frame();
+  EXPECT_EQ(game.gameOverState, 1);
+  EXPECT_EQ(FilledCells(), 0);  // everything flies off and nothing drops in
+  EXPECT_EQ(GameOverMessages(), 1);
+  const size_t flying = world.removedStones.size();
+  EXPECT_EQ(flying, 323u);
+
+  Clock(kStart + 125000);
+  const DisplayList& frame = Frame();
+  EXPECT_EQ(GameOverMessages(), 1);
+  EXPECT_LE(world.removedStones.size(), flying);
+  // Both the score and the time left read 0.
+  EXPECT_EQ(std::count_if(frame.begin(), frame.end(), [](const DrawCommand& c) { return c.text == "0"; }), 2);
+  EXPECT_NE(TextCommand(frame, "Weiter"), nullptr);
+}
+
+TEST_F(GameScreenTest, APausedTurboGameKeepsItsTimeLeft) {
+  Start(Turbo);
+  Clock(kStart + 51000);
+  ExpectHudText(Frame(), "1:10", 319);
+  Pause(30000);
+  ExpectHudText(Frame(), "1:10", 319);
+
+  // A pause right before the end does not end the game on resuming.
+  Clock(game.deadline - 1);
+  Pause(60000);
+  Frame();
+  EXPECT_EQ(game.gameOverState, 0);
+  Clock(NowMillis() + 2);
+  Frame();
+  EXPECT_EQ(game.gameOverState, 1);
+}
+
+TEST_F(GameScreenTest, APausedLevelGameGetsNoEarlyRowAndItsBarStandsStill) {
+  Start(Level);
+  Clock(kStart + 2000);
+  const int before = ImagesOf(Frame(), &progressBar)[1].viewWidth;
+  Pause(10000);
+  const int after = ImagesOf(Frame(), &progressBar)[1].viewWidth;
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(game.rowsToNextLevel, 10);
+  Clock(NowMillis() + 101);
+  Frame();
+  EXPECT_EQ(game.rowsToNextLevel, 9);
+}
+
+TEST_F(GameScreenTest, WeiterClearsTheBoardAndHandsOverOnceNothingIsInFlight) {
+  Start(Classic, 0);
+  for (int frame = 0; frame < 40; ++frame) Frame();
+  EXPECT_EQ(TextCommand(rec.LastFrame(), "Weiter"), nullptr);
+  const int sideSupply = game.sideSupply;
+  game.gameOverState = 1;
+  TMsg::create("GAME OVER", -1, 0);
+
+  const DrawCommand* button = TextCommand(Frame(), "Weiter");
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(std::tie(button->red, button->green, button->blue), std::make_tuple(47, 55, 58));
+  EXPECT_EQ(button->y, 130.0f);
+
+  ClickWeiter();
+  Frame();
+  EXPECT_EQ(game.gameOverState, 2);
+  EXPECT_EQ(FilledCells(), 0);  // no side columns come in either
+  EXPECT_EQ(game.sideSupply, sideSupply);
+  EXPECT_EQ(world.removedStones.size(), 323u);
+  EXPECT_EQ(ui.screen, Game);
+
+  int frames = 0;
+  while (ui.screen == Game && frames < 100) {
+    EXPECT_FALSE(world.removedStones.empty());
+    Frame();
+    ++frames;
+  }
+  EXPECT_EQ(ui.screen, NewHighscore);
+  EXPECT_EQ(frames, 34);  // a stone fades in 34 frames
+  EXPECT_EQ(game.score, 0);  // no points for the cleared stones
+}
+
+TEST_F(GameScreenTest, AClickBesideWeiterDoesNothing) {
+  Start(Level);
+  game.gameOverState = 1;
+  ui.mouseX = 300;
+  ui.mouseY = 138;
+  ui.mouseClicked = 1;
+  Frame();
+  EXPECT_EQ(game.gameOverState, 1);
+  EXPECT_EQ(FilledCells(), 170);
+}
+
+TEST_F(GameScreenTest, ALevelGameRunsToGameOverAndWeiterLeadsOn) {
+  ui.scale = 1.25f;
+  Start(Level);
+  int now = kStart;
+  int rows = 0;
+  while (game.gameOverState == 0 && now < kStart + 60000) {
+    now += 17;
+    Clock(now);
+    const int before = game.rowsToNextLevel;
+    Frame();
+    if (game.rowsToNextLevel != before || game.gameOverState != 0) ++rows;
+  }
+  EXPECT_EQ(game.gameOverState, 1);
+  EXPECT_EQ(rows, 10);  // rows 9 to 0 fill up, the 10th row finds the top taken
+  EXPECT_EQ(GameOverMessages(), 1);
+  EXPECT_EQ(TMsg::messages.size(), 1u);
+
+  ClickWeiter();
+  for (int frame = 0; frame < 60 && ui.screen == Game; ++frame) {
+    now += 17;
+    Clock(now);
+    Frame();
+  }
+  EXPECT_EQ(ui.screen, NewHighscore);
+  EXPECT_EQ(game.gameOverState, 2);
+}
