@@ -57,7 +57,7 @@ TEST_F(GameScreenTest, TimeLeftIsShownInMinutesAndThenSeconds) {
   const struct {
     int left;
     const char* text;
-  } cases[] = {{121000, "2:01"}, {120999, "2:00"}, {70000, "1:10"}, {67999, "1:07"},
+  } cases[] = {{121000, "2:01"}, {120999, "2:00"}, {70000, "1:10"}, {69999, "1:09"}, {67999, "1:07"},
                {60000, "1:00"}, {59999, "59s"},  {10000, "10s"},  {9999, "9s"},
                {1000, "1s"},    {999, "0s"},     {0, "0s"},       {-999, "0s"}};
   for (const auto& c : cases) EXPECT_EQ(FormatTimeLeft(kStart + c.left), c.text) << c.left;
@@ -104,11 +104,14 @@ TEST_F(GameScreenTest, TheHudShowsTheTurboClockAndTheLevel) {
 
 TEST_F(GameScreenTest, TheLevelBarIsClippedToThePassedShareOfTheInterval) {
   ui.scale = 2.0f;
+  rec.width = 800;
+  rec.height = 1000;
   Start(Level);
   DisplayList frame = Frame();
   auto bar = ImagesOf(frame, &progressBar);
   ASSERT_EQ(bar.size(), 2u);
   EXPECT_EQ(bar[0].frame, 1);
+  EXPECT_EQ(std::tie(bar[0].red, bar[0].green, bar[0].blue), std::make_tuple(255, 255, 255));
   EXPECT_EQ(std::tie(bar[0].x, bar[0].y), std::make_tuple(38.0f, 124.0f));
   EXPECT_EQ(std::tie(bar[0].viewX, bar[0].viewWidth), std::make_tuple(0, 800));
   EXPECT_EQ(bar[1].frame, 0);

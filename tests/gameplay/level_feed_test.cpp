@@ -132,7 +132,7 @@ TEST_F(LevelFeedTest, ARowArrivingAtAFullColumnEndsTheGame) {
   EXPECT_EQ(game.gameOverState, 1);
   EXPECT_EQ(world.board(4, 1).get(), below);  // the row still came in
   EXPECT_EQ(world.board(7, 0).get(), secondOfColumn7);  // the top stone fell off
-  EXPECT_EQ(FilledCells(), kColumns * kRows - 1);
+  EXPECT_EQ(FilledCells(), kColumns * kRows);
   EXPECT_EQ(Messages(), std::vector<std::string>{"GAME OVER"});
   EXPECT_EQ(TMsg::messages.front()->timer, -1);
 
