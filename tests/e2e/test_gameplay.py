@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""Playing: start each mode through the menus, remove stones and watch the
+score change in the head-up display, and let a Level game run until the
+rows reach the top, then go on with "Weiter"."""
+
+import os
+import time
+
+from harness import check, run_cases
+
+PARK = (200, 485)            # below the board and every menu entry
+SCORE_BOX = (40, 26, 117, 52)  # the score panel of the head-up display
+MODE_VALUE_BOX = (280, 26, 360, 52)
+MENU_ROWS = {"first": 165, "second": 215, "third": 265}
+BAR_END = (379, 67)          # last pixels of the Level progress bar
+
+
+def cell_centre(c, r):
+    return 40 + 20 * c, 100 + 20 * r
+
+
+def choose(game, row):
+    """Clicks a menu entry and gives the next frame time to act on it."""
+    game.click(200, MENU_ROWS[row])
+    time.sleep(0.15)
+
+
+def start(game, mode, difficulty=None):
+    game.move(*PARK)
+    game.menu = game.wait_stable("menu")
+    choose(game, "first")  # "Spielen"
+    choose(game, mode)
+    if difficulty is not None:
+        choose(game, difficulty)
+    game.move(*PARK)
+    # The stones fly in from the middle of the board and settle within a second;
+    # the Level bar never stands still, so there it is a second's wait.
+    if difficulty is None:
+        time.sleep(1.0)
+        return game.screenshot(f"{mode}-settled")
+    return game.wait_stable(f"{mode}-settled")
+
+
+def score_changed(before):
+    return lambda shot: shot.diff_box(before, SCORE_BOX) is not None
+
+
+def click_until_scored(game, before, cells, name):
+    """Clicks the cells in turn (twice each where clicks only mark) until
+    the score panel shows something new."""
+    for c, r in cells:
+        game.click(*cell_centre(c, r))
+        time.sleep(0.1)
+        shot = game.screenshot(f"{name}-after-click")
+        if score_changed(before)(shot):
+            return shot
+    raise AssertionError(f"no click changed the score ({name})")
+
+
+def case_classic_two_clicks_score(display):
+    game = display.start_game()
+    before = start(game, "first", "first")  # Classic, Leicht: any single stone is a group
+    stone = cell_centre(8, 18)
+    game.click(*stone)
+    time.sleep(0.4)  # the marked group pulses: the screen never settles
+    marked = game.screenshot("classic-marked")
+    check(marked.diff_box(before, SCORE_BOX) is None, "the first click already changed the score")
+    check(marked.diff_box(before, (30, 90, 370, 470)) is not None, "the first click marked nothing")
+    game.click(*stone)
+    game.move(*PARK)
+    after = game.wait_for(score_changed(before), "classic-scored")
+    check(after.diff_box(before, MODE_VALUE_BOX) is None, "the side supply changed")
+    game.key("Escape")
+    check(game.exit_status(timeout=5) == 0, "Escape did not end the game with status 0")
+
+
+def case_turbo_one_click_scores(display):
+    game = display.start_game()
+    before = start(game, "second", "first")  # Turbo, Leicht
+    game.click(*cell_centre(8, 18))
+    game.move(*PARK)
+    game.wait_for(score_changed(before), "turbo-scored", timeout=5)
+    # The clock in the mode panel runs.
+    ticking = game.screenshot("turbo-clock")
+    time.sleep(1.2)
+    check(game.screenshot("turbo-clock-later").diff_box(ticking, MODE_VALUE_BOX) is not None,
+          "the Turbo clock stands still")
+
+
+def case_level_click_scores(display):
+    game = display.start_game()
+    before = start(game, "third")  # Level: groups of two or more
+    # Somewhere along the bottom rows a pair of one colour is all but certain.
+    cells = [(c, r) for r in (18, 17, 16) for c in range(17)]
+    click_until_scored(game, before, cells, "level")
+
+
+def bar_full(game, empty, name):
+    """True when the end of the progress bar is filled in two screenshots
+    0.4 s apart: only briefly before a row while the game runs, for good
+    once it is over."""
+    for attempt in range(2):
+        if attempt:
+            time.sleep(0.4)
+        shot = game.screenshot(name)
+        os.remove(shot.path)
+        if shot.pixel(*BAR_END) == empty:
+            return False
+    return True
+
+
+def case_level_runs_to_game_over(display):
+    game = display.start_game()
+    running = start(game, "third")
+    empty = running.pixel(*BAR_END)
+    # Ten rows bring the board to the top: 2.1 s and nine intervals of 2.84 s.
+    deadline = time.monotonic() + 45
+    while not bar_full(game, empty, "level-running"):
+        check(time.monotonic() < deadline, "the Level game did not end")
+        time.sleep(0.3)
+    over = game.screenshot("level-game-over")
+    # Clicks on the board are ignored now.
+    game.click(*cell_centre(8, 18))
+    game.move(*PARK)
+    time.sleep(0.3)
+    ignored = game.screenshot("level-click-ignored")
+    check(ignored.diff_box(over, (30, 150, 370, 470)) is None, "a click after the end changed the board")
+
+    game.click(200, 138)  # "Weiter"
+    game.move(*PARK)
+    game.screenshot("level-flying-off")
+    # Once the stones have flown off, a game without points leads back to the main menu.
+    game.wait_for(lambda s: s.diff_box(game.menu) is None, "main-menu-again", timeout=5)
+
+
+if __name__ == "__main__":
+    run_cases(globals())
