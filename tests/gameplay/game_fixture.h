@@ -23,6 +23,11 @@ class GameTest : public ::testing::Test, protected StandInImages {
   RecordingBackend rec;
 
   void SetUp() override {
+    // The HUD and "Weiter" are measured in the game's own fonts.
+    static const bool registered = (RegisterEmbeddedFiles(), true);
+    (void)registered;
+    if (TFont::font(0) == nullptr || TFont::font(1) == nullptr) TFont::load();
+    ASSERT_NE(TFont::font(0), nullptr);
     world.reset();
     game.reset();
     ui.reset();
