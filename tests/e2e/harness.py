@@ -2,24 +2,30 @@
 
 Everything here uses the Python standard library and the command-line tools
 the install script brings (Xvfb, xdotool, xwininfo, ImageMagick's import);
-the close request goes through libX11 by ctypes. No window manager runs, so:
-keys go to the window under the pointer, windows keep the position they ask
-for, and closing a window means sending it WM_DELETE_WINDOW ourselves.
+the close request goes through libX11 by ctypes. No window manager runs, so
+the harness does its part: it gives the window the keyboard focus before
+keys are sent and sends WM_DELETE_WINDOW to close it; windows keep the
+position they ask for.
 
 A test file defines functions named ``case_<name>(display)`` and ends with
-``run_cases(globals())``; ctest runs it as ``test_x.py BINARY CASE [SHOTS_DIR]``.
-A case typically reads::
+``run_cases(globals())``; ctest runs it as ``test_x.py BINARY CASE [SHOTS_DIR]``
+once each case is listed in tests/e2e/CMakeLists.txt:
+``quarzello_e2e_cases(test_x.py case_one case_two)``. A case typically reads::
 
-    def case_pause(display):
+    def case_quit(display):
         game = display.start_game()          # own temp working dir, waits for the window
-        game.click(200, 165)                 # design units (400 x 500), scaled for you
-        game.key("p")                        # pointer is moved into the window first
-        shot = game.wait_for(lambda s: s.pixel(200, 210) != (0, 0, 0))
+        game.move(200, 170)                  # design units (400 x 500), scaled for you
+        menu = game.wait_stable("hovered")   # screenshots until the picture holds still
+        check(menu.pixel(200, 170) != (0, 0, 0), "nothing drawn")
+        game.key("Escape")                   # the window gets the focus first
         assert_equal(game.exit_status(timeout=2), 0)
 
 API, in short:
     Display(binary, shots_dir)     a fresh Xvfb on a free display number
-      .start_game(env=None)        -> Game: the binary running in a fresh temp dir
+      .start_game(env=, workdir=)  -> Game: the binary running in workdir (default a
+                                   fresh temp dir), env added to the environment
+                                   (e.g. {"QUARZELLO_HIGHSCORE_HOST": "127.0.0.1:PORT"})
+      .spawn(args, **popen)        a helper process (a server), killed on close
       .run(args)                   run a command against this display (stdout)
       .find_window(title)          id of the mapped window of that title, or None
       .window_geometry(id)         (x, y, width, height) of its inner area
@@ -29,13 +35,14 @@ API, in short:
       .scale                       width / 400 at the last geometry() call
       .move(x, y) / .click(x, y)   pointer to design coordinates, left click there
       .key(*names) / .type(text)   xdotool key names ("Escape", "p"), typed text; the
-                                   window is given the focus first (no window manager)
+                                   window is given the focus first (.focus())
       .move_window(x, y)           xdotool windowmove (screen pixels)
       .resize(w, h)                xdotool windowsize
       .close()                     WM_DELETE_WINDOW, as a window manager would send
       .screenshot(name)            -> Shot of the window, also saved as NN-name.png
       .wait_for(pred, name)        screenshots until pred(shot) holds -> that Shot
       .wait_stable(name)           screenshots until two in a row are identical
+      .running() / .output()       still running? / its stdout and stderr so far
       .exit_status(timeout)        waits for the process to end -> its exit status
     Shot (pixels of the window; positions in design units unless the name says px)
       Shot.load(path)                           a PNG or 24-bit BMP file
@@ -44,6 +51,8 @@ API, in short:
       .diff_box(other, box, threshold)          bounding box (design units) of the
                                                 pixels that differ, or None
       .count_diff(other, box, threshold)        number of differing pixels
+      .mean_abs_diff_downscaled(small)          this shot shrunk to small's size vs small
+    check(cond, message), assert_equal(actual, expected, what) fail the case.
 Everything started is killed when the Display is closed (use it with ``with``),
 and also when the test process dies (PR_SET_PDEATHSIG).
 """
