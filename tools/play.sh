@@ -15,7 +15,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 tools/install-deps.sh
-cmake -S . -B build -G Ninja >/dev/null
+cmake -S . -B build -G Ninja
 targets=(quarzello)
 if ninja -C build -t targets all 2>/dev/null | grep -q '^quarzello-highscored:'; then
   targets+=(quarzello-highscored)
