@@ -248,6 +248,7 @@ TEST_F(MenuTest, LevelStartsAGameAtOnce) {
   ui.mouseClicked = 1;
   Paint(DrawModeSelect);
   EXPECT_EQ(game.gameMode, Level);
+  EXPECT_EQ(ui.screen, Game);
 }
 
 TEST_F(MenuTest, DifficultyDescriptionsDependOnTheChosenMode) {
@@ -293,6 +294,7 @@ TEST_F(MenuTest, ChoosingADifficultyStartsTheGame) {
     Paint(DrawDifficultySelect);
     EXPECT_EQ(game.difficulty, difficulty);
     EXPECT_EQ(game.gameMode, Turbo);
+    EXPECT_EQ(ui.screen, Game);
   }
 
   // "Zurück" goes back to the mode screen, not to the main menu.
