@@ -267,14 +267,14 @@ void Spark(cairo_t* cr, double tx, double ty, double phase) {
   const double sy = ty + 0.6 * Wave(3 * phase);
   const Rgb hot = Rgb8(255, 253, 222), gold = Rgb8(255, 196, 64), flame = Rgb8(250, 112, 20);
 
-  const double halo = 6.0 + 0.8 * Wave(4 * phase);
+  const double halo = 6.6 + 0.8 * Wave(4 * phase);
   Circle(cr, sx, sy, halo);
-  FillRadial(cr, sx, sy, 0, halo, {{0, hot, 0.95}, {0.3, gold, 0.7}, {0.65, flame, 0.28}, {1, flame, 0}});
+  FillRadial(cr, sx, sy, 0, halo, {{0, hot, 1}, {0.3, gold, 0.8}, {0.65, flame, 0.34}, {1, flame, 0}});
 
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   for (int k = 0; k < 8; ++k) {
     const double a = 2 * M_PI * (k + phase) / 8;
-    const double len = (k % 2 ? 2.8 : 3.8) + 1.8 * (0.5 + 0.5 * Wave(3 * phase + 0.37 * k));
+    const double len = (k % 2 ? 3.0 : 4.2) + 1.8 * (0.5 + 0.5 * Wave(3 * phase + 0.37 * k));
     const double ex = sx + len * std::cos(a), ey = sy + len * std::sin(a);
     SetLinear(cr, sx, sy, ex, ey, {{0, hot, 1}, {0.5, gold, 0.9}, {1, flame, 0}});
     cairo_set_line_width(cr, 1.0);
@@ -294,7 +294,7 @@ void Spark(cairo_t* cr, double tx, double ty, double phase) {
     cairo_fill(cr);
   }
 
-  Circle(cr, sx, sy, 1.6 + 0.4 * Wave(5 * phase));
+  Circle(cr, sx, sy, 2.0 + 0.45 * Wave(5 * phase));
   SetSource(cr, hot);
   cairo_fill(cr);
 }
