@@ -80,7 +80,8 @@ inline std::vector<DrawCommand> ImagesOf(const DisplayList& list, const Image* i
   return found;
 }
 
-inline const DrawCommand* TextCommand(const DisplayList& list, const std::string& text) {
+// The first text drawn with exactly this string, or null when there is none.
+inline const DrawCommand* FindTextCommand(const DisplayList& list, const std::string& text) {
   for (const auto& cmd : list) {
     if (cmd.kind == DrawCommand::kText && cmd.text == text) return &cmd;
   }

@@ -35,7 +35,7 @@ class GameScreenTest : public GameTest {
 
   // A HUD text is drawn in font 0, its top at y 33, centred on its panel.
   void ExpectHudText(const DisplayList& frame, const std::string& text, float designX) {
-    const DrawCommand* cmd = TextCommand(frame, text);
+    const DrawCommand* cmd = FindTextCommand(frame, text);
     ASSERT_NE(cmd, nullptr) << text;
     TFont::set(0);
     const float centre = static_cast<float>(Truncate(designX * ui.scale));
@@ -197,7 +197,7 @@ TEST_F(GameScreenTest, TurboEndsExactlyOnceOnTheFirstFrameAfterItsDeadline) {
   EXPECT_LE(world.removedStones.size(), flying);
   // Both the score and the time left read 0.
   EXPECT_EQ(std::count_if(frame.begin(), frame.end(), [](const DrawCommand& c) { return c.text == "0"; }), 2);
-  EXPECT_NE(TextCommand(frame, "Weiter"), nullptr);
+  EXPECT_NE(FindTextCommand(frame, "Weiter"), nullptr);
 }
 
 TEST_F(GameScreenTest, APausedTurboGameKeepsItsTimeLeft) {
@@ -233,12 +233,12 @@ TEST_F(GameScreenTest, APausedLevelGameGetsNoEarlyRowAndItsBarStandsStill) {
 TEST_F(GameScreenTest, WeiterClearsTheBoardAndHandsOverOnceNothingIsInFlight) {
   Start(Classic, 0);
   for (int frame = 0; frame < 40; ++frame) Frame();
-  EXPECT_EQ(TextCommand(rec.LastFrame(), "Weiter"), nullptr);
+  EXPECT_EQ(FindTextCommand(rec.LastFrame(), "Weiter"), nullptr);
   const int sideSupply = game.sideSupply;
   game.gameOverState = 1;
   TMsg::create("GAME OVER", -1, 0);
 
-  const DrawCommand* button = TextCommand(Frame(), "Weiter");
+  const DrawCommand* button = FindTextCommand(Frame(), "Weiter");
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(std::tie(button->red, button->green, button->blue), std::make_tuple(47, 55, 58));
   EXPECT_EQ(button->y, 130.0f);
