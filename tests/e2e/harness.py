@@ -186,6 +186,17 @@ class XConnection:
         self.lib.XSendEvent(self.handle, window, 0, 0, ctypes.byref(event))
         self.lib.XSync(self.handle, 0)
 
+    def pointer(self):
+        """(x, y) of the pointer on the screen."""
+        lib = self.lib
+        lib.XQueryPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_void_p] * 7
+        root, child = ctypes.c_ulong(), ctypes.c_ulong()
+        x, y, wx, wy, mask = (ctypes.c_int() for _ in range(5))
+        lib.XQueryPointer(self.handle, self.root, ctypes.byref(root), ctypes.byref(child),
+                          ctypes.byref(x), ctypes.byref(y), ctypes.byref(wx), ctypes.byref(wy),
+                          ctypes.byref(mask))
+        return x.value, y.value
+
     def move_pointer(self, x, y):
         """Moves the pointer through XTEST, like xdotool but without a process
         per move (for sweeping the pointer many times a second)."""
@@ -644,7 +655,10 @@ class Game:
     def move(self, x, y):
         """Moves the pointer to design coordinates (x, y) of the window."""
         sx, sy = self._screen_point(x, y)
-        self.display.run(["xdotool", "mousemove", "--sync", str(sx), str(sy)])
+        # xdotool's --sync waits for the pointer to leave where it is, which a
+        # move to the same place never does.
+        if self.display.x.pointer() != (sx, sy):
+            self.display.run(["xdotool", "mousemove", "--sync", str(sx), str(sy)])
         self.pointer = (x, y)
 
     def click(self, x=None, y=None, button=1):
