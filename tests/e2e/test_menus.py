@@ -140,7 +140,10 @@ def case_mode_and_difficulty(display):
 
     # Classic: the difficulty screen, its texts for Classic, "Zurück" to the mode screen.
     open_screen(game, entry_at(MAIN_ENTRIES["Spielen"]), lambda s: title_width(s) > 0, "mode-again")
-    longer_title = lambda s: title_width(s) > width(mode_title) + 20  # noqa: E731
+
+    def longer_title(shot):
+        return title_width(shot) > width(mode_title) + 20
+
     difficulty = open_screen(game, entry_at(CHOICE_ENTRIES["first"]), longer_title,
                              "difficulty-classic")
     difficulty_title = ink(difficulty, TITLE_BAND)
