@@ -1,26 +1,15 @@
 // A press on the board of a running game belongs to the board alone: the
 // widgets of the frame after it must not see it as well.
 #include "front/app.h"
+#include "tests/front/fixed_window.h"
 #include "front/screens.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace {
 
-class StillWindow : public GameWindow {
- public:
-  int ClientWidth() const override { return 400; }
-  int ClientHeight() const override { return 500; }
-  int GadgetLeft() const override { return 0; }
-  int GadgetTop() const override { return 0; }
-  bool IsWindowMaximized() const override { return false; }
-  int DesktopWidth() const override { return 1280; }
-  void SetGadgetRect(int, int, int, int) override {}
-  void RequestRepaint() override {}
-};
-
 class ClickOwnerTest : public GameTest {
  protected:
-  StillWindow window;
+  quarzello::test::FixedWindow window;
 
   void Feed(int kind, int value = 0, int x = 0, int y = 0) { HandleEvent({kind, value, x, y}, window); }
   void PressAt(int x, int y) {
