@@ -73,7 +73,7 @@ class HttpFrontEnd::Server : public httplib::Server {
   void WidenBacklog() { ::listen(svr_sock_, kListenBacklog); }
 };
 
-HttpFrontEnd::HttpFrontEnd(HighscoreService& service, const HttpSettings& settings)
+HttpFrontEnd::HttpFrontEnd(HighscoreService& service, WebRankings& web, const HttpSettings& settings)
     : settings_(settings), server_(std::make_unique<Server>()) {
   Server& server = *server_;
   const int threads = settings.threads;
@@ -86,8 +86,22 @@ HttpFrontEnd::HttpFrontEnd(HighscoreService& service, const HttpSettings& settin
   server.set_write_timeout(settings.clientTimeoutSeconds);
   server.set_payload_max_length(settings.maxBodyBytes);
 
-  server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+  server.set_pre_routing_handler([&web](const httplib::Request& req, httplib::Response& res) {
     requestStart = Clock::now();
+    if ((req.method == "GET" || req.method == "HEAD") && WebRankings::Serves(req.path)) {
+      const size_t question = req.target.find('?');
+      const std::string query = question == std::string::npos ? "" : req.target.substr(question + 1);
+      const WebReply reply = web.Get(req.path, query, req.get_header_value("If-None-Match"));
+      res.status = reply.status;
+      for (const auto& [name, value] : reply.headers) {
+        if (name == "Content-Type") {
+          res.set_content(reply.body, value.c_str());
+        } else {
+          res.set_header(name.c_str(), value);
+        }
+      }
+      return httplib::Server::HandlerResponse::Handled;
+    }
     if (req.path != kRegisterPath && req.path != kSubmitPath && req.path != kFetchPath) {
       SetReply(res, HighscoreService::Error(404, ErrorMessageFor(404)));
       return httplib::Server::HandlerResponse::Handled;

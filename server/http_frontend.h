@@ -5,6 +5,7 @@
 #include <string>
 
 #include "server/highscore_service.h"
+#include "server/web_rankings.h"
 
 namespace highscored {
 
@@ -20,10 +21,11 @@ struct HttpSettings {
   std::string trustedProxy;
 };
 
-// Serves the game's three requests over HTTP, one request per connection.
+// Serves the game's three requests over HTTP, one request per connection,
+// and the rankings for browsers.
 class HttpFrontEnd {
  public:
-  HttpFrontEnd(HighscoreService& service, const HttpSettings& settings);
+  HttpFrontEnd(HighscoreService& service, WebRankings& web, const HttpSettings& settings);
   ~HttpFrontEnd();
 
   // Opens the listening socket and returns its port; -1 when that fails.

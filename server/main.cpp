@@ -13,6 +13,7 @@
 #include "server/http_frontend.h"
 #include "server/options.h"
 #include "server/store.h"
+#include "server/web_rankings.h"
 
 using namespace highscored;
 
@@ -42,7 +43,8 @@ int main(int argc, char** argv) {
     if (options.database.empty()) options.database = DefaultDatabase();
     const auto store = OpenStore(options.database, options.http.threads);
     HighscoreService service(*store, options.service);
-    HttpFrontEnd frontEnd(service, options.http);
+    WebRankings web(*store, [&service] { return service.StoredScores(); });
+    HttpFrontEnd frontEnd(service, web, options.http);
 
     const int port = frontEnd.Bind();
     if (port < 0) {

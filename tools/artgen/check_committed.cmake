@@ -2,24 +2,30 @@
 # byte for byte with the committed file. Fails when the generator was changed
 # but resources/ was not regenerated, or when a run does not give the same
 # bytes as the last one (a different cairo version can also do that).
-#   cmake -DARTGEN=... -DRESOURCES=... -DOUT=... -P check_committed.cmake
+#   cmake -DARTGEN=... -DRESOURCES=... -DWEB=... -DOUT=... -P check_committed.cmake
 set(pictures game_background.bmp menu_background.bmp progressbar.bmp "kugel 32x32.png"
     counterfont.png trelvani_logo.png blend.png)
+set(web_pictures stones.png title.png icon.png)
 file(REMOVE_RECURSE "${OUT}")
-file(MAKE_DIRECTORY "${OUT}")
+file(MAKE_DIRECTORY "${OUT}/web")
 file(COPY "${RESOURCES}/lucidagrande.ttf" DESTINATION "${OUT}")
-execute_process(COMMAND "${ARTGEN}" "${OUT}" RESULT_VARIABLE status)
+execute_process(COMMAND "${ARTGEN}" "${OUT}" --web "${OUT}/web" RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "artgen failed: ${status}")
 endif()
 set(stale "")
-foreach(name IN LISTS pictures)
-  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${OUT}/${name}" "${RESOURCES}/${name}"
-                  RESULT_VARIABLE differs)
+function(compare generated committed)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${generated}" "${committed}" RESULT_VARIABLE differs)
   if(NOT differs EQUAL 0)
-    list(APPEND stale "${name}")
+    set(stale ${stale} "${committed}" PARENT_SCOPE)
   endif()
+endfunction()
+foreach(name IN LISTS pictures)
+  compare("${OUT}/${name}" "${RESOURCES}/${name}")
+endforeach()
+foreach(name IN LISTS web_pictures)
+  compare("${OUT}/web/${name}" "${WEB}/${name}")
 endforeach()
 if(stale)
-  message(FATAL_ERROR "not what the generator draws now: ${stale}\nregenerate with: artgen resources")
+  message(FATAL_ERROR "not what the generator draws now: ${stale}\nregenerate with: artgen resources --web server/web")
 endif()
