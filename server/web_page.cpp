@@ -42,15 +42,14 @@ border-radius:5px;text-decoration:none;white-space:nowrap;font-size:15px}
 .board{padding:10px 12px 12px;border:3px solid #fafcfd;border-radius:10px;outline:1px solid #96aaba;
 background:repeating-linear-gradient(90deg,#dbe4eb 0 20px,#d4dee6 20px 40px);box-shadow:inset 0 6px 6px -6px rgba(70,96,116,.5)}
 h2{margin:0 0 6px;text-align:center;color:#2f373a;font-size:26px;font-weight:normal}
-table{width:100%;border-collapse:collapse;table-layout:fixed}
+table{width:100%;border-collapse:separate;border-spacing:0 3px;table-layout:fixed}
 th{font-size:13px;font-weight:normal;color:#62748a;padding:0 6px 4px;text-align:left}
 td{padding:0 6px;height:2.1em}
 td.name{overflow-wrap:anywhere}
 th.place,td.place{width:3.6em;text-align:right}
 th.points,td.points{width:6em;text-align:right}
-tr.new{background:linear-gradient(90deg,rgba(255,255,255,0),rgba(255,255,255,.9) 12%,rgba(255,255,255,.9) 88%,
-rgba(255,255,255,0))}
-tr.new td{color:#2f373a;font-weight:bold}
+tr.new td{color:#2f373a;font-weight:bold;background:rgba(255,255,255,.72)}
+tr.new td.place{border-radius:8px 0 0 8px}tr.new td.points{border-radius:0 8px 8px 0}
 .new-mark{display:inline-block;margin-left:6px;padding:0 5px;border-radius:4px;font-size:11px;line-height:16px;
 vertical-align:2px;font-weight:bold;color:#fff;background:#d63a42}
 td.empty{text-align:center;font-style:italic}
