@@ -1,6 +1,5 @@
 #include "server/highscore_service.h"
 
-#include <cstdio>
 #include <optional>
 
 #include "server/clock.h"
@@ -51,8 +50,9 @@ std::optional<int32_t> NumberField(const Form& form, const std::string& name, bo
 }
 
 Reply StoreFailed(const StoreError& error) {
-  std::fprintf(stderr, "database error: %s\n", error.what());
-  return HighscoreService::Error(503, kStoreFailed);
+  Reply reply = HighscoreService::Error(503, kStoreFailed);
+  reply.note = error.what();
+  return reply;
 }
 
 }  // namespace

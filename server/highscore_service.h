@@ -24,8 +24,12 @@ struct ServiceSettings {
 };
 
 struct Reply {
+  Reply() = default;
+  Reply(int replyStatus, std::string replyBody) : status(replyStatus), body(std::move(replyBody)) {}
+
   int status = 200;
   std::string body;  // lines as the game reads them
+  std::string note;  // for the log only: why the service failed
 };
 
 // The three requests of the game, from form-encoded body to reply text.

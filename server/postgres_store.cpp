@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "server/log.h"
 #include "server/store_backends.h"
 
 namespace highscored {
@@ -63,6 +64,10 @@ class Connection {
       PQfinish(conn_);
       throw StoreError("PostgreSQL: cannot connect: " + message);
     }
+    // libpq would print notices (a table that already exists) as lines of
+    // their own, breaking the log's one line per event.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char* message) { LogNote(std::string("database notice: ") + message); }, nullptr);
   }
   ~Connection() { PQfinish(conn_); }
   Connection(const Connection&) = delete;

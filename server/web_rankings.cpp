@@ -1,7 +1,5 @@
 #include "server/web_rankings.h"
 
-#include <cstdio>
-
 #include "server/clock.h"
 #include "server/form.h"
 #include "server/rankings_json.h"
@@ -28,6 +26,7 @@ const char* const kPagePolicy = "default-src 'none'; img-src 'self'; style-src '
 const char* const kMalformedQuery = "Die Anfrage ist fehlerhaft kodiert.";
 const char* const kNoSuchRanking = "Diese Rangliste gibt es nicht.";
 const char* const kNoSuchPage = "Diese Seite gibt es nicht.";
+const char* const kNoSuchAddress = "Diese Adresse gibt es auf dem Highscore-Server nicht.";
 const char* const kStoreFailed = "Der Highscore-Server ist gerade gestört. Bitte versuchen Sie es später erneut.";
 
 // The path below /quarzello/ or below the root.
@@ -56,6 +55,9 @@ bool WebRankings::Serves(const std::string& path) {
 }
 
 WebReply WebRankings::Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch) {
+  if (!Serves(path)) {
+    return {404, RenderErrorPage(kNoSuchAddress), {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}}, ""};
+  }
   const std::string relative = Relative(path);
   if (relative == kJsonPath) return Rankings(Kind::kJson, query, ifNoneMatch);
   if (relative.rfind(kPicturesPath, 0) == 0) {
@@ -63,7 +65,7 @@ WebReply WebRankings::Get(const std::string& path, const std::string& query, con
     if (picture) {
       const std::string etag = EntityTag(*picture);
       WebReply reply{200, std::string(*picture),
-                     {{"Content-Type", "image/png"}, {"Cache-Control", kPictureCaching}, {"ETag", etag}}};
+                     {{"Content-Type", "image/png"}, {"Cache-Control", kPictureCaching}, {"ETag", etag}}, ""};
       if (MatchesEntityTag(ifNoneMatch, etag)) {
         reply.status = 304;
         reply.body.clear();
@@ -99,8 +101,9 @@ WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::s
   try {
     built = CachedOrBuilt(kind, *ranking, *page);
   } catch (const StoreError& error) {
-    std::fprintf(stderr, "database error: %s\n", error.what());
-    return refuse(503, kStoreFailed);
+    refuse(503, kStoreFailed);
+    reply.note = error.what();
+    return reply;
   }
   reply.headers.emplace_back("Cache-Control", kRankingsCaching);
   if (built->status != 200) {

@@ -18,6 +18,7 @@ struct WebReply {
   int status = 200;
   std::string body;  // empty for 304
   std::vector<std::pair<std::string, std::string>> headers;  // Content-Type among them
+  std::string note;  // for the log only: why the service failed
 };
 
 struct WebSettings {
@@ -39,8 +40,8 @@ class WebRankings {
   // The paths answered here, under /quarzello/ and under the root alike.
   static bool Serves(const std::string& path);
 
-  // A GET or HEAD of a path that Serves, with its raw query string and the
-  // request's If-None-Match header (empty when none).
+  // A GET or HEAD with its raw query string and the request's If-None-Match
+  // header (empty when none); a path not served gets a page saying so.
   WebReply Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch);
 
  private:

@@ -10,7 +10,7 @@ packages=(
   libfltk1.3-dev libfreetype-dev libpng-dev zlib1g-dev libgl-dev libglu1-mesa-dev libx11-dev
   libgl1-mesa-dri
   # the highscore service
-  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql
+  libboost-dev libsqlite3-dev libpq-dev postgresql
   # the art generator and its font
   libcairo2-dev fonts-dejavu-core
   # tests and benchmarks

@@ -84,6 +84,11 @@ TEST_P(WebRequestsTest, TheWholeRankingPageByPageBeyondWhatAFetchReturns) {
   EXPECT_EQ(Get(port, "/quarzello/api/rankings?mode=4&page=4").statusLine, "HTTP/1.1 404 Not Found");
   EXPECT_EQ(Get(port, "/quarzello/api/rankings?mode=9").statusLine, "HTTP/1.1 400 Bad Request");
   EXPECT_EQ(Get(port, "/quarzello/?page=x").statusLine, "HTTP/1.1 400 Bad Request");
+  EXPECT_EQ(Get(port, "/nothing/here").statusLine, "HTTP/1.1 404 Not Found");
+  const HttpReply head = ParseHttpReply(
+      SendRaw(port, "HEAD /quarzello/?mode=4&page=3 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+  EXPECT_EQ(Header(head, "Content-Length"), std::to_string(html.size()));
+  EXPECT_TRUE(Body(head).empty());
   const HttpReply picture = Get(port, "/quarzello/web/stones.png");
   EXPECT_EQ(Header(picture, "Content-Type"), "image/png");
   EXPECT_EQ(Body(picture).substr(1, 3), "PNG");

@@ -170,6 +170,9 @@ TEST_F(WebRankingsTest, PathsUnderTheGamesFolderAndTheRoot) {
                            "/index.html", "", "quarzello/"}) {
     EXPECT_FALSE(WebRankings::Serves(path)) << path;
   }
+  const WebReply missing = Web(1000).Get("/index.html", "", "");
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_TRUE(Contains(missing.body, "Diese Adresse gibt es auf dem Highscore-Server nicht."));
 }
 
 TEST_F(WebRankingsTest, BadParametersAreRefusedWithoutAskingTheStore) {
