@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     if (options.database.empty()) options.database = DefaultDatabase();
     const auto store = OpenStore(options.database, options.http.threads);
     HighscoreService service(*store, options.service);
-    WebRankings web(*store, [&service] { return service.StoredScores(); });
+    WebRankings web(*store, [&service] { return service.StoredScores(); }, options.web);
     HttpFrontEnd frontEnd(service, options.http);
     AddWebRoutes(frontEnd, web);
 
