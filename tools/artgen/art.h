@@ -119,6 +119,16 @@ void DrawIcon(cairo_t* cr, double size);
 constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 void WriteIcons(const std::string& outDir);
 
+// The web page's pictures: its stone emblems, its title and its icon.
+constexpr int kWebStoneSize = 40;  // shown at half size, sharp on dense screens
+constexpr int kWebTitleWidth = 400, kWebTitleHeight = 90;
+constexpr int kWebIconSize = 64;
+// One stone of colour col (4: the rock), size pixels wide, centred on (cx, cy).
+void DrawWebStone(cairo_t* cr, int col, double cx, double cy, double size);
+void DrawWebStones(cairo_t* cr);
+void DrawWebTitle(cairo_t* cr);
+void DrawWebIcon(cairo_t* cr);
+
 // Pictures of screens put together from the finished files, for checking the
 // look without the game.
 void WritePreviews(const std::string& resourceDir, const std::string& outDir);
