@@ -73,7 +73,7 @@ class stone {
   int mode = Appearing;
   int col = 0;    // 0..3 a colour, kGrey a rock or an area bomb
   int w = 0;      // fly-off direction in degrees after removal; 0 stays in place
-  int ms = 0;     // NowMillis when last marked
+  int64_t ms = 0;  // NowMillis when last marked
   int bombe = 0;  // 1 = bomb
   bool glows = false;  // the mark's pulsing glow is drawn over it this frame
 

@@ -131,7 +131,7 @@ ClickOutcome ClickCell(Board& board, const RuleContext& rules, int c, int r) {
   return board.groupMarked == 0 ? FirstClick(board, rules, c, r) : ConfirmingClick(board, rules, c, r);
 }
 
-void MarkGroup(Board& board, int c, int r, int colour, int now) {
+void MarkGroup(Board& board, int c, int r, int colour, int64_t now) {
   stone* s = board(c, r).get();
   s->mode = Growing;
   s->ms = now;

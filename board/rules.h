@@ -4,6 +4,7 @@
 // messages and effects on screen is the game's business.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -17,7 +18,7 @@ struct RuleContext {
   bool levelMode = false; // points times the level, and the level bonus
   int level = 1;
   int sideSupply = 0;     // columns still to be pushed in from the sides
-  int now = 0;            // clock reading, stamped on marked stones
+  int64_t now = 0;        // clock reading, stamped on marked stones
   RandomInts random = nullptr;
 };
 
@@ -49,7 +50,7 @@ struct ClickOutcome {
 // A click on cell (c, r) of the board.
 ClickOutcome ClickCell(Board& board, const RuleContext& rules, int c, int r);
 
-void MarkGroup(Board& board, int c, int r, int colour, int now);
+void MarkGroup(Board& board, int c, int r, int colour, int64_t now);
 bool NoMoveLeft(const Board& board, int minGroup);
 int CountStones(const Board& board);
 

@@ -15,8 +15,8 @@ constexpr int kFuseFrames = 24;
 
 // The glow starts at its dimmest when the stone is marked and pulses once per
 // 1.8 seconds between 0.1 and 0.3.
-float GlowAlpha(int now, int markedAt) {
-  const int degrees = ((now - markedAt) % kGlowPeriodMillis) / 5 - 90;
+float GlowAlpha(int64_t now, int64_t markedAt) {
+  const int degrees = static_cast<int>((now - markedAt) % kGlowPeriodMillis) / 5 - 90;
   return 0.2f + 0.1f * SinDeg(static_cast<float>(degrees));
 }
 
@@ -54,8 +54,9 @@ void DrawCounter(const counter& shown) {
 
 }  // namespace
 
-void DrawBoardStones(const Board& board, int now, bool gameOver) {
-  const int bombFrame = kFirstFuseFrame + (now % (kFuseFrames * kFuseFrameMillis)) / kFuseFrameMillis;  // all in step
+void DrawBoardStones(const Board& board, int64_t now, bool gameOver) {
+  // All bombs burn in step.
+  const int bombFrame = kFirstFuseFrame + static_cast<int>(now % (kFuseFrames * kFuseFrameMillis)) / kFuseFrameMillis;
   const float scale = ui.scale;
   SetBlend(kBlendAlpha);
   for (int r = 0; r < kRows; ++r) {

@@ -2,6 +2,7 @@
 // the step functions left.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -14,7 +15,7 @@ constexpr int kGlowFrame = 1;
 constexpr int kFirstFuseFrame = 2;
 
 // The board row by row from the top, the top rows dimmed under "GAME OVER".
-void DrawBoardStones(const Board& board, int now, bool gameOver);
+void DrawBoardStones(const Board& board, int64_t now, bool gameOver);
 void DrawExplosions(const std::vector<explosion>& explosions);
 void DrawRemovedStones(const std::vector<std::unique_ptr<stone>>& removed);
 void DrawCounters(const std::vector<counter>& counters);

@@ -27,8 +27,8 @@ struct GameState : BoardSettings {
   // Play state.
   int score = 0;
   int sideSupply = 0;
-  int deadline = 0;    // Turbo: end of play; Level: next row (NowMillis clock)
-  int pauseStart = 0;
+  int64_t deadline = 0;  // Turbo: end of play; Level: next row (NowMillis clock)
+  int64_t pauseStart = 0;
   int level = 0;
   int rowsToNextLevel = 0;
   uint8_t gameOverState = Running;
@@ -59,7 +59,7 @@ void StepBoardStones(Board& board);
 void FeedRowFromBelow();
 int RowInterval(int level);  // milliseconds between two Level rows
 
-std::string FormatTimeLeft(int deadline);
+std::string FormatTimeLeft(int64_t deadline);
 // The board's extent and cells under the mouse (canvas pixels, at ui.scale).
 bool MouseInsideBoard();  // strict: the border itself is outside
 void CellUnderMouse(int& c, int& r);

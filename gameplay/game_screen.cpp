@@ -75,9 +75,9 @@ void OfferContinue() {
 
 }  // namespace
 
-std::string FormatTimeLeft(int deadline) {
+std::string FormatTimeLeft(int64_t deadline) {
   if (game.gameOverState != Running) return "0";
-  int seconds = (deadline - NowMillis()) / 1000;
+  int seconds = static_cast<int>((deadline - NowMillis()) / 1000);
   const int minutes = seconds / 60;
   seconds -= 60 * minutes;
   if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);
@@ -103,7 +103,7 @@ void CellUnderMouse(int& c, int& r) {
 
 void UpdateGameScreen() {
   const float scale = ui.scale;
-  const int now = NowMillis();
+  const int64_t now = NowMillis();
 
   // Advance the animations by one frame.
   StepBoardStones(world.board);
