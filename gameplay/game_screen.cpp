@@ -3,7 +3,6 @@
 #include <string>
 
 #include "front/frontend.h"
-#include "front/screens.h"
 #include "front/widgets.h"
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"
