@@ -1,6 +1,5 @@
 #include <cstdlib>
 
-#include "front/screens.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
@@ -164,7 +163,7 @@ TEST_F(TableTest, TabsCycleThroughTheRankings) {
 }
 
 TEST_F(TableTest, EachTabShowsItsRankingFromPageOne) {
-  Fill(ListIndex(Turbo, 0), 15);
+  Fill(RankingIndex(Turbo, 0), 15);
   Fill(0, 3);
   Frame();
   ClickAt(300, 363);
@@ -196,7 +195,7 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   Frame();
   Frame();
   EXPECT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(tableView.shownLocal, 0);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   ASSERT_EQ(tableView.pageEntries->size(), 1u);
   EXPECT_EQ((*tableView.pageEntries)[0]->name, "Web");
   EXPECT_NE(FindText(recording.LastFrame(), "Online"), nullptr);
@@ -223,7 +222,7 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
   Frame();
   ClickAt(78, 45);
   Frame();
-  EXPECT_EQ(tableView.shownLocal, 0);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   EXPECT_EQ(highscores.online, 0);
   EXPECT_TRUE(recording.messages.empty());
   size_t frames = recording.frames.size();
@@ -239,7 +238,9 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
 TEST_F(TableTest, RowsAreClippedAndTheOwnEntryGlows) {
   ui.scale = 2.0f;
   highscores.add(Classic, 0, "Null", 0);
-  highscores.add(Classic, 0, "Ich", 10);
+  const NewEntry mine = highscores.add(Classic, 0, "Ich", 10);
+  tableView.ownScore = mine.entry;
+  ShowRankingPage(Classic, 0, ListKind::Local, mine.page);
   ui.screen = Highscores;
   for (int i = 0; i < 80; ++i) Frame();
   const DisplayList& frame = recording.LastFrame();

@@ -1,0 +1,20 @@
+// Which of the seven rankings a game counts in: Classic and Turbo have one
+// per difficulty, Level one for all. The same number orders the start
+// settings, names the ranking in the online protocol, and with the list kind
+// picks one of the highscore store's fourteen lists.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "gameplay/game.h"
+
+// The values are those of the table view's byte: 1 the local list, 0 the online copy.
+enum class ListKind : uint8_t { Online = 0, Local = 1 };
+
+constexpr int kRankings = 7;
+
+constexpr uint8_t RankingIndex(uint8_t mode, uint8_t difficulty, ListKind kind = ListKind::Local) {
+  const int local = mode >= Level ? kRankings - 1 : mode * 3 + std::min<int>(difficulty, 2);
+  return static_cast<uint8_t>(kind == ListKind::Local ? local : local + kRankings);
+}
