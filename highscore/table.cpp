@@ -42,17 +42,18 @@ void SetUpFromMenu() {
 // True when one of them changed the shown ranking.
 bool RankingTabs() {
   bool changed = false;
-  if (TabButton(tableView.shownLocal == ListKind::Local ? "Lokal" : "Online", 78, 33, 116, 24) == 2) {
+  const char* const table = tableView.shownLocal == ListKind::Local ? "Lokal" : "Online";
+  if (TabButton(table, 78, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownLocal = tableView.shownLocal == ListKind::Local ? ListKind::Online : ListKind::Local;
     if (tableView.shownLocal == ListKind::Online && highscores.online == 0) FetchOnlineTables();
     changed = true;
   }
-  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == 2) {
+  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownMode = static_cast<uint8_t>((tableView.shownMode + 1) % 3);
     changed = true;
   }
   if (tableView.shownMode != Level &&
-      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == 2) {
+      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownDifficulty = static_cast<uint8_t>((tableView.shownDifficulty + 1) % 3);
     changed = true;
   }
@@ -66,8 +67,9 @@ int PageArrows() {
   DrawTextCentered("Seite " + IntToText(tableView.shownPage) + " von " + IntToText(tableView.pageCount),
                    ScaledInt(200), ScaledInt(355), -1.0f);
   int turn = 0;
-  if (TabButton("< ", 100, 355, 16, 16) == 2 && tableView.shownPage > 1) turn = -1;
-  if (TabButton(" >", 300, 355, 16, 16) == 2 && tableView.shownPage < tableView.pageCount) turn = 1;
+  if (TabButton("< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) turn = -1;
+  if (TabButton(" >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount)
+    turn = 1;
   if (turn != 0) {
     tableView.shownPage += turn;
     ShowShownPage();
@@ -79,7 +81,8 @@ int PageArrows() {
 bool RefreshLink() {
   if (tableView.shownLocal != ListKind::Online) return false;
   const std::string refresh = "Online-Higscore aktualisieren";
-  if (TabButton(refresh, 200, 375, static_cast<float>(StringWidth(refresh)), 16) != 2) return false;
+  const float width = static_cast<float>(StringWidth(refresh));
+  if (TabButton(refresh, 200, 375, width, 16) != WidgetResult::Clicked) return false;
   FetchOnlineTables();
   ShowShownPage();
   tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
@@ -233,7 +236,7 @@ void DrawHighscores() {
 
   TFont::set(1);
   DrawTextCentered("Highscore", ScaledInt(200), ScaledInt(85), -1.0f);
-  if (MenuButton("Menü", 200, 400) == 2) {
+  if (MenuButton("Menü", 200, 400) == WidgetResult::Clicked) {
     TScoreview::scoreRows.clear();
     tableView.pageEntries.reset();
     ui.screen = MainMenu;
