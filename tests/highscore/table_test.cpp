@@ -71,6 +71,23 @@ TEST_F(TableTest, WaitIsCountedOnAByte) {
   EXPECT_EQ(frames, 256);
 }
 
+TEST_F(TableTest, DrawingARowLeavesItWhereItIs) {
+  TScoreview& row = *TScoreview::create(3, "Ida", 30, 1, 0, 185, 1);
+  row.step();  // waited its one frame: sliding in from here
+  row.step();
+  const TScoreview before = row;
+  for (int i = 0; i < 3; ++i) {
+    Cls();
+    row.draw();
+    Flip(-1);
+  }
+  EXPECT_EQ(row.mode, kRowSlidingIn);
+  EXPECT_EQ(row.ab_x, before.ab_x);
+  EXPECT_EQ(recording.frames[0], recording.frames[2]);
+  // Offset to the left while sliding in from the left.
+  EXPECT_FLOAT_EQ(FindText(recording.frames[0], "Ida")->x, 90 - 0.2f * 49 * 49);
+}
+
 TEST_F(TableTest, PagingWhileRowsComeIn) {
   Fill(0, 12);
   Frame();  // entered from the menu: page 1 of the local Classic/Leicht table
