@@ -3,6 +3,7 @@
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/modes.h"
 #include "highscore/connecting.h"
 #include "highscore/table.h"
 #include "platform/platform.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "gameplay/ranking.h"
+#include "gameplay/modes.h"
 
 struct TScore {
   std::string name;

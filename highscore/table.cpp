@@ -3,6 +3,7 @@
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/modes.h"
 #include "highscore/connecting.h"
 #include "platform/platform.h"
 
@@ -10,9 +11,6 @@ TableView tableView;
 std::list<std::unique_ptr<TScoreview>> TScoreview::scoreRows;
 
 namespace {
-
-const char* const kModeNames[] = {"Classic", "Turbo", "Level"};
-const char* const kDifficultyNames[] = {"Leicht", "Mittel", "Schwer"};
 
 float Scaled(float designUnits) { return designUnits * ui.scale; }
 int ScaledInt(float designUnits) { return Truncate(designUnits * ui.scale); }
@@ -90,9 +88,6 @@ bool RefreshLink() {
 }
 
 }  // namespace
-
-const char* ModeName(uint8_t mode) { return kModeNames[mode < 3 ? mode : 2]; }
-const char* DifficultyName(uint8_t difficulty) { return kDifficultyNames[difficulty < 3 ? difficulty : 2]; }
 
 // ---------------------------------------------------------------- rows
 

@@ -59,9 +59,6 @@ class TScoreview {
   bool hasLeft() const { return mode == kRowSlidingOut && ab_x > 50; }
 };
 
-const char* ModeName(uint8_t mode);              // "Classic", "Turbo", "Level"
-const char* DifficultyName(uint8_t difficulty);  // "Leicht", "Mittel", "Schwer"
-
 // Replaces the rows by rows for the shown page: direction 0 brings them in
 // from the right and sends the old ones out to the left, 1 the other way.
 void BuildTableRows(int direction);
