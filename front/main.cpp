@@ -8,7 +8,7 @@ void RunApplication() {
   RegisterEmbeddedFiles();
   // The class-level lists of the game's classes exist from the program's
   // start. The highscore store is created and loaded here, before the window.
-  highscores.LoadHighscore();
+  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
 
   GameWindow* window =
       OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - kDesignWidth) * 0.5f),

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "gameplay/game.h"  // UpdateGameScreen
+#include "highscore/entry.h"
+#include "highscore/table.h"
 
 void DrawMainMenu();
 void DrawCredits();
 void DrawModeSelect();
 void DrawDifficultySelect();
 void DrawPause();
-void DrawNewHighscore();   // highscore/
-void DrawHighscores();     // highscore/
