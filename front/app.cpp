@@ -67,6 +67,12 @@ void HandleEvent(const Event& event, GameWindow& window) {
       }
       break;
     case MouseMove:
+      if (ui.mouseClicked) {
+        ui.moveHeld = true;
+        ui.heldX = event.x;
+        ui.heldY = event.y;
+        break;
+      }
       ui.mouseX = event.x;
       ui.mouseY = event.y;
       break;
@@ -88,6 +94,11 @@ void PaintFrame(GameWindow& window) {
   SetViewport(0, 0, window.ClientWidth(), window.ClientHeight());
   DrawScreen(ui.screen);
   ui.mouseClicked = 0;
+  if (ui.moveHeld) {
+    ui.mouseX = ui.heldX;
+    ui.mouseY = ui.heldY;
+    ui.moveHeld = false;
+  }
   painting = false;
 }
 

@@ -29,6 +29,10 @@ struct FrontEnd {
   float scale = 1.0f;       // canvas size relative to the 400 x 500 design size
   int mouseX = 0, mouseY = 0;  // canvas pixels, not divided by scale
   uint8_t mouseClicked = 0;
+  // A move that came after a press the widgets have not seen yet: it takes
+  // effect once the next frame is drawn, so the click counts where it was made.
+  bool moveHeld = false;
+  int heldX = 0, heldY = 0;
   std::string playerName;   // at most 15 characters, kept in the highscore file
   uint8_t saveOnline = 0;   // the "save online" choice, kept in the highscore file
 
