@@ -136,7 +136,11 @@ std::string HttpRequest::Header(std::string_view name) const {
 class HttpFrontEnd::Server {
  public:
   Server(HighscoreService& service, const HttpSettings& settings)
-      : service_(service), settings_(settings), acceptor_(io_), acceptRetry_(io_) {}
+      : service_(service),
+        settings_(settings),
+        acceptStrand_(asio::make_strand(io_)),
+        acceptor_(acceptStrand_),
+        acceptRetry_(acceptStrand_) {}
 
   void AddGetRoute(const std::string& path, GetHandler handler) { routes_.push_back({path, std::move(handler)}); }
   int Bind();
@@ -173,6 +177,8 @@ class HttpFrontEnd::Server {
   std::condition_variable endedChanged_;
 
   asio::io_context io_;
+  // Accepting, admitting and stopping take turns on this strand.
+  asio::strand<asio::io_context::executor_type> acceptStrand_;
   tcp::acceptor acceptor_;
   asio::steady_timer acceptRetry_;
 };
@@ -256,17 +262,16 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
       method = parser_.get().method_string();
       target = parser_.get().target();
     }
-    // The stream has closed the socket when the deadline passed.
+    // No reply when the deadline has passed (the stream has closed the
+    // socket then) or the client has left.
     if (error == beast::error::timeout) {
-      HttpResponse timedOut;
-      timedOut.status = 408;
-      timedOut.logSummary = "the request did not arrive in time";
-      Log(peer_, method, target, timedOut, "-");
+      LogUnanswered(method, target, 408, "the request did not arrive in time");
       return;
     }
-    if (error == http::error::end_of_stream || error == asio::error::eof ||
-        error == asio::error::connection_reset) {
-      return;  // the client gave up on its own
+    if (error == http::error::partial_message || error == http::error::end_of_stream ||
+        error == asio::error::eof || error == asio::error::connection_reset) {
+      LogUnanswered(method, target, 400, "the client left before the end of its request");
+      return;
     }
     int status = 400;
     if (error == http::error::body_limit || (error == http::error::buffer_overflow && parser_.is_header_done())) {
@@ -278,6 +283,13 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     response.logSummary += " (" + error.message() + ")";
     Log(peer_, method, target, response, "-");
     Send(std::move(response), false, true);
+  }
+
+  void LogUnanswered(const std::string& method, const std::string& target, int status, const char* why) {
+    HttpResponse unanswered;
+    unanswered.status = status;
+    unanswered.logSummary = why;
+    Log(peer_, method, target, unanswered, "-");
   }
 
   void Log(const std::string& client, const std::string& method, const std::string& target,
@@ -460,7 +472,7 @@ void HttpFrontEnd::Server::Run() {
 }
 
 void HttpFrontEnd::Server::Stop() {
-  asio::post(io_, [this] {
+  asio::post(acceptStrand_, [this] {
     ErrorCode ignored;
     acceptor_.close(ignored);
     acceptRetry_.cancel();
