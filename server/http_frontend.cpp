@@ -114,6 +114,16 @@ HttpResponse OnlyForReading() {
   return response;
 }
 
+// One line per request: time, client, method, target, status, outcome, time taken.
+void LogRequest(const std::string& client, const std::string& method, const std::string& target,
+                const HttpResponse& response, const char* duration) {
+  const std::string summary =
+      response.logSummary.empty() ? std::to_string(response.body.size()) + " bytes" : response.logSummary;
+  WriteLogLine(UtcTimestamp() + " " + EscapedForLog(client) + " " + EscapedForLog(method) + " " +
+               EscapedForLog(target) + " " + std::to_string(response.status) + " " + EscapedForLog(summary) + " " +
+               duration);
+}
+
 // Each connection takes a file descriptor: the connection caps, not the
 // process's default soft limit, should decide how many are served.
 void RaiseOpenFileLimit() {
@@ -246,7 +256,7 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.1fms",
                   std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    Log(request.clientAddress, request.method, std::string(target), response, duration);
+    LogRequest(request.clientAddress, request.method, std::string(target), response, duration);
     // A refused request may come with more than it announced.
     const bool refused = response.status >= 400;
     Send(std::move(response), request.method == "HEAD", refused);
@@ -281,7 +291,7 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     }
     HttpResponse response = GameError(status);
     response.logSummary += " (" + error.message() + ")";
-    Log(peer_, method, target, response, "-");
+    LogRequest(peer_, method, target, response, "-");
     Send(std::move(response), false, true);
   }
 
@@ -289,16 +299,7 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     HttpResponse unanswered;
     unanswered.status = status;
     unanswered.logSummary = why;
-    Log(peer_, method, target, unanswered, "-");
-  }
-
-  void Log(const std::string& client, const std::string& method, const std::string& target,
-           const HttpResponse& response, const char* duration) {
-    const std::string summary =
-        response.logSummary.empty() ? std::to_string(response.body.size()) + " bytes" : response.logSummary;
-    WriteLogLine(UtcTimestamp() + " " + EscapedForLog(client) + " " + EscapedForLog(method) + " " +
-                 EscapedForLog(target) + " " + std::to_string(response.status) + " " + EscapedForLog(summary) +
-                 " " + duration);
+    LogRequest(peer_, method, target, unanswered, "-");
   }
 
   // unread: the client may still be sending a request that was refused.
@@ -406,7 +407,9 @@ void HttpFrontEnd::Server::Admit(tcp::socket socket) {
   // A short refusal the game can show, sent without waiting: a fresh
   // connection has room for it, and a client that does not take it loses
   // nothing it was promised.
-  const HttpResponse refusal = GameError(503);
+  HttpResponse refusal = GameError(503);
+  refusal.logSummary += " (connection refused unread)";
+  LogRequest(peer, "-", "-", refusal, "-");
   const std::string reply = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: " + refusal.contentType +
                             "\r\nContent-Length: " + std::to_string(refusal.body.size()) +
                             "\r\nConnection: close\r\n\r\n" + refusal.body;
