@@ -1,8 +1,8 @@
 #include "server/highscore_service.h"
 
-#include <chrono>
 #include <optional>
 
+#include "server/clock.h"
 #include "server/form.h"
 #include "server/random_key.h"
 #include "server/score_hash.h"
@@ -15,16 +15,6 @@ constexpr size_t kShortestName = 2;
 constexpr size_t kLongestName = 15;
 constexpr int64_t kKeySweepIntervalMillis = 60'000;
 constexpr int kKeyIdAttempts = 8;
-
-int64_t WallMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-int64_t SteadyMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 const char* const kMalformedBody = "Die Anfrage ist fehlerhaft kodiert.";
 const char* const kBadName = "Der Name muss aus 2 bis 15 einfachen Zeichen bestehen.";

@@ -44,6 +44,9 @@ class HighscoreService {
   // A first line other than "OKAY", then the message the game shows.
   static Reply Error(int status, const std::string& message);
 
+  // How many scores this service has stored since it started.
+  uint64_t StoredScores() const { return scoresGeneration_.load(); }
+
  private:
   struct TablesText {
     std::string text;

@@ -12,6 +12,8 @@
 #include "server/log.h"
 #include "server/options.h"
 #include "server/store.h"
+#include "server/web_rankings.h"
+#include "server/web_routes.h"
 
 using namespace highscored;
 
@@ -41,7 +43,9 @@ int main(int argc, char** argv) {
     if (options.database.empty()) options.database = DefaultDatabase();
     const auto store = OpenStore(options.database, options.http.threads);
     HighscoreService service(*store, options.service);
+    WebRankings web(*store, [&service] { return service.StoredScores(); }, options.web);
     HttpFrontEnd frontEnd(service, options.http);
+    AddWebRoutes(frontEnd, web);
 
     const int port = frontEnd.Bind();
     if (port < 0) {

@@ -46,6 +46,13 @@ constexpr PreparedSql kStatements[] = {
      "SELECT m.mode, s.id, s.name, s.points FROM generate_series(0, 6) AS m(mode) "
      "CROSS JOIN LATERAL (SELECT id, name, points FROM scores WHERE scores.mode = m.mode "
      "ORDER BY points DESC, id ASC LIMIT $1) AS s ORDER BY m.mode, s.points DESC, s.id ASC"},
+    // An empty stretch still gives the count, in a row of NULLs.
+    {"slice",
+     "WITH total AS (SELECT count(*) AS n FROM scores WHERE mode = $1) "
+     "SELECT total.n, s.id, s.name, s.points, s.created_at FROM total LEFT JOIN "
+     "(SELECT id, name, points, created_at FROM scores WHERE mode = $1 "
+     "ORDER BY points DESC, id ASC LIMIT $2 OFFSET $3) AS s ON true "
+     "ORDER BY s.points DESC, s.id ASC"},
     {"drop_expired", "DELETE FROM keys WHERE expires_at <= $1"},
 };
 
@@ -174,6 +181,21 @@ class PostgresStore : public ScoreStore {
             .push_back({IntValue(rows, row, 1), PQgetvalue(rows.get(), row, 2), IntValue(rows, row, 3)});
       }
       return rankings;
+    });
+  }
+
+  RankingSlice Slice(int ranking, int64_t offset, int count) override {
+    return WithConnection([&](Connection& conn) {
+      const ResultPtr rows =
+          conn.Run("slice", {std::to_string(ranking), std::to_string(count), std::to_string(offset)});
+      RankingSlice slice;
+      for (int row = 0; row < PQntuples(rows.get()); ++row) {
+        slice.total = std::stoll(PQgetvalue(rows.get(), row, 0));
+        if (PQgetisnull(rows.get(), row, 1)) continue;
+        slice.entries.push_back({IntValue(rows, row, 1), PQgetvalue(rows.get(), row, 2), IntValue(rows, row, 3),
+                                 std::stoll(PQgetvalue(rows.get(), row, 4))});
+      }
+      return slice;
     });
   }
 

@@ -69,6 +69,7 @@ class Statement {
   }
 
   int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+  bool IsNull(int column) { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   std::string Text(int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
@@ -130,6 +131,12 @@ class SqliteStore : public ScoreStore {
         topEntries_(readConnection_.db,
                     "SELECT id, name, points FROM scores WHERE mode = ?1 "
                     "ORDER BY points DESC, id ASC LIMIT ?2"),
+        slice_(readConnection_.db,
+               "WITH total AS (SELECT count(*) AS n FROM scores WHERE mode = ?1) "
+               "SELECT total.n, s.id, s.name, s.points, s.created_at FROM total LEFT JOIN "
+               "(SELECT id, name, points, created_at FROM scores WHERE mode = ?1 "
+               "ORDER BY points DESC, id ASC LIMIT ?2 OFFSET ?3) AS s ON true "
+               "ORDER BY s.points DESC, s.id ASC"),
         writer_([this] { WriteBatches(); }) {}
 
   ~SqliteStore() override {
@@ -193,6 +200,22 @@ class SqliteStore : public ScoreStore {
       topEntries_.Reset();
     }
     return rankings;
+  }
+
+  // One statement, so that the count and the entries come from the same
+  // snapshot; an empty stretch still gives the count in a row of NULLs.
+  RankingSlice Slice(int ranking, int64_t offset, int count) override {
+    std::lock_guard lock(readMutex_);
+    RankingSlice slice;
+    slice_.Bind(1, ranking).Bind(2, count).Bind(3, offset);
+    while (slice_.Step()) {
+      slice.total = slice_.Int(0);
+      if (slice_.IsNull(1)) continue;
+      slice.entries.push_back({static_cast<int32_t>(slice_.Int(1)), slice_.Text(2),
+                               static_cast<int32_t>(slice_.Int(3)), slice_.Int(4)});
+    }
+    slice_.Reset();
+    return slice;
   }
 
   void DropExpiredKeys(int64_t nowMillis) override {
@@ -266,7 +289,7 @@ class SqliteStore : public ScoreStore {
   sqlite3* db_;  // the writer's
   Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_;
   std::mutex readMutex_;
-  Statement topEntries_;
+  Statement topEntries_, slice_;
 
   std::mutex queueMutex_;
   std::condition_variable queueChanged_;

@@ -21,6 +21,20 @@ struct RankedEntry {
 // Best first within each ranking; among equal points the earlier submission first.
 using Rankings = std::array<std::vector<RankedEntry>, kRankingCount>;
 
+struct DatedEntry {
+  int32_t id = 0;
+  std::string name;
+  int32_t points = 0;
+  int64_t submittedMillis = 0;  // wall clock
+};
+
+// A stretch of one ranking in its order, and how many entries the whole
+// ranking holds at the same moment.
+struct RankingSlice {
+  int64_t total = 0;
+  std::vector<DatedEntry> entries;
+};
+
 struct NewScore {
   int32_t keyId = 0;
   std::string name;
@@ -61,6 +75,9 @@ class ScoreStore {
 
   // The best perRanking entries of every ranking.
   virtual Rankings TopEntries(int perRanking) = 0;
+
+  // Up to count entries of one ranking, skipping the first offset.
+  virtual RankingSlice Slice(int ranking, int64_t offset, int count) = 0;
 
   virtual void DropExpiredKeys(int64_t nowMillis) = 0;
 };
