@@ -14,6 +14,7 @@ namespace {
 constexpr size_t kShortestName = 2;
 constexpr size_t kLongestName = 15;
 constexpr int64_t kKeySweepIntervalMillis = 60'000;
+constexpr int kKeyIdAttempts = 8;
 
 const char* const kMalformedBody = "Die Anfrage ist fehlerhaft kodiert.";
 const char* const kBadName = "Der Name muss aus 2 bis 15 einfachen Zeichen bestehen.";
@@ -72,8 +73,14 @@ Reply HighscoreService::Register(const std::string& body, const std::string& cli
     const int64_t now = WallMillis();
     DropExpiredKeysNow(now);
     const std::string key = MakeRandomKey();
-    const int32_t keyId = store_.AddKey(key, now + settings_.keyLifetimeMillis);
-    return {200, "OKAY\n" + key + "\n" + std::to_string(keyId) + "\n"};
+    // A drawn id is taken only once in millions of draws while keys are few.
+    for (int attempt = 0; attempt < kKeyIdAttempts; ++attempt) {
+      const int32_t keyId = MakeRandomKeyId();
+      if (store_.AddKey(keyId, key, now + settings_.keyLifetimeMillis)) {
+        return {200, "OKAY\n" + key + "\n" + std::to_string(keyId) + "\n"};
+      }
+    }
+    throw StoreError("no free key id found");
   } catch (const StoreError& error) {
     return StoreFailed(error);
   }

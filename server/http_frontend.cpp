@@ -241,7 +241,9 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     std::snprintf(duration, sizeof duration, "%.1fms",
                   std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     Log(request.clientAddress, request.method, std::string(target), response, duration);
-    Send(std::move(response), request.method == "HEAD", false);
+    // A refused request may come with more than it announced.
+    const bool refused = response.status >= 400;
+    Send(std::move(response), request.method == "HEAD", refused);
   }
 
   // The request could not be read to its end: refused by a limit, broken,

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -36,8 +37,9 @@ struct PreparedSql {
 constexpr PreparedSql kStatements[] = {
     {"begin", "BEGIN"},
     {"commit", "COMMIT"},
-    {"insert_key", "INSERT INTO keys (secret, expires_at) VALUES ($1, $2) RETURNING id"},
-    {"claim_key", "DELETE FROM keys WHERE id = $1 AND expires_at > $2 RETURNING secret"},
+    {"insert_key", "INSERT INTO keys (id, secret, expires_at) VALUES ($1, $2, $3) ON CONFLICT (id) DO NOTHING"},
+    {"find_key", "SELECT secret FROM keys WHERE id = $1 AND expires_at > $2 FOR UPDATE"},
+    {"use_key", "DELETE FROM keys WHERE id = $1"},
     {"insert_score",
      "INSERT INTO scores (mode, name, points, created_at) VALUES ($1, $2, $3, $4) RETURNING id"},
     {"top_entries",
@@ -138,9 +140,10 @@ class PostgresStore : public ScoreStore {
     for (auto& conn : idle_) conn->MakeReady();
   }
 
-  int32_t AddKey(const std::string& key, int64_t expiresAtMillis) override {
+  bool AddKey(int32_t id, const std::string& key, int64_t expiresAtMillis) override {
     return WithConnection([&](Connection& conn) {
-      return IntValue(conn.Run("insert_key", {key, std::to_string(expiresAtMillis)}), 0, 0);
+      const ResultPtr inserted = conn.Run("insert_key", {std::to_string(id), key, std::to_string(expiresAtMillis)});
+      return std::string_view(PQcmdTuples(inserted.get())) == "1";
     });
   }
 
@@ -149,12 +152,14 @@ class PostgresStore : public ScoreStore {
     return WithConnection([&](Connection& conn) {
       SubmitResult result;
       conn.Run("begin", {});
-      const ResultPtr claimed = conn.Run("claim_key", {std::to_string(score.keyId), std::to_string(nowMillis)});
-      if (PQntuples(claimed.get()) == 0) {
+      // The row stays locked until the commit, so that a key is used once.
+      const ResultPtr found = conn.Run("find_key", {std::to_string(score.keyId), std::to_string(nowMillis)});
+      if (PQntuples(found.get()) == 0) {
         result.status = SubmitStatus::UnknownKey;
-      } else if (!acceptKey(PQgetvalue(claimed.get(), 0, 0))) {
+      } else if (!acceptKey(PQgetvalue(found.get(), 0, 0))) {
         result.status = SubmitStatus::Refused;
       } else {
+        conn.Run("use_key", {std::to_string(score.keyId)});
         const ResultPtr inserted =
             conn.Run("insert_score", {std::to_string(score.mode), score.name, std::to_string(score.points),
                                       std::to_string(nowMillis)});

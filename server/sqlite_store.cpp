@@ -124,8 +124,9 @@ class SqliteStore : public ScoreStore {
         begin_(db_, "BEGIN IMMEDIATE"),
         commit_(db_, "COMMIT"),
         rollback_(db_, "ROLLBACK"),
-        insertKey_(db_, "INSERT INTO keys (secret, expires_at) VALUES (?1, ?2)"),
-        claimKey_(db_, "DELETE FROM keys WHERE id = ?1 AND expires_at > ?2 RETURNING secret"),
+        insertKey_(db_, "INSERT OR IGNORE INTO keys (id, secret, expires_at) VALUES (?1, ?2, ?3)"),
+        findKey_(db_, "SELECT secret FROM keys WHERE id = ?1 AND expires_at > ?2"),
+        useKey_(db_, "DELETE FROM keys WHERE id = ?1"),
         insertScore_(db_, "INSERT INTO scores (mode, name, points, created_at) VALUES (?1, ?2, ?3, ?4)"),
         dropExpired_(db_, "DELETE FROM keys WHERE expires_at <= ?1"),
         topEntries_(readConnection_.db,
@@ -148,13 +149,13 @@ class SqliteStore : public ScoreStore {
     writer_.join();
   }
 
-  int32_t AddKey(const std::string& key, int64_t expiresAtMillis) override {
-    int32_t id = 0;
+  bool AddKey(int32_t id, const std::string& key, int64_t expiresAtMillis) override {
+    bool added = false;
     Write([&] {
-      insertKey_.Bind(1, key).Bind(2, expiresAtMillis).Run();
-      id = CheckedId(sqlite3_last_insert_rowid(db_));
+      insertKey_.Bind(1, id).Bind(2, key).Bind(3, expiresAtMillis).Run();
+      added = sqlite3_changes(db_) == 1;
     });
-    return id;
+    return added;
   }
 
   SubmitResult AddScore(const NewScore& score, int64_t nowMillis,
@@ -162,16 +163,16 @@ class SqliteStore : public ScoreStore {
     SubmitResult result;
     Write([&] {
       std::string key;
-      // The key is deleted within the first step; the row returned is its secret.
-      const bool found = claimKey_.Bind(1, score.keyId).Bind(2, nowMillis).Step();
-      if (found) key = claimKey_.Text(0);
-      claimKey_.Reset();
+      const bool found = findKey_.Bind(1, score.keyId).Bind(2, nowMillis).Step();
+      if (found) key = findKey_.Text(0);
+      findKey_.Reset();
 
       if (!found) {
         result.status = SubmitStatus::UnknownKey;
       } else if (!acceptKey(key)) {
         result.status = SubmitStatus::Refused;
       } else {
+        useKey_.Bind(1, score.keyId).Run();
         insertScore_.Bind(1, score.mode).Bind(2, score.name).Bind(3, score.points).Bind(4, nowMillis).Run();
         result.status = SubmitStatus::Stored;
         result.id = CheckedId(sqlite3_last_insert_rowid(db_));
@@ -281,7 +282,7 @@ class SqliteStore : public ScoreStore {
   Connection writeConnection_;
   Connection readConnection_;
   sqlite3* db_;  // the writer's
-  Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_;
+  Statement begin_, commit_, rollback_, insertKey_, findKey_, useKey_, insertScore_, dropExpired_;
   std::mutex readMutex_;
   Statement topEntries_, slice_;
 

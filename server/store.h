@@ -62,13 +62,14 @@ class ScoreStore {
  public:
   virtual ~ScoreStore() = default;
 
-  // Keeps a fresh key until expiresAtMillis (wall clock) and returns its id.
-  virtual int32_t AddKey(const std::string& key, int64_t expiresAtMillis) = 0;
+  // Keeps a fresh key under id until expiresAtMillis (wall clock); false,
+  // with nothing stored, when the id is taken.
+  virtual bool AddKey(int32_t id, const std::string& key, int64_t expiresAtMillis) = 0;
 
-  // Uses up the key with score.keyId if it exists and has not expired at
-  // nowMillis. Whether the score is stored is then up to acceptKey, which is
-  // given the key; the key is gone either way, so that a key allows a single
-  // attempt. Key and score change in one transaction.
+  // Looks up the key with score.keyId, if it exists and has not expired at
+  // nowMillis, and gives it to acceptKey. When that accepts, the key is used
+  // up and the score stored, in one transaction. A refused key stays: the
+  // sender may have guessed another player's id.
   virtual SubmitResult AddScore(const NewScore& score, int64_t nowMillis,
                                 const std::function<bool(const std::string& key)>& acceptKey) = 0;
 

@@ -111,6 +111,13 @@ void DrawProgressBar(cairo_t* cr);
 void DrawCounterFont(cairo_t* cr);
 void DrawLogo(cairo_t* cr);
 void DrawBlendSpot(cairo_t* cr);
+// The application icon, drawn into a square of the given size.
+void DrawIcon(cairo_t* cr, double size);
+
+// The application icon as PNG files icon-SIZE.png for the sizes desktops
+// look for, and as icon.svg.
+constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+void WriteIcons(const std::string& outDir);
 
 // The web page's pictures: its stone emblems, its title and its icon.
 constexpr int kWebStoneSize = 40;  // shown at half size, sharp on dense screens
