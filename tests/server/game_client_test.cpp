@@ -40,9 +40,11 @@ TEST_P(GameClientTest, RegisterSubmitAndFetchMarkTheOwnEntry) {
   ASSERT_TRUE(RegisterAndSubmit(server->port(), "Vorne", 9000, 5));
 
   FinishedGame("Spieler +1!", 4321, Turbo, 2);
-  ASSERT_EQ(RegisterClient(), kDone);
+  // Key ids are drawn over the whole signed range: a negative one must make
+  // its way back through the client too.
+  for (int attempt = 0; attempt < 64 && onlineState.keyId >= 0; ++attempt) ASSERT_EQ(RegisterClient(), kDone);
   EXPECT_EQ(onlineState.onlineKey.size(), 32u);
-  EXPECT_GT(onlineState.keyId, 0);
+  ASSERT_LT(onlineState.keyId, 0);
   ASSERT_EQ(SubmitScore(), kDone);
   EXPECT_GT(onlineState.ownId, 0);
 
