@@ -1,11 +1,11 @@
 // The program's entry: start-up in its fixed order, then the event loop.
 #include "front/app.h"
 #include "front/frontend.h"
-#include "front/widgets.h"
 #include "highscore/store.h"
 
 void RunApplication() {
   RegisterEmbeddedFiles();
+  StartLoadingResources();
   // The class-level lists of the game's classes exist from the program's
   // start. The highscore store is created and loaded here, before the window.
   highscores.LoadHighscore();
@@ -14,8 +14,7 @@ void RunApplication() {
       OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - 400) * 0.5f),
                  Truncate(static_cast<float>(DesktopHeight() - 500) * 0.5f), 400, 500);
   SeedRandom(NowMillis());
-  LoadImages();
-  TFont::load();
+  FinishLoadingResources();
   // The board, its effect lists and the play values start out empty.
   StartTicker(60.0f);
   SetBlend(kBlendAlpha);

@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
+#include <GL/glx.h>
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 
@@ -35,4 +36,37 @@ bool IsMaximizedByWindowManager(Fl_Window& window) {
   }
   XFree(data);
   return maximizedHorizontally && maximizedVertically;
+}
+
+const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None};
+
+namespace {
+
+Pixmap earlyPixmap = 0;
+GLXPixmap earlyDrawable = 0;
+
+}  // namespace
+
+void* CreateEarlyContext() {
+  fl_open_display();
+  XVisualInfo* visual = glXChooseVisual(fl_display, fl_screen, const_cast<int*>(kCanvasVisual));
+  if (visual == nullptr) return nullptr;
+  // Direct rendering; sharing nothing, as the window's own context would.
+  GLXContext context = glXCreateContext(fl_display, visual, nullptr, True);
+  // Nothing is read back from it: one pixel is enough to draw a frame into.
+  earlyPixmap = XCreatePixmap(fl_display, RootWindow(fl_display, fl_screen), 1, 1,
+                              static_cast<unsigned>(visual->depth));
+  earlyDrawable = glXCreateGLXPixmap(fl_display, visual, earlyPixmap);
+  XFree(visual);
+  if (context != nullptr && glXMakeCurrent(fl_display, earlyDrawable, context)) return context;
+  if (context != nullptr) glXDestroyContext(fl_display, context);
+  ReleaseEarlyDrawable();
+  return nullptr;
+}
+
+void ReleaseEarlyDrawable() {
+  if (earlyDrawable != 0) glXDestroyGLXPixmap(fl_display, earlyDrawable);
+  if (earlyPixmap != 0) XFreePixmap(fl_display, earlyPixmap);
+  earlyDrawable = 0;
+  earlyPixmap = 0;
 }

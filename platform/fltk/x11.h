@@ -10,3 +10,13 @@ void OpenDisplay();
 void UseDetectableAutoRepeat();
 // Whether the window manager shows the window maximized in both directions.
 bool IsMaximizedByWindowManager(Fl_Window& window);
+
+// The GLX attributes the canvas's visual is chosen with: RGB, double-buffered.
+extern const int kCanvasVisual[];
+// An OpenGL context for windows of that visual, made before the window exists
+// and current on a small off-screen pixmap, so that textures can be uploaded
+// and shaders compiled while nothing is on the screen yet. nullptr if the
+// display cannot make one; the window then makes its own.
+void* CreateEarlyContext();
+// Frees the pixmap once the context is current on the window.
+void ReleaseEarlyDrawable();
