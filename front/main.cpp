@@ -13,7 +13,7 @@ void RunApplication() {
   GameWindow* window =
       OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - 400) * 0.5f),
                  Truncate(static_cast<float>(DesktopHeight() - 500) * 0.5f), 400, 500);
-  SeedRandom(NowMillis());
+  SeedRandom(StartSeed());
   FinishLoadingResources();
   // The board, its effect lists and the play values start out empty.
   StartTicker(60.0f);

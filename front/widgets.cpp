@@ -53,19 +53,19 @@ bool MenuRowHit(const std::string& text, int y) {
 
 namespace {
 
-// Under the mouse: 1, or 2 when the frame's click is still unclaimed, which
-// claims it.
-int TakeClick() {
-  if (ui.mouseClicked != 1) return 1;
+// Under the mouse: Hovered, or Clicked when the frame's click is still
+// unclaimed, which claims it.
+WidgetResult TakeClick() {
+  if (ui.mouseClicked != 1) return WidgetResult::Hovered;
   ui.mouseClicked = 0;
-  return 2;
+  return WidgetResult::Clicked;
 }
 
 }  // namespace
 
-int MenuButton(const std::string& text, float x, float y) {
+WidgetResult MenuButton(const std::string& text, float x, float y) {
   const float scale = ui.scale;
-  int result = 0;
+  WidgetResult result = WidgetResult::Idle;
   float factor = 0.8f * scale;
   if (MenuRowHit(text, Truncate(y * scale))) {
     result = TakeClick();
@@ -82,9 +82,9 @@ bool BoxHit(int x, int y, int w, int h) {
   return ui.mouseY > y && ui.mouseY < y + h && ui.mouseX > x - half && ui.mouseX < x + half;
 }
 
-int TabButton(const std::string& text, float x, float y, float w, float h) {
+WidgetResult TabButton(const std::string& text, float x, float y, float w, float h) {
   const float scale = ui.scale;
-  int result = 0;
+  WidgetResult result = WidgetResult::Idle;
   SetDrawScale(scale, scale);
   if (BoxHit(Truncate(x * scale), Truncate(y * scale), Truncate(w * scale), Truncate(h * scale))) {
     result = TakeClick();

@@ -76,7 +76,8 @@ void CheckTurboClock() {
 void OfferContinue() {
   TFont::set(0);
   SetColor(47, 55, 58);
-  if (TabButton("Weiter", 200.0f, 130.0f, static_cast<float>(StringWidth("Weiter")), 16.0f) == 2) {
+  const float width = static_cast<float>(StringWidth("Weiter"));
+  if (TabButton("Weiter", 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
     game.gameOverState = 2;
     ClearBoard();
   }
@@ -85,9 +86,9 @@ void OfferContinue() {
 
 }  // namespace
 
-std::string FormatTimeLeft(int deadline) {
+std::string FormatTimeLeft(int64_t deadline) {
   if (game.gameOverState != 0) return "0";
-  int seconds = (deadline - NowMillis()) / 1000;
+  int seconds = static_cast<int>((deadline - NowMillis()) / 1000);
   const int minutes = seconds / 60;
   seconds -= 60 * minutes;
   if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);

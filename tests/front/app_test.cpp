@@ -114,6 +114,15 @@ TEST_F(Loop, PauseOnReleasedPShiftsTheDeadlineByThePausedTime) {
   EXPECT_EQ(game.deadline, 15000);
 }
 
+TEST_F(Loop, APauseLongerThanA32BitMillisecondCountKeepsTheTimeLeft) {
+  ui.screen = Game;
+  game.deadline = 5000;
+  Feed(KeyUp, kKeyP);
+  SetTestClock(1000 + (int64_t{1} << 31));
+  Feed(KeyUp, kKeyP);
+  EXPECT_EQ(game.deadline - NowMillis(), 4000);
+}
+
 TEST_F(Loop, PauseKeyDoesNothingElsewhereAndOtherKeysNothingAtAll) {
   ui.screen = Game;
   Feed(KeyUp, 'Q');
@@ -147,7 +156,9 @@ TEST_F(Loop, NameFilterDropsWhatTheGameCannotStore) {
   EXPECT_EQ(ui.playerName, "ABCDEFGHIJKLMNO");
 }
 
-TEST_F(Loop, LeftPressMarksAClickOnEveryScreenOtherButtonsNothing) {
+TEST_F(Loop, LeftPressMarksAClickForTheWidgetsOtherButtonsNothing) {
+  // On the game screen only once the game is over: before, the board takes it.
+  game.gameOverState = 1;
   for (uint8_t screen : {MainMenu, Game, Pause, NewHighscore}) {
     ui.screen = screen;
     ui.mouseClicked = 0;

@@ -28,9 +28,10 @@ TEST_P(FaultsTest, MisusedHttpGetsAnErrorTheGameCanShow) {
   EXPECT_TRUE(IsShownError(get)) << get.raw;
   EXPECT_NE(get.statusLine.find(" 405 "), std::string::npos);
 
+  // Every other path belongs to the rankings for browsers, which only read.
   const HttpReply elsewhere = PostAsGame(port, "/quarzello/admin.php", "register=yes");
   EXPECT_TRUE(IsShownError(elsewhere)) << elsewhere.raw;
-  EXPECT_NE(elsewhere.statusLine.find(" 404 "), std::string::npos);
+  EXPECT_NE(elsewhere.statusLine.find(" 405 "), std::string::npos);
 
   const HttpReply huge = PostAsGame(port, kSubmitPath, "name=" + std::string(1 << 20, 'a'));
   EXPECT_TRUE(IsShownError(huge)) << huge.raw.substr(0, 200);
@@ -115,7 +116,10 @@ TEST_P(FaultsTest, EveryAcknowledgedScoreSurvivesAKill) {
   for (int c = 0; c < 8; ++c) {
     clients.emplace_back([&, c] {
       for (int n = 0; !stop; ++n) {
-        const std::string name = "c" + std::to_string(c) + "n" + std::to_string(n);
+        // Appended rather than "c" + to_string: g++ 12 at -O3 warns falsely
+        // about the overlapping copy inside that operator+.
+        std::string name = "c";
+        name += std::to_string(c) + "n" + std::to_string(n);
         const auto id = RegisterAndSubmit(port, name, n, c % 7);
         if (!id) return;  // the server is gone
         std::lock_guard lock(mutex);
