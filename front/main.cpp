@@ -4,6 +4,7 @@
 #include "highscore/store.h"
 
 void RunApplication() {
+  PrepareWindowSystem();
   RegisterEmbeddedFiles();
   StartLoadingResources();
   // The class-level lists of the game's classes exist from the program's

@@ -7,6 +7,40 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 
+#include <thread>
+
+const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None};
+
+namespace {
+
+std::thread driverLoader;
+Display* driverConnection = nullptr;
+
+}  // namespace
+
+void StartLoadingOpenGlDriver() {
+  XInitThreads();
+  driverLoader = std::thread([] {
+    // The first GLX call on a connection sets OpenGL up for it, which loads
+    // the driver and the compiler of the software rasteriser, the largest
+    // part of the start. The main connection meanwhile opens and reads its
+    // input method tables.
+    driverConnection = XOpenDisplay(nullptr);
+    if (driverConnection == nullptr) return;
+    int major = 0, minor = 0;
+    glXQueryVersion(driverConnection, &major, &minor);
+  });
+}
+
+void FinishLoadingOpenGlDriver() {
+  if (driverLoader.joinable()) driverLoader.join();
+}
+
+void CloseOpenGlDriverConnection() {
+  if (driverConnection != nullptr) XCloseDisplay(driverConnection);
+  driverConnection = nullptr;
+}
+
 void OpenDisplay() { fl_open_display(); }
 
 void UseDetectableAutoRepeat() {
@@ -37,8 +71,6 @@ bool IsMaximizedByWindowManager(Fl_Window& window) {
   XFree(data);
   return maximizedHorizontally && maximizedVertically;
 }
-
-const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None};
 
 namespace {
 
