@@ -52,7 +52,7 @@ int GameKeyCode(int flKey) {
 class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
  public:
   Canvas(int x, int y, int width, int height, const char* title) : Fl_Gl_Window(x, y, width, height, title) {
-    mode(FL_RGB | FL_DOUBLE);
+    mode(kCanvasVisual);
     resizable(this);
     callback(OnWindowCallback);
   }
@@ -84,6 +84,7 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
     if (Fl::event() == FL_CLOSE) Post({WindowClose});
   }
   void RenderLast();
+  void ShowWithFirstFrame();
 
   GlRenderer renderer_;
   DisplayList lastFrame_;
@@ -105,6 +106,7 @@ void Canvas::RenderLast() {
 void Canvas::draw() {
   // Exposes, resizes and message boxes' own loops land here: they show the
   // last finished frame again and never run a frame function.
+  if (!exposed_) ReleaseEarlyDrawable();  // the context is current on the window now
   RenderLast();
   damaged_ = false;
   exposed_ = true;
@@ -114,11 +116,22 @@ void Canvas::Present(const DisplayList& frame) {
   // A still screen produces the same list tick after tick: nothing to send.
   if (!damaged_ && frame == lastFrame_) return;
   lastFrame_ = frame;
+  if (!shown()) return ShowWithFirstFrame();
   if (!exposed_) return;  // drawn by the first expose
   make_current();
   RenderLast();
   swap_buffers();
   damaged_ = false;
+}
+
+// The window appears only once its first frame is ready, and that frame is
+// rendered off screen first: the textures it needs are uploaded and its
+// shaders compiled before the window is mapped, so the window shows its
+// picture at once instead of an empty area while the renderer warms up.
+void Canvas::ShowWithFirstFrame() {
+  if (context() != nullptr) RenderLast();
+  show();
+  Fl::focus(this);  // not earlier: focusing a hidden window shows it
 }
 
 void Canvas::ShowMessage(const std::string& title, const std::string& text, bool serious) {
@@ -228,6 +241,8 @@ void ConnectDisplay() {
 
 }  // namespace
 
+void PrepareWindowSystem() { StartLoadingOpenGlDriver(); }
+
 int DesktopWidth() {
   ConnectDisplay();
   return Fl::w();
@@ -241,13 +256,15 @@ int DesktopHeight() {
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height) {
   ConnectDisplay();
   UseDetectableAutoRepeat();
-  if (!Fl_Gl_Window::can_do(FL_RGB | FL_DOUBLE)) FatalError("This display offers no OpenGL (GLX).");
+  // One thread at a time sets up the rasteriser.
+  FinishLoadingOpenGlDriver();
+  if (!Fl_Gl_Window::can_do(kCanvasVisual)) FatalError("This display offers no OpenGL (GLX).");
+  CloseOpenGlDriverConnection();
   CatchQuitSignals();
   static std::string label;  // FLTK keeps the pointer
   label = Utf8FromLatin1(title);
   auto* canvas = new Canvas(x, y, width, height, label.c_str());
-  canvas->show();
-  Fl::focus(canvas);
+  if (void* early = CreateEarlyContext()) canvas->context(early, 1);
   SetBackend(canvas);
   return canvas;
 }
