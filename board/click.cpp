@@ -119,6 +119,10 @@ void HandleBoardClick() {
   if (!MouseInsideBoard()) return;
   int c = 0, r = 0;
   CellUnderMouse(c, r);
+  ClickCell(c, r);
+}
+
+void ClickCell(int c, int r) {
   if (world.groupMarked == 0) {
     HandleFirstClick(c, r);
   } else {

@@ -5,6 +5,7 @@
 
 // A click (groups and bombs).
 void HandleBoardClick();
+void ClickCell(int c, int r);  // the same click on a cell of the board, whatever the mouse
 void MarkGroup(int c, int r, int colour);
 bool NoMoveLeft();
 int CountStones();

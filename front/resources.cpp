@@ -52,4 +52,8 @@ void LoadImages() {
   img.imgCounterFont = LoadImageStrip("incbin::counterfont.png", 10, 20, 0, 12, kImageFiltered);
   Require(img.imgCounterFont, "Image not foung! (counterfont.png)");
   CentreHandle(img.imgCounterFont);
+
+  img.imgCursor = LoadImageFile("incbin::cursor.png", kImageFiltered);
+  Require(img.imgCursor, "Image not found! (cursor.png)");
+  CentreHandle(img.imgCursor);
 }

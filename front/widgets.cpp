@@ -1,6 +1,7 @@
 #include "front/widgets.h"
 
 #include "front/frontend.h"
+#include "front/keyboard.h"
 
 namespace {
 
@@ -61,16 +62,20 @@ int TakeClick() {
   return 2;
 }
 
+// 0 idle, 1 hovered, 2 clicked. While the keyboard highlights a button the
+// highlight stands for the mouse: the mouse then neither hovers nor clicks.
+int Hover(bool underMouse) {
+  const ButtonFocus::Claimed claimed = keyboard.focus.Claim();
+  if (keyboard.focus.active()) return claimed;
+  return underMouse ? TakeClick() : 0;
+}
+
 }  // namespace
 
 int MenuButton(const std::string& text, float x, float y) {
   const float scale = ui.scale;
-  int result = 0;
-  float factor = 0.8f * scale;
-  if (MenuRowHit(text, Truncate(y * scale))) {
-    result = TakeClick();
-    factor = scale;
-  }
+  const int result = Hover(MenuRowHit(text, Truncate(y * scale)));
+  const float factor = result != 0 ? scale : 0.8f * scale;
   SetDrawScale(factor, factor);
   DrawTextCentered(text, Truncate(x * scale), Truncate(y * scale), factor);
   SetDrawScale(scale, scale);
@@ -84,10 +89,9 @@ bool BoxHit(int x, int y, int w, int h) {
 
 int TabButton(const std::string& text, float x, float y, float w, float h) {
   const float scale = ui.scale;
-  int result = 0;
   SetDrawScale(scale, scale);
-  if (BoxHit(Truncate(x * scale), Truncate(y * scale), Truncate(w * scale), Truncate(h * scale))) {
-    result = TakeClick();
+  const int result = Hover(BoxHit(Truncate(x * scale), Truncate(y * scale), Truncate(w * scale), Truncate(h * scale)));
+  if (result != 0) {
     // A grey additive glow under the label, stretched to about twice the
     // text's width; the label then switches to the small font.
     SetDrawScale(static_cast<float>(StringWidth(text) / 8) * scale, scale);

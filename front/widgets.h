@@ -4,7 +4,9 @@
 // by ui.scale themselves; DrawTextCentered, MenuRowHit and BoxHit take canvas
 // pixels. The widgets report 0 (idle), 1 (under the mouse) or 2 (clicked in
 // this frame); a widget that reports 2 clears ui.mouseClicked so that no other
-// widget sees the same click.
+// widget sees the same click. While the keyboard highlights one of them
+// (front/keyboard.h), the highlight takes the mouse's place: the highlighted
+// widget reports 1, or 2 when Enter pressed it, and the mouse is not looked at.
 #pragma once
 
 #include <cstdint>

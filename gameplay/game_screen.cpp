@@ -4,6 +4,7 @@
 #include "board/board.h"
 #include "board/rules.h"
 #include "front/frontend.h"
+#include "front/keyboard.h"
 #include "front/screens.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
@@ -83,6 +84,20 @@ void OfferContinue() {
   SetColor(255, 255, 255);
 }
 
+// The keyboard's cursor over the stones, as long as the game runs. Its
+// picture has twice the detail of a stone's and is drawn at half size.
+void DrawBoardCursor() {
+  if (!keyboard.cursor.shown() || game.gameOverState != 0) return;
+  const float scale = ui.scale;
+  const Cell cell = keyboard.cursor.cell();
+  SetColor(255, 255, 255);
+  SetAlpha(1.0f);
+  SetBlend(kBlendAlpha);
+  SetDrawScale(0.5f * scale, 0.5f * scale);
+  DrawImageFrame(img.imgCursor, CellCentreX(cell.column) * scale, CellCentreY(cell.row) * scale, 0);
+  SetDrawScale(scale, scale);
+}
+
 }  // namespace
 
 std::string FormatTimeLeft(int deadline) {
@@ -109,6 +124,7 @@ void UpdateGameScreen() {
   if (game.gameMode == Level) DrawProgressBar();
 
   UpdateBoardStones();
+  DrawBoardCursor();
   UpdateExplosions();
   UpdateRemovedStones();
   TMsg::update();

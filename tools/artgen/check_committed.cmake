@@ -4,7 +4,7 @@
 # bytes as the last one (a different cairo version can also do that).
 #   cmake -DARTGEN=... -DRESOURCES=... -DOUT=... -P check_committed.cmake
 set(pictures game_background.bmp menu_background.bmp progressbar.bmp "kugel 32x32.png"
-    counterfont.png trelvani_logo.png blend.png)
+    counterfont.png trelvani_logo.png blend.png cursor.png)
 file(REMOVE_RECURSE "${OUT}")
 file(MAKE_DIRECTORY "${OUT}")
 file(COPY "${RESOURCES}/lucidagrande.ttf" DESTINATION "${OUT}")

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
     Png(dir, "counterfont.png", kCounterCells * kCounterCellWidth, kCounterCellHeight, DrawCounterFont);
     Png(dir, "trelvani_logo.png", kLogoWidth, kLogoHeight, DrawLogo);
     Png(dir, "blend.png", kBlendSize, kBlendSize, DrawBlendSpot);
+    Png(dir, "cursor.png", kCursorSize, kCursorSize, DrawBoardCursor);
     if (argc == 4) WritePreviews(dir, argv[3]);
     CloseFont();
   } catch (const std::exception& e) {
