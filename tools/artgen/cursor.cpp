@@ -16,7 +16,7 @@ namespace {
 constexpr double kPixelsPerUnit = kCursorSize / 32.0;
 // In design units around the cell's centre: the band runs just outside the
 // stone, which is about 22 units wide.
-constexpr double kOuterHalf = 14.2, kBandWidth = 2.6, kCornerRadius = 6.5;
+constexpr double kOuterHalf = 14.6, kBandWidth = 3.4, kCornerRadius = 6.8;
 
 void Bezel(cairo_t* cr, double half, double radius) {
   RoundedRect(cr, -half, -half, 2 * half, 2 * half, radius);
