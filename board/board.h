@@ -28,7 +28,7 @@ class stone {
   int mode = Appearing;
   int col = 0;    // 0..3 a colour, 4 a rock or an area bomb
   int w = 0;      // fly-off direction in degrees after removal; 0 stays in place
-  int ms = 0;     // NowMillis when last marked
+  int64_t ms = 0;  // NowMillis when last marked
   int bombe = 0;  // 1 = bomb
 
   // A new stone of random kind at design position (x, y); not yet on the board.

@@ -52,8 +52,8 @@ bool StepStone(stone& s) {
 
 // The glow starts at its dimmest when the stone is marked and pulses once per
 // 1.8 seconds between 0.1 and 0.3.
-float GlowAlpha(int now, int markedAt) {
-  const int degrees = ((now - markedAt) % kGlowPeriodMillis) / 5 - 90;
+float GlowAlpha(int64_t now, int64_t markedAt) {
+  const int degrees = static_cast<int>((now - markedAt) % kGlowPeriodMillis) / 5 - 90;
   return 0.2f + 0.1f * SinDeg(static_cast<float>(degrees));
 }
 
@@ -84,8 +84,8 @@ int RowInterval(int level) {
 }
 
 void UpdateBoardStones() {
-  const int now = NowMillis();
-  const int bombFrame = 2 + (now % 480) / 20;  // all bombs burn in step
+  const int64_t now = NowMillis();
+  const int bombFrame = 2 + static_cast<int>(now % 480) / 20;  // all bombs burn in step
   const float scale = ui.scale;
   const bool gameOver = game.gameOverState != 0;
   SetBlend(kBlendAlpha);

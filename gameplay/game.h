@@ -24,8 +24,8 @@ struct GameState {
   // Play state.
   int score = 0;
   int sideSupply = 0;
-  int deadline = 0;    // Turbo: end of play; Level: next row (NowMillis clock)
-  int pauseStart = 0;
+  int64_t deadline = 0;  // Turbo: end of play; Level: next row (NowMillis clock)
+  int64_t pauseStart = 0;
   int level = 0;
   int rowsToNextLevel = 0;
   uint8_t gameOverState = 0;  // 0 playing, 1 "GAME OVER" shown, 2 clearing the board
@@ -38,4 +38,4 @@ void StartGame();
 void UpdateBoardStones();
 void FeedRowFromBelow();
 int RowInterval(int level);  // milliseconds between two Level rows
-std::string FormatTimeLeft(int deadline);
+std::string FormatTimeLeft(int64_t deadline);

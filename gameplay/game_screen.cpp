@@ -100,9 +100,9 @@ void DrawBoardCursor() {
 
 }  // namespace
 
-std::string FormatTimeLeft(int deadline) {
+std::string FormatTimeLeft(int64_t deadline) {
   if (game.gameOverState != 0) return "0";
-  int seconds = (deadline - NowMillis()) / 1000;
+  int seconds = static_cast<int>((deadline - NowMillis()) / 1000);
   const int minutes = seconds / 60;
   seconds -= 60 * minutes;
   if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);

@@ -1,15 +1,17 @@
 // The millisecond clock, the random generator and small arithmetic helpers.
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <numbers>
+#include <random>
 
 #include "platform/platform.h"
 
 namespace {
 
 bool testClockSet = false;
-int testClockMillis = 0;
+int64_t testClockMillis = 0;
 
 // A multiplicative congruential generator modulo 2^31 - 1: its state is a
 // 31-bit number that must be neither 0 nor 2^31 - 1, hence the seeding rule.
@@ -27,15 +29,14 @@ constexpr float kRadiansPerDegree = std::numbers::pi_v<float> / 180.0f;
 
 }  // namespace
 
-int NowMillis() {
+int64_t NowMillis() {
   if (testClockSet) return testClockMillis;
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const int64_t millis = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-  return static_cast<int>(static_cast<uint32_t>(millis));  // wraps like any 32-bit tick count
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-void SetTestClock(int millis) {
+void SetTestClock(int64_t millis) {
   testClockSet = true;
   testClockMillis = millis;
 }
@@ -45,6 +46,11 @@ void UseSystemClock() { testClockSet = false; }
 void SeedRandom(int seed) {
   const int32_t state = seed & 0x7FFFFFFF;
   randomState = state == 0 || state == kModulus ? kFallbackSeed : state;
+}
+
+int StartSeed() {
+  if (const char* fixed = std::getenv("QUARZELLO_SEED"); fixed != nullptr && *fixed != 0) return TextToInt(fixed);
+  return static_cast<int>(std::random_device()());
 }
 
 int RandomInt(int low, int high) {

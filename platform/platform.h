@@ -143,11 +143,16 @@ void ResetDrawingState();
 
 // ---------------------------------------------------------------- clock and random numbers
 
-int NowMillis();               // milliseconds since the system started
-void SetTestClock(int millis);  // from now on NowMillis returns this value
+// Milliseconds since the system started, in 64 bits so that neither a long
+// uptime nor a long game ever wraps it.
+int64_t NowMillis();
+void SetTestClock(int64_t millis);  // from now on NowMillis returns this value
 void UseSystemClock();
 
 void SeedRandom(int seed);
+// The seed of a run: QUARZELLO_SEED from the environment when set (a fixed
+// board for tests), else fresh bits from the kernel, different every run.
+int StartSeed();
 int RandomInt(int low, int high);
 
 float SinDeg(float degrees);

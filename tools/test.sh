@@ -23,7 +23,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:detect
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 banner "configuring and building (build)"
-cmake -S . -B build -G Ninja -DQUARZELLO_SANITIZE=OFF
+cmake -S . -B build -G Ninja -DQUARZELLO_SANITIZE=OFF -DQUARZELLO_WERROR=ON
 cmake --build build -j "$jobs"
 
 banner "running the tests (build)"
@@ -31,7 +31,7 @@ ctest --test-dir build --output-on-failure --no-tests=error -j "$jobs"
 
 banner "configuring and building with sanitizers (build-asan)"
 # Unoptimised: half the compile time, and the sanitizers see every access.
-cmake -S . -B build-asan -G Ninja -DQUARZELLO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+cmake -S . -B build-asan -G Ninja -DQUARZELLO_SANITIZE=ON -DQUARZELLO_WERROR=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-asan -j "$jobs"
 
 banner "running the tests with sanitizers (build-asan)"

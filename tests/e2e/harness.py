@@ -22,9 +22,11 @@ once each case is listed in tests/e2e/CMakeLists.txt:
 
 API, in short:
     Display(binary, shots_dir)     a fresh Xvfb on a free display number
-      .start_game(env=, workdir=)  -> Game: the binary running in workdir (default a
+      .start_game(env=, workdir=, wrapper=)
+                                   -> Game: the binary running in workdir (default a
                                    fresh temp dir), env added to the environment
-                                   (e.g. {"QUARZELLO_HIGHSCORE_HOST": "127.0.0.1:PORT"})
+                                   (e.g. {"QUARZELLO_HIGHSCORE_HOST": "127.0.0.1:PORT"}),
+                                   started through wrapper (a command prefix) if given
       .spawn(args, **popen)        a helper process (a server), killed on close
       .run(args)                   run a command against this display (stdout)
       .find_window(title)          id of the mapped window of that title, or None
@@ -562,8 +564,8 @@ class Display:
         self.children.append(process)
         return process
 
-    def start_game(self, env=None, workdir=None, wait_window=True):
-        game = Game(self, env, workdir)
+    def start_game(self, env=None, workdir=None, wait_window=True, wrapper=()):
+        game = Game(self, env, workdir, wrapper)
         self.games.append(game)
         if wait_window:
             game.wait_window()
@@ -592,7 +594,7 @@ class Game:
     """The game binary running on a Display, in a fresh temporary working
     directory (removed again when the game is stopped)."""
 
-    def __init__(self, display, env=None, workdir=None):
+    def __init__(self, display, env=None, workdir=None, wrapper=()):
         self.display = display
         self._own_workdir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="qz-game-")
@@ -601,7 +603,7 @@ class Game:
         self.output_path = os.path.join(self.display.shots_dir, f"game-{len(display.games)}.log")
         self._output = open(self.output_path, "wb")
         self.started = time.monotonic()
-        self.process = subprocess.Popen([display.binary], cwd=self.workdir, env=game_env,
+        self.process = subprocess.Popen([*wrapper, display.binary], cwd=self.workdir, env=game_env,
                                         stdin=subprocess.DEVNULL, stdout=self._output,
                                         stderr=subprocess.STDOUT, preexec_fn=_die_with_parent)
         self.pid = self.process.pid

@@ -4,6 +4,7 @@ score change in the head-up display, and let a Level game run until the
 rows reach the top, then go on with "Weiter"."""
 
 import os
+import shutil
 import time
 
 from harness import check, run_cases
@@ -13,6 +14,7 @@ SCORE_BOX = (40, 26, 117, 52)  # the score panel of the head-up display
 MODE_VALUE_BOX = (280, 26, 360, 52)
 MENU_ROWS = {"first": 165, "second": 215, "third": 265}
 BAR_END = (379, 67)          # last pixels of the Level progress bar
+BOARD_BOX = (30, 90, 370, 470)
 
 
 def cell_centre(c, r):
@@ -99,6 +101,29 @@ def case_turbo_one_click_scores(display):
     time.sleep(1.2)
     check(game.screenshot("turbo-clock-later").diff_box(ticking, MODE_VALUE_BOX) is not None,
           "the Turbo clock stands still")
+
+
+def clock_ticks(game, name):
+    """Waits for the Turbo clock in the mode panel to show a new value."""
+    shown = game.screenshot(name)
+    game.wait_for(lambda shot: shot.diff_box(shown, MODE_VALUE_BOX) is not None, f"{name}-ticked")
+
+
+def case_turbo_across_the_clock_wrap(display):
+    """The machine has been up for 20 s short of 2^31 ms (a time namespace
+    moves the clocks the game reads): a Turbo game started now runs its full
+    time, also past the moment a 32-bit millisecond count turns negative."""
+    check(shutil.which("unshare"), "unshare (util-linux) is missing")
+    wrap = 2 ** 31 / 1000  # seconds
+    offset = int(wrap - 20 - time.clock_gettime(time.CLOCK_MONOTONIC))
+    game = display.start_game(wrapper=["unshare", "--time", "--monotonic", str(offset),
+                                       "--boottime", str(offset)])
+    before = start(game, "second", "first")  # Turbo, Leicht
+    clock_ticks(game, "turbo-before-wrap")
+    while time.monotonic() + offset < wrap + 1:  # our clock is the game's without the offset
+        time.sleep(0.2)
+    clock_ticks(game, "turbo-after-wrap")
+    check(game.screenshot("turbo-board").diff_box(before, BOARD_BOX) is None, "the board changed by itself")
 
 
 def case_level_click_scores(display):

@@ -114,6 +114,15 @@ TEST_F(Loop, PauseOnReleasedPShiftsTheDeadlineByThePausedTime) {
   EXPECT_EQ(game.deadline, 15000);
 }
 
+TEST_F(Loop, APauseLongerThanA32BitMillisecondCountKeepsTheTimeLeft) {
+  ui.screen = Game;
+  game.deadline = 5000;
+  Feed(KeyUp, kKeyP);
+  SetTestClock(1000 + (int64_t{1} << 31));
+  Feed(KeyUp, kKeyP);
+  EXPECT_EQ(game.deadline - NowMillis(), 4000);
+}
+
 TEST_F(Loop, PauseKeyDoesNothingElsewhereAndOtherKeysNothingAtAll) {
   ui.screen = Game;
   Feed(KeyUp, 'Q');

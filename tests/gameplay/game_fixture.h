@@ -43,7 +43,7 @@ class GameTest : public ::testing::Test, protected StandInImages {
     SetBackend(nullptr);
   }
 
-  void Clock(int millis) { SetTestClock(millis); }
+  void Clock(int64_t millis) { SetTestClock(millis); }
 
   // Runs one frame of the board update alone and returns what it drew.
   DisplayList BoardFrame() {

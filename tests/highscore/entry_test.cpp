@@ -72,6 +72,17 @@ TEST_F(EntryTest, ShowsTheResultOfTheGame) {
   EXPECT_EQ(Texts(recording.LastFrame())[3], "Schwer");
 }
 
+TEST_F(EntryTest, TheCursorKeepsBlinkingAfterWeeksOfUptime) {
+  const int64_t wrap = int64_t{1} << 31;  // where a 32-bit millisecond count turns negative
+  const int64_t period = wrap - wrap % 500;
+  SetTestClock(period + 500 + 249);
+  Frame();
+  EXPECT_NE(FindText(recording.LastFrame(), "Name: Lena_"), nullptr);
+  SetTestClock(period + 500 + 250);
+  Frame();
+  EXPECT_NE(FindText(recording.LastFrame(), "Name: Lena"), nullptr);
+}
+
 TEST_F(EntryTest, CheckboxTogglesAndShowsItsMark) {
   auto mark = [&] {
     for (const DrawCommand& command : recording.LastFrame())

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
 
 #include "platform/platform.h"
@@ -64,13 +65,20 @@ TEST(Random, SeedLosesItsTopBitAndDegenerateSeedsBecome0x1234) {
   EXPECT_NE(Draws(0x7FFFFFFE), Draws(0x1234));
 }
 
+TEST(Random, TheStartSeedIsFixedByTheEnvironmentElseNewEveryRun) {
+  setenv("QUARZELLO_SEED", "4711", 1);
+  EXPECT_EQ(StartSeed(), 4711);
+  unsetenv("QUARZELLO_SEED");
+  EXPECT_NE(StartSeed(), StartSeed());
+}
+
 TEST(Clock, TestClockOverridesUntilTheSystemClockReturns) {
   SetTestClock(123456);
   EXPECT_EQ(NowMillis(), 123456);
   EXPECT_EQ(NowMillis(), 123456);
   UseSystemClock();
-  const int first = NowMillis();
-  const int second = NowMillis();
+  const int64_t first = NowMillis();
+  const int64_t second = NowMillis();
   EXPECT_GE(second - first, 0);
   EXPECT_LT(second - first, 1000);
 }
