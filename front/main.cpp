@@ -1,20 +1,8 @@
 // The program's entry: start-up in its fixed order, then the event loop.
-#include <cstdlib>
-
 #include "front/app.h"
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "highscore/store.h"
-
-namespace {
-
-// QUARZELLO_SEED deals the same stones on every run, for tests.
-int StartSeed() {
-  const char* fixed = std::getenv("QUARZELLO_SEED");
-  return fixed != nullptr && *fixed != '\0' ? TextToInt(fixed) : NowMillis();
-}
-
-}  // namespace
 
 void RunApplication() {
   RegisterEmbeddedFiles();
