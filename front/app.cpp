@@ -3,8 +3,8 @@
 #include <cmath>
 #include <optional>
 
-#include "board/rules.h"
 #include "board/board.h"
+#include "board/rules.h"
 #include "front/frontend.h"
 #include "front/keyboard.h"
 #include "front/screens.h"
@@ -119,8 +119,14 @@ void HandleEvent(const Event& event, GameWindow& window) {
       break;
     case MouseDown:
       if (event.value != 1) break;
-      if (ui.screen == Game && game.gameOverState == 0) HandleBoardClick();
-      ui.mouseClicked = 1;
+      // A press the board takes is the board's alone; handing it to the
+      // widgets as well would let the click that ends a game also press
+      // "Weiter" where it lies over the board.
+      if (ui.screen == Game && game.gameOverState == 0) {
+        HandleBoardClick();
+      } else {
+        ui.mouseClicked = 1;
+      }
       break;
     case MouseMove:
       // A press or a window event may report the place the mouse already had.

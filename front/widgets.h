@@ -2,11 +2,11 @@
 //
 // Menu entries and tab buttons take design units (400 x 500) and scale them
 // by ui.scale themselves; DrawTextCentered, MenuRowHit and BoxHit take canvas
-// pixels. The widgets report 0 (idle), 1 (under the mouse) or 2 (clicked in
-// this frame); a widget that reports 2 clears ui.mouseClicked so that no other
-// widget sees the same click. While the keyboard highlights one of them
+// pixels. A widget that reports Clicked clears ui.mouseClicked so that no
+// other widget sees the same click. While the keyboard highlights one of them
 // (front/keyboard.h), the highlight takes the mouse's place: the highlighted
-// widget reports 1, or 2 when Enter pressed it, and the mouse is not looked at.
+// widget reports Hovered, or Clicked when Enter pressed it, and the mouse is
+// not looked at.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,13 @@
 #include <string>
 
 #include "platform/platform.h"
+
+// What a widget reports for this frame.
+enum class WidgetResult : uint8_t {
+  Idle = 0,     // not under the mouse
+  Hovered = 1,  // under the mouse
+  Clicked = 2,  // under the mouse and it took this frame's click
+};
 
 class TFont {
  public:
@@ -31,13 +38,13 @@ void DrawTextCentered(const std::string& text, int x, int y, float factor = -1.0
 // (edges excluded); the mouse's x does not matter.
 bool MenuRowHit(const std::string& text, int y);
 // A menu entry centred on design x, top at design y: 80 % size, full size under the mouse.
-int MenuButton(const std::string& text, float x, float y);
+WidgetResult MenuButton(const std::string& text, float x, float y);
 // The mouse lies inside the box w wide centred on x, from y down to y + h
 // (canvas pixels, edges excluded).
 bool BoxHit(int x, int y, int w, int h);
 // A small labelled button with a w x h hit box centred on design x, from
 // design y down; glows under the mouse.
-int TabButton(const std::string& text, float x, float y, float w, float h);
+WidgetResult TabButton(const std::string& text, float x, float y, float w, float h);
 
 // A large message over the board: fades in, holds, then grows while it fades out.
 class TMsg {

@@ -77,7 +77,8 @@ void CheckTurboClock() {
 void OfferContinue() {
   TFont::set(0);
   SetColor(47, 55, 58);
-  if (TabButton("Weiter", 200.0f, 130.0f, static_cast<float>(StringWidth("Weiter")), 16.0f) == 2) {
+  const float width = static_cast<float>(StringWidth("Weiter"));
+  if (TabButton("Weiter", 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
     game.gameOverState = 2;
     ClearBoard();
   }

@@ -97,18 +97,19 @@ void DrawNewHighscore() {
 
   const std::string checkbox = "Punktwert online speichern";
   int width = StringWidth(checkbox);
-  if (TabButton(checkbox, static_cast<float>(width / 2 + 65), 200, static_cast<float>(width), 16) == 2)
+  const WidgetResult box = TabButton(checkbox, static_cast<float>(width / 2 + 65), 200, static_cast<float>(width), 16);
+  if (box == WidgetResult::Clicked)
     ui.saveOnline = static_cast<uint8_t>(1 - ui.saveOnline);
   SetColor(255, 255, 255);
   DrawImageFrame(img.imgStones, 40 * ui.scale, 207 * ui.scale, (4 - ui.saveOnline) * 26);
 
   TFont::set(1);
-  int proceed = MenuButton("Weiter", 200, 350);
-  int cancel = MenuButton("Abbrechen", 200, 400);
-  if (cancel == 2 || game.score == 0) ui.screen = MainMenu;
+  const WidgetResult proceed = MenuButton("Weiter", 200, 350);
+  const WidgetResult cancel = MenuButton("Abbrechen", 200, 400);
+  if (cancel == WidgetResult::Clicked || game.score == 0) ui.screen = MainMenu;
   SetColor(255, 255, 255);
   Flip(-1);
 
   // A game without points has already left; it is never entered.
-  if (proceed == 2 && ui.screen == NewHighscore) CarryOutEntry();
+  if (proceed == WidgetResult::Clicked && ui.screen == NewHighscore) CarryOutEntry();
 }

@@ -1,8 +1,11 @@
 #include "highscore/online.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "front/frontend.h"
 #include "front/widgets.h"
@@ -43,44 +46,70 @@ void SendRequest(Stream* stream, const std::string& requestLine, const std::stri
   WriteBytes(stream, request);
 }
 
-// Reads a reply line by line like ReadLine, but never more than
-// kMaxReplyLine characters in a line nor kMaxReplyBytes in all: past either
-// the reply counts as ended, so an endless answer cannot eat the memory.
+// A reply is read whole before anything in it is used: the status and header
+// lines, then the body, never more than kMaxReplyBytes in all, so that an
+// endless answer cannot eat the memory. It came whole when its body is as
+// long as its Content-Length says or, without one, when the server closed the
+// connection normally; a time-out, a broken connection or the size limit cut
+// it off, and a reply cut off is never used, lest half a table pass for all.
+// Body lines are split like ReadLine does, and a line that reaches
+// kMaxReplyLine characters ends the body.
 class ReplyReader {
  public:
-  explicit ReplyReader(Stream* stream) : stream_(stream) {}
+  explicit ReplyReader(Stream* stream) {
+    std::optional<size_t> length;
+    for (std::string line = HeaderLine(stream); !line.empty(); line = HeaderLine(stream)) {
+      if (line.size() > kLengthHeader.size() &&
+          std::equal(kLengthHeader.begin(), kLengthHeader.end(), line.begin(),
+                     [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+        length = static_cast<size_t>(std::max(0, TextToInt(line.substr(kLengthHeader.size()))));
+    }
+    while (received_ < kMaxReplyBytes && (!length || body_.size() < *length) && !Eof(stream)) {
+      body_ += static_cast<char>(ReadByte(stream));
+      ++received_;
+    }
+    if (length) {
+      whole_ = body_.size() == *length;
+    } else {
+      whole_ = Eof(stream) && !StreamCutOff(stream);
+    }
+    whole_ = whole_ && received_ > 0;
+  }
 
   std::string Line() {
     std::string line;
-    while (!ended_) {
-      if (received_ == kMaxReplyBytes || Eof(stream_)) {
-        ended_ = true;
-        break;
-      }
-      int byte = ReadByte(stream_);
-      ++received_;
+    while (!Ended()) {
+      const char byte = body_[position_++];
       if (byte == 10 || byte == 0) break;
       if (byte == 13) continue;
-      line += static_cast<char>(byte);
-      if (line.size() == kMaxReplyLine) ended_ = true;
+      line += byte;
+      if (line.size() == kMaxReplyLine) position_ = body_.size();
     }
     return line;
   }
 
-  // Drops the status line and the header lines, up to the empty line.
-  void SkipHeaders() {
-    while (!Line().empty()) {
-    }
-  }
-
-  bool Ended() const { return ended_; }
-  // Not a single byte arrived: the server never answered.
-  bool Silent() const { return received_ == 0; }
+  bool Ended() const { return position_ == body_.size(); }
+  // The server answered, and its answer was not cut off.
+  bool Whole() const { return whole_; }
 
  private:
-  Stream* stream_;
+  static constexpr std::string_view kLengthHeader = "content-length:";
+
+  std::string HeaderLine(Stream* stream) {
+    std::string line;
+    while (received_ < kMaxReplyBytes && !Eof(stream)) {
+      const int byte = ReadByte(stream);
+      ++received_;
+      if (byte == 10 || byte == 0) break;
+      if (byte != 13) line += static_cast<char>(byte);
+    }
+    return line;
+  }
+
+  std::string body_;
+  size_t position_ = 0;
   size_t received_ = 0;
-  bool ended_ = false;
+  bool whole_ = false;
 };
 
 void ShowServerError(const std::string& message) {
@@ -102,8 +131,7 @@ int RegisterClient() {
   if (!connection) return kNoConnection;
   SendRequest(connection.get(), "POST /quarzello/register.php HTTP/1.0", "register=yes");
   ReplyReader reply(connection.get());
-  reply.SkipHeaders();
-  if (reply.Silent()) return kNoConnection;
+  if (!reply.Whole()) return kNoConnection;
   if (reply.Line() == "OKAY") {
     onlineState.onlineKey = reply.Line();
     onlineState.keyId = TextToInt(reply.Line());
@@ -122,8 +150,7 @@ int SubmitScore() {
                      "&hash=" + IntToText(ScoreHash());
   SendRequest(connection.get(), "POST /quarzello/highscore.php HTTP/1.0", body);
   ReplyReader reply(connection.get());
-  reply.SkipHeaders();
-  if (reply.Silent()) return kNoConnection;
+  if (!reply.Whole()) return kNoConnection;
   if (reply.Line() == "OKAY") {
     onlineState.ownId = TextToInt(reply.Line());
     return kDone;
@@ -141,8 +168,7 @@ int FetchTables() {
   SendRequest(connection.get(), "POST /quarzello/get.php HTTP/1.0",
               "get_highscore=yes&own=" + IntToText(onlineState.ownId));
   ReplyReader reply(connection.get());
-  reply.SkipHeaders();
-  if (reply.Silent()) return kNoConnection;
+  if (!reply.Whole()) return kNoConnection;
 
   for (int index = 0; index < kLocalLists; ++index) highscores.list[index + kOnlineOffset].list.clear();
   TScorelist* table = nullptr;  // entries before the first "TABLE" have no list and are dropped

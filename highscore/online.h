@@ -10,9 +10,10 @@ struct OnlineState {
   std::string onlineKey;  // key of the last successful registration
   int32_t keyId = 0;
   int32_t ownId = 0;      // id of the last stored score, sent with every fetch
-  // Connecting and every read give up after this long; a server that stays
-  // silent is then taken as no connection.
-  int timeoutMillis = 5000;
+  // A request is over after this long (host-name lookup, connecting, sending
+  // and reading together); a server that has not answered whole by then
+  // counts as no connection.
+  int timeoutMillis = 8000;
 
   void reset() { *this = OnlineState{}; }
 };
@@ -40,6 +41,7 @@ std::string HighscoreHost();
 // The name sent in the "Host: " header.
 std::string HighscoreWebHost();
 
-// Replies are cut at these sizes; what came before stays.
+// Replies are cut at these sizes: a body line at the first, and the whole
+// reply, which then counts as cut off, at the second.
 constexpr size_t kMaxReplyLine = 1024;
 constexpr size_t kMaxReplyBytes = 1 << 20;

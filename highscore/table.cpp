@@ -170,19 +170,19 @@ void DrawHighscores() {
   DrawImageFrame(img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
 
-  if (TabButton(tableView.shownLocal == 1 ? "Lokal" : "Online", 78, 33, 116, 24) == 2) {
+  if (TabButton(tableView.shownLocal == 1 ? "Lokal" : "Online", 78, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownLocal = static_cast<uint8_t>(1 - tableView.shownLocal);
     if (tableView.shownLocal == 0 && highscores.online == 0) FetchTables();
     ShowFirstPage();
     rebuild = true;
   }
-  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == 2) {
+  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownMode = static_cast<uint8_t>((tableView.shownMode + 1) % 3);
     ShowFirstPage();
     rebuild = true;
   }
   if (tableView.shownMode != Level &&
-      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == 2) {
+      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownDifficulty = static_cast<uint8_t>((tableView.shownDifficulty + 1) % 3);
     ShowFirstPage();
     rebuild = true;
@@ -190,20 +190,20 @@ void DrawHighscores() {
 
   DrawTextCentered("Seite " + IntToText(tableView.shownPage) + " von " + IntToText(tableView.pageCount),
                    ScaledInt(200), ScaledInt(355), -1.0f);
-  if (TabButton("< ", 100, 355, 16, 16) == 2 && tableView.shownPage > 1) {
+  if (TabButton("< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) {
     --tableView.shownPage;
     ShowShownPage();
     rebuild = true;
     backwards = true;
   }
-  if (TabButton(" >", 300, 355, 16, 16) == 2 && tableView.shownPage < tableView.pageCount) {
+  if (TabButton(" >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount) {
     ++tableView.shownPage;
     ShowShownPage();
     rebuild = true;
   }
   if (tableView.shownLocal == 0) {
     const std::string refresh = "Online-Higscore aktualisieren";
-    if (TabButton(refresh, 200, 375, static_cast<float>(StringWidth(refresh)), 16) == 2) {
+    if (TabButton(refresh, 200, 375, static_cast<float>(StringWidth(refresh)), 16) == WidgetResult::Clicked) {
       FetchTables();
       ShowShownPage();
       tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, 0);
@@ -218,7 +218,7 @@ void DrawHighscores() {
 
   TFont::set(1);
   DrawTextCentered("Highscore", ScaledInt(200), ScaledInt(85), -1.0f);
-  if (MenuButton("Menü", 200, 400) == 2) {
+  if (MenuButton("Menü", 200, 400) == WidgetResult::Clicked) {
     TScoreview::scoreRows.clear();
     tableView.pageEntries.reset();
     ui.screen = MainMenu;

@@ -218,21 +218,73 @@ TEST_F(OnlineTest, SilentServerCountsAsNoConnection) {
   EXPECT_EQ(server.Requests().size(), 3u) << "each request was sent in full before waiting";
 }
 
-TEST_F(OnlineTest, EndlessRepliesAreCut) {
-  // One line that never ends.
-  server.Script({{FakeHighscoreServer::Reply({"OKAY"}), Behaviour::kEndless}});
+TEST_F(OnlineTest, OverlongLinesAreCutAndOverlongRepliesAreNotUsed) {
+  // A line beyond the limit is cut there, and the rest of the body is dropped.
+  server.AnswerWith({"OKAY", std::string(3 * kMaxReplyLine, 'k'), "4711"});
   EXPECT_EQ(RegisterClient(), kDone);
   EXPECT_EQ(onlineState.onlineKey.size(), kMaxReplyLine);
   EXPECT_EQ(onlineState.keyId, 0);
 
-  // Entries without end: what came within the limit is kept.
+  // One line that never ends.
+  onlineState.reset();
+  server.Script({{FakeHighscoreServer::Reply({"OKAY"}), Behaviour::kEndless}});
+  EXPECT_EQ(RegisterClient(), kNoConnection);
+  EXPECT_EQ(onlineState.onlineKey, "");
+
+  // Entries without end: a table cut at the size limit is not taken for the whole.
+  highscores.list[9].add(std::make_shared<TScore>(TScore{"kept", 1}));
   std::string entries = FakeHighscoreServer::Reply({"TABLE", "2"});
   while (entries.size() < 3 * kMaxReplyBytes) entries += "ENTRY\r\nSomeone\r\n100\r\n";
   server.Script({{entries, Behaviour::kReply}});
+  EXPECT_EQ(FetchTables(), kNoConnection);
+  EXPECT_EQ(highscores.list[9].list.size(), 1u);
+  EXPECT_EQ(highscores.online, 0);
+}
+
+TEST_F(OnlineTest, RepliesCutOffHalfWayCountAsNoConnectionAndChangeNothing) {
+  const std::vector<std::string> table = {"TABLE", "0", "ENTRY", "Anna", "10", "is own", "TABLE", "1", "ENTRY", "Bert", "5"};
+  const std::string whole = FakeHighscoreServer::ReplyWithLength(table);
+  auto kept = std::make_shared<TScore>(TScore{"kept", 1});
+  highscores.list[7].add(kept);
+  tableView.ownScore = kept;
+  onlineState.timeoutMillis = 300;
+  server.Script({
+      {whole.substr(0, whole.size() - 8), Behaviour::kReply},         // shorter than its Content-Length
+      {FakeHighscoreServer::Reply(table), Behaviour::kReset},          // no length, and a broken connection
+      {FakeHighscoreServer::Reply(table), Behaviour::kTrickle},        // the deadline passes first
+      {whole.substr(0, whole.size() - 8), Behaviour::kHold},           // the server stalls
+  });
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    EXPECT_EQ(FetchTables(), kNoConnection) << attempt;
+    ASSERT_EQ(highscores.list[7].list.size(), 1u) << attempt;
+    EXPECT_EQ(highscores.list[7].list[0], kept) << attempt;
+    EXPECT_TRUE(highscores.list[8].list.empty()) << attempt;
+    EXPECT_EQ(tableView.ownScore, kept) << attempt;
+    EXPECT_EQ(highscores.online, 0) << attempt;
+  }
+
+  // Cut-off registrations and submissions leave the key and the own id alone.
+  onlineState.onlineKey = "old";
+  onlineState.keyId = 1;
+  onlineState.ownId = 2;
+  const std::string registered = FakeHighscoreServer::ReplyWithLength({"OKAY", "0123456789abcdef", "4711"});
+  const std::string stored = FakeHighscoreServer::ReplyWithLength({"OKAY", "99"});
+  server.Script({{registered.substr(0, registered.size() - 4), Behaviour::kReply},
+                 {stored.substr(0, stored.size() - 3), Behaviour::kReply}});
+  EXPECT_EQ(RegisterClient(), kNoConnection);
+  EXPECT_EQ(SubmitScore(), kNoConnection);
+  EXPECT_EQ(onlineState.onlineKey, "old");
+  EXPECT_EQ(onlineState.keyId, 1);
+  EXPECT_EQ(onlineState.ownId, 2);
+  EXPECT_TRUE(recording.messages.empty());
+}
+
+TEST_F(OnlineTest, AReplyAsLongAsItsContentLengthIsWholeWithoutWaitingForTheClose) {
+  onlineState.timeoutMillis = 2000;
+  server.Script({{FakeHighscoreServer::ReplyWithLength({"TABLE", "3", "ENTRY", "Anna", "10"}), Behaviour::kHold}});
   EXPECT_EQ(FetchTables(), kDone);
-  size_t kept = highscores.list[9].list.size();
-  EXPECT_GT(kept, kMaxReplyBytes / 24);
-  EXPECT_LT(kept, kMaxReplyBytes / 20);
+  ASSERT_EQ(highscores.list[10].list.size(), 1u);
+  EXPECT_EQ(highscores.list[10].list[0]->name, "Anna");
   EXPECT_EQ(highscores.online, 1);
 }
 

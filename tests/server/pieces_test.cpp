@@ -112,6 +112,8 @@ TEST(OptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(set.http.clientTimeoutSeconds, 3);
 
   EXPECT_EQ(Parse({"--listen", "[::1]:9000"}).http.address, "::1");
+  EXPECT_EQ(defaults.web.maxAgeMillis, 1000);
+  EXPECT_EQ(Parse({"--page-max-age", "0"}).web.maxAgeMillis, 0);
 }
 
 TEST(OptionsTest, RefusesWhatCannotBeUsed) {
@@ -119,6 +121,7 @@ TEST(OptionsTest, RefusesWhatCannotBeUsed) {
   EXPECT_NE(Parse({"--listen", "127.0.0.1:70000"}).error, "");
   EXPECT_NE(Parse({"--table-size", "0"}).error, "");
   EXPECT_NE(Parse({"--rate-limit", "-1"}).error, "");
+  EXPECT_NE(Parse({"--page-max-age", "1001"}).error, "") << "scores stored elsewhere must show within a second";
   EXPECT_NE(Parse({"--db"}).error, "");
   EXPECT_NE(Parse({"--colour", "blue"}).error, "");
 }
