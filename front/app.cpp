@@ -3,8 +3,6 @@
 #include <cmath>
 #include <optional>
 
-#include "board/board.h"
-#include "board/rules.h"
 #include "front/frontend.h"
 #include "front/keyboard.h"
 #include "front/screens.h"
@@ -12,8 +10,6 @@
 
 namespace {
 
-constexpr int kDesignWidth = 400;
-constexpr int kDesignHeight = 500;
 constexpr float kSmallestScale = 0.3f;
 constexpr size_t kLongestName = 15;
 
@@ -56,7 +52,7 @@ void PlayOnBoard(const Event& event) {
     case kKeySpace:
     case kKeyEnter:
       // Held down, the key must not mark a group and then remove it.
-      if (!event.repeat && cursor.shown()) ClickCell(cursor.cell().column, cursor.cell().row);
+      if (!event.repeat && cursor.shown()) ClickBoardCell(cursor.cell().column, cursor.cell().row);
       break;
     default: break;
   }
@@ -85,7 +81,7 @@ void PressButtons(const Event& event) {
 
 void HandleKeyDown(const Event& event) {
   FollowScreen(ui.screen);
-  if (ui.screen == Game && game.gameOverState == 0) {
+  if (ui.screen == Game && game.gameOverState == Running) {
     PlayOnBoard(event);
   } else {
     PressButtons(event);
@@ -122,7 +118,7 @@ void HandleEvent(const Event& event, GameWindow& window) {
       // A press the board takes is the board's alone; handing it to the
       // widgets as well would let the click that ends a game also press
       // "Weiter" where it lies over the board.
-      if (ui.screen == Game && game.gameOverState == 0) {
+      if (ui.screen == Game && game.gameOverState == Running) {
         HandleBoardClick();
       } else {
         ui.mouseClicked = 1;

@@ -18,6 +18,7 @@
 #include "gameplay/game.h"
 #include "highscore/store.h"
 #include "highscore/table.h"
+#include "tests/front/fixed_window.h"
 #include "tests/gameplay/stand_in_images.h"
 
 namespace {
@@ -73,18 +74,6 @@ TEST(HeldKeys, RepeatsArePressesWithoutARelease) {
   keys.Hold(kKeyEnter);  // went down while a message box had the keyboard
   EXPECT_TRUE(keys.Press(kKeyEnter));
 }
-
-class WindowStandIn : public GameWindow {
- public:
-  int ClientWidth() const override { return 400; }
-  int ClientHeight() const override { return 500; }
-  int GadgetLeft() const override { return 0; }
-  int GadgetTop() const override { return 0; }
-  bool IsWindowMaximized() const override { return false; }
-  int DesktopWidth() const override { return 1280; }
-  void SetGadgetRect(int, int, int, int) override {}
-  void RequestRepaint() override {}
-};
 
 struct Point {
   float x, y;
@@ -172,7 +161,7 @@ class Keys : public ::testing::Test, protected StandInImages {
     return found;
   }
 
-  WindowStandIn window;
+  quarzello::test::FixedWindow window;
   RecordingBackend rec;
   Image menuBackground = StandIn(400, 500, 1, false);
   Image logo = StandIn(149, 136, 1, true);
@@ -483,10 +472,10 @@ TEST_F(BoardKeys, HeldSpaceMarksButDoesNotRemove) {
   Start(Classic);
   CursorTo(5, 15);
   Press(kKeySpace);
-  ASSERT_EQ(world.groupMarked, 1);
+  ASSERT_EQ(world.board.groupMarked, 1);
   Press(kKeySpace, false, true);
   Press(kKeyEnter, false, true);
-  EXPECT_EQ(world.groupMarked, 1);
+  EXPECT_EQ(world.board.groupMarked, 1);
   EXPECT_EQ(game.score, 0);
   Press(kKeySpace);
   EXPECT_GT(game.score, 0);
