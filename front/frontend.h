@@ -48,6 +48,7 @@ struct Images {
   Image* imgProgressBar = nullptr;  // 2 frames of 362 x 10
   Image* imgBlend = nullptr;        // may be missing: drawing it is then skipped
   Image* imgCounterFont = nullptr;  // 12 frames of 10 x 20
+  Image* imgCursor = nullptr;       // the board cursor, drawn at half size
 };
 extern Images img;
 
