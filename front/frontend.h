@@ -8,6 +8,11 @@
 
 #include "platform/platform.h"
 
+// Every position and size is given on a 400 x 500 design canvas and
+// multiplied by ui.scale when drawn or compared with the mouse.
+constexpr int kDesignWidth = 400;
+constexpr int kDesignHeight = 500;
+
 enum Screen : uint8_t {
   MainMenu = 0,
   Game = 1,
@@ -43,6 +48,7 @@ struct Images {
   Image* imgProgressBar = nullptr;  // 2 frames of 362 x 10
   Image* imgBlend = nullptr;        // may be missing: drawing it is then skipped
   Image* imgCounterFont = nullptr;  // 12 frames of 10 x 20
+  Image* imgCursor = nullptr;       // the board cursor, drawn at half size
 };
 extern Images img;
 
@@ -50,3 +56,10 @@ extern Images img;
 // their flags and handles; a missing image ends the program with status 255.
 void RegisterEmbeddedFiles();
 void LoadImages();
+// The same, and both fonts, on a thread of their own, so that decoding and
+// rasterising overlap with opening the window and its OpenGL context. Nothing
+// may touch the images, the fonts or the mask colour in between. Finishing
+// waits for the thread and then ends the program for the first missing image,
+// as LoadImages would; it comes before the first frame.
+void StartLoadingResources();
+void FinishLoadingResources();

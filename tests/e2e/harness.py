@@ -778,21 +778,26 @@ class Game:
 
 # ---------------------------------------------------------------- running cases from ctest
 
-def run_cases(namespace):
+def _run_on_display(binary, case, shots_dir):
+    with Display(binary, shots_dir) as display:
+        case(display)
+
+
+def run_cases(namespace, run=_run_on_display, first_argument="BINARY"):
     """Command line of a test file: BINARY CASE [SHOTS_DIR]. Runs the function
-    case_<CASE>(display) on a fresh Display and exits 0 on success."""
+    case_<CASE>(display) on a fresh Display and exits 0 on success. A file
+    whose cases need something else passes run(argument, case, shots_dir)."""
     cases = {name[len("case_"):]: fn for name, fn in namespace.items() if name.startswith("case_")}
     if len(sys.argv) not in (3, 4) or sys.argv[2] not in cases:
-        sys.exit(f"usage: {sys.argv[0]} BINARY CASE [SHOTS_DIR]; cases: {', '.join(sorted(cases))}")
-    binary, case = sys.argv[1], sys.argv[2]
+        sys.exit(f"usage: {sys.argv[0]} {first_argument} CASE [SHOTS_DIR]; cases: {', '.join(sorted(cases))}")
+    argument, case = sys.argv[1], sys.argv[2]
     shots_dir = os.path.join(sys.argv[3], case) if len(sys.argv) == 4 else None
     if shots_dir:
         shutil.rmtree(shots_dir, ignore_errors=True)
     # ctest's timeout and Ctrl-C end the test through the normal clean-up path.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("terminated"))
     try:
-        with Display(binary, shots_dir) as display:
-            cases[case](display)
+        run(argument, cases[case], shots_dir)
     except E2EFailure as failure:
         traceback.print_exc()
         print(f"FAILED {case}: {failure}", file=sys.stderr)

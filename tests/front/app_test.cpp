@@ -158,7 +158,9 @@ TEST_F(Loop, NameFilterDropsWhatTheGameCannotStore) {
   EXPECT_EQ(ui.playerName, "ABCDEFGHIJKLMNO");
 }
 
-TEST_F(Loop, LeftPressMarksAClickOnEveryScreenOtherButtonsNothing) {
+TEST_F(Loop, LeftPressMarksAClickForTheWidgetsOtherButtonsNothing) {
+  // On the game screen only once the game is over: before, the board takes it.
+  game.gameOverState = 1;
   for (uint8_t screen : {MainMenu, Game, Pause, NewHighscore}) {
     ui.screen = screen;
     ui.mouseClicked = 0;

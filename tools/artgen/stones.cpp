@@ -345,6 +345,25 @@ void Bomb(cairo_t* cr, int col, int frame) {
 
 }  // namespace
 
+void DrawIcon(cairo_t* cr, double size) {
+  // Four stones of different colours, packed as closely as on the board, so
+  // the icon reads as the game even at 16 pixels.
+  constexpr double kDesignSize = 50, kSpacing = 22;
+  constexpr int kColours[2][2] = {{0, 3}, {2, 1}};  // red, blue / green, orange
+  cairo_save(cr);
+  cairo_scale(cr, size / kDesignSize, size / kDesignSize);
+  for (int row = 0; row < 2; ++row) {
+    for (int column = 0; column < 2; ++column) {
+      cairo_save(cr);
+      cairo_translate(cr, (kDesignSize - kSpacing) / 2 + column * kSpacing - kCentre,
+                      (kDesignSize - kSpacing) / 2 + row * kSpacing - kCentre);
+      Stone(cr, kColours[row][column]);
+      cairo_restore(cr);
+    }
+  }
+  cairo_restore(cr);
+}
+
 void DrawStoneStrip(cairo_t* cr) {
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
@@ -369,6 +388,20 @@ void DrawStoneStrip(cairo_t* cr) {
       cairo_restore(cr);
     }
   }
+}
+
+void DrawWebStone(cairo_t* cr, int col, double cx, double cy, double size) {
+  // The stone with its shadow fills about 26 of the 32 pixels of a frame.
+  constexpr double kCovered = 26;
+  cairo_save(cr);
+  cairo_translate(cr, cx, cy);
+  cairo_scale(cr, size / kCovered, size / kCovered);
+  cairo_translate(cr, -kCentre, -kCentre);
+  if (col == 4)
+    Rock(cr);
+  else
+    Stone(cr, col);
+  cairo_restore(cr);
 }
 
 }  // namespace art
