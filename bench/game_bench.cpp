@@ -7,7 +7,6 @@
 
 #include "board/board.h"
 #include "front/frontend.h"
-#include "front/screens.h"
 #include "front/widgets.h"
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"

@@ -127,6 +127,12 @@ void HandleEvent(const Event& event, GameWindow& window) {
     case MouseMove:
       // A press or a window event may report the place the mouse already had.
       if (event.x != ui.mouseX || event.y != ui.mouseY) HideKeyboardFocus();
+      if (ui.mouseClicked) {
+        ui.moveHeld = true;
+        ui.heldX = event.x;
+        ui.heldY = event.y;
+        break;
+      }
       ui.mouseX = event.x;
       ui.mouseY = event.y;
       break;
@@ -150,6 +156,11 @@ void PaintFrame(GameWindow& window) {
   DrawScreen(ui.screen);
   keyboard.focus.EndFrame();
   ui.mouseClicked = 0;
+  if (ui.moveHeld) {
+    ui.mouseX = ui.heldX;
+    ui.mouseY = ui.heldY;
+    ui.moveHeld = false;
+  }
   painting = false;
 }
 

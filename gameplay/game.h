@@ -40,6 +40,8 @@ extern GameState game;
 extern World world;
 
 void StartGame();
+// The game screen's frame function.
+void UpdateGameScreen();
 
 // The rules' view of the game as it stands: settings, clock and generator.
 RuleContext CurrentRules();

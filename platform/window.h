@@ -72,11 +72,15 @@ class GameWindow {
 };
 
 // The desktop window system; linked into the game only, never into tests.
+// First thing in the program: starts what the window will need and can be
+// done beside the rest of the start.
+void PrepareWindowSystem();
 int DesktopWidth();
 int DesktopHeight();
 // Opens the window titled `title` whose inner area is width x height at
 // (x, y), with an OpenGL canvas filling it, and makes the canvas the backend
-// of all drawing. Ends the program if there is no display or no OpenGL.
+// of all drawing. Ends the program if there is no display or no OpenGL. The
+// window goes on the screen with the first presented frame.
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height);
 // Posts a TimerTick that many times per second (a tick not yet handled
 // absorbs the next).

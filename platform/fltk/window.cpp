@@ -63,7 +63,7 @@ constexpr int kFlPressKeys[] = {FL_Enter, FL_KP_Enter, ' '};
 class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
  public:
   Canvas(int x, int y, int width, int height, const char* title) : Fl_Gl_Window(x, y, width, height, title) {
-    mode(FL_RGB | FL_DOUBLE);
+    mode(kCanvasVisual);
     resizable(this);
     callback(OnWindowCallback);
   }
@@ -95,6 +95,7 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
     if (Fl::event() == FL_CLOSE) Post({WindowClose});
   }
   void RenderLast();
+  void ShowWithFirstFrame();
   // Keys still down when the window gets the keyboard back count as held.
   void HoldKeysDown();
 
@@ -110,6 +111,7 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
 void Canvas::RenderLast() {
   if (!context_valid()) {
     renderer_.ForgetTextures();
+    SwapWithoutWaitingForRetrace();
     context_valid(1);
   }
   renderer_.Render(lastFrame_, w(), h());
@@ -118,6 +120,7 @@ void Canvas::RenderLast() {
 void Canvas::draw() {
   // Exposes, resizes and message boxes' own loops land here: they show the
   // last finished frame again and never run a frame function.
+  if (!exposed_) ReleaseEarlyDrawable();  // the context is current on the window now
   RenderLast();
   damaged_ = false;
   exposed_ = true;
@@ -127,6 +130,7 @@ void Canvas::Present(const DisplayList& frame) {
   // A still screen produces the same list tick after tick: nothing to send.
   if (!damaged_ && frame == lastFrame_) return;
   lastFrame_ = frame;
+  if (!shown()) return ShowWithFirstFrame();
   if (!exposed_) return;  // drawn by the first expose
   make_current();
   RenderLast();
@@ -134,9 +138,20 @@ void Canvas::Present(const DisplayList& frame) {
   damaged_ = false;
 }
 
+// The window appears only once its first frame is ready, and that frame is
+// rendered off screen first: the textures it needs are uploaded and its
+// shaders compiled before the window is mapped, so the window shows its
+// picture at once instead of an empty area while the renderer warms up.
+void Canvas::ShowWithFirstFrame() {
+  if (context() != nullptr) RenderLast();
+  show();
+  Fl::focus(this);  // not earlier: focusing a hidden window shows it
+}
+
 void Canvas::ShowMessage(const std::string& title, const std::string& text, bool serious) {
   const std::string utf8Title = Utf8FromLatin1(title);
   fl_message_title(utf8Title.c_str());
+  fl_close = "OK";  // the box's one button; FLTK's own label is English
   const std::string utf8Text = Utf8FromLatin1(text);
   if (serious) {
     fl_alert("%s", utf8Text.c_str());
@@ -260,6 +275,8 @@ void ConnectDisplay() {
 
 }  // namespace
 
+void PrepareWindowSystem() { StartLoadingOpenGlDriver(); }
+
 int DesktopWidth() {
   ConnectDisplay();
   return Fl::w();
@@ -273,13 +290,15 @@ int DesktopHeight() {
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height) {
   ConnectDisplay();
   UseDetectableAutoRepeat();
-  if (!Fl_Gl_Window::can_do(FL_RGB | FL_DOUBLE)) FatalError("This display offers no OpenGL (GLX).");
+  // One thread at a time sets up the rasteriser.
+  FinishLoadingOpenGlDriver();
+  if (!Fl_Gl_Window::can_do(kCanvasVisual)) FatalError("This display offers no OpenGL (GLX).");
+  CloseOpenGlDriverConnection();
   CatchQuitSignals();
   static std::string label;  // FLTK keeps the pointer
   label = Utf8FromLatin1(title);
   auto* canvas = new Canvas(x, y, width, height, label.c_str());
-  canvas->show();
-  Fl::focus(canvas);
+  if (void* early = CreateEarlyContext()) canvas->context(early, 1);
   SetBackend(canvas);
   return canvas;
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "front/frontend.h"
+#include "front/widgets.h"
 #include "tests/platform/picture_bytes.h"
 
 namespace {
@@ -45,6 +49,11 @@ class Resources : public ::testing::Test {
   }
 };
 
+void LoadOnTheLoaderThread() {
+  StartLoadingResources();
+  FinishLoadingResources();
+}
+
 TEST_F(Resources, ImagesLoadWithTheirLayoutsAndHandles) {
   LoadImages();
   ASSERT_NE(img.imgStones, nullptr);
@@ -87,6 +96,35 @@ TEST_F(Resources, MaskColourIsBlackAgainAfterTheProgressBar) {
   EXPECT_EQ(image->rgba[3], 0);
 }
 
+TEST_F(Resources, TheLoaderThreadLoadsWhatLoadImagesLoadsAndBothFonts) {
+  LoadImages();
+  const Images direct = img;
+  img = Images{};
+  TFont::reset();
+  RegisterEmbeddedFiles();  // for the font; the pictures stay the stand-ins
+  RegisterStandInPictures();
+  LoadOnTheLoaderThread();
+  const std::pair<Image* Images::*, const char*> pictures[] = {
+      {&Images::imgGameBackground, "game background"}, {&Images::imgMenuBackground, "menu background"},
+      {&Images::imgLogo, "logo"}, {&Images::imgStones, "stones"}, {&Images::imgProgressBar, "progress bar"},
+      {&Images::imgBlend, "glow"}, {&Images::imgCounterFont, "counter font"}};
+  for (const auto& [slot, name] : pictures) {
+    SCOPED_TRACE(name);
+    const Image* threaded = img.*slot;
+    const Image* synchronous = direct.*slot;
+    ASSERT_NE(threaded, nullptr);
+    EXPECT_EQ(threaded->rgba, synchronous->rgba);  // the mask colour of each picture included
+    EXPECT_EQ(threaded->frames, synchronous->frames);
+    EXPECT_EQ(threaded->flags, synchronous->flags);
+    EXPECT_FLOAT_EQ(threaded->handleX, synchronous->handleX);
+  }
+  ASSERT_NE(TFont::font(0), nullptr);
+  ASSERT_NE(TFont::font(1), nullptr);
+  EXPECT_EQ(TFont::font(0)->pixelSize, 14);
+  EXPECT_EQ(TFont::font(1)->pixelSize, 36);
+  EXPECT_TRUE(TFont::font(1)->glyphs['S'].present);
+}
+
 TEST_F(Resources, MissingGlowIsNoFailure) {
   Unregister("blend.png");
   LoadImages();
@@ -106,6 +144,22 @@ TEST_P(MissingPictureDeathTest, EndsTheProgramWithItsMessage) {
   EXPECT_EXIT(LoadImages(), ::testing::ExitedWithCode(255), std::string("^") + GetParam().message + "\n$");
 }
 
+// The message and status are the same when the pictures are decoded beside
+// the window's start, and the program ends before anything is presented.
+TEST_P(MissingPictureDeathTest, EndsTheProgramFromTheLoaderThreadBeforeAnyFrame) {
+  Unregister(GetParam().name);
+  EXPECT_EXIT(
+      {
+        RecordingBackend backend;
+        SetBackend(&backend);
+        LoadOnTheLoaderThread();
+        Flip(-1);  // the first frame would come now
+        std::fprintf(stderr, "a frame was presented\n");
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(255), std::string("^") + GetParam().message + "\n$");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     EveryCheckedPicture, MissingPictureDeathTest,
     ::testing::Values(MissingPicture{"game_background.bmp", "Image not found! \\(game_background.bmp\\)"},
@@ -115,6 +169,20 @@ INSTANTIATE_TEST_SUITE_P(
                       MissingPicture{"progressbar.bmp", "Image not found! \\(progressbar.bmp\\)"},
                       MissingPicture{"counterfont.png", "Image not foung! \\(counterfont.png\\)"},
                       MissingPicture{"cursor.png", "Image not found! \\(cursor.png\\)"}));
+
+// A failure elsewhere in the start (no display, an unreadable highscore file)
+// may come while the pictures are still being decoded: the program still
+// ends with its message and status 255, without tearing objects down under
+// the loader's feet.
+TEST(ResourcesDeathTest, FatalErrorWhileTheLoaderRunsEndsWithItsStatus) {
+  RegisterEmbeddedFiles();
+  EXPECT_EXIT(
+      {
+        StartLoadingResources();
+        FatalError("Error reading from stream");
+      },
+      ::testing::ExitedWithCode(255), "^Error reading from stream\n$");
+}
 
 TEST(EmbeddedFiles, TheGameFontIsBuiltIn) {
   RegisterEmbeddedFiles();
