@@ -390,8 +390,10 @@ void HttpFrontEnd::Server::Admit(tcp::socket socket) {
   std::shared_ptr<Connection> connection;
   {
     std::lock_guard lock(mutex_);
+    // Taken just before a stop: closed unanswered, as if never accepted.
+    if (stopping_) return;
     int& fromPeer = openPerAddress_[peer];
-    if (!stopping_ && static_cast<int>(open_.size()) < settings_.maxConnections &&
+    if (static_cast<int>(open_.size()) < settings_.maxConnections &&
         (!perAddressLimited || fromPeer < settings_.maxConnectionsPerAddress)) {
       ++fromPeer;
       connection = std::make_shared<Connection>(*this, std::move(socket), peer);

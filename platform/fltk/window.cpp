@@ -96,6 +96,7 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
 void Canvas::RenderLast() {
   if (!context_valid()) {
     renderer_.ForgetTextures();
+    SwapWithoutWaitingForRetrace();
     context_valid(1);
   }
   renderer_.Render(lastFrame_, w(), h());
@@ -123,6 +124,7 @@ void Canvas::Present(const DisplayList& frame) {
 void Canvas::ShowMessage(const std::string& title, const std::string& text, bool serious) {
   const std::string utf8Title = Utf8FromLatin1(title);
   fl_message_title(utf8Title.c_str());
+  fl_close = "OK";  // the box's one button; FLTK's own label is English
   const std::string utf8Text = Utf8FromLatin1(text);
   if (serious) {
     fl_alert("%s", utf8Text.c_str());
