@@ -48,6 +48,7 @@ struct Images {
   Image* imgProgressBar = nullptr;  // 2 frames of 362 x 10
   Image* imgBlend = nullptr;        // may be missing: drawing it is then skipped
   Image* imgCounterFont = nullptr;  // 12 frames of 10 x 20
+  Image* imgCursor = nullptr;       // the board cursor, drawn at half size
 };
 extern Images img;
 
@@ -55,3 +56,10 @@ extern Images img;
 // their flags and handles; a missing image ends the program with status 255.
 void RegisterEmbeddedFiles();
 void LoadImages();
+// The same, and both fonts, on a thread of their own, so that decoding and
+// rasterising overlap with opening the window and its OpenGL context. Nothing
+// may touch the images, the fonts or the mask colour in between. Finishing
+// waits for the thread and then ends the program for the first missing image,
+// as LoadImages would; it comes before the first frame.
+void StartLoadingResources();
+void FinishLoadingResources();
