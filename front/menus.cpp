@@ -102,10 +102,10 @@ const CreditLine kCredits[] = {
 void DrawMainMenu() {
   BeginMenuFrame();
   TFont::set(1);
-  if (MenuButton("Spielen", 200, 150) == 2) ui.screen = ModeSelect;
-  if (MenuButton("Highscore", 200, 200) == 2) ui.screen = Highscores;
-  if (MenuButton("Credits", 200, 250) == 2) ui.screen = Credits;
-  if (MenuButton("Beenden", 200, 400) == 2) ExitProgram();
+  if (MenuButton("Spielen", 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  if (MenuButton("Highscore", 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
+  if (MenuButton("Credits", 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
+  if (MenuButton("Beenden", 200, 400) == WidgetResult::Clicked) ExitProgram();
   SetDrawScale(ui.scale, ui.scale);
   EndMenuFrame();
 }
@@ -129,30 +129,30 @@ void DrawModeSelect() {
   DrawCentredAt("Wählen Sie einen Spielmodus:", 200, 90);
 
   TFont::set(1);
-  const int classic = MenuButton("Classic", 200, 150);
-  const int turbo = MenuButton("Turbo", 200, 200);
-  const int level = MenuButton("Level", 200, 250);
-  if (MenuButton("Zurück", 200, 400) == 2) ui.screen = MainMenu;
+  const WidgetResult classic = MenuButton("Classic", 200, 150);
+  const WidgetResult turbo = MenuButton("Turbo", 200, 200);
+  const WidgetResult level = MenuButton("Level", 200, 250);
+  if (MenuButton("Zurück", 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
 
   SelectSmallDarkText();
-  if (classic != 0) {
+  if (classic != WidgetResult::Idle) {
     DrawDescription(kClassicText);
-    if (classic == 2) {
+    if (classic == WidgetResult::Clicked) {
       game.gameMode = Classic;
       ui.screen = DifficultySelect;
     }
   }
-  if (turbo != 0) {
+  if (turbo != WidgetResult::Idle) {
     DrawDescription(kTurboText);
-    if (turbo == 2) {
+    if (turbo == WidgetResult::Clicked) {
       game.gameMode = Turbo;
       ui.screen = DifficultySelect;
     }
   }
-  if (level != 0) {
+  if (level != WidgetResult::Idle) {
     DrawDescription(kLevelText);
     // Level mode asks for no difficulty.
-    if (level == 2) {
+    if (level == WidgetResult::Clicked) {
       game.gameMode = Level;
       StartGame();
     }
@@ -167,16 +167,16 @@ void DrawDifficultySelect() {
   DrawCentredAt("Wählen Sie einen Schwierigkeitsgrad:", 200, 90);
 
   TFont::set(1);
-  const int choice[3] = {MenuButton("Leicht", 200, 150), MenuButton("Mittel", 200, 200),
+  const WidgetResult choice[3] = {MenuButton("Leicht", 200, 150), MenuButton("Mittel", 200, 200),
                          MenuButton("Schwer", 200, 250)};
-  if (MenuButton("Zurück", 200, 400) == 2) ui.screen = ModeSelect;
+  if (MenuButton("Zurück", 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
 
   SelectSmallDarkText();
   const DifficultyText* texts = game.gameMode == Classic ? kClassicDifficultyText : kTurboDifficultyText;
   for (uint8_t difficulty = 0; difficulty < 3; ++difficulty) {
-    if (choice[difficulty] == 0) continue;
+    if (choice[difficulty] == WidgetResult::Idle) continue;
     DrawDescription(texts[difficulty]);
-    if (choice[difficulty] == 2) {
+    if (choice[difficulty] == WidgetResult::Clicked) {
       game.difficulty = difficulty;
       StartGame();
     }
@@ -190,7 +190,7 @@ void DrawPause() {
   TFont::set(1);
   DrawCentredAt("PAUSE", 200, 200);
   // The game is dropped as it stands: neither scored nor kept for later.
-  if (MenuButton("Spiel abbrechen", 200, 400) == 2) ui.screen = MainMenu;
+  if (MenuButton("Spiel abbrechen", 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
   SelectSmallDarkText();
   DrawCentredAt("Drücken Sie 'P' um das Spiel fortzusetzen!", 200, 240);
   EndMenuFrame();

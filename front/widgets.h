@@ -2,9 +2,11 @@
 //
 // Menu entries and tab buttons take design units (400 x 500) and scale them
 // by ui.scale themselves; DrawTextCentered, MenuRowHit and BoxHit take canvas
-// pixels. The widgets report 0 (idle), 1 (under the mouse) or 2 (clicked in
-// this frame); a widget that reports 2 clears ui.mouseClicked so that no other
-// widget sees the same click.
+// pixels. A widget that reports Clicked clears ui.mouseClicked so that no
+// other widget sees the same click. While the keyboard highlights one of them
+// (front/keyboard.h), the highlight takes the mouse's place: the highlighted
+// widget reports Hovered, or Clicked when Enter pressed it, and the mouse is
+// not looked at.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,13 @@
 #include <string>
 
 #include "platform/platform.h"
+
+// What a widget reports for this frame.
+enum class WidgetResult : uint8_t {
+  Idle = 0,     // not under the mouse
+  Hovered = 1,  // under the mouse
+  Clicked = 2,  // under the mouse and it took this frame's click
+};
 
 class TFont {
  public:
@@ -29,19 +38,21 @@ void DrawTextCentered(const std::string& text, int x, int y, float factor = -1.0
 // (edges excluded); the mouse's x does not matter.
 bool MenuRowHit(const std::string& text, int y);
 // A menu entry centred on design x, top at design y: 80 % size, full size under the mouse.
-int MenuButton(const std::string& text, float x, float y);
+WidgetResult MenuButton(const std::string& text, float x, float y);
 // The mouse lies inside the box w wide centred on x, from y down to y + h
 // (canvas pixels, edges excluded).
 bool BoxHit(int x, int y, int w, int h);
 // A small labelled button with a w x h hit box centred on design x, from
 // design y down; glows under the mouse.
-int TabButton(const std::string& text, float x, float y, float w, float h);
+WidgetResult TabButton(const std::string& text, float x, float y, float w, float h);
 
 // A large message over the board: fades in, holds, then grows while it fades out.
 class TMsg {
  public:
+  enum State : uint8_t { kFadingIn = 1, kHolding = 2, kFadingOut = 3 };
+
   std::string txt;
-  uint8_t state = 1;  // 1 fading in, 2 holding, 3 fading out
+  uint8_t state = kFadingIn;
   float alpha = 0.0f;
   int timer = 0;      // frames still to hold; -1 holds until the list is emptied
   int y_offset = 0;   // the text's top is at design y = y_offset + 85
@@ -50,8 +61,11 @@ class TMsg {
   // here once it has faded out; the game empties it when a game starts or ends.
   static std::list<std::unique_ptr<TMsg>> messages;
   static TMsg* create(const std::string& text, int holdFrames, int yOffset);
-  static void update();  // advances and draws every message in list order
-  // Advances this message by one frame and draws it. The frame in which it
-  // has faded out removes it from `messages`, which destroys it.
-  void draw();
+  // Draws every message in list order, then advances each by one frame and
+  // drops those that have faded out (they are drawn in their last frame).
+  static void update();
+  // Draws the message as it stands: a message's state is what the next frame shows.
+  void draw() const;
+  // One frame on; false once the message has faded out.
+  bool advance();
 };

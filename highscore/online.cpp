@@ -1,13 +1,13 @@
 #include "highscore/online.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string_view>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
-#include "gameplay/game.h"
-#include "highscore/store.h"
+#include "highscore/score_hash.h"
 #include "platform/platform.h"
 
 #ifndef QUARZELLO_HIGHSCORE_HOST
@@ -43,44 +43,70 @@ void SendRequest(Stream* stream, const std::string& requestLine, const std::stri
   WriteBytes(stream, request);
 }
 
-// Reads a reply line by line like ReadLine, but never more than
-// kMaxReplyLine characters in a line nor kMaxReplyBytes in all: past either
-// the reply counts as ended, so an endless answer cannot eat the memory.
+// A reply is read whole before anything in it is used: the status and header
+// lines, then the body, never more than kMaxReplyBytes in all, so that an
+// endless answer cannot eat the memory. It came whole when its body is as
+// long as its Content-Length says or, without one, when the server closed the
+// connection normally; a time-out, a broken connection or the size limit cut
+// it off, and a reply cut off is never used, lest half a table pass for all.
+// Body lines are split like ReadLine does, and a line that reaches
+// kMaxReplyLine characters ends the body.
 class ReplyReader {
  public:
-  explicit ReplyReader(Stream* stream) : stream_(stream) {}
+  explicit ReplyReader(Stream* stream) {
+    std::optional<size_t> length;
+    for (std::string line = HeaderLine(stream); !line.empty(); line = HeaderLine(stream)) {
+      if (line.size() > kLengthHeader.size() &&
+          std::equal(kLengthHeader.begin(), kLengthHeader.end(), line.begin(),
+                     [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+        length = static_cast<size_t>(std::max(0, TextToInt(line.substr(kLengthHeader.size()))));
+    }
+    while (received_ < kMaxReplyBytes && (!length || body_.size() < *length) && !Eof(stream)) {
+      body_ += static_cast<char>(ReadByte(stream));
+      ++received_;
+    }
+    if (length) {
+      whole_ = body_.size() == *length;
+    } else {
+      whole_ = Eof(stream) && !StreamCutOff(stream);
+    }
+    whole_ = whole_ && received_ > 0;
+  }
 
   std::string Line() {
     std::string line;
-    while (!ended_) {
-      if (received_ == kMaxReplyBytes || Eof(stream_)) {
-        ended_ = true;
-        break;
-      }
-      int byte = ReadByte(stream_);
-      ++received_;
+    while (!Ended()) {
+      const char byte = body_[position_++];
       if (byte == 10 || byte == 0) break;
       if (byte == 13) continue;
-      line += static_cast<char>(byte);
-      if (line.size() == kMaxReplyLine) ended_ = true;
+      line += byte;
+      if (line.size() == kMaxReplyLine) position_ = body_.size();
     }
     return line;
   }
 
-  // Drops the status line and the header lines, up to the empty line.
-  void SkipHeaders() {
-    while (!Line().empty()) {
-    }
-  }
-
-  bool Ended() const { return ended_; }
-  // Not a single byte arrived: the server never answered.
-  bool Silent() const { return received_ == 0; }
+  bool Ended() const { return position_ == body_.size(); }
+  // The server answered, and its answer was not cut off.
+  bool Whole() const { return whole_; }
 
  private:
-  Stream* stream_;
+  static constexpr std::string_view kLengthHeader = "content-length:";
+
+  std::string HeaderLine(Stream* stream) {
+    std::string line;
+    while (received_ < kMaxReplyBytes && !Eof(stream)) {
+      const int byte = ReadByte(stream);
+      ++received_;
+      if (byte == 10 || byte == 0) break;
+      if (byte != 13) line += static_cast<char>(byte);
+    }
+    return line;
+  }
+
+  std::string body_;
+  size_t position_ = 0;
   size_t received_ = 0;
-  bool ended_ = false;
+  bool whole_ = false;
 };
 
 void ShowServerError(const std::string& message) {
@@ -97,61 +123,55 @@ std::string HighscoreHost() {
 
 std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 
-int RegisterClient() {
+OnlineResult RegisterClient() {
   Connection connection = Connect();
-  if (!connection) return kNoConnection;
+  if (!connection) return OnlineResult::NoConnection;
   SendRequest(connection.get(), "POST /quarzello/register.php HTTP/1.0", "register=yes");
   ReplyReader reply(connection.get());
-  reply.SkipHeaders();
-  if (reply.Silent()) return kNoConnection;
+  if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
     onlineState.onlineKey = reply.Line();
     onlineState.keyId = TextToInt(reply.Line());
-    return kDone;
+    return OnlineResult::Done;
   }
   ShowServerError(reply.Line());
-  return kServerError;
+  return OnlineResult::ServerError;
 }
 
-int SubmitScore() {
-  uint8_t index = ListIndex(game.gameMode, game.difficulty);
+OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t ranking) {
   Connection connection = Connect();
-  if (!connection) return kNoConnection;
-  std::string body = "name=" + UrlEncodeName(ui.playerName) + "&pts=" + IntToText(game.score) +
-                     "&mode=" + IntToText(index) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) +
-                     "&hash=" + IntToText(ScoreHash());
+  if (!connection) return OnlineResult::NoConnection;
+  std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
+                     IntToText(ranking) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
+                     IntToText(ScoreHash(onlineState.onlineKey, points, ranking));
   SendRequest(connection.get(), "POST /quarzello/highscore.php HTTP/1.0", body);
   ReplyReader reply(connection.get());
-  reply.SkipHeaders();
-  if (reply.Silent()) return kNoConnection;
+  if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
     onlineState.ownId = TextToInt(reply.Line());
-    return kDone;
+    return OnlineResult::Done;
   }
   std::string message = reply.Line();
-  if (message == "RETRY") return kRetry;
+  if (message == "RETRY") return OnlineResult::Retry;
   ShowServerError(message);
-  return kServerError;
+  return OnlineResult::ServerError;
 }
 
-int FetchTables() {
-  ShowConnecting("Lade aktuelle Highscore");
+FetchedTables FetchTables() {
+  FetchedTables fetched;
   Connection connection = Connect();
-  if (!connection) return kNoConnection;
+  if (!connection) return fetched;
   SendRequest(connection.get(), "POST /quarzello/get.php HTTP/1.0",
               "get_highscore=yes&own=" + IntToText(onlineState.ownId));
   ReplyReader reply(connection.get());
-  reply.SkipHeaders();
-  if (reply.Silent()) return kNoConnection;
+  if (!reply.Whole()) return fetched;
 
-  for (int index = 0; index < kLocalLists; ++index) highscores.list[index + kOnlineOffset].list.clear();
   TScorelist* table = nullptr;  // entries before the first "TABLE" have no list and are dropped
   ScoreRef last;
   while (!reply.Ended()) {
     std::string line = reply.Line();
     if (line == "TABLE") {
-      int index = std::clamp(TextToInt(reply.Line()), 0, kLocalLists - 1);
-      table = &highscores.list[index + kOnlineOffset];
+      table = &fetched.lists[std::clamp(TextToInt(reply.Line()), 0, kRankings - 1)];
     } else if (line == "ENTRY") {
       auto entry = std::make_shared<TScore>();
       entry->name = reply.Line();
@@ -159,26 +179,11 @@ int FetchTables() {
       last = table ? entry : nullptr;
       if (table) table->add(entry);
     } else if (line == "is own") {
-      tableView.ownScore = last;
+      fetched.own = last;
     }
   }
-  highscores.online = 1;
-  return kDone;
-}
-
-void ShowConnecting(const std::string& text) {
-  Cls();
-  SetColor(255, 255, 255);
-  SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
-  TFont::set(0);
-  DrawString("Verbinde zu", 40 * ui.scale, 210 * ui.scale);
-  DrawString(text + "...", 40 * ui.scale, 260 * ui.scale);
-  TFont::set(1);
-  DrawTextCentered("Highscore", Truncate(200 * ui.scale), Truncate(85 * ui.scale), -1.0f);
-  DrawString("Trelvani", 40 * ui.scale, 222 * ui.scale);
-  SetColor(255, 255, 255);
-  Flip(-1);
+  fetched.result = OnlineResult::Done;
+  return fetched;
 }
 
 std::string UrlEncodeName(const std::string& text) {
@@ -199,19 +204,3 @@ std::string UrlEncodeName(const std::string& text) {
   return encoded;
 }
 
-int32_t ScoreHash() {
-  const std::string& key = onlineState.onlineKey;
-  std::string head = key.substr(0, 16);
-  head.resize(16, ' ');
-  std::string tail = key.size() > 16 ? key.substr(16) : std::string();
-  return Adler32(head + IntToText(game.score) + IntToText(ListIndex(game.gameMode, game.difficulty)) + tail);
-}
-
-int32_t Adler32(const std::string& text) {
-  uint32_t a = 1, b = 0;
-  for (char c : text) {
-    a = (a + static_cast<unsigned char>(c)) % 65521;
-    b = (b + a) % 65521;
-  }
-  return static_cast<int32_t>(b << 16 | a);
-}

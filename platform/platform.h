@@ -181,9 +181,12 @@ std::string ReadLine(Stream* stream);
 void WriteLine(Stream* stream, const std::string& text);
 void WriteBytes(Stream* stream, const std::string& bytes);
 
-// TCP streams give up on connecting and on each read after this long; a
-// silent or vanished peer then reads as the end of the data.
+// A TCP stream is done within this long after OpenUrl began: host-name
+// lookup, connecting, sending and reading together. Past it, or when the peer
+// vanishes, the stream reads as ended; StreamCutOff then tells it apart from
+// a peer that closed the connection normally.
 void SetNetworkTimeoutMillis(int millis);
+bool StreamCutOff(Stream* stream);
 
 // ---------------------------------------------------------------- input, messages, termination
 

@@ -8,7 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <list>
 #include <map>
 
 #include "platform/internal.h"
@@ -26,12 +29,34 @@ struct Stream {
   std::vector<uint8_t> output;
   bool atEnd = false;   // the source has no more bytes (or a network peer is gone)
   bool failed = false;  // a read error of a file
+  bool cutOff = false;  // a TCP stream ended by an error or its deadline, not by the peer closing it
+  std::chrono::steady_clock::time_point deadline;  // of a TCP stream: everything is over by then
 };
 
 namespace {
 
+using SteadyClock = std::chrono::steady_clock;
+
 constexpr size_t kBufferSize = 64 * 1024;
-int networkTimeoutMillis = 5000;
+int networkTimeoutMillis = 8000;
+
+// Milliseconds left until the deadline, for poll; 0 once it has passed.
+int MillisLeft(SteadyClock::time_point deadline) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, networkTimeoutMillis));
+}
+
+// Waits until the socket is ready for `events` or the deadline has passed.
+bool WaitReady(int fd, short events, SteadyClock::time_point deadline) {
+  for (;;) {
+    const int left = MillisLeft(deadline);
+    if (left == 0) return false;
+    pollfd waiting{fd, events, 0};
+    const int ready = poll(&waiting, 1, left);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
 
 struct EmbeddedFile {
   const uint8_t* data;
@@ -46,10 +71,12 @@ bool StartsWith(const std::string& text, const char* prefix) { return text.rfind
 
 size_t Unread(const Stream& stream) { return stream.size - stream.position; }
 
-bool SendAll(int fd, const uint8_t* bytes, size_t count, bool socket) {
+bool SendAll(const Stream& stream, const uint8_t* bytes, size_t count) {
+  const bool socket = stream.kind == Stream::kTcp;
   while (count > 0) {
-    const ssize_t sent = socket ? send(fd, bytes, count, MSG_NOSIGNAL) : write(fd, bytes, count);
-    if (sent < 0 && errno == EINTR) continue;
+    if (socket && !WaitReady(stream.fd, POLLOUT, stream.deadline)) return false;
+    const ssize_t sent = socket ? send(stream.fd, bytes, count, MSG_NOSIGNAL) : write(stream.fd, bytes, count);
+    if (sent < 0 && (errno == EINTR || (socket && errno == EAGAIN))) continue;
     if (sent <= 0) return false;
     bytes += sent;
     count -= static_cast<size_t>(sent);
@@ -59,11 +86,11 @@ bool SendAll(int fd, const uint8_t* bytes, size_t count, bool socket) {
 
 void FlushOutput(Stream& stream) {
   if (stream.output.empty()) return;
-  const bool sent = SendAll(stream.fd, stream.output.data(), stream.output.size(), stream.kind == Stream::kTcp);
+  const bool sent = SendAll(stream, stream.output.data(), stream.output.size());
   stream.output.clear();
   if (sent) return;
   if (stream.kind == Stream::kTcp) {
-    stream.atEnd = true;  // the peer is gone: nothing more will come back either
+    stream.atEnd = stream.cutOff = true;  // the peer is gone: nothing more will come back either
   } else {
     FatalError("Error writing to stream");
   }
@@ -76,11 +103,16 @@ bool Fill(Stream& stream) {
   FlushOutput(stream);  // a request must be out before its reply is awaited
   if (stream.atEnd) return false;
   stream.input.resize(kBufferSize);
+  const bool socket = stream.kind == Stream::kTcp;
   ssize_t got;
   do {
-    got = stream.kind == Stream::kTcp ? recv(stream.fd, stream.input.data(), kBufferSize, 0)
-                                      : read(stream.fd, stream.input.data(), kBufferSize);
-  } while (got < 0 && errno == EINTR);
+    if (socket && !WaitReady(stream.fd, POLLIN, stream.deadline)) {
+      got = -1;
+      break;
+    }
+    got = socket ? recv(stream.fd, stream.input.data(), kBufferSize, 0)
+                 : read(stream.fd, stream.input.data(), kBufferSize);
+  } while (got < 0 && (errno == EINTR || (socket && errno == EAGAIN)));
   if (got > 0) {
     stream.data = stream.input.data();
     stream.size = static_cast<size_t>(got);
@@ -88,8 +120,9 @@ bool Fill(Stream& stream) {
     return true;
   }
   // Timed out, reset or closed peers all end the data; a failing file is an error.
-  if (got == 0 || stream.kind == Stream::kTcp) {
+  if (got == 0 || socket) {
     stream.atEnd = true;
+    stream.cutOff = got < 0;
   } else {
     stream.failed = true;
   }
@@ -114,37 +147,74 @@ void Put(Stream* stream, const uint8_t* bytes, size_t count) {
   if (stream->output.size() >= kBufferSize) FlushOutput(*stream);
 }
 
-void SetSocketTimeouts(int fd) {
-  timeval timeout{};
-  timeout.tv_sec = networkTimeoutMillis / 1000;
-  timeout.tv_usec = static_cast<suseconds_t>(networkTimeoutMillis % 1000) * 1000;
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+// A host-name lookup runs in the background (getaddrinfo_a), so that the
+// caller can stop waiting at its deadline. A lookup given up on cannot always
+// be cancelled; it is kept here until it has finished and is freed then.
+struct Lookup {
+  std::string host, port;
+  addrinfo hints{};
+  gaicb request{};
+};
+std::list<Lookup>& AbandonedLookups() {
+  static std::list<Lookup> lookups;
+  return lookups;
 }
 
-// Connects without blocking longer than the network timeout.
-int ConnectWithTimeout(const addrinfo& address) {
-  const int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
+void FreeFinishedLookups() {
+  AbandonedLookups().remove_if([](Lookup& lookup) {
+    if (gai_error(&lookup.request) == EAI_INPROGRESS) return false;
+    if (lookup.request.ar_result != nullptr) freeaddrinfo(lookup.request.ar_result);
+    return true;
+  });
+}
+
+// The addresses of host, or none if the lookup fails or outlasts the deadline.
+addrinfo* LookUp(const std::string& host, const std::string& port, SteadyClock::time_point deadline) {
+  FreeFinishedLookups();
+  // A list node, so that an abandoned lookup moves to AbandonedLookups without
+  // moving the strings its request points to.
+  std::list<Lookup> pending(1);
+  Lookup& lookup = pending.front();
+  lookup.host = host;
+  lookup.port = port;
+  lookup.hints.ai_family = AF_UNSPEC;
+  lookup.hints.ai_socktype = SOCK_STREAM;
+  lookup.request.ar_name = lookup.host.c_str();
+  lookup.request.ar_service = lookup.port.c_str();
+  lookup.request.ar_request = &lookup.hints;
+  gaicb* requests[] = {&lookup.request};
+  if (getaddrinfo_a(GAI_NOWAIT, requests, 1, nullptr) != 0) return nullptr;
+  int status;
+  while ((status = gai_error(&lookup.request)) == EAI_INPROGRESS) {
+    const int left = MillisLeft(deadline);
+    if (left == 0) break;
+    const timespec wait{left / 1000, static_cast<long>(left % 1000) * 1000000};
+    gai_suspend(requests, 1, &wait);
+  }
+  if (status == 0) return lookup.request.ar_result;
+  if (status == EAI_INPROGRESS && gai_cancel(&lookup.request) == EAI_NOTCANCELED) {
+    AbandonedLookups().splice(AbandonedLookups().end(), pending);
+    return nullptr;
+  }
+  if (gai_error(&lookup.request) == 0 && lookup.request.ar_result != nullptr) freeaddrinfo(lookup.request.ar_result);
+  return nullptr;
+}
+
+// Connects without blocking past the deadline; the socket stays
+// non-blocking, and every later wait on it is bounded by the same deadline.
+int ConnectBefore(const addrinfo& address, SteadyClock::time_point deadline) {
+  const int fd = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address.ai_protocol);
   if (fd < 0) return -1;
-  const int flags = fcntl(fd, F_GETFL);
-  fcntl(fd, F_SETFL, flags | O_NONBLOCK);
   int result = connect(fd, address.ai_addr, address.ai_addrlen);
-  if (result != 0 && errno == EINPROGRESS) {
-    pollfd waiting{fd, POLLOUT, 0};
-    int ready;
-    do {
-      ready = poll(&waiting, 1, networkTimeoutMillis);
-    } while (ready < 0 && errno == EINTR);
+  if (result != 0 && errno == EINPROGRESS && WaitReady(fd, POLLOUT, deadline)) {
     int error = 0;
     socklen_t length = sizeof error;
-    if (ready == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) result = 0;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0) result = 0;
   }
   if (result != 0) {
     close(fd);
     return -1;
   }
-  fcntl(fd, F_SETFL, flags);
-  SetSocketTimeouts(fd);
   return fd;
 }
 
@@ -160,14 +230,12 @@ Stream* OpenTcp(const std::string& target) {
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   if (host.empty() || port.empty()) return nullptr;
 
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* addresses = nullptr;
-  if (getaddrinfo(host.c_str(), port.c_str(), &hints, &addresses) != 0) return nullptr;
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(networkTimeoutMillis);
+  addrinfo* addresses = LookUp(host, port, deadline);
+  if (addresses == nullptr) return nullptr;
   int fd = -1;
   for (addrinfo* address = addresses; address != nullptr && fd < 0; address = address->ai_next) {
-    fd = ConnectWithTimeout(*address);
+    fd = ConnectBefore(*address, deadline);
   }
   freeaddrinfo(addresses);
   if (fd < 0) return nullptr;
@@ -175,6 +243,7 @@ Stream* OpenTcp(const std::string& target) {
   stream->kind = Stream::kTcp;
   stream->readable = stream->writeable = true;
   stream->fd = fd;
+  stream->deadline = deadline;
   return stream;
 }
 
@@ -217,6 +286,8 @@ void RegisterEmbeddedFile(const std::string& name, const uint8_t* data, size_t s
 }
 
 void SetNetworkTimeoutMillis(int millis) { networkTimeoutMillis = millis > 0 ? millis : 1; }
+
+bool StreamCutOff(Stream* stream) { return stream != nullptr && stream->cutOff; }
 
 Stream* OpenUrl(const std::string& url, bool readable, bool writeable) {
   if (!readable && !writeable) return nullptr;

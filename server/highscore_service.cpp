@@ -1,12 +1,11 @@
+#include "highscore/score_hash.h"
 #include "server/highscore_service.h"
 
-#include <chrono>
-#include <cstdio>
 #include <optional>
 
+#include "server/clock.h"
 #include "server/form.h"
 #include "server/random_key.h"
-#include "server/score_hash.h"
 
 namespace highscored {
 
@@ -15,16 +14,7 @@ namespace {
 constexpr size_t kShortestName = 2;
 constexpr size_t kLongestName = 15;
 constexpr int64_t kKeySweepIntervalMillis = 60'000;
-
-int64_t WallMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-int64_t SteadyMillis() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+constexpr int kKeyIdAttempts = 8;
 
 const char* const kMalformedBody = "Die Anfrage ist fehlerhaft kodiert.";
 const char* const kBadName = "Der Name muss aus 2 bis 15 einfachen Zeichen bestehen.";
@@ -61,8 +51,9 @@ std::optional<int32_t> NumberField(const Form& form, const std::string& name, bo
 }
 
 Reply StoreFailed(const StoreError& error) {
-  std::fprintf(stderr, "database error: %s\n", error.what());
-  return HighscoreService::Error(503, kStoreFailed);
+  Reply reply = HighscoreService::Error(503, kStoreFailed);
+  reply.note = error.what();
+  return reply;
 }
 
 }  // namespace
@@ -82,8 +73,14 @@ Reply HighscoreService::Register(const std::string& body, const std::string& cli
     const int64_t now = WallMillis();
     DropExpiredKeysNow(now);
     const std::string key = MakeRandomKey();
-    const int32_t keyId = store_.AddKey(key, now + settings_.keyLifetimeMillis);
-    return {200, "OKAY\n" + key + "\n" + std::to_string(keyId) + "\n"};
+    // A drawn id is taken only once in millions of draws while keys are few.
+    for (int attempt = 0; attempt < kKeyIdAttempts; ++attempt) {
+      const int32_t keyId = MakeRandomKeyId();
+      if (store_.AddKey(keyId, key, now + settings_.keyLifetimeMillis)) {
+        return {200, "OKAY\n" + key + "\n" + std::to_string(keyId) + "\n"};
+      }
+    }
+    throw StoreError("no free key id found");
   } catch (const StoreError& error) {
     return StoreFailed(error);
   }

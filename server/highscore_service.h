@@ -24,8 +24,12 @@ struct ServiceSettings {
 };
 
 struct Reply {
+  Reply() = default;
+  Reply(int replyStatus, std::string replyBody) : status(replyStatus), body(std::move(replyBody)) {}
+
   int status = 200;
   std::string body;  // lines as the game reads them
+  std::string note;  // for the log only: why the service failed
 };
 
 // The three requests of the game, from form-encoded body to reply text.
@@ -39,6 +43,9 @@ class HighscoreService {
 
   // A first line other than "OKAY", then the message the game shows.
   static Reply Error(int status, const std::string& message);
+
+  // How many scores this service has stored since it started.
+  uint64_t StoredScores() const { return scoresGeneration_.load(); }
 
  private:
   struct TablesText {

@@ -1,34 +1,52 @@
 #include "server/http_frontend.h"
 
-#include <sys/socket.h>
+#include <strings.h>
+#include <sys/resource.h>
 
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
-#include <httplib.h>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+
+#include "server/log.h"
 
 namespace highscored {
 
 namespace {
 
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using ErrorCode = beast::error_code;
+using Clock = std::chrono::steady_clock;
+
 const std::string kRegisterPath = "/quarzello/register.php";
 const std::string kSubmitPath = "/quarzello/highscore.php";
 const std::string kFetchPath = "/quarzello/get.php";
-const char* const kContentType = "text/plain; charset=ISO-8859-1";
 
-// Many players may connect within the same moment; the library's own
-// backlog of a handful would make them wait for SYN retransmissions.
+// Many players may connect within the same moment; a short backlog would
+// make them wait for SYN retransmissions.
 constexpr int kListenBacklog = 1024;
-
-using Clock = std::chrono::steady_clock;
-
-// Set when a request has been read, for the duration in its log line.
-thread_local Clock::time_point requestStart;
-
-void SetReply(httplib::Response& res, const Reply& reply) {
-  res.status = reply.status;
-  res.set_content(reply.body, kContentType);
-}
+// A client refused before it sent all of its request is given this long to
+// stop sending and read the refusal, so that it does not get a reset instead.
+constexpr auto kLingerTime = std::chrono::seconds(1);
+// How long a stop waits for replies under way before it ends serving anyway.
+constexpr auto kStopLimit = std::chrono::milliseconds(1500);
+// Room for the request's head and body plus the chunk lines around the body.
+constexpr size_t kReadSlack = 4096;
 
 std::string ErrorMessageFor(int status) {
   switch (status) {
@@ -36,8 +54,14 @@ std::string ErrorMessageFor(int status) {
       return "Diese Adresse gibt es auf dem Highscore-Server nicht.";
     case 405:
       return "Der Highscore-Server nimmt nur POST-Anfragen an.";
+    case 411:
+      return "Die Anfrage nennt die Länge ihres Inhalts nicht.";
     case 413:
       return "Die Anfrage ist zu groß.";
+    case 431:
+      return "Die Kopfzeilen der Anfrage sind zu groß.";
+    case 503:
+      return "Zu viele Verbindungen von Ihrer Adresse. Bitte versuchen Sie es gleich erneut.";
     default:
       return "Die Anfrage ist fehlerhaft.";
   }
@@ -66,104 +90,431 @@ std::string Outcome(const std::string& body) {
   return first + " " + body.substr(firstEnd + 1, secondEnd - firstEnd - 1);
 }
 
+HttpResponse GameReply(const Reply& reply) {
+  HttpResponse response;
+  response.status = reply.status;
+  response.body = reply.body;
+  response.logSummary = Outcome(reply.body);
+  if (!reply.note.empty()) response.logSummary += " (" + reply.note + ")";
+  return response;
+}
+
+HttpResponse GameError(int status) { return GameReply(HighscoreService::Error(status, ErrorMessageFor(status))); }
+
+HttpResponse MethodNotAllowed(const char* allowed) {
+  HttpResponse response = GameError(405);
+  response.headers.emplace_back("Allow", allowed);
+  return response;
+}
+
+HttpResponse OnlyForReading() {
+  HttpResponse response = MethodNotAllowed("GET, HEAD");
+  response.body = HighscoreService::Error(405, "Diese Adresse ist nur zum Lesen da.").body;
+  response.logSummary = Outcome(response.body);
+  return response;
+}
+
+// One line per request: time, client, method, target, status, outcome, time taken.
+void LogRequest(const std::string& client, const std::string& method, const std::string& target,
+                const HttpResponse& response, const char* duration) {
+  const std::string summary =
+      response.logSummary.empty() ? std::to_string(response.body.size()) + " bytes" : response.logSummary;
+  WriteLogLine(UtcTimestamp() + " " + EscapedForLog(client) + " " + EscapedForLog(method) + " " +
+               EscapedForLog(target) + " " + std::to_string(response.status) + " " + EscapedForLog(summary) + " " +
+               duration);
+}
+
+// Each connection takes a file descriptor: the connection caps, not the
+// process's default soft limit, should decide how many are served.
+void RaiseOpenFileLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
 }  // namespace
 
-class HttpFrontEnd::Server : public httplib::Server {
+std::string HttpRequest::Header(std::string_view name) const {
+  for (const auto& [field, value] : headers) {
+    if (field.size() == name.size() && strncasecmp(field.data(), name.data(), name.size()) == 0) return value;
+  }
+  return {};
+}
+
+class HttpFrontEnd::Server {
  public:
-  void WidenBacklog() { ::listen(svr_sock_, kListenBacklog); }
-};
+  Server(HighscoreService& service, const HttpSettings& settings)
+      : service_(service),
+        settings_(settings),
+        acceptStrand_(asio::make_strand(io_)),
+        acceptor_(acceptStrand_),
+        acceptRetry_(acceptStrand_) {}
 
-HttpFrontEnd::HttpFrontEnd(HighscoreService& service, const HttpSettings& settings)
-    : settings_(settings), server_(std::make_unique<Server>()) {
-  Server& server = *server_;
-  const int threads = settings.threads;
-  server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-  // The game opens a connection per request and reads its reply to the end.
-  server.set_keep_alive_max_count(1);
-  // A silent client holds one of the threads until this runs out.
-  server.set_keep_alive_timeout(settings.clientTimeoutSeconds);
-  server.set_read_timeout(settings.clientTimeoutSeconds);
-  server.set_write_timeout(settings.clientTimeoutSeconds);
-  server.set_payload_max_length(settings.maxBodyBytes);
+  void AddGetRoute(const std::string& path, GetHandler handler) { routes_.push_back({path, std::move(handler)}); }
+  int Bind();
+  void Run();
+  void Stop();
 
-  server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-    requestStart = Clock::now();
-    if (req.path != kRegisterPath && req.path != kSubmitPath && req.path != kFetchPath) {
-      SetReply(res, HighscoreService::Error(404, ErrorMessageFor(404)));
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    if (req.method != "POST") {
-      SetReply(res, HighscoreService::Error(405, ErrorMessageFor(405)));
-      res.set_header("Allow", "POST");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
+  const HttpSettings& settings() const { return settings_; }
+  HttpResponse Answer(const HttpRequest& request);
+  std::string ClientAddress(const std::string& peer, const std::string& forwardedFor) const;
+  void Forget(const void* connection, const std::string& peer);
 
-  const std::string trustedProxy = settings.trustedProxy;
-  auto clientAddress = [trustedProxy](const httplib::Request& req) {
-    if (trustedProxy.empty() || req.remote_addr != trustedProxy) return req.remote_addr;
-    const std::string forwarded = req.get_header_value("X-Forwarded-For");
-    if (forwarded.empty()) return req.remote_addr;
-    const size_t comma = forwarded.rfind(',');
-    std::string last = comma == std::string::npos ? forwarded : forwarded.substr(comma + 1);
-    const size_t begin = last.find_first_not_of(' ');
-    const size_t end = last.find_last_not_of(' ');
-    return begin == std::string::npos ? req.remote_addr : last.substr(begin, end - begin + 1);
+ private:
+  class Connection;
+  struct Route {
+    std::string path;
+    GetHandler handler;
   };
 
-  server.Post(kRegisterPath, [&service, clientAddress](const httplib::Request& req, httplib::Response& res) {
-    SetReply(res, service.Register(req.body, clientAddress(req)));
-  });
-  server.Post(kSubmitPath, [&service, clientAddress](const httplib::Request& req, httplib::Response& res) {
-    SetReply(res, service.Submit(req.body, clientAddress(req)));
-  });
-  server.Post(kFetchPath, [&service](const httplib::Request& req, httplib::Response& res) {
-    SetReply(res, service.Fetch(req.body));
-  });
+  void Accept();
+  void Admit(tcp::socket socket);
+  const GetHandler* FindRoute(const std::string& path) const;
 
-  // Whatever the library refuses on its own (unreadable request, a body over
-  // the limit) still gets a reply the game can show.
-  server.set_error_handler(
-      httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        SetReply(res, HighscoreService::Error(res.status, ErrorMessageFor(res.status)));
-        return httplib::Server::HandlerResponse::Handled;
-      }));
-  server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-    SetReply(res, HighscoreService::Error(500, ErrorMessageFor(500)));
-  });
+  HighscoreService& service_;
+  const HttpSettings settings_;
+  std::vector<Route> routes_;
 
-  server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-    std::string duration = "-";
-    if (requestStart != Clock::time_point()) {
-      const double millis = std::chrono::duration<double, std::milli>(Clock::now() - requestStart).count();
-      char text[32];
-      std::snprintf(text, sizeof text, "%.1fms", millis);
-      duration = text;
-      requestStart = Clock::time_point();
+  // Declared before the I/O context: connections still queued in it when it
+  // is destroyed report their end here.
+  std::mutex mutex_;
+  std::unordered_map<const void*, std::weak_ptr<Connection>> open_;
+  std::unordered_map<std::string, int> openPerAddress_;
+  bool stopping_ = false;
+  bool ended_ = false;
+  std::condition_variable endedChanged_;
+
+  asio::io_context io_;
+  // Accepting, admitting and stopping take turns on this strand.
+  asio::strand<asio::io_context::executor_type> acceptStrand_;
+  tcp::acceptor acceptor_;
+  asio::steady_timer acceptRetry_;
+};
+
+// One connection, one request: read it within the deadline, answer, close.
+// Everything of a connection runs on its own strand.
+class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  Connection(Server& server, tcp::socket socket, std::string peer)
+      : server_(server),
+        stream_(std::move(socket)),
+        peer_(std::move(peer)),
+        buffer_(server.settings().maxHeaderBytes + server.settings().maxBodyBytes + kReadSlack) {
+    parser_.header_limit(static_cast<uint32_t>(server.settings().maxHeaderBytes));
+    parser_.body_limit(server.settings().maxBodyBytes);
+  }
+  ~Connection() { server_.Forget(this, peer_); }
+
+  void Start() {
+    // One deadline for the whole request, however slowly it trickles in.
+    stream_.expires_after(std::chrono::seconds(server_.settings().clientTimeoutSeconds));
+    http::async_read(stream_, buffer_, parser_, beast::bind_front_handler(&Connection::OnRead, shared_from_this()));
+  }
+
+  // On the strand, when the server stops: a request still coming in is
+  // dropped; a reply being made or sent is let finish.
+  void Stop() {
+    if (state_ == State::Reading || state_ == State::Lingering) stream_.close();
+  }
+
+  asio::any_io_executor executor() { return stream_.get_executor(); }
+
+ private:
+  enum class State { Reading, Answering, Writing, Lingering };
+
+  void OnRead(ErrorCode error, size_t) {
+    if (error) {
+      OnBadRead(error);
+      return;
     }
-    const std::string line = UtcTimestamp() + " " + req.remote_addr + " " + req.method + " " + req.path + " " +
-                             std::to_string(res.status) + " " + Outcome(res.body) + " " + duration + "\n";
-    std::fputs(line.c_str(), stderr);
+    state_ = State::Answering;
+    auto& message = parser_.get();
+    HttpRequest request;
+    request.method = message.method_string();
+    const std::string_view target = message.target();
+    const size_t question = target.find('?');
+    request.path = target.substr(0, question);
+    if (question != std::string_view::npos) request.query = target.substr(question + 1);
+    for (const auto& field : message) request.headers.emplace_back(field.name_string(), field.value());
+    request.body = std::move(message.body());
+    request.clientAddress = server_.ClientAddress(peer_, request.Header("X-Forwarded-For"));
+
+    const auto start = Clock::now();
+    HttpResponse response;
+    if (request.headers.size() > server_.settings().maxHeaderFields) {
+      response = GameError(431);
+    } else {
+      try {
+        response = server_.Answer(request);
+      } catch (const std::exception& failure) {
+        response = GameError(500);
+        response.logSummary += std::string(" (") + failure.what() + ")";
+      }
+    }
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.1fms",
+                  std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    LogRequest(request.clientAddress, request.method, std::string(target), response, duration);
+    // A refused request may come with more than it announced.
+    const bool refused = response.status >= 400;
+    Send(std::move(response), request.method == "HEAD", refused);
+  }
+
+  // The request could not be read to its end: refused by a limit, broken,
+  // cut off by the deadline, or the server is stopping.
+  void OnBadRead(const ErrorCode& error) {
+    if (error == asio::error::operation_aborted || !parser_.got_some()) return;
+    std::string method = "-";
+    std::string target = "-";
+    if (parser_.is_header_done()) {
+      method = parser_.get().method_string();
+      target = parser_.get().target();
+    }
+    // No reply when the deadline has passed (the stream has closed the
+    // socket then) or the client has left.
+    if (error == beast::error::timeout) {
+      LogUnanswered(method, target, 408, "the request did not arrive in time");
+      return;
+    }
+    if (error == http::error::partial_message || error == http::error::end_of_stream ||
+        error == asio::error::eof || error == asio::error::connection_reset) {
+      LogUnanswered(method, target, 400, "the client left before the end of its request");
+      return;
+    }
+    int status = 400;
+    if (error == http::error::body_limit || (error == http::error::buffer_overflow && parser_.is_header_done())) {
+      status = 413;
+    } else if (error == http::error::header_limit || error == http::error::buffer_overflow) {
+      status = 431;
+    }
+    HttpResponse response = GameError(status);
+    response.logSummary += " (" + error.message() + ")";
+    LogRequest(peer_, method, target, response, "-");
+    Send(std::move(response), false, true);
+  }
+
+  void LogUnanswered(const std::string& method, const std::string& target, int status, const char* why) {
+    HttpResponse unanswered;
+    unanswered.status = status;
+    unanswered.logSummary = why;
+    LogRequest(peer_, method, target, unanswered, "-");
+  }
+
+  // unread: the client may still be sending a request that was refused.
+  void Send(HttpResponse response, bool headOnly, bool unread) {
+    state_ = State::Writing;
+    unread_ = unread;
+    reply_.result(static_cast<unsigned>(response.status));
+    reply_.version(11);
+    reply_.set(http::field::content_type, response.contentType);
+    for (const auto& [name, value] : response.headers) reply_.insert(name, value);
+    reply_.keep_alive(false);
+    if (headOnly) {
+      reply_.content_length(response.body.size());
+    } else {
+      reply_.body() = std::move(response.body);
+      reply_.prepare_payload();
+    }
+    stream_.expires_after(std::chrono::seconds(server_.settings().clientTimeoutSeconds));
+    http::async_write(stream_, reply_, beast::bind_front_handler(&Connection::OnWritten, shared_from_this()));
+  }
+
+  void OnWritten(ErrorCode error, size_t) {
+    if (error) return;
+    ErrorCode ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    if (!unread_) return;
+    state_ = State::Lingering;
+    stream_.expires_after(kLingerTime);
+    Drain();
+  }
+
+  // Reads and drops whatever the client still sends until it closes.
+  void Drain() {
+    stream_.async_read_some(asio::buffer(drain_), [self = shared_from_this()](ErrorCode error, size_t) {
+      if (!error) self->Drain();
+    });
+  }
+
+  Server& server_;
+  beast::tcp_stream stream_;
+  const std::string peer_;
+  beast::flat_buffer buffer_;
+  http::request_parser<http::string_body> parser_;
+  http::response<http::string_body> reply_;
+  State state_ = State::Reading;
+  bool unread_ = false;
+  char drain_[4096];
+};
+
+int HttpFrontEnd::Server::Bind() {
+  RaiseOpenFileLimit();
+  ErrorCode error;
+  const auto address = asio::ip::make_address(settings_.address, error);
+  if (error) return -1;
+  const tcp::endpoint endpoint(address, static_cast<unsigned short>(settings_.port));
+  acceptor_.open(endpoint.protocol(), error);
+  if (!error) acceptor_.set_option(asio::socket_base::reuse_address(true), error);
+  if (!error) acceptor_.bind(endpoint, error);
+  if (!error) acceptor_.listen(kListenBacklog, error);
+  if (error) return -1;
+  Accept();
+  return acceptor_.local_endpoint().port();
+}
+
+void HttpFrontEnd::Server::Accept() {
+  acceptor_.async_accept(asio::make_strand(io_), [this](ErrorCode error, tcp::socket socket) {
+    if (error == asio::error::operation_aborted) return;  // stopping
+    if (error) {
+      // Out of file descriptors, most likely: try again once some are closed.
+      LogNote("cannot accept a connection: " + error.message());
+      acceptRetry_.expires_after(std::chrono::milliseconds(100));
+      acceptRetry_.async_wait([this](ErrorCode waited) {
+        if (!waited && acceptor_.is_open()) Accept();
+      });
+      return;
+    }
+    Admit(std::move(socket));
+    Accept();
   });
 }
+
+void HttpFrontEnd::Server::Admit(tcp::socket socket) {
+  ErrorCode error;
+  const tcp::endpoint remote = socket.remote_endpoint(error);
+  if (error) return;  // already gone
+  std::string peer = remote.address().to_string();
+  const bool perAddressLimited = settings_.maxConnectionsPerAddress > 0 && peer != settings_.trustedProxy;
+  std::shared_ptr<Connection> connection;
+  {
+    std::lock_guard lock(mutex_);
+    // Taken just before a stop: closed unanswered, as if never accepted.
+    if (stopping_) return;
+    int& fromPeer = openPerAddress_[peer];
+    if (static_cast<int>(open_.size()) < settings_.maxConnections &&
+        (!perAddressLimited || fromPeer < settings_.maxConnectionsPerAddress)) {
+      ++fromPeer;
+      connection = std::make_shared<Connection>(*this, std::move(socket), peer);
+      open_.emplace(connection.get(), connection);
+    } else if (fromPeer == 0) {
+      openPerAddress_.erase(peer);
+    }
+  }
+  if (connection) {
+    connection->Start();
+    return;
+  }
+  // A short refusal the game can show, sent without waiting: a fresh
+  // connection has room for it, and a client that does not take it loses
+  // nothing it was promised.
+  HttpResponse refusal = GameError(503);
+  refusal.logSummary += " (connection refused unread)";
+  LogRequest(peer, "-", "-", refusal, "-");
+  const std::string reply = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: " + refusal.contentType +
+                            "\r\nContent-Length: " + std::to_string(refusal.body.size()) +
+                            "\r\nConnection: close\r\n\r\n" + refusal.body;
+  socket.non_blocking(true, error);
+  socket.send(asio::buffer(reply), 0, error);
+  socket.close(error);
+}
+
+void HttpFrontEnd::Server::Forget(const void* connection, const std::string& peer) {
+  std::lock_guard lock(mutex_);
+  open_.erase(connection);
+  const auto it = openPerAddress_.find(peer);
+  if (it != openPerAddress_.end() && --it->second <= 0) openPerAddress_.erase(it);
+}
+
+std::string HttpFrontEnd::Server::ClientAddress(const std::string& peer, const std::string& forwardedFor) const {
+  if (settings_.trustedProxy.empty() || peer != settings_.trustedProxy || forwardedFor.empty()) return peer;
+  const size_t comma = forwardedFor.rfind(',');
+  const std::string last = comma == std::string::npos ? forwardedFor : forwardedFor.substr(comma + 1);
+  const size_t begin = last.find_first_not_of(' ');
+  const size_t end = last.find_last_not_of(' ');
+  return begin == std::string::npos ? peer : last.substr(begin, end - begin + 1);
+}
+
+const GetHandler* HttpFrontEnd::Server::FindRoute(const std::string& path) const {
+  const Route* best = nullptr;
+  for (const Route& route : routes_) {
+    if (route.path == path) return &route.handler;
+    const bool below = route.path.back() == '/' && path.rfind(route.path, 0) == 0;
+    if (below && (!best || route.path.size() > best->path.size())) best = &route;
+  }
+  return best ? &best->handler : nullptr;
+}
+
+HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
+  const bool register_ = request.path == kRegisterPath;
+  const bool submit = request.path == kSubmitPath;
+  if (register_ || submit || request.path == kFetchPath) {
+    if (request.method != "POST") return MethodNotAllowed("POST");
+    if (request.Header("Content-Length").empty() && request.Header("Transfer-Encoding").empty()) {
+      return GameError(411);
+    }
+    if (register_) return GameReply(service_.Register(request.body, request.clientAddress));
+    if (submit) return GameReply(service_.Submit(request.body, request.clientAddress));
+    return GameReply(service_.Fetch(request.body));
+  }
+  const GetHandler* handler = FindRoute(request.path);
+  if (!handler) return GameError(404);
+  if (request.method != "GET" && request.method != "HEAD") return OnlyForReading();
+  return (*handler)(request);
+}
+
+void HttpFrontEnd::Server::Run() {
+  std::vector<std::thread> helpers;
+  for (int i = 1; i < settings_.threads; ++i) helpers.emplace_back([this] { io_.run(); });
+  io_.run();
+  for (auto& helper : helpers) helper.join();
+  {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+  }
+  endedChanged_.notify_all();
+}
+
+void HttpFrontEnd::Server::Stop() {
+  asio::post(acceptStrand_, [this] {
+    ErrorCode ignored;
+    acceptor_.close(ignored);
+    acceptRetry_.cancel();
+    std::vector<std::shared_ptr<Connection>> open;
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      for (const auto& [key, weak] : open_) {
+        if (auto connection = weak.lock()) open.push_back(std::move(connection));
+      }
+    }
+    for (auto& connection : open) {
+      asio::post(connection->executor(), [connection] { connection->Stop(); });
+    }
+  });
+  std::unique_lock lock(mutex_);
+  // A reply that cannot be sent in time (a client that does not read) is
+  // given up: whatever it acknowledges is already stored.
+  if (!endedChanged_.wait_for(lock, kStopLimit, [this] { return ended_; })) {
+    lock.unlock();
+    io_.stop();
+  }
+}
+
+HttpFrontEnd::HttpFrontEnd(HighscoreService& service, const HttpSettings& settings)
+    : server_(std::make_unique<Server>(service, settings)) {}
 
 HttpFrontEnd::~HttpFrontEnd() = default;
 
-int HttpFrontEnd::Bind() {
-  int port = settings_.port;
-  if (port == 0) {
-    port = server_->bind_to_any_port(settings_.address);
-  } else if (!server_->bind_to_port(settings_.address, port)) {
-    port = -1;
-  }
-  if (port > 0) server_->WidenBacklog();
-  return port;
+void HttpFrontEnd::AddGetRoute(const std::string& path, GetHandler handler) {
+  server_->AddGetRoute(path, std::move(handler));
 }
 
-void HttpFrontEnd::Run() { server_->listen_after_bind(); }
+int HttpFrontEnd::Bind() { return server_->Bind(); }
 
-void HttpFrontEnd::Stop() { server_->stop(); }
+void HttpFrontEnd::Run() { server_->Run(); }
+
+void HttpFrontEnd::Stop() { server_->Stop(); }
 
 }  // namespace highscored

@@ -3,16 +3,17 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <thread>
 
 #include "server/highscore_service.h"
 #include "server/http_frontend.h"
+#include "server/log.h"
 #include "server/options.h"
 #include "server/store.h"
+#include "server/web_rankings.h"
+#include "server/web_routes.h"
 
 using namespace highscored;
 
@@ -42,7 +43,9 @@ int main(int argc, char** argv) {
     if (options.database.empty()) options.database = DefaultDatabase();
     const auto store = OpenStore(options.database, options.http.threads);
     HighscoreService service(*store, options.service);
+    WebRankings web(*store, [&service] { return service.StoredScores(); }, options.web);
     HttpFrontEnd frontEnd(service, options.http);
+    AddWebRoutes(frontEnd, web);
 
     const int port = frontEnd.Bind();
     if (port < 0) {
@@ -51,24 +54,17 @@ int main(int argc, char** argv) {
       return 1;
     }
 
-    std::atomic<bool> served{false};
     std::thread signalWaiter([&] {
       int received = 0;
       sigwait(&stopSignals, &received);
       if (received == SIGUSR1) return;
-      std::fprintf(stderr, "quarzello-highscored: stopping\n");
-      // A signal that comes before the server has started to serve is
-      // repeated until it takes.
-      while (!served) {
-        frontEnd.Stop();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
+      LogNote("stopping");
+      frontEnd.Stop();
     });
 
     std::fprintf(stderr, "quarzello-highscored: listening on %s:%d, database %s\n", options.http.address.c_str(),
                  port, options.database.c_str());
     frontEnd.Run();
-    served = true;
     // Wakes the waiter if the server ended on its own.
     pthread_kill(signalWaiter.native_handle(), SIGUSR1);
     signalWaiter.join();

@@ -19,9 +19,16 @@ const char* const kUsage =
     "                         (default 30, 0 = no limit)\n"
     "  --key-ttl SECONDS      how long a registration key stays valid (default 600)\n"
     "  --threads N            requests served at once (default 16)\n"
-    "  --client-timeout SECONDS  how long a connection may stay silent (default 5)\n"
+    "  --client-timeout SECONDS  how long a client may take to send its whole request,\n"
+    "                         and again to take the reply (default 5)\n"
+    "  --max-connections N    connections open at once (default 1000)\n"
+    "  --max-connections-per-address N  connections open at once from one address\n"
+    "                         (default 32, 0 = no limit)\n"
+    "  --page-max-age MILLIS  how long a rankings page for browsers is served before the\n"
+    "                         database is asked again (default 1000, 0 = every time)\n"
     "  --trusted-proxy ADDR   take the client address of requests from ADDR (a reverse proxy)\n"
-    "                         from the last entry of their X-Forwarded-For header\n";
+    "                         from the last entry of their X-Forwarded-For header; its\n"
+    "                         connections are not limited per address\n";
 
 namespace {
 
@@ -95,6 +102,19 @@ Options ParseOptions(int argc, const char* const* argv) {
       const auto seconds = Number(*value, 1, 600);
       if (seconds) options.http.clientTimeoutSeconds = *seconds;
       valid = seconds.has_value();
+    } else if (name == "--max-connections") {
+      const auto connections = Number(*value, 1, 1'000'000);
+      if (connections) options.http.maxConnections = *connections;
+      valid = connections.has_value();
+    } else if (name == "--max-connections-per-address") {
+      const auto connections = Number(*value, 0, 1'000'000);
+      if (connections) options.http.maxConnectionsPerAddress = *connections;
+      valid = connections.has_value();
+    } else if (name == "--page-max-age") {
+      // At most a second, so that scores stored elsewhere still show within one.
+      const auto millis = Number(*value, 0, 1000);
+      if (millis) options.web.maxAgeMillis = *millis;
+      valid = millis.has_value();
     } else if (name == "--trusted-proxy") {
       options.http.trustedProxy = *value;
       valid = !value->empty();

@@ -4,12 +4,14 @@
 
 #include "server/highscore_service.h"
 #include "server/http_frontend.h"
+#include "server/web_rankings.h"
 
 namespace highscored {
 
 struct Options {
   HttpSettings http;
   ServiceSettings service;
+  WebSettings web;
   std::string database;  // empty: the SQLite file in the data directory
   bool showHelp = false;
   std::string error;  // set when the command line cannot be used

@@ -2,9 +2,11 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "server/log.h"
 #include "server/store_backends.h"
 
 namespace highscored {
@@ -35,14 +37,22 @@ struct PreparedSql {
 constexpr PreparedSql kStatements[] = {
     {"begin", "BEGIN"},
     {"commit", "COMMIT"},
-    {"insert_key", "INSERT INTO keys (secret, expires_at) VALUES ($1, $2) RETURNING id"},
-    {"claim_key", "DELETE FROM keys WHERE id = $1 AND expires_at > $2 RETURNING secret"},
+    {"insert_key", "INSERT INTO keys (id, secret, expires_at) VALUES ($1, $2, $3) ON CONFLICT (id) DO NOTHING"},
+    {"find_key", "SELECT secret FROM keys WHERE id = $1 AND expires_at > $2 FOR UPDATE"},
+    {"use_key", "DELETE FROM keys WHERE id = $1"},
     {"insert_score",
      "INSERT INTO scores (mode, name, points, created_at) VALUES ($1, $2, $3, $4) RETURNING id"},
     {"top_entries",
      "SELECT m.mode, s.id, s.name, s.points FROM generate_series(0, 6) AS m(mode) "
      "CROSS JOIN LATERAL (SELECT id, name, points FROM scores WHERE scores.mode = m.mode "
      "ORDER BY points DESC, id ASC LIMIT $1) AS s ORDER BY m.mode, s.points DESC, s.id ASC"},
+    // An empty stretch still gives the count, in a row of NULLs.
+    {"slice",
+     "WITH total AS (SELECT count(*) AS n FROM scores WHERE mode = $1) "
+     "SELECT total.n, s.id, s.name, s.points, s.created_at FROM total LEFT JOIN "
+     "(SELECT id, name, points, created_at FROM scores WHERE mode = $1 "
+     "ORDER BY points DESC, id ASC LIMIT $2 OFFSET $3) AS s ON true "
+     "ORDER BY s.points DESC, s.id ASC"},
     {"drop_expired", "DELETE FROM keys WHERE expires_at <= $1"},
 };
 
@@ -56,6 +66,10 @@ class Connection {
       PQfinish(conn_);
       throw StoreError("PostgreSQL: cannot connect: " + message);
     }
+    // libpq would print notices (a table that already exists) as lines of
+    // their own, breaking the log's one line per event.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char* message) { LogNote(std::string("database notice: ") + message); }, nullptr);
   }
   ~Connection() { PQfinish(conn_); }
   Connection(const Connection&) = delete;
@@ -126,9 +140,10 @@ class PostgresStore : public ScoreStore {
     for (auto& conn : idle_) conn->MakeReady();
   }
 
-  int32_t AddKey(const std::string& key, int64_t expiresAtMillis) override {
+  bool AddKey(int32_t id, const std::string& key, int64_t expiresAtMillis) override {
     return WithConnection([&](Connection& conn) {
-      return IntValue(conn.Run("insert_key", {key, std::to_string(expiresAtMillis)}), 0, 0);
+      const ResultPtr inserted = conn.Run("insert_key", {std::to_string(id), key, std::to_string(expiresAtMillis)});
+      return std::string_view(PQcmdTuples(inserted.get())) == "1";
     });
   }
 
@@ -137,12 +152,14 @@ class PostgresStore : public ScoreStore {
     return WithConnection([&](Connection& conn) {
       SubmitResult result;
       conn.Run("begin", {});
-      const ResultPtr claimed = conn.Run("claim_key", {std::to_string(score.keyId), std::to_string(nowMillis)});
-      if (PQntuples(claimed.get()) == 0) {
+      // The row stays locked until the commit, so that a key is used once.
+      const ResultPtr found = conn.Run("find_key", {std::to_string(score.keyId), std::to_string(nowMillis)});
+      if (PQntuples(found.get()) == 0) {
         result.status = SubmitStatus::UnknownKey;
-      } else if (!acceptKey(PQgetvalue(claimed.get(), 0, 0))) {
+      } else if (!acceptKey(PQgetvalue(found.get(), 0, 0))) {
         result.status = SubmitStatus::Refused;
       } else {
+        conn.Run("use_key", {std::to_string(score.keyId)});
         const ResultPtr inserted =
             conn.Run("insert_score", {std::to_string(score.mode), score.name, std::to_string(score.points),
                                       std::to_string(nowMillis)});
@@ -164,6 +181,21 @@ class PostgresStore : public ScoreStore {
             .push_back({IntValue(rows, row, 1), PQgetvalue(rows.get(), row, 2), IntValue(rows, row, 3)});
       }
       return rankings;
+    });
+  }
+
+  RankingSlice Slice(int ranking, int64_t offset, int count) override {
+    return WithConnection([&](Connection& conn) {
+      const ResultPtr rows =
+          conn.Run("slice", {std::to_string(ranking), std::to_string(count), std::to_string(offset)});
+      RankingSlice slice;
+      for (int row = 0; row < PQntuples(rows.get()); ++row) {
+        slice.total = std::stoll(PQgetvalue(rows.get(), row, 0));
+        if (PQgetisnull(rows.get(), row, 1)) continue;
+        slice.entries.push_back({IntValue(rows, row, 1), PQgetvalue(rows.get(), row, 2), IntValue(rows, row, 3),
+                                 std::stoll(PQgetvalue(rows.get(), row, 4))});
+      }
+      return slice;
     });
   }
 

@@ -3,21 +3,30 @@
 #include <sys/random.h>
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 namespace highscored {
 
-std::string MakeRandomKey() {
-  unsigned char bytes[16];
+namespace {
+
+void FillRandom(unsigned char* bytes, size_t size) {
   size_t filled = 0;
-  while (filled < sizeof bytes) {
-    const ssize_t got = getrandom(bytes + filled, sizeof bytes - filled, 0);
+  while (filled < size) {
+    const ssize_t got = getrandom(bytes + filled, size - filled, 0);
     if (got < 0) {
       if (errno == EINTR) continue;
       throw std::runtime_error("no random numbers from the operating system");
     }
     filled += static_cast<size_t>(got);
   }
+}
+
+}  // namespace
+
+std::string MakeRandomKey() {
+  unsigned char bytes[16];
+  FillRandom(bytes, sizeof bytes);
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string key;
   for (unsigned char byte : bytes) {
@@ -25,6 +34,16 @@ std::string MakeRandomKey() {
     key += kDigits[byte & 15];
   }
   return key;
+}
+
+int32_t MakeRandomKeyId() {
+  int32_t id = 0;
+  while (id == 0) {
+    unsigned char bytes[sizeof id];
+    FillRandom(bytes, sizeof bytes);
+    std::memcpy(&id, bytes, sizeof id);
+  }
+  return id;
 }
 
 }  // namespace highscored

@@ -1,10 +1,16 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace highscored {
 
 // 32 hexadecimal digits (128 bits) from the operating system's random source.
 std::string MakeRandomKey();
+
+// A key's id: any signed 32-bit number the game can send back but 0, which
+// it holds before its first registration. Ids drawn at random cannot be
+// guessed from one's own, as ids counted up could.
+int32_t MakeRandomKeyId();
 
 }  // namespace highscored

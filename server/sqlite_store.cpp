@@ -69,6 +69,7 @@ class Statement {
   }
 
   int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+  bool IsNull(int column) { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
   std::string Text(int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
@@ -123,13 +124,19 @@ class SqliteStore : public ScoreStore {
         begin_(db_, "BEGIN IMMEDIATE"),
         commit_(db_, "COMMIT"),
         rollback_(db_, "ROLLBACK"),
-        insertKey_(db_, "INSERT INTO keys (secret, expires_at) VALUES (?1, ?2)"),
-        claimKey_(db_, "DELETE FROM keys WHERE id = ?1 AND expires_at > ?2 RETURNING secret"),
+        insertKey_(db_, "INSERT OR IGNORE INTO keys (id, secret, expires_at) VALUES (?1, ?2, ?3)"),
+        claimKey_(db_, "DELETE FROM keys WHERE id = ?1 AND expires_at > ?2 RETURNING secret, expires_at"),
         insertScore_(db_, "INSERT INTO scores (mode, name, points, created_at) VALUES (?1, ?2, ?3, ?4)"),
         dropExpired_(db_, "DELETE FROM keys WHERE expires_at <= ?1"),
         topEntries_(readConnection_.db,
                     "SELECT id, name, points FROM scores WHERE mode = ?1 "
                     "ORDER BY points DESC, id ASC LIMIT ?2"),
+        slice_(readConnection_.db,
+               "WITH total AS (SELECT count(*) AS n FROM scores WHERE mode = ?1) "
+               "SELECT total.n, s.id, s.name, s.points, s.created_at FROM total LEFT JOIN "
+               "(SELECT id, name, points, created_at FROM scores WHERE mode = ?1 "
+               "ORDER BY points DESC, id ASC LIMIT ?2 OFFSET ?3) AS s ON true "
+               "ORDER BY s.points DESC, s.id ASC"),
         writer_([this] { WriteBatches(); }) {}
 
   ~SqliteStore() override {
@@ -141,28 +148,34 @@ class SqliteStore : public ScoreStore {
     writer_.join();
   }
 
-  int32_t AddKey(const std::string& key, int64_t expiresAtMillis) override {
-    int32_t id = 0;
+  bool AddKey(int32_t id, const std::string& key, int64_t expiresAtMillis) override {
+    bool added = false;
     Write([&] {
-      insertKey_.Bind(1, key).Bind(2, expiresAtMillis).Run();
-      id = CheckedId(sqlite3_last_insert_rowid(db_));
+      insertKey_.Bind(1, id).Bind(2, key).Bind(3, expiresAtMillis).Run();
+      added = sqlite3_changes(db_) == 1;
     });
-    return id;
+    return added;
   }
 
   SubmitResult AddScore(const NewScore& score, int64_t nowMillis,
                         const std::function<bool(const std::string&)>& acceptKey) override {
     SubmitResult result;
     Write([&] {
+      // The key is deleted within the first step, and put back when refused:
+      // one statement on the writer's thread for the usual case, not two.
       std::string key;
-      // The key is deleted within the first step; the row returned is its secret.
+      int64_t expiresAt = 0;
       const bool found = claimKey_.Bind(1, score.keyId).Bind(2, nowMillis).Step();
-      if (found) key = claimKey_.Text(0);
+      if (found) {
+        key = claimKey_.Text(0);
+        expiresAt = claimKey_.Int(1);
+      }
       claimKey_.Reset();
 
       if (!found) {
         result.status = SubmitStatus::UnknownKey;
       } else if (!acceptKey(key)) {
+        insertKey_.Bind(1, score.keyId).Bind(2, key).Bind(3, expiresAt).Run();
         result.status = SubmitStatus::Refused;
       } else {
         insertScore_.Bind(1, score.mode).Bind(2, score.name).Bind(3, score.points).Bind(4, nowMillis).Run();
@@ -187,6 +200,22 @@ class SqliteStore : public ScoreStore {
       topEntries_.Reset();
     }
     return rankings;
+  }
+
+  // One statement, so that the count and the entries come from the same
+  // snapshot; an empty stretch still gives the count in a row of NULLs.
+  RankingSlice Slice(int ranking, int64_t offset, int count) override {
+    std::lock_guard lock(readMutex_);
+    RankingSlice slice;
+    slice_.Bind(1, ranking).Bind(2, count).Bind(3, offset);
+    while (slice_.Step()) {
+      slice.total = slice_.Int(0);
+      if (slice_.IsNull(1)) continue;
+      slice.entries.push_back({static_cast<int32_t>(slice_.Int(1)), slice_.Text(2),
+                               static_cast<int32_t>(slice_.Int(3)), slice_.Int(4)});
+    }
+    slice_.Reset();
+    return slice;
   }
 
   void DropExpiredKeys(int64_t nowMillis) override {
@@ -260,7 +289,7 @@ class SqliteStore : public ScoreStore {
   sqlite3* db_;  // the writer's
   Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_;
   std::mutex readMutex_;
-  Statement topEntries_;
+  Statement topEntries_, slice_;
 
   std::mutex queueMutex_;
   std::condition_variable queueChanged_;

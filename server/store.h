@@ -21,6 +21,20 @@ struct RankedEntry {
 // Best first within each ranking; among equal points the earlier submission first.
 using Rankings = std::array<std::vector<RankedEntry>, kRankingCount>;
 
+struct DatedEntry {
+  int32_t id = 0;
+  std::string name;
+  int32_t points = 0;
+  int64_t submittedMillis = 0;  // wall clock
+};
+
+// A stretch of one ranking in its order, and how many entries the whole
+// ranking holds at the same moment.
+struct RankingSlice {
+  int64_t total = 0;
+  std::vector<DatedEntry> entries;
+};
+
 struct NewScore {
   int32_t keyId = 0;
   std::string name;
@@ -48,18 +62,22 @@ class ScoreStore {
  public:
   virtual ~ScoreStore() = default;
 
-  // Keeps a fresh key until expiresAtMillis (wall clock) and returns its id.
-  virtual int32_t AddKey(const std::string& key, int64_t expiresAtMillis) = 0;
+  // Keeps a fresh key under id until expiresAtMillis (wall clock); false,
+  // with nothing stored, when the id is taken.
+  virtual bool AddKey(int32_t id, const std::string& key, int64_t expiresAtMillis) = 0;
 
-  // Uses up the key with score.keyId if it exists and has not expired at
-  // nowMillis. Whether the score is stored is then up to acceptKey, which is
-  // given the key; the key is gone either way, so that a key allows a single
-  // attempt. Key and score change in one transaction.
+  // Looks up the key with score.keyId, if it exists and has not expired at
+  // nowMillis, and gives it to acceptKey. When that accepts, the key is used
+  // up and the score stored, in one transaction. A refused key stays: the
+  // sender may have guessed another player's id.
   virtual SubmitResult AddScore(const NewScore& score, int64_t nowMillis,
                                 const std::function<bool(const std::string& key)>& acceptKey) = 0;
 
   // The best perRanking entries of every ranking.
   virtual Rankings TopEntries(int perRanking) = 0;
+
+  // Up to count entries of one ranking, skipping the first offset.
+  virtual RankingSlice Slice(int ranking, int64_t offset, int count) = 0;
 
   virtual void DropExpiredKeys(int64_t nowMillis) = 0;
 };

@@ -10,7 +10,7 @@ packages=(
   libfltk1.3-dev libfreetype-dev libpng-dev zlib1g-dev libgl-dev libglu1-mesa-dev libx11-dev
   libgl1-mesa-dri
   # the highscore service
-  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql
+  libboost-dev libsqlite3-dev libpq-dev postgresql
   # the art generator and its font
   libcairo2-dev fonts-dejavu-core
   # tests and benchmarks
@@ -18,6 +18,7 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils mesa-utils python3 wrk hyperfine procps
   libx11-6 libxtst6  # loaded by the end-to-end harness through ctypes
   desktop-file-utils appstream man-db  # checking the installed desktop entry, metainfo and man pages
+  chromium chromium-driver python3-selenium tidy  # the rankings page in a browser
 )
 
 missing=()

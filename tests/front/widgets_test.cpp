@@ -105,7 +105,7 @@ TEST_F(WidgetTest, BoxesHaveStrictEdgesOnAllFourSides) {
 TEST_F(WidgetTest, MenuButtonIsSmallerAwayFromTheMouseAndFullSizeUnderIt) {
   ui.scale = 2.0f;
   MouseAtDesign(30, 210);  // inside the second entry's band, far from its text
-  int away = -1, under = -1;
+  WidgetResult away{}, under{};
   const DisplayList& frame = Record([&] {
     TFont::set(1);
     SetColor(10, 20, 30);
@@ -113,8 +113,8 @@ TEST_F(WidgetTest, MenuButtonIsSmallerAwayFromTheMouseAndFullSizeUnderIt) {
     under = MenuButton("Credits", 200, 200);
     DrawString("after", 0, 0);
   });
-  EXPECT_EQ(away, 0);
-  EXPECT_EQ(under, 1);
+  EXPECT_EQ(away, WidgetResult::Idle);
+  EXPECT_EQ(under, WidgetResult::Hovered);
 
   const DrawCommand& small = TextCommand(frame, "Spielen");
   EXPECT_FLOAT_EQ(small.sx, 0.8f * 2.0f);
@@ -139,13 +139,13 @@ TEST_F(WidgetTest, OverlappingMenuBandsBothGrowButOnlyTheFirstTakesTheClick) {
   TFont::set(1);
   MouseAtDesign(200, 165);  // in the band of an entry at 150 and of one at 160
   ui.mouseClicked = 1;
-  int first = -1, second = -1;
+  WidgetResult first{}, second{};
   const DisplayList& frame = Record([&] {
     first = MenuButton("Erster", 200, 150);
     second = MenuButton("Zweiter", 200, 160);
   });
-  EXPECT_EQ(first, 2);
-  EXPECT_EQ(second, 1);
+  EXPECT_EQ(first, WidgetResult::Clicked);
+  EXPECT_EQ(second, WidgetResult::Hovered);
   EXPECT_EQ(ui.mouseClicked, 0);
   EXPECT_FLOAT_EQ(TextCommand(frame, "Erster").sx, 1.0f);
   EXPECT_FLOAT_EQ(TextCommand(frame, "Zweiter").sx, 1.0f);
@@ -155,8 +155,8 @@ TEST_F(WidgetTest, AClickAwayFromEveryWidgetIsLeftForOthers) {
   TFont::set(1);
   MouseAtDesign(200, 20);
   ui.mouseClicked = 1;
-  EXPECT_EQ(MenuButton("Spielen", 200, 150), 0);
-  EXPECT_EQ(TabButton("Weiter", 200, 130, 40, 16), 0);
+  EXPECT_EQ(MenuButton("Spielen", 200, 150), WidgetResult::Idle);
+  EXPECT_EQ(TabButton("Weiter", 200, 130, 40, 16), WidgetResult::Idle);
   EXPECT_EQ(ui.mouseClicked, 1);
 }
 
@@ -166,7 +166,7 @@ TEST_F(WidgetTest, TabButtonAwayFromTheMouseKeepsTheCallersFontAndDrawsNoGlow) {
   const DisplayList& frame = Record([] {
     TFont::set(1);
     SetColor(1, 2, 3);
-    EXPECT_EQ(TabButton("Lokal", 78, 33, 116, 24), 0);
+    EXPECT_EQ(TabButton("Lokal", 78, 33, 116, 24), WidgetResult::Idle);
   });
   for (const DrawCommand& command : frame) EXPECT_NE(command.kind, DrawCommand::kImage);
   const DrawCommand& label = TextCommand(frame, "Lokal");
@@ -181,14 +181,14 @@ TEST_F(WidgetTest, TabButtonUnderTheMouseGlowsAdditivelyUnderALabelInTheSmallFon
   ui.scale = 1.5f;
   MouseAtDesign(78 + 50, 33 + 20);  // inside the 116 x 24 box
   ui.mouseClicked = 1;
-  int result = -1;
+  WidgetResult result{};
   const DisplayList& frame = Record([&] {
     TFont::set(1);
     SetColor(1, 2, 3);
     result = TabButton("Online", 78, 33, 116, 24);
     DrawString("after", 0, 0);
   });
-  EXPECT_EQ(result, 2);
+  EXPECT_EQ(result, WidgetResult::Clicked);
   EXPECT_EQ(ui.mouseClicked, 0);
 
   ASSERT_EQ(frame.size(), 4u);  // clear, glow, label, "after"
@@ -217,12 +217,12 @@ TEST_F(WidgetTest, TabButtonWithoutTheGlowPictureStillWorks) {
   img.imgBlend = nullptr;
   MouseAtDesign(200, 135);
   ui.mouseClicked = 1;
-  int result = -1;
+  WidgetResult result{};
   const DisplayList& frame = Record([&] {
     TFont::set(1);
     result = TabButton("Weiter", 200, 130, 60, 16);
   });
-  EXPECT_EQ(result, 2);
+  EXPECT_EQ(result, WidgetResult::Clicked);
   for (const DrawCommand& command : frame) EXPECT_NE(command.kind, DrawCommand::kImage);
   EXPECT_EQ(TextCommand(frame, "Weiter").font, TFont::font(0));
 }
@@ -237,13 +237,13 @@ TEST_F(WidgetTest, TabButtonHitBoxIsScaledFromDesignUnits) {
     ui.mouseY = my;
     return TabButton("<", 100, 355, 16, 16);
   };
-  EXPECT_EQ(hit(184, 720), 0);
-  EXPECT_EQ(hit(185, 720), 1);
-  EXPECT_EQ(hit(215, 720), 1);
-  EXPECT_EQ(hit(216, 720), 0);
-  EXPECT_EQ(hit(200, 710), 0);
-  EXPECT_EQ(hit(200, 741), 1);
-  EXPECT_EQ(hit(200, 742), 0);
+  EXPECT_EQ(hit(184, 720), WidgetResult::Idle);
+  EXPECT_EQ(hit(185, 720), WidgetResult::Hovered);
+  EXPECT_EQ(hit(215, 720), WidgetResult::Hovered);
+  EXPECT_EQ(hit(216, 720), WidgetResult::Idle);
+  EXPECT_EQ(hit(200, 710), WidgetResult::Idle);
+  EXPECT_EQ(hit(200, 741), WidgetResult::Hovered);
+  EXPECT_EQ(hit(200, 742), WidgetResult::Idle);
 }
 
 }  // namespace

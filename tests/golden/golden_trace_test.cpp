@@ -36,6 +36,7 @@
 #include "highscore/store.h"
 #include "highscore/table.h"
 #include "platform/platform.h"
+#include "tests/front/fixed_window.h"
 #include "tests/gameplay/stand_in_images.h"
 
 #ifndef QUARZELLO_GOLDEN_DIR
@@ -59,7 +60,7 @@ void ResetGameWideState() {
   TScoreview::scoreRows.clear();
 }
 
-void LoadHighscoreFile() { highscores.LoadHighscore(); }
+void LoadHighscoreFile() { highscores.LoadHighscore(ui.playerName, ui.saveOnline); }
 
 constexpr int kEmpty = -1;
 constexpr int kBomb = 10;  // added to the colour of a bomb
@@ -138,18 +139,6 @@ uint64_t HashMessage(const RecordingBackend::Message& message) {
 }
 
 // ---------------------------------------------------------------- the player
-
-class FakeWindow : public GameWindow {
- public:
-  int ClientWidth() const override { return 400; }
-  int ClientHeight() const override { return 500; }
-  int GadgetLeft() const override { return 0; }
-  int GadgetTop() const override { return 0; }
-  bool IsWindowMaximized() const override { return false; }
-  int DesktopWidth() const override { return 1280; }
-  void SetGadgetRect(int, int, int, int) override {}
-  void RequestRepaint() override {}
-};
 
 // A port on 127.0.0.1 that refuses every connection: bound, never listening.
 class RefusingPort {
@@ -388,7 +377,7 @@ class GoldenTrace : public ::testing::Test {
     Frames(2);
   }
 
-  FakeWindow window_;
+  quarzello::test::FixedWindow window_;
   RecordingBackend rec_;
   Image gameBackground_ = StandIn(400, 500, 1, false);
   Image menuBackground_ = StandIn(400, 500, 1, false);

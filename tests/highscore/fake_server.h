@@ -23,6 +23,9 @@ class FakeHighscoreServer {
     kReply,    // send the reply, then close
     kSilent,   // read the request, then say nothing until the client hangs up
     kEndless,  // answer with bytes that never end (bounded here, for safety)
+    kTrickle,  // send the reply a byte at a time, 20 ms apart, then close
+    kReset,    // send the reply, then break the connection instead of closing it
+    kHold,     // send the reply, then keep the connection open until the client hangs up
   };
   struct Answer {
     std::string reply;
@@ -34,6 +37,13 @@ class FakeHighscoreServer {
     std::string reply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
     for (const std::string& line : bodyLines) reply += line + "\r\n";
     return reply;
+  }
+  // The same with a Content-Length header, as the real service sends it.
+  static std::string ReplyWithLength(const std::vector<std::string>& bodyLines) {
+    std::string body;
+    for (const std::string& line : bodyLines) body += line + "\r\n";
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
   }
 
   FakeHighscoreServer() {
@@ -136,12 +146,27 @@ class FakeHighscoreServer {
       case Behaviour::kReply:
         SendAll(client, answer.reply);
         break;
+      case Behaviour::kHold:
+        SendAll(client, answer.reply);
+        [[fallthrough]];
       case Behaviour::kSilent:
         // Until the client gives up and closes its end.
         while (!stop_) {
           if (Readable(client, 20) && recv(client, buffer, sizeof buffer, 0) <= 0) break;
         }
         break;
+      case Behaviour::kTrickle:
+        for (char byte : answer.reply) {
+          if (stop_ || !SendAll(client, std::string(1, byte))) break;
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        break;
+      case Behaviour::kReset: {
+        SendAll(client, answer.reply);
+        linger abort{1, 0};  // the close that follows sends a reset
+        setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        break;
+      }
       case Behaviour::kEndless: {
         SendAll(client, answer.reply);
         std::string chunk(65536, 'x');

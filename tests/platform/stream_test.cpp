@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -185,6 +186,7 @@ TEST(TcpStream, RequestAndReplyThenTheClosedPeerEndsTheData) {
     EXPECT_EQ(ReadLine(stream), "OK");
     EXPECT_EQ(ReadLine(stream), "zwei");
     EXPECT_TRUE(Eof(stream));
+    EXPECT_FALSE(StreamCutOff(stream));
     EXPECT_EQ(ReadByte(stream), 0);
     CloseByteStream(stream);
   }
@@ -197,10 +199,27 @@ TEST(TcpStream, SilentPeerTimesOutAsTheEnd) {
   Stream* stream = OpenUrl(server.Url(), true, true);
   ASSERT_NE(stream, nullptr);
   EXPECT_TRUE(Eof(stream));
+  EXPECT_TRUE(StreamCutOff(stream));
   EXPECT_EQ(ReadLine(stream), "");
   WriteLine(stream, "ignored");  // the connection is given up; writes go nowhere
   CloseByteStream(stream);
-  SetNetworkTimeoutMillis(5000);
+  SetNetworkTimeoutMillis(8000);
+}
+
+TEST(TcpStream, OneDeadlineCoversTheWholeConnectionHoweverOftenThePeerSendsAByte) {
+  SetNetworkTimeoutMillis(300);
+  LoopbackServer server([](int socket) {
+    ReceiveLine(socket);
+    for (int i = 0; i < 200 && send(socket, "x", 1, MSG_NOSIGNAL) == 1; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  });
+  Stream* stream = OpenUrl(server.Url(), true, true);
+  ASSERT_NE(stream, nullptr);
+  WriteLine(stream, "hallo");
+  EXPECT_LT(ReadLine(stream).size(), 200u) << "the deadline ends the data before the peer does";
+  EXPECT_TRUE(StreamCutOff(stream));
+  CloseByteStream(stream);
+  SetNetworkTimeoutMillis(8000);
 }
 
 TEST(TcpStream, ResetPeerEndsTheDataWithoutEndingTheProgram) {
@@ -214,6 +233,7 @@ TEST(TcpStream, ResetPeerEndsTheDataWithoutEndingTheProgram) {
   WriteLine(stream, "hallo");
   EXPECT_EQ(ReadLine(stream), "");
   EXPECT_TRUE(Eof(stream));
+  EXPECT_TRUE(StreamCutOff(stream));
   for (int i = 0; i < 3; ++i) WriteBytes(stream, std::string(100000, 'x'));
   CloseByteStream(stream);
 }

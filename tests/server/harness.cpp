@@ -28,8 +28,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int ConnectTo(int port) {
+}  // namespace
+
+int Connect(int port, const std::string& from) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (!from.empty()) {
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    inet_pton(AF_INET, from.c_str(), &source.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+      close(fd);
+      return -1;
+    }
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
@@ -40,6 +52,8 @@ int ConnectTo(int port) {
   }
   return fd;
 }
+
+namespace {
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -165,9 +179,9 @@ int ServerProcess::WaitForExit(int timeoutMillis) {
   return -1;
 }
 
-std::string SendRaw(int port, const std::string& bytes, int timeoutMillis, bool* timedOut) {
+std::string SendRaw(int port, const std::string& bytes, int timeoutMillis, bool* timedOut, const std::string& from) {
   if (timedOut) *timedOut = false;
-  const int fd = ConnectTo(port);
+  const int fd = Connect(port, from);
   if (fd < 0) return {};
   size_t sent = 0;
   while (sent < bytes.size()) {
@@ -193,7 +207,7 @@ std::string SendRaw(int port, const std::string& bytes, int timeoutMillis, bool*
   return received;
 }
 
-HttpReply PostAsGame(int port, const std::string& path, const std::string& body) {
+HttpReply PostAsGame(int port, const std::string& path, const std::string& body, const std::string& from) {
   std::string request = "POST " + path + " HTTP/1.0\r\n";
   request += "Host: highscore.quarzello.test\r\n";
   request += "Accept: text/plain\r\n";
@@ -204,7 +218,7 @@ HttpReply PostAsGame(int port, const std::string& path, const std::string& body)
   request += "\r\n";
   request += body + "\r\n";
 
-  return ParseHttpReply(SendRaw(port, request));
+  return ParseHttpReply(SendRaw(port, request, 10'000, nullptr, from));
 }
 
 HttpReply ParseHttpReply(const std::string& raw) {
@@ -263,8 +277,8 @@ std::optional<int32_t> RegisterAndSubmit(int port, const std::string& name, int3
   return std::atoi(reply.lines[1].c_str());
 }
 
-std::optional<FetchedTables> Fetch(int port, int32_t own) {
-  const HttpReply reply = PostAsGame(port, kFetchPath, "get_highscore=yes&own=" + std::to_string(own));
+std::optional<FetchedTables> Fetch(int port, int32_t own, const std::string& from) {
+  const HttpReply reply = PostAsGame(port, kFetchPath, "get_highscore=yes&own=" + std::to_string(own), from);
   if (reply.statusLine.find(" 200 ") == std::string::npos) return std::nullopt;
   FetchedTables tables;
   std::vector<FetchedEntry>* table = nullptr;

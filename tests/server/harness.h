@@ -62,15 +62,20 @@ struct HttpReply {
   std::vector<std::string> lines;  // the body, line by line
 };
 
+// A connection to 127.0.0.1:port from the loopback address from (any when
+// empty), as a descriptor; -1 when it fails.
+int Connect(int port, const std::string& from = "");
+
 // Sends bytes and reads until the server closes the connection (or the
 // timeout passes, which leaves timedOut set).
-std::string SendRaw(int port, const std::string& bytes, int timeoutMillis = 10'000, bool* timedOut = nullptr);
+std::string SendRaw(int port, const std::string& bytes, int timeoutMillis = 10'000, bool* timedOut = nullptr,
+                    const std::string& from = "");
 
 // Splits a reply into status line and body lines.
 HttpReply ParseHttpReply(const std::string& raw);
 
 // A POST with the header lines, body and trailing line break of the game.
-HttpReply PostAsGame(int port, const std::string& path, const std::string& body);
+HttpReply PostAsGame(int port, const std::string& path, const std::string& body, const std::string& from = "");
 
 const std::string kRegisterPath = "/quarzello/register.php";
 const std::string kSubmitPath = "/quarzello/highscore.php";
@@ -100,7 +105,7 @@ struct FetchedEntry {
 using FetchedTables = std::array<std::vector<FetchedEntry>, 7>;
 
 // Reads a fetch reply the way the game does.
-std::optional<FetchedTables> Fetch(int port, int32_t own = 0);
+std::optional<FetchedTables> Fetch(int port, int32_t own = 0, const std::string& from = "");
 
 // True for an error reply the game shows: a first line other than "OKAY" and
 // a message on the second.

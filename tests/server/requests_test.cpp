@@ -1,6 +1,9 @@
 // The game's three requests against the real server, on both stores.
 
 #include <chrono>
+#include <iterator>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -22,7 +25,7 @@ TEST_P(RequestsTest, RegisterSubmitAndFetchWithTheOwnEntryMarked) {
   const auto registration = Register(server->port());
   ASSERT_TRUE(registration);
   EXPECT_EQ(registration->key.size(), 32u);
-  EXPECT_GT(registration->keyId, 0);
+  EXPECT_NE(registration->keyId, 0);
 
   const HttpReply submitted = Submit(server->port(), *registration, "Anna", 4200, 3);
   ASSERT_EQ(submitted.lines.size(), 2u) << submitted.raw;
@@ -101,7 +104,7 @@ TEST_P(RequestsTest, AKeyIsGoodForOneSubmissionOnly) {
   EXPECT_EQ((*Fetch(server->port()))[0].size(), 1u);
 }
 
-TEST_P(RequestsTest, AWrongHashIsRefusedAndUsesUpTheKey) {
+TEST_P(RequestsTest, AWrongHashIsRefusedAndLeavesTheKeyToItsOwner) {
   auto server = Start();
   const auto registration = Register(server->port());
   ASSERT_TRUE(registration);
@@ -111,8 +114,43 @@ TEST_P(RequestsTest, AWrongHashIsRefusedAndUsesUpTheKey) {
   EXPECT_TRUE(IsShownError(refused)) << refused.raw;
   EXPECT_NE(refused.lines.at(1), "RETRY") << "a retry would only repeat the forgery";
 
-  EXPECT_EQ(Submit(server->port(), *registration, "Anna", 1000, 0).lines.at(1), "RETRY");
-  EXPECT_TRUE((*Fetch(server->port()))[0].empty());
+  EXPECT_EQ(Submit(server->port(), *registration, "Anna", 1000, 0).lines.at(0), "OKAY");
+  EXPECT_EQ((*Fetch(server->port()))[0], (std::vector<FetchedEntry>{{"Anna", 1000, false}}));
+}
+
+TEST_P(RequestsTest, KeyIdsAreDrawnOverTheWholeRangeTheGameReads) {
+  auto server = Start();
+  std::set<int32_t> ids;
+  std::optional<Registration> negative;
+  for (int i = 0; i < 32; ++i) {
+    const auto registration = Register(server->port());
+    ASSERT_TRUE(registration);
+    ids.insert(registration->keyId);
+    if (registration->keyId < 0) negative = registration;
+  }
+  EXPECT_EQ(ids.size(), 32u);
+  EXPECT_EQ(ids.count(0), 0u) << "the game holds 0 before it has registered";
+  // Both signs and no close neighbours: nothing to count on from one's own id.
+  EXPECT_LT(*ids.begin(), -(1 << 24));
+  EXPECT_GT(*ids.rbegin(), 1 << 24);
+  for (auto it = ids.begin(); std::next(it) != ids.end(); ++it) EXPECT_GT(int64_t{*std::next(it)} - *it, 1000);
+
+  ASSERT_TRUE(negative);
+  EXPECT_EQ(Submit(server->port(), *negative, "Anna", 5, 1).lines.at(0), "OKAY") << "the game sends it with its sign";
+}
+
+TEST_P(RequestsTest, AGuessedKeyIdCannotSpoilAnotherPlayersSubmission) {
+  auto server = Start();
+  const auto anna = Register(server->port());
+  const auto mallory = Register(server->port());
+  ASSERT_TRUE(anna && mallory);
+  // Mallory aims at Anna's key (as if guessed) and at the ids next to her own.
+  for (const int32_t target : {anna->keyId, mallory->keyId + 1, mallory->keyId - 1}) {
+    const HttpReply forged = Submit(server->port(), {mallory->key, target}, "Mallory", 10, 0);
+    EXPECT_NE(forged.lines.at(0), "OKAY") << forged.raw;
+  }
+  EXPECT_EQ(Submit(server->port(), *anna, "Anna", 20, 0).lines.at(0), "OKAY");
+  EXPECT_EQ((*Fetch(server->port()))[0], (std::vector<FetchedEntry>{{"Anna", 20, false}}));
 }
 
 TEST_P(RequestsTest, KeysExpire) {

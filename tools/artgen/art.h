@@ -102,6 +102,7 @@ constexpr int kBarWidth = 362, kBarHeight = 10;
 constexpr int kScreenWidth = 400, kScreenHeight = 500;
 constexpr int kLogoWidth = 149, kLogoHeight = 136;
 constexpr int kBlendSize = 16;
+constexpr int kCursorSize = 64;  // drawn at half size on the board
 
 // The pictures, each drawn onto a fresh canvas of its size.
 void DrawStoneStrip(cairo_t* cr);
@@ -111,6 +112,7 @@ void DrawProgressBar(cairo_t* cr);
 void DrawCounterFont(cairo_t* cr);
 void DrawLogo(cairo_t* cr);
 void DrawBlendSpot(cairo_t* cr);
+void DrawBoardCursor(cairo_t* cr);
 // The application icon, drawn into a square of the given size.
 void DrawIcon(cairo_t* cr, double size);
 
@@ -118,6 +120,16 @@ void DrawIcon(cairo_t* cr, double size);
 // look for, and as icon.svg.
 constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 void WriteIcons(const std::string& outDir);
+
+// The web page's pictures: its stone emblems, its title and its icon.
+constexpr int kWebStoneSize = 40;  // shown at half size, sharp on dense screens
+constexpr int kWebTitleWidth = 400, kWebTitleHeight = 90;
+constexpr int kWebIconSize = 64;
+// One stone of colour col (4: the rock), size pixels wide, centred on (cx, cy).
+void DrawWebStone(cairo_t* cr, int col, double cx, double cy, double size);
+void DrawWebStones(cairo_t* cr);
+void DrawWebTitle(cairo_t* cr);
+void DrawWebIcon(cairo_t* cr);
 
 // Pictures of screens put together from the finished files, for checking the
 // look without the game.

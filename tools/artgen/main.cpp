@@ -1,10 +1,11 @@
-// artgen RESOURCES [--icons DIR] [--preview DIR]
+// artgen RESOURCES [--icons DIR] [--web DIR] [--preview DIR]
 //
 // Draws every picture of the game into the directory RESOURCES, using the
 // game's font RESOURCES/lucidagrande.ttf for the words in the pictures. Runs
 // give the same bytes every time. With --icons it also draws the application
-// icon into DIR; with --preview it writes pictures of whole screens put
-// together from the new files into DIR.
+// icon into DIR; with --web the pictures of the highscore service's web page;
+// with --preview it writes pictures of whole screens put together from the
+// new files into DIR.
 
 #include <cstdio>
 #include <exception>
@@ -31,19 +32,21 @@ void Bmp(const std::string& dir, const char* name, int width, int height, void (
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string iconDir, previewDir;
+  std::string iconDir, webDir, previewDir;
   bool usage = argc < 2 || argc % 2 != 0;
   for (int i = 2; !usage && i < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--icons")
       iconDir = argv[i + 1];
+    else if (option == "--web")
+      webDir = argv[i + 1];
     else if (option == "--preview")
       previewDir = argv[i + 1];
     else
       usage = true;
   }
   if (usage) {
-    std::fprintf(stderr, "usage: %s RESOURCES [--icons DIR] [--preview DIR]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s RESOURCES [--icons DIR] [--web DIR] [--preview DIR]\n", argv[0]);
     return 2;
   }
   const std::string dir = argv[1];
@@ -58,6 +61,13 @@ int main(int argc, char** argv) {
     Png(dir, "trelvani_logo.png", kLogoWidth, kLogoHeight, DrawLogo);
     Png(dir, "blend.png", kBlendSize, kBlendSize, DrawBlendSpot);
     if (!iconDir.empty()) WriteIcons(iconDir);
+    if (!webDir.empty()) {
+      Png(webDir, "stones.png", kStoneColours * kWebStoneSize, kWebStoneSize, DrawWebStones);
+      Png(webDir, "title.png", kWebTitleWidth, kWebTitleHeight, DrawWebTitle);
+      Png(webDir, "icon.png", kWebIconSize, kWebIconSize, DrawWebIcon);
+    }
+    // After the icons: their SVG numbers its surfaces by how many the run has made.
+    Png(dir, "cursor.png", kCursorSize, kCursorSize, DrawBoardCursor);
     if (!previewDir.empty()) WritePreviews(dir, previewDir);
     CloseFont();
   } catch (const std::exception& e) {

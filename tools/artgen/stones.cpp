@@ -390,4 +390,18 @@ void DrawStoneStrip(cairo_t* cr) {
   }
 }
 
+void DrawWebStone(cairo_t* cr, int col, double cx, double cy, double size) {
+  // The stone with its shadow fills about 26 of the 32 pixels of a frame.
+  constexpr double kCovered = 26;
+  cairo_save(cr);
+  cairo_translate(cr, cx, cy);
+  cairo_scale(cr, size / kCovered, size / kCovered);
+  cairo_translate(cr, -kCentre, -kCentre);
+  if (col == 4)
+    Rock(cr);
+  else
+    Stone(cr, col);
+  cairo_restore(cr);
+}
+
 }  // namespace art

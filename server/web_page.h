@@ -1,0 +1,26 @@
+#pragma once
+
+// The online rankings as an HTML page, drawn in the look of the game's own
+// highscore screen. Everything the page needs besides itself comes from the
+// service (the pictures under web/), so it works without other sites and
+// without scripts.
+
+#include <string>
+
+#include "server/ranking_view.h"
+
+namespace highscored {
+
+// A whole HTML5 document in UTF-8. Links are relative, so the page works
+// under any path prefix that also serves web/ and api/ beside it.
+std::string RenderRankingsPage(const RankingView& view);
+
+// A short page for a request that names no ranking page, with a way back.
+std::string RenderErrorPage(const std::string& message);
+
+// The pictures the page shows, by file name.
+extern const char* const kStonesPicture;
+extern const char* const kTitlePicture;
+extern const char* const kIconPicture;
+
+}  // namespace highscored
