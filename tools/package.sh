@@ -168,6 +168,8 @@ unit_value() { sed -n "s/^$1=//p" "$unit"; }
 user=$(unit_value User)
 state="/var/lib/$(unit_value StateDirectory)"
 chroot "$root" getent passwd "$user" >/dev/null || fail "the system user $user was not made"
+chroot "$root" systemd-analyze verify --man=no /lib/systemd/system/quarzello-highscored.service ||
+  fail "systemd finds fault with the unit"
 # Another service on this machine may hold port 8080: the administrator's
 # edit that lets the service pick a free port.
 sed -i '/^QUARZELLO_HIGHSCORED_OPTIONS=/s/127\.0\.0\.1:8080/127.0.0.1:0/' "$root/etc/default/quarzello-highscored"
