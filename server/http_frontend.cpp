@@ -7,7 +7,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/strand.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
@@ -146,11 +146,12 @@ std::string HttpRequest::Header(std::string_view name) const {
 class HttpFrontEnd::Server {
  public:
   Server(HighscoreService& service, const HttpSettings& settings)
-      : service_(service),
-        settings_(settings),
-        acceptStrand_(asio::make_strand(io_)),
-        acceptor_(acceptStrand_),
-        acceptRetry_(acceptStrand_) {}
+      : service_(service), settings_(settings), acceptor_(acceptContext_), acceptRetry_(acceptContext_) {
+    for (int i = 0; i < settings.threads; ++i) {
+      contexts_.push_back(std::make_unique<asio::io_context>(1));
+      keepRunning_.push_back(asio::make_work_guard(*contexts_.back()));
+    }
+  }
 
   void AddGetRoute(const std::string& path, GetHandler handler) { routes_.push_back({path, std::move(handler)}); }
   int Bind();
@@ -177,7 +178,7 @@ class HttpFrontEnd::Server {
   const HttpSettings settings_;
   std::vector<Route> routes_;
 
-  // Declared before the I/O context: connections still queued in it when it
+  // Declared before the I/O contexts: connections still queued in one when it
   // is destroyed report their end here.
   std::mutex mutex_;
   std::unordered_map<const void*, std::weak_ptr<Connection>> open_;
@@ -186,15 +187,19 @@ class HttpFrontEnd::Server {
   bool ended_ = false;
   std::condition_variable endedChanged_;
 
-  asio::io_context io_;
-  // Accepting, admitting and stopping take turns on this strand.
-  asio::strand<asio::io_context::executor_type> acceptStrand_;
+  // Accepting, admitting and stopping run on a thread of their own. Each
+  // connection then lives on one of the serving threads, each with its own
+  // event loop, so that it is never handed from thread to thread.
+  asio::io_context acceptContext_{1};
+  std::vector<std::unique_ptr<asio::io_context>> contexts_;
+  std::vector<asio::executor_work_guard<asio::io_context::executor_type>> keepRunning_;
+  size_t nextContext_ = 0;
   tcp::acceptor acceptor_;
   asio::steady_timer acceptRetry_;
 };
 
 // One connection, one request: read it within the deadline, answer, close.
-// Everything of a connection runs on its own strand.
+// Everything of a connection runs on its serving thread.
 class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(Server& server, tcp::socket socket, std::string peer)
@@ -365,7 +370,8 @@ int HttpFrontEnd::Server::Bind() {
 }
 
 void HttpFrontEnd::Server::Accept() {
-  acceptor_.async_accept(asio::make_strand(io_), [this](ErrorCode error, tcp::socket socket) {
+  asio::io_context& serving = *contexts_[nextContext_++ % contexts_.size()];
+  acceptor_.async_accept(serving, [this](ErrorCode error, tcp::socket socket) {
     if (error == asio::error::operation_aborted) return;  // stopping
     if (error) {
       // Out of file descriptors, most likely: try again once some are closed.
@@ -403,7 +409,7 @@ void HttpFrontEnd::Server::Admit(tcp::socket socket) {
     }
   }
   if (connection) {
-    connection->Start();
+    asio::post(connection->executor(), [connection] { connection->Start(); });
     return;
   }
   // A short refusal the game can show, sent without waiting: a fresh
@@ -465,10 +471,10 @@ HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
 }
 
 void HttpFrontEnd::Server::Run() {
-  std::vector<std::thread> helpers;
-  for (int i = 1; i < settings_.threads; ++i) helpers.emplace_back([this] { io_.run(); });
-  io_.run();
-  for (auto& helper : helpers) helper.join();
+  std::vector<std::thread> serving;
+  for (auto& context : contexts_) serving.emplace_back([&context] { context->run(); });
+  acceptContext_.run();
+  for (auto& thread : serving) thread.join();
   {
     std::lock_guard lock(mutex_);
     ended_ = true;
@@ -477,7 +483,7 @@ void HttpFrontEnd::Server::Run() {
 }
 
 void HttpFrontEnd::Server::Stop() {
-  asio::post(acceptStrand_, [this] {
+  asio::post(acceptContext_, [this] {
     ErrorCode ignored;
     acceptor_.close(ignored);
     acceptRetry_.cancel();
@@ -492,13 +498,16 @@ void HttpFrontEnd::Server::Stop() {
     for (auto& connection : open) {
       asio::post(connection->executor(), [connection] { connection->Stop(); });
     }
+    // Each serving loop ends once its connections have.
+    keepRunning_.clear();
   });
   std::unique_lock lock(mutex_);
   // A reply that cannot be sent in time (a client that does not read) is
   // given up: whatever it acknowledges is already stored.
   if (!endedChanged_.wait_for(lock, kStopLimit, [this] { return ended_; })) {
     lock.unlock();
-    io_.stop();
+    acceptContext_.stop();
+    for (auto& context : contexts_) context->stop();
   }
 }
 
