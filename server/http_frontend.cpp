@@ -2,6 +2,7 @@
 
 #include <strings.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -10,6 +11,7 @@
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -145,12 +147,8 @@ std::string HttpRequest::Header(std::string_view name) const {
 
 class HttpFrontEnd::Server {
  public:
-  Server(HighscoreService& service, const HttpSettings& settings)
-      : service_(service), settings_(settings), acceptor_(acceptContext_), acceptRetry_(acceptContext_) {
-    for (int i = 0; i < settings.threads; ++i) {
-      contexts_.push_back(std::make_unique<asio::io_context>(1));
-      keepRunning_.push_back(asio::make_work_guard(*contexts_.back()));
-    }
+  Server(HighscoreService& service, const HttpSettings& settings) : service_(service), settings_(settings) {
+    for (int i = 0; i < settings.threads; ++i) loops_.push_back(std::make_unique<Loop>());
   }
 
   void AddGetRoute(const std::string& path, GetHandler handler) { routes_.push_back({path, std::move(handler)}); }
@@ -170,7 +168,8 @@ class HttpFrontEnd::Server {
     GetHandler handler;
   };
 
-  void Accept();
+  struct Loop;
+  void Accept(Loop& loop);
   void Admit(tcp::socket socket);
   const GetHandler* FindRoute(const std::string& path) const;
 
@@ -187,15 +186,16 @@ class HttpFrontEnd::Server {
   bool ended_ = false;
   std::condition_variable endedChanged_;
 
-  // Accepting, admitting and stopping run on a thread of their own. Each
-  // connection then lives on one of the serving threads, each with its own
-  // event loop, so that it is never handed from thread to thread.
-  asio::io_context acceptContext_{1};
-  std::vector<std::unique_ptr<asio::io_context>> contexts_;
-  std::vector<asio::executor_work_guard<asio::io_context::executor_type>> keepRunning_;
-  size_t nextContext_ = 0;
-  tcp::acceptor acceptor_;
-  asio::steady_timer acceptRetry_;
+  // Each serving thread runs an event loop of its own that accepts on its
+  // own socket of the shared port (the kernel spreads the connections), and
+  // serves what it accepted: a connection never passes between threads.
+  struct Loop {
+    asio::io_context context{1};
+    tcp::acceptor acceptor{context};
+    asio::steady_timer acceptRetry{context};
+    asio::executor_work_guard<asio::io_context::executor_type> keepRunning = asio::make_work_guard(context);
+  };
+  std::vector<std::unique_ptr<Loop>> loops_;
 };
 
 // One connection, one request: read it within the deadline, answer, close.
@@ -359,31 +359,39 @@ int HttpFrontEnd::Server::Bind() {
   ErrorCode error;
   const auto address = asio::ip::make_address(settings_.address, error);
   if (error) return -1;
-  const tcp::endpoint endpoint(address, static_cast<unsigned short>(settings_.port));
-  acceptor_.open(endpoint.protocol(), error);
-  if (!error) acceptor_.set_option(asio::socket_base::reuse_address(true), error);
-  if (!error) acceptor_.bind(endpoint, error);
-  if (!error) acceptor_.listen(kListenBacklog, error);
-  if (error) return -1;
-  Accept();
-  return acceptor_.local_endpoint().port();
+  tcp::endpoint endpoint(address, static_cast<unsigned short>(settings_.port));
+  for (auto& loop : loops_) {
+    tcp::acceptor& acceptor = loop->acceptor;
+    acceptor.open(endpoint.protocol(), error);
+    if (!error) acceptor.set_option(asio::socket_base::reuse_address(true), error);
+    const int on = 1;
+    if (!error && setsockopt(acceptor.native_handle(), SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0) {
+      error.assign(errno, boost::system::system_category());
+    }
+    if (!error) acceptor.bind(endpoint, error);
+    if (!error) acceptor.listen(kListenBacklog, error);
+    if (error) return -1;
+    // The first socket picks the port when any will do; the others share it.
+    endpoint = acceptor.local_endpoint();
+  }
+  for (auto& loop : loops_) Accept(*loop);
+  return endpoint.port();
 }
 
-void HttpFrontEnd::Server::Accept() {
-  asio::io_context& serving = *contexts_[nextContext_++ % contexts_.size()];
-  acceptor_.async_accept(serving, [this](ErrorCode error, tcp::socket socket) {
+void HttpFrontEnd::Server::Accept(Loop& loop) {
+  loop.acceptor.async_accept([this, &loop](ErrorCode error, tcp::socket socket) {
     if (error == asio::error::operation_aborted) return;  // stopping
     if (error) {
       // Out of file descriptors, most likely: try again once some are closed.
       LogNote("cannot accept a connection: " + error.message());
-      acceptRetry_.expires_after(std::chrono::milliseconds(100));
-      acceptRetry_.async_wait([this](ErrorCode waited) {
-        if (!waited && acceptor_.is_open()) Accept();
+      loop.acceptRetry.expires_after(std::chrono::milliseconds(100));
+      loop.acceptRetry.async_wait([this, &loop](ErrorCode waited) {
+        if (!waited && loop.acceptor.is_open()) Accept(loop);
       });
       return;
     }
     Admit(std::move(socket));
-    Accept();
+    Accept(loop);
   });
 }
 
@@ -409,7 +417,7 @@ void HttpFrontEnd::Server::Admit(tcp::socket socket) {
     }
   }
   if (connection) {
-    asio::post(connection->executor(), [connection] { connection->Start(); });
+    connection->Start();
     return;
   }
   // A short refusal the game can show, sent without waiting: a fresh
@@ -471,10 +479,10 @@ HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
 }
 
 void HttpFrontEnd::Server::Run() {
-  std::vector<std::thread> serving;
-  for (auto& context : contexts_) serving.emplace_back([&context] { context->run(); });
-  acceptContext_.run();
-  for (auto& thread : serving) thread.join();
+  std::vector<std::thread> helpers;
+  for (size_t i = 1; i < loops_.size(); ++i) helpers.emplace_back([&loop = *loops_[i]] { loop.context.run(); });
+  loops_.front()->context.run();
+  for (auto& helper : helpers) helper.join();
   {
     std::lock_guard lock(mutex_);
     ended_ = true;
@@ -483,31 +491,32 @@ void HttpFrontEnd::Server::Run() {
 }
 
 void HttpFrontEnd::Server::Stop() {
-  asio::post(acceptContext_, [this] {
-    ErrorCode ignored;
-    acceptor_.close(ignored);
-    acceptRetry_.cancel();
-    std::vector<std::shared_ptr<Connection>> open;
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-      for (const auto& [key, weak] : open_) {
-        if (auto connection = weak.lock()) open.push_back(std::move(connection));
-      }
+  for (auto& loop : loops_) {
+    asio::post(loop->context, [&loop = *loop] {
+      ErrorCode ignored;
+      loop.acceptor.close(ignored);
+      loop.acceptRetry.cancel();
+    });
+  }
+  std::vector<std::shared_ptr<Connection>> open;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    for (const auto& [key, weak] : open_) {
+      if (auto connection = weak.lock()) open.push_back(std::move(connection));
     }
-    for (auto& connection : open) {
-      asio::post(connection->executor(), [connection] { connection->Stop(); });
-    }
-    // Each serving loop ends once its connections have.
-    keepRunning_.clear();
-  });
+  }
+  for (auto& connection : open) {
+    asio::post(connection->executor(), [connection] { connection->Stop(); });
+  }
+  // Each serving loop ends once its connections have.
+  for (auto& loop : loops_) loop->keepRunning.reset();
   std::unique_lock lock(mutex_);
   // A reply that cannot be sent in time (a client that does not read) is
   // given up: whatever it acknowledges is already stored.
   if (!endedChanged_.wait_for(lock, kStopLimit, [this] { return ended_; })) {
     lock.unlock();
-    acceptContext_.stop();
-    for (auto& context : contexts_) context->stop();
+    for (auto& loop : loops_) loop->context.stop();
   }
 }
 
