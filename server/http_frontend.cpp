@@ -360,6 +360,16 @@ int HttpFrontEnd::Server::Bind() {
   const auto address = asio::ip::make_address(settings_.address, error);
   if (error) return -1;
   tcp::endpoint endpoint(address, static_cast<unsigned short>(settings_.port));
+  {
+    // A port that another program (another instance of this service too)
+    // listens on is refused here, instead of being shared with it.
+    tcp::acceptor probe(loops_.front()->context);
+    probe.open(endpoint.protocol(), error);
+    if (!error) probe.set_option(asio::socket_base::reuse_address(true), error);
+    if (!error) probe.bind(endpoint, error);
+    if (error) return -1;
+    endpoint = probe.local_endpoint();
+  }
   for (auto& loop : loops_) {
     tcp::acceptor& acceptor = loop->acceptor;
     acceptor.open(endpoint.protocol(), error);
@@ -371,8 +381,6 @@ int HttpFrontEnd::Server::Bind() {
     if (!error) acceptor.bind(endpoint, error);
     if (!error) acceptor.listen(kListenBacklog, error);
     if (error) return -1;
-    // The first socket picks the port when any will do; the others share it.
-    endpoint = acceptor.local_endpoint();
   }
   for (auto& loop : loops_) Accept(*loop);
   return endpoint.port();
