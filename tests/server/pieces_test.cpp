@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "highscore/score_hash.h"
 #include "server/form.h"
 #include "server/options.h"
 #include "server/rate_limiter.h"
-#include "server/score_hash.h"
 
 namespace highscored {
 namespace {
