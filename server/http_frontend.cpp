@@ -8,6 +8,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/thread_pool.hpp>
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -147,7 +148,8 @@ std::string HttpRequest::Header(std::string_view name) const {
 
 class HttpFrontEnd::Server {
  public:
-  Server(HighscoreService& service, const HttpSettings& settings) : service_(service), settings_(settings) {
+  Server(HighscoreService& service, const HttpSettings& settings)
+      : service_(service), settings_(settings), workers_(static_cast<size_t>(settings.threads)) {
     for (int i = 0; i < settings.threads; ++i) loops_.push_back(std::make_unique<Loop>());
   }
 
@@ -157,6 +159,11 @@ class HttpFrontEnd::Server {
   void Stop();
 
   const HttpSettings& settings() const { return settings_; }
+  asio::thread_pool& workers() { return workers_; }
+  // Whether answering the request may wait for the database to store something.
+  static bool Waits(const HttpRequest& request) {
+    return request.path == kRegisterPath || request.path == kSubmitPath;
+  }
   HttpResponse Answer(const HttpRequest& request);
   std::string ClientAddress(const std::string& peer, const std::string& forwardedFor) const;
   void Forget(const void* connection, const std::string& peer);
@@ -196,6 +203,7 @@ class HttpFrontEnd::Server {
     asio::executor_work_guard<asio::io_context::executor_type> keepRunning = asio::make_work_guard(context);
   };
   std::vector<std::unique_ptr<Loop>> loops_;
+  asio::thread_pool workers_;
 };
 
 // One connection, one request: read it within the deadline, answer, close.
@@ -246,6 +254,27 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     request.body = std::move(message.body());
     request.clientAddress = server_.ClientAddress(peer_, request.Header("X-Forwarded-For"));
 
+    if (request.headers.size() > server_.settings().maxHeaderFields || !server_.Waits(request)) {
+      Answer(std::move(request));
+      return;
+    }
+    // Registrations and submissions wait for the database: they are answered
+    // on a worker, so that this loop's other connections are not held up and
+    // many of them can share one commit. The loop keeps running meanwhile.
+    asio::post(server_.workers(), [self = shared_from_this(), request = std::move(request),
+                                   loopBusy = asio::make_work_guard(stream_.get_executor())]() mutable {
+      auto answered = std::make_shared<std::pair<HttpRequest, HttpResponse>>(std::move(request), HttpResponse{});
+      answered->second = self->Respond(answered->first);
+      asio::post(self->executor(), [self, answered] { self->Reply(answered->first, std::move(answered->second)); });
+    });
+  }
+
+  void Answer(HttpRequest request) {
+    HttpResponse response = Respond(request);
+    Reply(request, std::move(response));
+  }
+
+  HttpResponse Respond(const HttpRequest& request) {
     const auto start = Clock::now();
     HttpResponse response;
     if (request.headers.size() > server_.settings().maxHeaderFields) {
@@ -261,7 +290,12 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.1fms",
                   std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    LogRequest(request.clientAddress, request.method, std::string(target), response, duration);
+    const std::string target = request.query.empty() ? request.path : request.path + "?" + request.query;
+    LogRequest(request.clientAddress, request.method, target, response, duration);
+    return response;
+  }
+
+  void Reply(const HttpRequest& request, HttpResponse response) {
     // A refused request may come with more than it announced.
     const bool refused = response.status >= 400;
     Send(std::move(response), request.method == "HEAD", refused);
@@ -491,6 +525,7 @@ void HttpFrontEnd::Server::Run() {
   for (size_t i = 1; i < loops_.size(); ++i) helpers.emplace_back([&loop = *loops_[i]] { loop.context.run(); });
   loops_.front()->context.run();
   for (auto& helper : helpers) helper.join();
+  workers_.join();
   {
     std::lock_guard lock(mutex_);
     ended_ = true;
@@ -525,6 +560,7 @@ void HttpFrontEnd::Server::Stop() {
   if (!endedChanged_.wait_for(lock, kStopLimit, [this] { return ended_; })) {
     lock.unlock();
     for (auto& loop : loops_) loop->context.stop();
+    workers_.stop();
   }
 }
 
