@@ -8,6 +8,11 @@
 
 #include "platform/platform.h"
 
+// Every position and size is given on a 400 x 500 design canvas and
+// multiplied by ui.scale when drawn or compared with the mouse.
+constexpr int kDesignWidth = 400;
+constexpr int kDesignHeight = 500;
+
 enum Screen : uint8_t {
   MainMenu = 0,
   Game = 1,
@@ -24,6 +29,10 @@ struct FrontEnd {
   float scale = 1.0f;       // canvas size relative to the 400 x 500 design size
   int mouseX = 0, mouseY = 0;  // canvas pixels, not divided by scale
   uint8_t mouseClicked = 0;
+  // A move that came after a press the widgets have not seen yet: it takes
+  // effect once the next frame is drawn, so the click counts where it was made.
+  bool moveHeld = false;
+  int heldX = 0, heldY = 0;
   std::string playerName;   // at most 15 characters, kept in the highscore file
   uint8_t saveOnline = 0;   // the "save online" choice, kept in the highscore file
 
@@ -39,6 +48,7 @@ struct Images {
   Image* imgProgressBar = nullptr;  // 2 frames of 362 x 10
   Image* imgBlend = nullptr;        // may be missing: drawing it is then skipped
   Image* imgCounterFont = nullptr;  // 12 frames of 10 x 20
+  Image* imgCursor = nullptr;       // the board cursor, drawn at half size
 };
 extern Images img;
 

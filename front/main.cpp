@@ -9,11 +9,11 @@ void RunApplication() {
   StartLoadingResources();
   // The class-level lists of the game's classes exist from the program's
   // start. The highscore store is created and loaded here, before the window.
-  highscores.LoadHighscore();
+  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
 
   GameWindow* window =
-      OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - 400) * 0.5f),
-                 Truncate(static_cast<float>(DesktopHeight() - 500) * 0.5f), 400, 500);
+      OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - kDesignWidth) * 0.5f),
+                 Truncate(static_cast<float>(DesktopHeight() - kDesignHeight) * 0.5f), kDesignWidth, kDesignHeight);
   SeedRandom(StartSeed());
   FinishLoadingResources();
   // The board, its effect lists and the play values start out empty.

@@ -27,6 +27,7 @@ constexpr CheckedImage kCheckedImages[] = {
     {&Images::imgStones, "Image not found! (kugel 32x32.png)"},
     {&Images::imgProgressBar, "Image not found! (progressbar.bmp)"},
     {&Images::imgCounterFont, "Image not foung! (counterfont.png)"},
+    {&Images::imgCursor, "Image not found! (cursor.png)"},
 };
 
 // Every picture, missing ones left as nullptr.
@@ -50,6 +51,9 @@ void DecodeImages() {
 
   img.imgCounterFont = LoadImageStrip("incbin::counterfont.png", 10, 20, 0, 12, kImageFiltered);
   CentreHandle(img.imgCounterFont);
+
+  img.imgCursor = LoadImageFile("incbin::cursor.png", kImageFiltered);
+  CentreHandle(img.imgCursor);
 }
 
 void CheckImages() {

@@ -2,11 +2,12 @@
 // a whole frame from Cls to Flip and may move to another screen.
 #pragma once
 
+#include "gameplay/game.h"  // UpdateGameScreen
+#include "highscore/entry.h"
+#include "highscore/table.h"
+
 void DrawMainMenu();
 void DrawCredits();
 void DrawModeSelect();
 void DrawDifficultySelect();
 void DrawPause();
-void UpdateGameScreen();   // gameplay/
-void DrawNewHighscore();   // highscore/
-void DrawHighscores();     // highscore/

@@ -1,9 +1,7 @@
-#include <algorithm>
-
-#include "board/board.h"
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/modes.h"
 #include "platform/platform.h"
 
 namespace {
@@ -11,38 +9,28 @@ namespace {
 // What a mode and difficulty start with. sideSupply is only used by Classic,
 // the other modes leave the value of an earlier game alone.
 struct StartSettings {
-  int feedFromTop, sideSupplyOn, instantRemove, maxColour, minGroup, bombLevel, rocksOn;
+  BoardSettings board;
   int sideSupply;  // -1: not changed
 };
 
-// Classic Leicht, Mittel, Schwer; Turbo Leicht, Mittel, Schwer; Level.
-constexpr StartSettings kStartSettings[7] = {
-    {0, 1, 0, 2, 1, 0, 0, 20}, {0, 1, 0, 3, 2, 0, 0, 10}, {0, 0, 0, 3, 3, 0, 0, 0},
-    {1, 0, 1, 2, 1, 0, 0, -1}, {1, 0, 1, 3, 2, 0, 0, -1}, {1, 0, 1, 3, 3, 0, 1, -1},
-    {0, 0, 1, 2, 2, 0, 0, -1},
+// In the order of the rankings: Classic Leicht, Mittel, Schwer; Turbo Leicht,
+// Mittel, Schwer; Level. Settings: feedFromTop, sideSupplyOn, instantRemove,
+// maxColour, minGroup, bombLevel, rocksOn.
+constexpr StartSettings kStartSettings[kRankings] = {
+    {{0, 1, 0, 2, 1, 0, 0}, 20}, {{0, 1, 0, 3, 2, 0, 0}, 10}, {{0, 0, 0, 3, 3, 0, 0}, 0},
+    {{1, 0, 1, 2, 1, 0, 0}, -1}, {{1, 0, 1, 3, 2, 0, 0}, -1}, {{1, 0, 1, 3, 3, 0, 1}, -1},
+    {{0, 0, 1, 2, 2, 0, 0}, -1},
 };
 
 constexpr int kTurboMillis = 121000;
 constexpr int kFirstRowMillis = 2100;
 constexpr int kLevelEmptyRows = 9;  // a Level game starts with the lower 10 rows filled
 
-const StartSettings& SettingsFor(uint8_t gameMode, uint8_t difficulty) {
-  if (gameMode == Level) return kStartSettings[6];
-  const int mode = std::min<int>(gameMode, Turbo);
-  return kStartSettings[mode * 3 + std::min<int>(difficulty, 2)];
-}
-
 }  // namespace
 
 void StartGame() {
-  const StartSettings& chosen = SettingsFor(game.gameMode, game.difficulty);
-  game.feedFromTop = chosen.feedFromTop;
-  game.sideSupplyOn = chosen.sideSupplyOn;
-  game.instantRemove = chosen.instantRemove;
-  game.maxColour = chosen.maxColour;
-  game.minGroup = chosen.minGroup;
-  game.bombLevel = chosen.bombLevel;
-  game.rocksOn = chosen.rocksOn;
+  const StartSettings& chosen = kStartSettings[RankingIndex(game.gameMode, game.difficulty)];
+  static_cast<BoardSettings&>(game) = chosen.board;
   if (chosen.sideSupply >= 0) game.sideSupply = chosen.sideSupply;
   int emptyRows = 0;
   if (game.gameMode == Level) {
@@ -57,7 +45,7 @@ void StartGame() {
   // other full-board scan; all of them fly in from the middle of the canvas.
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
-      world.board(c, r) = r < emptyRows ? nullptr : stone::create(200, 250);
+      world.board(c, r) = r < emptyRows ? nullptr : stone::create(kMiddleX, kMiddleY, game, RandomInt);
     }
   }
 
@@ -67,10 +55,10 @@ void StartGame() {
   world.explosions.clear();
   // A group left marked by an abandoned game has no stones on the new board;
   // the flag would only swallow the first click.
-  world.groupMarked = 0;
+  world.board.groupMarked = 0;
 
   ui.screen = Game;
-  game.gameOverState = 0;
+  game.gameOverState = Running;
 
   if (game.gameMode == Turbo) game.deadline = NowMillis() + kTurboMillis;
   if (game.gameMode == Level) game.deadline = NowMillis() + kFirstRowMillis;

@@ -1,11 +1,10 @@
-// The screen after a finished game: the player names the result, chooses
-// whether it also goes online, and it is ranked, saved and shown.
+#include "highscore/entry.h"
+
 #include "front/frontend.h"
-#include "front/screens.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
-#include "highscore/online.h"
-#include "highscore/store.h"
+#include "gameplay/modes.h"
+#include "highscore/connecting.h"
 #include "highscore/table.h"
 #include "platform/platform.h"
 
@@ -24,33 +23,22 @@ void ShowNoConnection() { ShowNote("Es konnte keine Verbindung zum Internet herr
 
 // Registers and submits until the server stops asking for a retry; the
 // result is that of the last request.
-int SubmitOnline() {
-  int result = kRetry;
-  for (int round = 0; round < kMaxSubmitRounds && result == kRetry; ++round) {
+OnlineResult SubmitOnline() {
+  OnlineResult result = OnlineResult::Retry;
+  for (int round = 0; round < kMaxSubmitRounds && result == OnlineResult::Retry; ++round) {
     ShowConnecting("Highscore wird angemeldet");
     result = RegisterClient();
-    if (result == kDone) {
+    if (result == OnlineResult::Done) {
       ShowConnecting("Highscore wird eingetragen");
-      result = SubmitScore();
+      result = SubmitScore(ui.playerName, game.score, RankingIndex(game.gameMode, game.difficulty));
     }
-    if (result == kNoConnection) ShowNoConnection();
+    if (result == OnlineResult::NoConnection) ShowNoConnection();
   }
-  if (result == kRetry) {
+  if (result == OnlineResult::Retry) {
     ShowNote("Der Highscore-Server hat den Eintrag mehrmals abgelehnt. Bitte versuchen Sie es später noch einmal!");
-    return kServerError;
+    return OnlineResult::ServerError;
   }
   return result;
-}
-
-// After a successful fetch the online table of the same ranking is shown, on
-// the page of the entry the server marked as the player's own.
-void ShowOnlineTable() {
-  tableView.shownLocal = 0;
-  tableView.pageCount = highscores.pages(game.gameMode, game.difficulty, 0);
-  tableView.shownPage =
-      highscores.list[ListIndex(game.gameMode, game.difficulty) + kOnlineOffset].find(tableView.ownScore.get());
-  tableView.pageEntries = highscores.get(game.gameMode, game.difficulty, 0, tableView.shownPage);
-  BuildTableRows(0);
 }
 
 void CarryOutEntry() {
@@ -60,13 +48,20 @@ void CarryOutEntry() {
   }
   // Nothing is entered unless the submission went through: the player may try
   // again, untick the box or cancel.
-  if (ui.saveOnline == 1 && SubmitOnline() != kDone) return;
+  if (ui.saveOnline == 1 && SubmitOnline() != OnlineResult::Done) return;
 
-  highscores.add(game.gameMode, game.difficulty, ui.playerName, game.score);
-  if (!highscores.SaveHighscore())
+  const NewEntry added = highscores.add(game.gameMode, game.difficulty, ui.playerName, game.score);
+  tableView.ownScore = added.entry;
+  ShowRankingPage(game.gameMode, game.difficulty, ListKind::Local, added.page);
+  if (!highscores.SaveHighscore(ui.playerName, ui.saveOnline))
     ShowNote("Die Highscore-Liste konnte nicht gespeichert werden! Ihr Eintrag bleibt nur bis zum Beenden des "
              "Spiels erhalten.");
-  if (ui.saveOnline == 1 && FetchTables() == kDone) ShowOnlineTable();
+  // After a successful fetch the online table of the same ranking is shown,
+  // on the page of the entry the server marked as the player's own.
+  if (ui.saveOnline == 1 && FetchOnlineTables() == OnlineResult::Done) {
+    const TScorelist& online = highscores.ranking(game.gameMode, game.difficulty, ListKind::Online);
+    ShowRankingPage(game.gameMode, game.difficulty, ListKind::Online, online.find(tableView.ownScore.get()));
+  }
   ui.screen = Highscores;
 }
 

@@ -7,10 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
-#include "gameplay/game.h"
-#include "highscore/store.h"
+#include "highscore/score_hash.h"
 #include "platform/platform.h"
 
 #ifndef QUARZELLO_HIGHSCORE_HOST
@@ -126,58 +123,55 @@ std::string HighscoreHost() {
 
 std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 
-int RegisterClient() {
+OnlineResult RegisterClient() {
   Connection connection = Connect();
-  if (!connection) return kNoConnection;
+  if (!connection) return OnlineResult::NoConnection;
   SendRequest(connection.get(), "POST /quarzello/register.php HTTP/1.0", "register=yes");
   ReplyReader reply(connection.get());
-  if (!reply.Whole()) return kNoConnection;
+  if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
     onlineState.onlineKey = reply.Line();
     onlineState.keyId = TextToInt(reply.Line());
-    return kDone;
+    return OnlineResult::Done;
   }
   ShowServerError(reply.Line());
-  return kServerError;
+  return OnlineResult::ServerError;
 }
 
-int SubmitScore() {
-  uint8_t index = ListIndex(game.gameMode, game.difficulty);
+OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t ranking) {
   Connection connection = Connect();
-  if (!connection) return kNoConnection;
-  std::string body = "name=" + UrlEncodeName(ui.playerName) + "&pts=" + IntToText(game.score) +
-                     "&mode=" + IntToText(index) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) +
-                     "&hash=" + IntToText(ScoreHash());
+  if (!connection) return OnlineResult::NoConnection;
+  std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
+                     IntToText(ranking) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
+                     IntToText(ScoreHash(onlineState.onlineKey, points, ranking));
   SendRequest(connection.get(), "POST /quarzello/highscore.php HTTP/1.0", body);
   ReplyReader reply(connection.get());
-  if (!reply.Whole()) return kNoConnection;
+  if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
     onlineState.ownId = TextToInt(reply.Line());
-    return kDone;
+    return OnlineResult::Done;
   }
   std::string message = reply.Line();
-  if (message == "RETRY") return kRetry;
+  if (message == "RETRY") return OnlineResult::Retry;
   ShowServerError(message);
-  return kServerError;
+  return OnlineResult::ServerError;
 }
 
-int FetchTables() {
-  ShowConnecting("Lade aktuelle Highscore");
+FetchedTables FetchTables() {
+  FetchedTables fetched;
   Connection connection = Connect();
-  if (!connection) return kNoConnection;
+  if (!connection) return fetched;
   SendRequest(connection.get(), "POST /quarzello/get.php HTTP/1.0",
               "get_highscore=yes&own=" + IntToText(onlineState.ownId));
   ReplyReader reply(connection.get());
-  if (!reply.Whole()) return kNoConnection;
+  if (!reply.Whole()) return fetched;
 
-  for (int index = 0; index < kLocalLists; ++index) highscores.list[index + kOnlineOffset].list.clear();
   TScorelist* table = nullptr;  // entries before the first "TABLE" have no list and are dropped
   ScoreRef last;
   while (!reply.Ended()) {
     std::string line = reply.Line();
     if (line == "TABLE") {
-      int index = std::clamp(TextToInt(reply.Line()), 0, kLocalLists - 1);
-      table = &highscores.list[index + kOnlineOffset];
+      table = &fetched.lists[std::clamp(TextToInt(reply.Line()), 0, kRankings - 1)];
     } else if (line == "ENTRY") {
       auto entry = std::make_shared<TScore>();
       entry->name = reply.Line();
@@ -185,26 +179,11 @@ int FetchTables() {
       last = table ? entry : nullptr;
       if (table) table->add(entry);
     } else if (line == "is own") {
-      tableView.ownScore = last;
+      fetched.own = last;
     }
   }
-  highscores.online = 1;
-  return kDone;
-}
-
-void ShowConnecting(const std::string& text) {
-  Cls();
-  SetColor(255, 255, 255);
-  SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
-  TFont::set(0);
-  DrawString("Verbinde zu", 40 * ui.scale, 210 * ui.scale);
-  DrawString(text + "...", 40 * ui.scale, 260 * ui.scale);
-  TFont::set(1);
-  DrawTextCentered("Highscore", Truncate(200 * ui.scale), Truncate(85 * ui.scale), -1.0f);
-  DrawString("Trelvani", 40 * ui.scale, 222 * ui.scale);
-  SetColor(255, 255, 255);
-  Flip(-1);
+  fetched.result = OnlineResult::Done;
+  return fetched;
 }
 
 std::string UrlEncodeName(const std::string& text) {
@@ -225,19 +204,3 @@ std::string UrlEncodeName(const std::string& text) {
   return encoded;
 }
 
-int32_t ScoreHash() {
-  const std::string& key = onlineState.onlineKey;
-  std::string head = key.substr(0, 16);
-  head.resize(16, ' ');
-  std::string tail = key.size() > 16 ? key.substr(16) : std::string();
-  return Adler32(head + IntToText(game.score) + IntToText(ListIndex(game.gameMode, game.difficulty)) + tail);
-}
-
-int32_t Adler32(const std::string& text) {
-  uint32_t a = 1, b = 0;
-  for (char c : text) {
-    a = (a + static_cast<unsigned char>(c)) % 65521;
-    b = (b + a) % 65521;
-  }
-  return static_cast<int32_t>(b << 16 | a);
-}

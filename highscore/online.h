@@ -1,10 +1,15 @@
 // The client of the online highscore service: register for a key, submit the
 // finished game's score, fetch the seven online rankings. Each request is one
-// HTTP/1.0 POST on its own connection and blocks until it is done.
+// HTTP/1.0 POST on its own connection and blocks until it is done. What the
+// player sees meanwhile is the caller's business; only the server's own error
+// messages are shown from here, as they arrive.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "highscore/store.h"
 
 struct OnlineState {
   std::string onlineKey;  // key of the last successful registration
@@ -19,21 +24,28 @@ struct OnlineState {
 };
 extern OnlineState onlineState;
 
-// Results of the requests.
-constexpr int kNoConnection = 0;
-constexpr int kDone = 1;
-constexpr int kServerError = 2;  // already shown to the player
-constexpr int kRetry = 3;        // the server wants a new registration and submission
+enum class OnlineResult : uint8_t {
+  NoConnection = 0,
+  Done = 1,
+  ServerError = 2,  // already shown to the player
+  Retry = 3,        // the server wants a new registration and submission
+};
 
-int RegisterClient();
-int SubmitScore();  // the score, mode and difficulty of the game just played
-int FetchTables();  // refills the online lists; 0 leaves them as they were
-void ShowConnecting(const std::string& text);
+// The seven online rankings of one fetch, in the server's order.
+struct FetchedTables {
+  OnlineResult result = OnlineResult::NoConnection;
+  OnlineLists lists;
+  // Set when the reply marked an entry "is own": that entry, or none when
+  // the mark came before any entry.
+  std::optional<ScoreRef> own;
+};
+
+OnlineResult RegisterClient();
+// ranking: the RankingIndex of the game's local list.
+OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t ranking);
+FetchedTables FetchTables();
 
 std::string UrlEncodeName(const std::string& text);
-int32_t ScoreHash();
-// Adler-32 over the character codes, as a signed 32-bit number.
-int32_t Adler32(const std::string& text);
 
 // "host" or "host:port" of the service: QUARZELLO_HIGHSCORE_HOST from the
 // environment when set, else the one the game was built with.

@@ -8,12 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "front/frontend.h"
-#include "highscore/table.h"
 #include "platform/platform.h"
 
 THighscore highscores;
-TableView tableView;
 
 namespace {
 
@@ -62,11 +59,6 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-uint8_t ListIndex(uint8_t mode, uint8_t difficulty) {
-  if (mode >= 2) return 6;
-  return static_cast<uint8_t>(mode * 3 + std::min<uint8_t>(difficulty, 2));
-}
-
 // ---------------------------------------------------------------- one ranking
 
 void TScorelist::add(ScoreRef score) { list.push_back(std::move(score)); }
@@ -105,33 +97,33 @@ int TScorelist::pages() const { return PageOfPlace(static_cast<int>(list.size())
 
 // ---------------------------------------------------------------- the store
 
-const TScorelist& THighscore::ranking(uint8_t mode, uint8_t difficulty, uint8_t local) const {
-  return list[ListIndex(mode, difficulty) + (local == 0 ? kOnlineOffset : 0)];
+const TScorelist& THighscore::ranking(uint8_t mode, uint8_t difficulty, ListKind kind) const {
+  return list[RankingIndex(mode, difficulty, kind)];
 }
 
-ScorePage THighscore::get(uint8_t mode, uint8_t difficulty, uint8_t local, int page) const {
-  return ranking(mode, difficulty, local).get_page(page);
+ScorePage THighscore::get(uint8_t mode, uint8_t difficulty, ListKind kind, int page) const {
+  return ranking(mode, difficulty, kind).get_page(page);
 }
 
-int THighscore::pages(uint8_t mode, uint8_t difficulty, uint8_t local) const {
-  return ranking(mode, difficulty, local).pages();
+int THighscore::pages(uint8_t mode, uint8_t difficulty, ListKind kind) const {
+  return ranking(mode, difficulty, kind).pages();
 }
 
-void THighscore::add(uint8_t mode, uint8_t difficulty, const std::string& name, int32_t punkte) {
-  TScorelist& ranking = list[ListIndex(mode, difficulty)];
-  tableView.ownScore = ranking.add_sorted(name, punkte);
-  tableView.shownMode = mode;
-  tableView.shownDifficulty = difficulty;
-  tableView.shownLocal = 1;
-  tableView.pageCount = pages(mode, difficulty, 1);
-  tableView.shownPage = ranking.find(tableView.ownScore.get());
-  tableView.pageEntries = get(mode, difficulty, 1, tableView.shownPage);
-  BuildTableRows(0);
+NewEntry THighscore::add(uint8_t mode, uint8_t difficulty, const std::string& name, int32_t punkte) {
+  const uint8_t index = RankingIndex(mode, difficulty);
+  ScoreRef entry = list[index].add_sorted(name, punkte);
+  return {index, entry, list[index].find(entry.get())};
+}
+
+void THighscore::SetOnlineLists(OnlineLists fetched) {
+  for (int ranking = 0; ranking < kRankings; ++ranking)
+    list[ranking + kRankings] = std::move(fetched[ranking]);
+  online = 1;
 }
 
 // ---------------------------------------------------------------- the file
 
-void THighscore::LoadHighscore() {
+void THighscore::LoadHighscore(std::string& playerName, uint8_t& saveOnline) {
   Stream* file = OpenRead(kHighscoreFile);
   if (!file) return;
   TScorelist* current = nullptr;
@@ -139,7 +131,7 @@ void THighscore::LoadHighscore() {
     int tag = ReadByte(file);
     if (tag == kTagList) {
       int index = ReadByte(file);
-      if (index >= kLocalLists) break;
+      if (index >= kRankings) break;
       current = &list[index];
     } else if (tag == kTagEntry) {
       if (!current) break;
@@ -148,9 +140,9 @@ void THighscore::LoadHighscore() {
       score->punkte = ReadInt(file);
       current->add(score);
     } else if (tag == kTagPlayer) {
-      ui.playerName += ReadText(file);
-      if (ui.playerName.size() > kMaxPlayerName) ui.playerName.resize(kMaxPlayerName);
-      ui.saveOnline = ReadByte(file) != 0 ? 1 : 0;
+      playerName += ReadText(file);
+      if (playerName.size() > kMaxPlayerName) playerName.resize(kMaxPlayerName);
+      saveOnline = ReadByte(file) != 0 ? 1 : 0;
     }
   }
   CloseByteStream(file);
@@ -162,7 +154,7 @@ std::string EncodeHighscoreFile(const THighscore& store, const std::string& play
   bytes += static_cast<char>(kTagPlayer);
   AppendText(bytes, playerName);
   bytes += static_cast<char>(saveOnline);
-  for (int index = 0; index < kLocalLists; ++index) {
+  for (int index = 0; index < kRankings; ++index) {
     bytes += static_cast<char>(kTagList);
     bytes += static_cast<char>(index);
     for (const ScoreRef& score : store.list[index].list) {
@@ -175,8 +167,8 @@ std::string EncodeHighscoreFile(const THighscore& store, const std::string& play
   return bytes;
 }
 
-bool THighscore::SaveHighscore() const {
-  return ReplaceFileAtomically(kHighscoreFile, EncodeHighscoreFile(*this, ui.playerName, ui.saveOnline));
+bool THighscore::SaveHighscore(const std::string& playerName, uint8_t saveOnline) const {
+  return ReplaceFileAtomically(kHighscoreFile, EncodeHighscoreFile(*this, playerName, saveOnline));
 }
 
 // A crash, a full disk or a read-only directory must never cost the player

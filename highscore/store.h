@@ -1,14 +1,16 @@
 // The rankings: seven local lists kept in highscore.tvs and seven online
-// lists filled from the highscore service, and the state of the table that is
-// on screen.
+// lists filled from the highscore service. The store knows nothing of the
+// screens that show it: adding an entry says where it went, and the player's
+// name and online choice travel in and out of the file as arguments.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "gameplay/modes.h"
 
 struct TScore {
   std::string name;
@@ -21,12 +23,7 @@ using ScoreRef = std::shared_ptr<TScore>;
 using ScorePage = std::vector<ScoreRef>;
 
 constexpr int kPageSize = 10;
-constexpr int kLocalLists = 7;
-constexpr int kOnlineOffset = 7;  // the online copy of local list i is list i + 7
 constexpr const char* kHighscoreFile = "highscore.tvs";
-
-// Local list index of a ranking: mode * 3 + difficulty, Level (mode 2) always 6.
-uint8_t ListIndex(uint8_t mode, uint8_t difficulty);
 
 class TScorelist {
  public:
@@ -40,40 +37,37 @@ class TScorelist {
   int pages() const;
 };
 
+using OnlineLists = std::array<TScorelist, kRankings>;  // by ranking index
+
+// Where a new entry went: its list (a RankingIndex), the entry, its page.
+struct NewEntry {
+  uint8_t list = 0;
+  ScoreRef entry;
+  int page = 1;
+};
+
 class THighscore {
  public:
-  std::array<TScorelist, kLocalLists * 2> list;
+  std::array<TScorelist, kRankings * 2> list;  // by RankingIndex: local lists, then their online copies
   uint8_t online = 0;  // 1 once the online lists were fetched
 
-  void add(uint8_t mode, uint8_t difficulty, const std::string& name, int32_t punkte);
-  ScorePage get(uint8_t mode, uint8_t difficulty, uint8_t local, int page) const;
-  int pages(uint8_t mode, uint8_t difficulty, uint8_t local) const;
+  NewEntry add(uint8_t mode, uint8_t difficulty, const std::string& name, int32_t punkte);
+  ScorePage get(uint8_t mode, uint8_t difficulty, ListKind kind, int page) const;
+  int pages(uint8_t mode, uint8_t difficulty, ListKind kind) const;
+  const TScorelist& ranking(uint8_t mode, uint8_t difficulty, ListKind kind) const;
+  // The online lists as fetched, all seven at once.
+  void SetOnlineLists(OnlineLists fetched);
 
-  void LoadHighscore();
+  // Appends the name in the file to playerName (cut to 15 characters) and
+  // sets saveOnline from it.
+  void LoadHighscore(std::string& playerName, uint8_t& saveOnline);
   // Replaces highscore.tvs as a whole or not at all; false when it could not
   // be written, in which case the old file is untouched.
-  bool SaveHighscore() const;
+  bool SaveHighscore(const std::string& playerName, uint8_t saveOnline) const;
 
   void reset() { *this = THighscore{}; }
-
- private:
-  const TScorelist& ranking(uint8_t mode, uint8_t difficulty, uint8_t local) const;
 };
 extern THighscore highscores;
-
-// Which ranking the highscore table shows, and which entry it highlights.
-struct TableView {
-  uint8_t shownMode = 0;
-  uint8_t shownDifficulty = 0;
-  uint8_t shownLocal = 0;  // 1 local list, 0 online list
-  int shownPage = 1;
-  int pageCount = 1;
-  std::optional<ScorePage> pageEntries;  // none: the table screen is set up afresh
-  ScoreRef ownScore;
-
-  void reset() { *this = TableView{}; }
-};
-extern TableView tableView;
 
 // The bytes SaveHighscore writes.
 std::string EncodeHighscoreFile(const THighscore& store, const std::string& playerName,

@@ -1,19 +1,16 @@
 #include "highscore/table.h"
 
 #include "front/frontend.h"
-#include "front/screens.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
-#include "highscore/online.h"
-#include "highscore/store.h"
+#include "gameplay/modes.h"
+#include "highscore/connecting.h"
 #include "platform/platform.h"
 
+TableView tableView;
 std::list<std::unique_ptr<TScoreview>> TScoreview::scoreRows;
 
 namespace {
-
-const char* const kModeNames[] = {"Classic", "Turbo", "Level"};
-const char* const kDifficultyNames[] = {"Leicht", "Mittel", "Schwer"};
 
 float Scaled(float designUnits) { return designUnits * ui.scale; }
 int ScaledInt(float designUnits) { return Truncate(designUnits * ui.scale); }
@@ -30,10 +27,67 @@ void ShowShownPage() {
       highscores.get(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal, tableView.shownPage);
 }
 
-}  // namespace
+// Entered from the main menu: always the local Classic/Leicht table.
+void SetUpFromMenu() {
+  tableView.shownMode = Classic;
+  tableView.shownDifficulty = 0;
+  tableView.shownLocal = ListKind::Local;
+  tableView.ownScore = nullptr;
+  ShowFirstPage();
+}
 
-const char* ModeName(uint8_t mode) { return kModeNames[mode < 3 ? mode : 2]; }
-const char* DifficultyName(uint8_t difficulty) { return kDifficultyNames[difficulty < 3 ? difficulty : 2]; }
+// The three tabs: local or online, the mode, the difficulty (not in Level).
+// True when one of them changed the shown ranking.
+bool RankingTabs() {
+  bool changed = false;
+  const char* const table = tableView.shownLocal == ListKind::Local ? "Lokal" : "Online";
+  if (TabButton(table, 78, 33, 116, 24) == WidgetResult::Clicked) {
+    tableView.shownLocal = tableView.shownLocal == ListKind::Local ? ListKind::Online : ListKind::Local;
+    if (tableView.shownLocal == ListKind::Online && highscores.online == 0) FetchOnlineTables();
+    changed = true;
+  }
+  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
+    tableView.shownMode = static_cast<uint8_t>((tableView.shownMode + 1) % 3);
+    changed = true;
+  }
+  if (tableView.shownMode != Level &&
+      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
+    tableView.shownDifficulty = static_cast<uint8_t>((tableView.shownDifficulty + 1) % 3);
+    changed = true;
+  }
+  if (changed) ShowFirstPage();
+  return changed;
+}
+
+// The page line and its two arrows: -1 when the page went back, 1 when it
+// went forward, 0 when it stayed.
+int PageArrows() {
+  DrawTextCentered("Seite " + IntToText(tableView.shownPage) + " von " + IntToText(tableView.pageCount),
+                   ScaledInt(200), ScaledInt(355), -1.0f);
+  int turn = 0;
+  if (TabButton("< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) turn = -1;
+  if (TabButton(" >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount)
+    turn = 1;
+  if (turn != 0) {
+    tableView.shownPage += turn;
+    ShowShownPage();
+  }
+  return turn;
+}
+
+// On the online table: the link that fetches it again. True when clicked.
+bool RefreshLink() {
+  if (tableView.shownLocal != ListKind::Online) return false;
+  const std::string refresh = "Online-Higscore aktualisieren";
+  const float width = static_cast<float>(StringWidth(refresh));
+  if (TabButton(refresh, 200, 375, width, 16) != WidgetResult::Clicked) return false;
+  FetchOnlineTables();
+  ShowShownPage();
+  tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
+  return true;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------- rows
 
@@ -52,12 +106,9 @@ TScoreview* TScoreview::create(int32_t platz, const std::string& name, int32_t p
 }
 
 void TScoreview::update() {
-  for (auto row = scoreRows.begin(); row != scoreRows.end();) {
-    if ((*row)->draw())
-      ++row;
-    else
-      row = scoreRows.erase(row);
-  }
+  for (const auto& row : scoreRows) row->step();
+  for (const auto& row : scoreRows) row->draw();
+  scoreRows.remove_if([](const auto& row) { return row->hasLeft(); });
 }
 
 void TScoreview::remove(int direction) {
@@ -83,8 +134,7 @@ void TScoreview::remove(int direction) {
   }
 }
 
-bool TScoreview::draw() {
-  bool stays = true;
+void TScoreview::step() {
   switch (mode) {
     case kRowWaitingIn:
       if (--wait == 0) mode = kRowSlidingIn;
@@ -104,12 +154,13 @@ bool TScoreview::draw() {
       break;
     case kRowSlidingOut:
       ab_x += 2.0f;
-      stays = ab_x <= 50;
       break;
     default:
       break;
   }
+}
 
+void TScoreview::draw() const {
   float offset = 0.2f * ab_x * ab_x;
   if (minus == 1) offset = -offset;
 
@@ -129,7 +180,6 @@ bool TScoreview::draw() {
     std::string points = IntToText(punkte);
     DrawString(points, Scaled(static_cast<float>(360 - StringWidth(points)) + offset), top);
   }
-  return stays;
 }
 
 void BuildTableRows(int direction) {
@@ -149,68 +199,31 @@ void BuildTableRows(int direction) {
   }
 }
 
+void ShowRankingPage(uint8_t mode, uint8_t difficulty, ListKind kind, int page) {
+  tableView.shownMode = mode;
+  tableView.shownDifficulty = difficulty;
+  tableView.shownLocal = kind;
+  tableView.pageCount = highscores.pages(mode, difficulty, kind);
+  tableView.shownPage = page;
+  tableView.pageEntries = highscores.get(mode, difficulty, kind, page);
+  BuildTableRows(0);
+}
+
 // ---------------------------------------------------------------- the screen
 
 void DrawHighscores() {
-  bool rebuild = false;
-  bool backwards = false;
-  if (!tableView.pageEntries) {
-    // Entered from the main menu: always the local Classic/Leicht table.
-    tableView.shownMode = Classic;
-    tableView.shownDifficulty = 0;
-    tableView.shownLocal = 1;
-    tableView.ownScore = nullptr;
-    ShowFirstPage();
-    rebuild = true;
-  }
+  bool rebuild = !tableView.pageEntries;
+  if (rebuild) SetUpFromMenu();
 
   Cls();
   SetColor(255, 255, 255);
   SetDrawScale(ui.scale, ui.scale);
   DrawImageFrame(img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
-
-  if (TabButton(tableView.shownLocal == 1 ? "Lokal" : "Online", 78, 33, 116, 24) == WidgetResult::Clicked) {
-    tableView.shownLocal = static_cast<uint8_t>(1 - tableView.shownLocal);
-    if (tableView.shownLocal == 0 && highscores.online == 0) FetchTables();
-    ShowFirstPage();
-    rebuild = true;
-  }
-  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
-    tableView.shownMode = static_cast<uint8_t>((tableView.shownMode + 1) % 3);
-    ShowFirstPage();
-    rebuild = true;
-  }
-  if (tableView.shownMode != Level &&
-      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
-    tableView.shownDifficulty = static_cast<uint8_t>((tableView.shownDifficulty + 1) % 3);
-    ShowFirstPage();
-    rebuild = true;
-  }
-
-  DrawTextCentered("Seite " + IntToText(tableView.shownPage) + " von " + IntToText(tableView.pageCount),
-                   ScaledInt(200), ScaledInt(355), -1.0f);
-  if (TabButton("< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) {
-    --tableView.shownPage;
-    ShowShownPage();
-    rebuild = true;
-    backwards = true;
-  }
-  if (TabButton(" >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount) {
-    ++tableView.shownPage;
-    ShowShownPage();
-    rebuild = true;
-  }
-  if (tableView.shownLocal == 0) {
-    const std::string refresh = "Online-Higscore aktualisieren";
-    if (TabButton(refresh, 200, 375, static_cast<float>(StringWidth(refresh)), 16) == WidgetResult::Clicked) {
-      FetchTables();
-      ShowShownPage();
-      tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, 0);
-      rebuild = true;
-    }
-  }
-  if (rebuild) BuildTableRows(backwards ? 1 : 0);
+  rebuild = RankingTabs() || rebuild;
+  const int turn = PageArrows();
+  rebuild = RefreshLink() || turn != 0 || rebuild;
+  if (rebuild) BuildTableRows(turn < 0 ? 1 : 0);
 
   SetViewport(ScaledInt(25), ScaledInt(80), ScaledInt(350), ScaledInt(360));
   TScoreview::update();

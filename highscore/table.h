@@ -1,11 +1,29 @@
-// The rows of the highscore table: each slides in from one side, rests, and
-// slides out to the other when the shown page changes.
+// The highscore table screen: which ranking it shows, and its rows, each of
+// which slides in from one side, rests, and slides out to the other when the
+// shown page changes.
 #pragma once
 
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "highscore/store.h"
+
+// Which ranking the highscore table shows, and which entry it highlights.
+struct TableView {
+  uint8_t shownMode = 0;
+  uint8_t shownDifficulty = 0;
+  ListKind shownLocal = ListKind::Online;
+  int shownPage = 1;
+  int pageCount = 1;
+  std::optional<ScorePage> pageEntries;  // none: the table screen is set up afresh
+  ScoreRef ownScore;
+
+  void reset() { *this = TableView{}; }
+};
+extern TableView tableView;
 
 enum RowPhase : uint8_t {
   kRowWaitingIn = 1,
@@ -31,17 +49,21 @@ class TScoreview {
 
   static TScoreview* create(int32_t platz, const std::string& name, int32_t punkte, uint8_t minus,
                             uint8_t highlight, int32_t y, uint8_t wait);
-  static void update();               // advances and draws every row in list order
+  // Advances every row by one frame, draws them in list order, and drops the
+  // rows that have slid out (they are still drawn in that frame).
+  static void update();
   static void remove(int direction);  // sends the current rows out
 
-  // Advances the row by one frame and draws it; false once it has slid out
-  // (it is still drawn in that frame).
-  bool draw();
+  void step();  // one frame of the row's phase
+  void draw() const;
+  bool hasLeft() const { return mode == kRowSlidingOut && ab_x > 50; }
 };
-
-const char* ModeName(uint8_t mode);              // "Classic", "Turbo", "Level"
-const char* DifficultyName(uint8_t difficulty);  // "Leicht", "Mittel", "Schwer"
 
 // Replaces the rows by rows for the shown page: direction 0 brings them in
 // from the right and sends the old ones out to the left, 1 the other way.
 void BuildTableRows(int direction);
+// Shows the given page of a ranking, its rows coming in from the right.
+void ShowRankingPage(uint8_t mode, uint8_t difficulty, ListKind kind, int page);
+
+// The frame function of the table screen.
+void DrawHighscores();

@@ -1,3 +1,4 @@
+#include "highscore/score_hash.h"
 #include "server/highscore_service.h"
 
 #include <optional>
@@ -5,7 +6,6 @@
 #include "server/clock.h"
 #include "server/form.h"
 #include "server/random_key.h"
-#include "server/score_hash.h"
 
 namespace highscored {
 

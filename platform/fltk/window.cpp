@@ -36,18 +36,29 @@ void Post(const Event& event) {
   pendingEvents.push_back(event);
 }
 
+// Shift+Tab arrives as its own key on X.
+constexpr int kFlLeftTab = 0xfe20;
+
 // FLTK reports letters in lower case; the game counts keys by their capital.
 int GameKeyCode(int flKey) {
   if (flKey >= 'a' && flKey <= 'z') return flKey - 'a' + 'A';
   switch (flKey) {
     case FL_Escape: return kKeyEscape;
     case FL_BackSpace: return 8;
-    case FL_Tab: return 9;
+    case FL_Tab:
+    case kFlLeftTab: return kKeyTab;
     case FL_Enter:
-    case FL_KP_Enter: return 13;
+    case FL_KP_Enter: return kKeyEnter;
+    case FL_Left: return kKeyLeft;
+    case FL_Up: return kKeyUp;
+    case FL_Right: return kKeyRight;
+    case FL_Down: return kKeyDown;
     default: return flKey;
   }
 }
+
+// The keys whose presses the game acts on once, with the FLTK keys behind them.
+constexpr int kFlPressKeys[] = {FL_Enter, FL_KP_Enter, ' '};
 
 class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
  public:
@@ -85,8 +96,11 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
   }
   void RenderLast();
   void ShowWithFirstFrame();
+  // Keys still down when the window gets the keyboard back count as held.
+  void HoldKeysDown();
 
   GlRenderer renderer_;
+  HeldKeys heldKeys_;
   DisplayList lastFrame_;
   bool damaged_ = true;  // the canvas does not show lastFrame_
   // Until the window is on the screen, frames are only kept: drawing them
@@ -97,6 +111,7 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
 void Canvas::RenderLast() {
   if (!context_valid()) {
     renderer_.ForgetTextures();
+    SwapWithoutWaitingForRetrace();
     context_valid(1);
   }
   renderer_.Render(lastFrame_, w(), h());
@@ -136,11 +151,20 @@ void Canvas::ShowWithFirstFrame() {
 void Canvas::ShowMessage(const std::string& title, const std::string& text, bool serious) {
   const std::string utf8Title = Utf8FromLatin1(title);
   fl_message_title(utf8Title.c_str());
+  fl_close = "OK";  // the box's one button; FLTK's own label is English
   const std::string utf8Text = Utf8FromLatin1(text);
   if (serious) {
     fl_alert("%s", utf8Text.c_str());
   } else {
     fl_message("%s", utf8Text.c_str());
+  }
+  // The Enter that closed the box may still be down and repeating.
+  HoldKeysDown();
+}
+
+void Canvas::HoldKeysDown() {
+  for (int flKey : kFlPressKeys) {
+    if (Fl::get_key(flKey)) heldKeys_.Hold(GameKeyCode(flKey));
   }
 }
 
@@ -164,19 +188,31 @@ int Canvas::handle(int event) {
       return 1;
     case FL_RELEASE:
     case FL_LEAVE:
+      return 1;
     case FL_FOCUS:
+      HoldKeysDown();
+      return 1;
     case FL_UNFOCUS:
+      heldKeys_.ReleaseAll();
       return 1;
     case FL_KEYDOWN:
     case FL_SHORTCUT: {  // a key arriving while FLTK thinks nothing has focus
-      CountKeyPress(GameKeyCode(Fl::event_key()));
+      const int key = GameKeyCode(Fl::event_key());
+      CountKeyPress(key);
+      Event press{KeyDown, key};
+      press.repeat = heldKeys_.Press(key);
+      press.shift = Fl::event_state(FL_SHIFT) != 0;
+      Post(press);
       const std::string text(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
       for (uint32_t code : CodePointsFromUtf8(text)) Post({KeyChar, static_cast<int>(code)});
       return 1;
     }
-    case FL_KEYUP:
-      Post({KeyUp, GameKeyCode(Fl::event_key())});
+    case FL_KEYUP: {
+      const int key = GameKeyCode(Fl::event_key());
+      heldKeys_.Release(key);
+      Post({KeyUp, key});
       return 1;
+    }
     default:
       return Fl_Gl_Window::handle(event);
   }

@@ -4,9 +4,11 @@
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 #include <GL/glx.h>
+#include <GL/glxext.h>
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 
+#include <string>
 #include <thread>
 
 const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None};
@@ -70,6 +72,25 @@ bool IsMaximizedByWindowManager(Fl_Window& window) {
   }
   XFree(data);
   return maximizedHorizontally && maximizedVertically;
+}
+
+void SwapWithoutWaitingForRetrace() {
+  Display* display = glXGetCurrentDisplay();
+  const GLXDrawable drawable = glXGetCurrentDrawable();
+  if (display == nullptr || drawable == 0) return;
+  const std::string extensions = " " + std::string(glXQueryExtensionsString(display, DefaultScreen(display))) + " ";
+  const auto offers = [&](const char* name) { return extensions.find(" " + std::string(name) + " ") != std::string::npos; };
+  const auto function = [](const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); };
+  // GLX_SGI_swap_control cannot ask for 0, so only these two serve.
+  if (offers("GLX_EXT_swap_control")) {
+    if (auto set = reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(function("glXSwapIntervalEXT"))) {
+      set(display, drawable, 0);
+      return;
+    }
+  }
+  if (offers("GLX_MESA_swap_control")) {
+    if (auto set = reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(function("glXSwapIntervalMESA"))) set(0);
+  }
 }
 
 namespace {

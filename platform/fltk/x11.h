@@ -19,6 +19,11 @@ void OpenDisplay();
 void UseDetectableAutoRepeat();
 // Whether the window manager shows the window maximized in both directions.
 bool IsMaximizedByWindowManager(Fl_Window& window);
+// Asks the driver not to wait for the vertical retrace when the current
+// drawable's buffers are swapped, through whichever swap-control extension it
+// offers: frames are paced by the game's 60 Hz timer, and a display of
+// another rate must not slow them down. A driver without one keeps its way.
+void SwapWithoutWaitingForRetrace();
 
 // The GLX attributes the canvas's visual is chosen with: RGB, double-buffered.
 extern const int kCanvasVisual[];

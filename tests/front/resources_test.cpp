@@ -22,11 +22,12 @@ void RegisterStandInPictures() {
   static const std::vector<uint8_t> counter = MakePng(120, 20, opaque, true);
   static const std::vector<uint8_t> logo = MakePng(149, 136, opaque, true);
   static const std::vector<uint8_t> blend = MakePng(16, 16, opaque, true);
+  static const std::vector<uint8_t> cursor = MakePng(64, 64, opaque, true);
   const std::pair<const char*, const std::vector<uint8_t>*> files[] = {
       {"game_background.bmp", &background}, {"menu_background.bmp", &background},
       {"progressbar.bmp", &progress},       {"kugel 32x32.png", &stones},
       {"counterfont.png", &counter},        {"trelvani_logo.png", &logo},
-      {"blend.png", &blend}};
+      {"blend.png", &blend},                {"cursor.png", &cursor}};
   for (const auto& [name, bytes] : files) RegisterEmbeddedFile(name, bytes->data(), bytes->size());
 }
 
@@ -77,6 +78,9 @@ TEST_F(Resources, ImagesLoadWithTheirLayoutsAndHandles) {
   EXPECT_FLOAT_EQ(img.imgLogo->handleX, 74.5f);
   ASSERT_NE(img.imgBlend, nullptr);
   EXPECT_FLOAT_EQ(img.imgBlend->handleX, 8);
+  ASSERT_NE(img.imgCursor, nullptr);
+  EXPECT_FLOAT_EQ(img.imgCursor->handleX, 32);
+  EXPECT_EQ(img.imgCursor->flags, kImageFiltered);
   ASSERT_NE(img.imgGameBackground, nullptr);
   EXPECT_FLOAT_EQ(img.imgGameBackground->handleX, 0);
   EXPECT_EQ(img.imgGameBackground->flags, kImageMasked | kImageFiltered);
@@ -163,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MissingPicture{"trelvani_logo.png", "Image not found! \\(trelvani_logo.png\\)"},
                       MissingPicture{"kugel 32x32.png", "Image not found! \\(kugel 32x32.png\\)"},
                       MissingPicture{"progressbar.bmp", "Image not found! \\(progressbar.bmp\\)"},
-                      MissingPicture{"counterfont.png", "Image not foung! \\(counterfont.png\\)"}));
+                      MissingPicture{"counterfont.png", "Image not foung! \\(counterfont.png\\)"},
+                      MissingPicture{"cursor.png", "Image not found! \\(cursor.png\\)"}));
 
 // A failure elsewhere in the start (no display, an unreadable highscore file)
 // may come while the pictures are still being decoded: the program still

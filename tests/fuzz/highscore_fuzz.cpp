@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include "front/frontend.h"
 #include "highscore/store.h"
 
 namespace {
@@ -28,11 +27,11 @@ void WriteHighscoreFile(const uint8_t* data, size_t size) {
 
 std::string LoadFresh() {
   highscores.reset();
-  ui.playerName.clear();
-  ui.saveOnline = 0;
-  highscores.LoadHighscore();
-  if (ui.playerName.size() > 15 || ui.saveOnline > 1) std::abort();
-  return EncodeHighscoreFile(highscores, ui.playerName, ui.saveOnline);
+  std::string playerName;
+  uint8_t saveOnline = 0;
+  highscores.LoadHighscore(playerName, saveOnline);
+  if (playerName.size() > 15 || saveOnline > 1) std::abort();
+  return EncodeHighscoreFile(highscores, playerName, saveOnline);
 }
 
 }  // namespace

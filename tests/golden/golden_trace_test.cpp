@@ -60,7 +60,7 @@ void ResetGameWideState() {
   TScoreview::scoreRows.clear();
 }
 
-void LoadHighscoreFile() { highscores.LoadHighscore(); }
+void LoadHighscoreFile() { highscores.LoadHighscore(ui.playerName, ui.saveOnline); }
 
 constexpr int kEmpty = -1;
 constexpr int kBomb = 10;  // added to the colour of a bomb

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "front/screens.h"
+#include "highscore/entry.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
@@ -108,14 +108,14 @@ TEST_F(EntryTest, NoPointsOrCancelGoBackToTheMenu) {
   ui.screen = NewHighscore;
   PressWeiter();
   EXPECT_EQ(ui.screen, MainMenu);
-  EXPECT_TRUE(highscores.list[ListIndex(Turbo, 1)].list.empty());
+  EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 1)].list.empty());
 
   game.score = 10;
   ui.screen = NewHighscore;
   ClickAt(200, 405);
   Frame();
   EXPECT_EQ(ui.screen, MainMenu);
-  EXPECT_TRUE(highscores.list[ListIndex(Turbo, 1)].list.empty());
+  EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 1)].list.empty());
   EXPECT_FALSE(std::filesystem::exists("highscore.tvs"));
 }
 
@@ -137,24 +137,23 @@ TEST_F(EntryTest, TooShortANameIsRefused) {
 
 TEST_F(EntryTest, OfflineEntryIsRankedSavedAndShown) {
   for (int i = 0; i < 10; ++i) highscores.add(Turbo, 1, "Alt", 5000);
-  tableView.pageEntries.reset();
   PressWeiter();
   EXPECT_EQ(ui.screen, Highscores);
   EXPECT_TRUE(server.Requests().empty()) << "no connection when not saving online";
   EXPECT_TRUE(recording.messages.empty());
-  const TScorelist& ranking = highscores.list[ListIndex(Turbo, 1)];
+  const TScorelist& ranking = highscores.list[RankingIndex(Turbo, 1)];
   ASSERT_EQ(ranking.list.size(), 11u);
   EXPECT_EQ(ranking.list[10]->name, "Lena");
   EXPECT_EQ(tableView.ownScore, ranking.list[10]);
-  EXPECT_EQ(tableView.shownLocal, 1);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Local);
   EXPECT_EQ(tableView.shownPage, 2);
   ASSERT_EQ(TScoreview::scoreRows.size(), 1u);
   EXPECT_EQ(TScoreview::scoreRows.front()->highlight, 1);
 
   highscores.reset();
   ui.reset();
-  highscores.LoadHighscore();
-  EXPECT_EQ(highscores.list[ListIndex(Turbo, 1)].list.size(), 11u);
+  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
+  EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 11u);
   EXPECT_EQ(ui.playerName, "Lena");
   EXPECT_EQ(ui.saveOnline, 0);
 }
@@ -182,12 +181,12 @@ TEST_F(EntryTest, OnlineEntryIsSubmittedAndItsOnlinePageShown) {
   EXPECT_EQ(notices, (std::vector<std::string>{"Highscore wird angemeldet...", "Highscore wird eingetragen...",
                                                "Lade aktuelle Highscore..."}));
 
-  EXPECT_EQ(tableView.shownLocal, 0);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   EXPECT_EQ(tableView.pageCount, 2);
   EXPECT_EQ(tableView.shownPage, 2);
   EXPECT_EQ(tableView.ownScore->name, "Lena");
-  EXPECT_EQ(tableView.ownScore, highscores.list[ListIndex(Turbo, 1) + kOnlineOffset].list[14]);
-  EXPECT_EQ(highscores.list[ListIndex(Turbo, 1)].list.size(), 1u) << "entered locally too";
+  EXPECT_EQ(tableView.ownScore, highscores.list[RankingIndex(Turbo, 1, ListKind::Online)].list[14]);
+  EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 1u) << "entered locally too";
   EXPECT_TRUE(std::filesystem::exists("highscore.tvs"));
 }
 
@@ -203,7 +202,7 @@ TEST_F(EntryTest, OnlineWithoutServerEntersNothing) {
   EXPECT_EQ(recording.messages[0].title, "Hinweis");
   EXPECT_EQ(recording.messages[0].text, "Es konnte keine Verbindung zum Internet herrgestellt werden!");
   EXPECT_FALSE(recording.messages[0].serious);
-  EXPECT_TRUE(highscores.list[ListIndex(Turbo, 1)].list.empty());
+  EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 1)].list.empty());
   EXPECT_FALSE(std::filesystem::exists("highscore.tvs"));
   EXPECT_EQ(ui.saveOnline, 1);
   EXPECT_EQ(ui.playerName, "Lena");
@@ -217,7 +216,7 @@ TEST_F(EntryTest, ServerErrorEntersNothing) {
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, "Fehler");
   EXPECT_TRUE(recording.messages[0].serious);
-  EXPECT_TRUE(highscores.list[ListIndex(Turbo, 1)].list.empty());
+  EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 1)].list.empty());
   EXPECT_FALSE(std::filesystem::exists("highscore.tvs"));
 }
 
@@ -238,7 +237,7 @@ TEST_F(EntryTest, RetryRegistersAgainButNotForEver) {
   EXPECT_EQ(server.Requests().size(), 5u + 6u) << "three rounds, then it gives up";
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, "Hinweis");
-  EXPECT_EQ(highscores.list[ListIndex(Turbo, 1)].list.size(), 1u);
+  EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 1u);
 }
 
 TEST_F(EntryTest, FailedFetchStillShowsTheLocalTable) {
@@ -247,8 +246,8 @@ TEST_F(EntryTest, FailedFetchStillShowsTheLocalTable) {
   onlineState.timeoutMillis = 300;
   PressWeiter();
   EXPECT_EQ(ui.screen, Highscores);
-  EXPECT_EQ(tableView.shownLocal, 1);
-  EXPECT_EQ(tableView.ownScore, highscores.list[ListIndex(Turbo, 1)].list[0]);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Local);
+  EXPECT_EQ(tableView.ownScore, highscores.list[RankingIndex(Turbo, 1)].list[0]);
   EXPECT_TRUE(recording.messages.empty());
 }
 
@@ -262,7 +261,7 @@ TEST_F(EntryTest, FailedSaveKeepsTheEntryAndSaysSo) {
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, "Hinweis");
   EXPECT_FALSE(recording.messages[0].serious);
-  EXPECT_EQ(highscores.list[ListIndex(Turbo, 1)].list.size(), 1u);
+  EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 1u);
   EXPECT_EQ(ReadFile("highscore.tvs"), std::string("\x03\x02XY\x00", 5));
 }
 

@@ -17,6 +17,7 @@
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
+#include "highscore/connecting.h"
 #include "highscore/online.h"
 #include "highscore/store.h"
 #include "highscore/table.h"

@@ -37,7 +37,7 @@ class OnlineTest : public HighscoreTest {
 
 TEST_F(OnlineTest, RegisterSendsExactlyTheRequestAndKeepsTheKey) {
   server.AnswerWith({"OKAY", "0123456789abcdefXYZ", "4711"});
-  EXPECT_EQ(RegisterClient(), kDone);
+  EXPECT_EQ(RegisterClient(), OnlineResult::Done);
   EXPECT_EQ(OnlyRequest(),
             "POST /quarzello/register.php HTTP/1.0\r\nHost: " + HighscoreWebHost() +
                 "\r\nAccept: text/plain\r\nAccept-Charset: iso-8859-5\r\nUser-Agent: Quarzello\r\n"
@@ -49,7 +49,7 @@ TEST_F(OnlineTest, RegisterSendsExactlyTheRequestAndKeepsTheKey) {
 
 TEST_F(OnlineTest, RegisterErrorIsShownInASeriousBox) {
   server.AnswerWith({"ERROR", "Zu viele Anmeldungen"});
-  EXPECT_EQ(RegisterClient(), kServerError);
+  EXPECT_EQ(RegisterClient(), OnlineResult::ServerError);
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, "Fehler");
   EXPECT_EQ(recording.messages[0].text, "Trelvani meldete folgenden Fehler:\r\nZu viele Anmeldungen");
@@ -59,71 +59,46 @@ TEST_F(OnlineTest, RegisterErrorIsShownInASeriousBox) {
 
   // A reply without a body is a server error too, with an empty message.
   server.AnswerWith({});
-  EXPECT_EQ(RegisterClient(), kServerError);
+  EXPECT_EQ(RegisterClient(), OnlineResult::ServerError);
   EXPECT_EQ(recording.messages.back().text, "Trelvani meldete folgenden Fehler:\r\n");
 }
 
 TEST_F(OnlineTest, SubmitSendsNameScoreModeKeyAndHash) {
-  ui.playerName = "A b+c!";
-  game.score = 1234;
-  game.gameMode = Turbo;
-  game.difficulty = 1;
   onlineState.onlineKey = "0123456789abcdef";
   onlineState.keyId = 99;
   server.AnswerWith({"OKAY", "321"});
-  EXPECT_EQ(SubmitScore(), kDone);
+  EXPECT_EQ(SubmitScore("A b+c!", 1234, RankingIndex(Turbo, 1)), OnlineResult::Done);
   EXPECT_EQ(onlineState.ownId, 321);
-  int32_t hash = Adler32("0123456789abcdef" "1234" "4");
-  EXPECT_EQ(OnlyRequest(), Request("highscore.php", "name=A%20b+c%21&pts=1234&mode=4&lang=de&key_id=99&hash=" +
-                                                        std::to_string(hash)));
+  // The Adler-32 sum of "0123456789abcdef12344".
+  EXPECT_EQ(OnlyRequest(),
+            Request("highscore.php", "name=A%20b+c%21&pts=1234&mode=4&lang=de&key_id=99&hash=944506209"));
 }
 
 TEST_F(OnlineTest, SubmitWithANegativeHash) {
-  ui.playerName = "Zz";
-  game.score = 99999;
-  game.gameMode = Level;
-  // Long keys of high character codes push the second sum past 2^15.
-  for (size_t length = 17; ScoreHash() >= 0 && length < 200; ++length)
-    onlineState.onlineKey = std::string(length, '\xF0');
-  ASSERT_LT(ScoreHash(), 0);
+  // A long key of high character codes pushes the second sum past 2^15.
+  onlineState.onlineKey = std::string(17, '\xF0');
   server.AnswerWith({"OKAY", "7"});
-  EXPECT_EQ(SubmitScore(), kDone);
+  EXPECT_EQ(SubmitScore("Zz", 99999, RankingIndex(Level, 0)), OnlineResult::Done);
   std::string request = OnlyRequest();
-  EXPECT_NE(request.find("&mode=6&lang=de&key_id=0&hash=-"), std::string::npos) << request;
-  EXPECT_NE(request.find("&hash=" + std::to_string(ScoreHash()) + "\r\n"), std::string::npos) << request;
+  EXPECT_NE(request.find("&mode=6&lang=de&key_id=0&hash=-276557500\r\n"), std::string::npos) << request;
 }
 
 TEST_F(OnlineTest, SubmitRepliesOtherThanOkay) {
+  auto submit = [] { return SubmitScore("Zz", 10, RankingIndex(Classic, 0)); };
   server.AnswerWith({"OKAY", "keine Zahl"});
   onlineState.ownId = 5;
-  EXPECT_EQ(SubmitScore(), kDone);
+  EXPECT_EQ(submit(), OnlineResult::Done);
   EXPECT_EQ(onlineState.ownId, 0);
 
   server.AnswerWith({"FAIL", "RETRY"});
-  EXPECT_EQ(SubmitScore(), kRetry);
+  EXPECT_EQ(submit(), OnlineResult::Retry);
   EXPECT_TRUE(recording.messages.empty());
 
   server.AnswerWith({"FAIL", "Falscher Hash"});
-  EXPECT_EQ(SubmitScore(), kServerError);
+  EXPECT_EQ(submit(), OnlineResult::ServerError);
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].text, "Trelvani meldete folgenden Fehler:\r\nFalscher Hash");
   EXPECT_TRUE(recording.messages[0].serious);
-}
-
-TEST_F(OnlineTest, ScoreHashPadsShortKeysAndAppendsTheTail) {
-  EXPECT_EQ(Adler32("abc"), 38600999);
-  EXPECT_EQ(Adler32(""), 1);
-  game.score = 250;
-  game.gameMode = Classic;
-  game.difficulty = 2;
-  onlineState.onlineKey = "short";
-  EXPECT_EQ(ScoreHash(), Adler32("short           2502"));
-  onlineState.onlineKey = "0123456789abcdef";
-  EXPECT_EQ(ScoreHash(), Adler32("0123456789abcdef2502"));
-  onlineState.onlineKey = "0123456789abcdefTAIL";
-  EXPECT_EQ(ScoreHash(), Adler32("0123456789abcdef2502TAIL"));
-  // Character codes above 127 count as their byte values.
-  EXPECT_EQ(Adler32("\xFC"), (1 + 0xFC) * 65536 + 1 + 0xFC);
 }
 
 TEST_F(OnlineTest, UrlEncodingKeepsOnlyTheSafeCharacters) {
@@ -132,13 +107,26 @@ TEST_F(OnlineTest, UrlEncodingKeepsOnlyTheSafeCharacters) {
   EXPECT_EQ(UrlEncodeName("J\xF6rg\x01"), "J%F6rg%01");
 }
 
+TEST_F(OnlineTest, FetchReturnsTheTablesInTheServersOrder) {
+  server.AnswerWith({"ENTRY", "lost", "77", "TABLE", "4", "ENTRY", "Low", "5", "ENTRY", "High", "900",
+                     "TABLE", "9", "ENTRY", "Top", "1000", "is own", "ENTRY", "Second", "800"});
+  FetchedTables fetched = FetchTables();
+  EXPECT_EQ(fetched.result, OnlineResult::Done);
+  ASSERT_EQ(fetched.lists[4].list.size(), 2u);
+  EXPECT_EQ(fetched.lists[4].list[1]->name, "High");
+  ASSERT_EQ(fetched.lists[6].list.size(), 2u) << "table 9 clamped to 6";
+  ASSERT_TRUE(fetched.own.has_value());
+  EXPECT_EQ(*fetched.own, fetched.lists[6].list[0]);
+  EXPECT_TRUE(recording.frames.empty()) << "the protocol draws nothing";
+}
+
 TEST_F(OnlineTest, FetchFillsTheOnlineListsInTheServersOrder) {
   for (int index = 7; index < 14; ++index) highscores.list[index].add(std::make_shared<TScore>(TScore{"stale", 1}));
   highscores.list[0].add_sorted("local", 10);
   onlineState.ownId = 42;
   server.AnswerWith({"ENTRY", "lost", "77", "TABLE", "4", "ENTRY", "Low", "5", "ENTRY", "High", "900", "something",
                      "TABLE", "9", "ENTRY", "Top", "1000", "is own", "ENTRY", "Second", "800"});
-  EXPECT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(FetchOnlineTables(), OnlineResult::Done);
   EXPECT_EQ(OnlyRequest(), Request("get.php", "get_highscore=yes&own=42"));
   EXPECT_EQ(highscores.online, 1);
   for (int index = 7; index < 14; ++index) {
@@ -159,10 +147,9 @@ TEST_F(OnlineTest, FetchFillsTheOnlineListsInTheServersOrder) {
 }
 
 TEST_F(OnlineTest, IsOwnBeforeAnyEntryMeansNone) {
-  highscores.add(Classic, 0, "mine", 5);
-  ASSERT_NE(tableView.ownScore, nullptr);
+  tableView.ownScore = highscores.add(Classic, 0, "mine", 5).entry;
   server.AnswerWith({"ENTRY", "orphan", "3", "is own", "TABLE", "0", "ENTRY", "A", "1"});
-  EXPECT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(FetchOnlineTables(), OnlineResult::Done);
   EXPECT_EQ(tableView.ownScore, nullptr);
   EXPECT_EQ(highscores.list[7].list.size(), 1u);
 
@@ -170,7 +157,7 @@ TEST_F(OnlineTest, IsOwnBeforeAnyEntryMeansNone) {
   ScoreRef before = highscores.list[7].list[0];
   tableView.ownScore = before;
   server.AnswerWith({"TABLE", "0", "ENTRY", "B", "2"});
-  EXPECT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(FetchOnlineTables(), OnlineResult::Done);
   EXPECT_EQ(tableView.ownScore, before);
 }
 
@@ -197,9 +184,9 @@ TEST_F(OnlineTest, ShowConnectingDrawsOneFrame) {
 TEST_F(OnlineTest, NoServerMeansNoConnectionAndNoChange) {
   setenv("QUARZELLO_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(FakeHighscoreServer::UnusedPort())).c_str(), 1);
   highscores.list[7].add(std::make_shared<TScore>(TScore{"kept", 1}));
-  EXPECT_EQ(RegisterClient(), kNoConnection);
-  EXPECT_EQ(SubmitScore(), kNoConnection);
-  EXPECT_EQ(FetchTables(), kNoConnection);
+  EXPECT_EQ(RegisterClient(), OnlineResult::NoConnection);
+  EXPECT_EQ(SubmitScore("Zz", 10, 0), OnlineResult::NoConnection);
+  EXPECT_EQ(FetchOnlineTables(), OnlineResult::NoConnection);
   EXPECT_EQ(highscores.list[7].list.size(), 1u);
   EXPECT_EQ(highscores.online, 0);
   EXPECT_TRUE(recording.messages.empty());
@@ -209,9 +196,9 @@ TEST_F(OnlineTest, SilentServerCountsAsNoConnection) {
   onlineState.timeoutMillis = 300;
   highscores.list[8].add(std::make_shared<TScore>(TScore{"kept", 1}));
   server.Script({{"", Behaviour::kSilent}, {"", Behaviour::kSilent}, {"", Behaviour::kSilent}});
-  EXPECT_EQ(RegisterClient(), kNoConnection);
-  EXPECT_EQ(SubmitScore(), kNoConnection);
-  EXPECT_EQ(FetchTables(), kNoConnection);
+  EXPECT_EQ(RegisterClient(), OnlineResult::NoConnection);
+  EXPECT_EQ(SubmitScore("Zz", 10, 0), OnlineResult::NoConnection);
+  EXPECT_EQ(FetchOnlineTables(), OnlineResult::NoConnection);
   EXPECT_EQ(highscores.list[8].list.size(), 1u);
   EXPECT_EQ(highscores.online, 0);
   EXPECT_TRUE(recording.messages.empty());
@@ -221,14 +208,14 @@ TEST_F(OnlineTest, SilentServerCountsAsNoConnection) {
 TEST_F(OnlineTest, OverlongLinesAreCutAndOverlongRepliesAreNotUsed) {
   // A line beyond the limit is cut there, and the rest of the body is dropped.
   server.AnswerWith({"OKAY", std::string(3 * kMaxReplyLine, 'k'), "4711"});
-  EXPECT_EQ(RegisterClient(), kDone);
+  EXPECT_EQ(RegisterClient(), OnlineResult::Done);
   EXPECT_EQ(onlineState.onlineKey.size(), kMaxReplyLine);
   EXPECT_EQ(onlineState.keyId, 0);
 
   // One line that never ends.
   onlineState.reset();
   server.Script({{FakeHighscoreServer::Reply({"OKAY"}), Behaviour::kEndless}});
-  EXPECT_EQ(RegisterClient(), kNoConnection);
+  EXPECT_EQ(RegisterClient(), OnlineResult::NoConnection);
   EXPECT_EQ(onlineState.onlineKey, "");
 
   // Entries without end: a table cut at the size limit is not taken for the whole.
@@ -236,7 +223,7 @@ TEST_F(OnlineTest, OverlongLinesAreCutAndOverlongRepliesAreNotUsed) {
   std::string entries = FakeHighscoreServer::Reply({"TABLE", "2"});
   while (entries.size() < 3 * kMaxReplyBytes) entries += "ENTRY\r\nSomeone\r\n100\r\n";
   server.Script({{entries, Behaviour::kReply}});
-  EXPECT_EQ(FetchTables(), kNoConnection);
+  EXPECT_EQ(FetchOnlineTables(), OnlineResult::NoConnection);
   EXPECT_EQ(highscores.list[9].list.size(), 1u);
   EXPECT_EQ(highscores.online, 0);
 }
@@ -255,7 +242,7 @@ TEST_F(OnlineTest, RepliesCutOffHalfWayCountAsNoConnectionAndChangeNothing) {
       {whole.substr(0, whole.size() - 8), Behaviour::kHold},           // the server stalls
   });
   for (int attempt = 0; attempt < 4; ++attempt) {
-    EXPECT_EQ(FetchTables(), kNoConnection) << attempt;
+    EXPECT_EQ(FetchOnlineTables(), OnlineResult::NoConnection) << attempt;
     ASSERT_EQ(highscores.list[7].list.size(), 1u) << attempt;
     EXPECT_EQ(highscores.list[7].list[0], kept) << attempt;
     EXPECT_TRUE(highscores.list[8].list.empty()) << attempt;
@@ -271,8 +258,8 @@ TEST_F(OnlineTest, RepliesCutOffHalfWayCountAsNoConnectionAndChangeNothing) {
   const std::string stored = FakeHighscoreServer::ReplyWithLength({"OKAY", "99"});
   server.Script({{registered.substr(0, registered.size() - 4), Behaviour::kReply},
                  {stored.substr(0, stored.size() - 3), Behaviour::kReply}});
-  EXPECT_EQ(RegisterClient(), kNoConnection);
-  EXPECT_EQ(SubmitScore(), kNoConnection);
+  EXPECT_EQ(RegisterClient(), OnlineResult::NoConnection);
+  EXPECT_EQ(SubmitScore("Zz", 10, 0), OnlineResult::NoConnection);
   EXPECT_EQ(onlineState.onlineKey, "old");
   EXPECT_EQ(onlineState.keyId, 1);
   EXPECT_EQ(onlineState.ownId, 2);
@@ -282,7 +269,7 @@ TEST_F(OnlineTest, RepliesCutOffHalfWayCountAsNoConnectionAndChangeNothing) {
 TEST_F(OnlineTest, AReplyAsLongAsItsContentLengthIsWholeWithoutWaitingForTheClose) {
   onlineState.timeoutMillis = 2000;
   server.Script({{FakeHighscoreServer::ReplyWithLength({"TABLE", "3", "ENTRY", "Anna", "10"}), Behaviour::kHold}});
-  EXPECT_EQ(FetchTables(), kDone);
+  EXPECT_EQ(FetchOnlineTables(), OnlineResult::Done);
   ASSERT_EQ(highscores.list[10].list.size(), 1u);
   EXPECT_EQ(highscores.list[10].list[0]->name, "Anna");
   EXPECT_EQ(highscores.online, 1);

@@ -76,53 +76,58 @@ TEST_F(StoreTest, GetPageReturnsTheRankingsOwnEntries) {
 }
 
 TEST_F(StoreTest, RankingsByModeAndDifficulty) {
-  EXPECT_EQ(ListIndex(Classic, 0), 0);
-  EXPECT_EQ(ListIndex(Classic, 2), 2);
-  EXPECT_EQ(ListIndex(Turbo, 0), 3);
-  EXPECT_EQ(ListIndex(Turbo, 2), 5);
-  EXPECT_EQ(ListIndex(Level, 0), 6);
-  EXPECT_EQ(ListIndex(Level, 2), 6);
+  EXPECT_EQ(RankingIndex(Classic, 0), 0);
+  EXPECT_EQ(RankingIndex(Classic, 2), 2);
+  EXPECT_EQ(RankingIndex(Turbo, 0), 3);
+  EXPECT_EQ(RankingIndex(Turbo, 2), 5);
+  EXPECT_EQ(RankingIndex(Level, 0), 6);
+  EXPECT_EQ(RankingIndex(Level, 2), 6);
+  EXPECT_EQ(RankingIndex(Classic, 0, ListKind::Online), 7);
+  EXPECT_EQ(RankingIndex(Level, 1, ListKind::Online), 13);
 
   highscores.add(Level, 2, "Schwer", 10);
   highscores.add(Level, 0, "Leicht", 20);
   EXPECT_EQ(highscores.list[6].list.size(), 2u);
-  EXPECT_EQ(highscores.get(Level, 1, 1, 1).size(), 2u);
+  EXPECT_EQ(highscores.get(Level, 1, ListKind::Local, 1).size(), 2u);
   highscores.list[13].add(std::make_shared<TScore>(TScore{"web", 5}));
-  EXPECT_EQ(highscores.get(Level, 0, 0, 1)[0]->name, "web");
-  EXPECT_EQ(highscores.pages(Turbo, 1, 0), 1);
+  EXPECT_EQ(highscores.get(Level, 0, ListKind::Online, 1)[0]->name, "web");
+  EXPECT_EQ(highscores.pages(Turbo, 1, ListKind::Online), 1);
 }
 
-TEST_F(StoreTest, AddingAResultShowsItsPage) {
+TEST_F(StoreTest, AddingAResultSaysWhereItWent) {
   for (int i = 0; i < 12; ++i) highscores.add(Turbo, 1, "old", 1000 - i);
-  highscores.add(Turbo, 1, "new", 989);  // ties with the 12th: goes behind it, place 13
-  EXPECT_EQ(tableView.shownMode, Turbo);
-  EXPECT_EQ(tableView.shownDifficulty, 1);
-  EXPECT_EQ(tableView.shownLocal, 1);
-  EXPECT_EQ(tableView.pageCount, 2);
-  EXPECT_EQ(tableView.shownPage, 2);
-  ASSERT_TRUE(tableView.pageEntries.has_value());
-  ASSERT_EQ(tableView.pageEntries->size(), 3u);
-  EXPECT_EQ((*tableView.pageEntries)[2], tableView.ownScore);
-  EXPECT_EQ(tableView.ownScore->name, "new");
-  // The rows of the new page are on their way in, the new entry highlighted.
-  ASSERT_EQ(TScoreview::scoreRows.size(), 3u);
-  std::vector<int32_t> places;
-  for (const auto& row : TScoreview::scoreRows) {
-    EXPECT_EQ(row->mode, kRowWaitingIn);
-    EXPECT_EQ(row->highlight, row->platz == 13 ? 1 : 0);
-    places.push_back(row->platz);
-  }
-  EXPECT_EQ(places, (std::vector<int32_t>{11, 12, 13}));
+  const NewEntry added = highscores.add(Turbo, 1, "new", 989);  // ties with the 12th: goes behind it, place 13
+  EXPECT_EQ(added.list, RankingIndex(Turbo, 1));
+  EXPECT_EQ(added.page, 2);
+  EXPECT_EQ(added.entry->name, "new");
+  EXPECT_EQ(highscores.list[added.list].list[12], added.entry);
+}
+
+TEST_F(StoreTest, OnlineListsAreReplacedAllAtOnce) {
+  highscores.list[RankingIndex(Classic, 0, ListKind::Online)].add(std::make_shared<TScore>(TScore{"stale", 1}));
+  OnlineLists fetched;
+  fetched[RankingIndex(Turbo, 2)].add(std::make_shared<TScore>(TScore{"fresh", 2}));
+  highscores.SetOnlineLists(fetched);
+  EXPECT_EQ(highscores.online, 1);
+  EXPECT_TRUE(highscores.ranking(Classic, 0, ListKind::Online).list.empty());
+  ASSERT_EQ(highscores.ranking(Turbo, 2, ListKind::Online).list.size(), 1u);
+  EXPECT_EQ(highscores.ranking(Turbo, 2, ListKind::Online).list[0]->name, "fresh");
+  EXPECT_TRUE(highscores.ranking(Turbo, 2, ListKind::Local).list.empty());
 }
 
 // ---------------------------------------------------------------- the file
 
-using HighscoreFileTest = HighscoreTest;
+// The player's name and online choice travel with the file.
+class HighscoreFileTest : public HighscoreTest {
+ protected:
+  std::string playerName;
+  uint8_t saveOnline = 0;
+};
 
 TEST_F(HighscoreFileTest, EmptyStoreIsNineteenBytes) {
-  ui.playerName = "Al";
-  ui.saveOnline = 1;
-  ASSERT_TRUE(highscores.SaveHighscore());
+  playerName = "Al";
+  saveOnline = 1;
+  ASSERT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
   EXPECT_EQ(ReadFile("highscore.tvs"),
             Bytes({0x03, 0x02, 0x41, 0x6C, 0x01, 0x01, 0x00, 0x01, 0x01, 0x01, 0x02, 0x01, 0x03, 0x01, 0x04, 0x01,
                    0x05, 0x01, 0x06}));
@@ -133,8 +138,8 @@ TEST_F(HighscoreFileTest, EmptyStoreIsNineteenBytes) {
 TEST_F(HighscoreFileTest, EntriesAreWrittenAsTaggedRecords) {
   highscores.add(Classic, 1, "Bo", 0x01020304);
   highscores.add(Classic, 1, "Ann", -2);
-  ui.saveOnline = 0;
-  ASSERT_TRUE(highscores.SaveHighscore());
+  saveOnline = 0;
+  ASSERT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
   EXPECT_EQ(ReadFile("highscore.tvs"),
             Bytes({3, 0, 0, 1, 0, 1, 1, 2, 2, 'B', 'o', 4, 3, 2, 1, 2, 3, 'A', 'n', 'n', 0xFE, 0xFF, 0xFF, 0xFF,
                    1, 2, 1, 3, 1, 4, 1, 5, 1, 6}));
@@ -145,31 +150,32 @@ TEST_F(HighscoreFileTest, SavedStoreLoadsTheSame) {
   highscores.add(Classic, 0, "Bert", 700);
   highscores.add(Turbo, 2, std::string("J\xF6rg", 4), 123456);
   highscores.add(Level, 0, "Zed", 0);
-  highscores.list[0 + kOnlineOffset].add(std::make_shared<TScore>(TScore{"online", 9}));
-  ui.playerName = "Mister X";
-  ui.saveOnline = 1;
-  ASSERT_TRUE(highscores.SaveHighscore());
+  highscores.list[RankingIndex(Classic, 0, ListKind::Online)].add(std::make_shared<TScore>(TScore{"online", 9}));
+  playerName = "Mister X";
+  saveOnline = 1;
+  ASSERT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
   THighscore saved = highscores;
 
   highscores.reset();
-  ui.reset();
-  highscores.LoadHighscore();
-  EXPECT_EQ(ui.playerName, "Mister X");
-  EXPECT_EQ(ui.saveOnline, 1);
-  for (int index = 0; index < kLocalLists; ++index) {
+  playerName.clear();
+  saveOnline = 0;
+  highscores.LoadHighscore(playerName, saveOnline);
+  EXPECT_EQ(playerName, "Mister X");
+  EXPECT_EQ(saveOnline, 1);
+  for (int index = 0; index < kRankings; ++index) {
     ASSERT_EQ(highscores.list[index].list.size(), saved.list[index].list.size()) << "list " << index;
     for (size_t i = 0; i < saved.list[index].list.size(); ++i) {
       EXPECT_EQ(highscores.list[index].list[i]->name, saved.list[index].list[i]->name);
       EXPECT_EQ(highscores.list[index].list[i]->punkte, saved.list[index].list[i]->punkte);
     }
   }
-  EXPECT_TRUE(highscores.list[kOnlineOffset].list.empty());
+  EXPECT_TRUE(highscores.list[RankingIndex(Classic, 0, ListKind::Online)].list.empty());
 }
 
 TEST_F(HighscoreFileTest, MissingFileLeavesEverythingEmpty) {
-  highscores.LoadHighscore();
-  EXPECT_EQ(ui.playerName, "");
-  EXPECT_EQ(ui.saveOnline, 0);
+  highscores.LoadHighscore(playerName, saveOnline);
+  EXPECT_EQ(playerName, "");
+  EXPECT_EQ(saveOnline, 0);
   for (const TScorelist& ranking : highscores.list) EXPECT_TRUE(ranking.list.empty());
 }
 
@@ -204,12 +210,13 @@ TEST_F(HighscoreFileTest, DamagedFilesAreReadAsFarAsTheyGo) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     highscores.reset();
-    ui.reset();
+    playerName.clear();
+    saveOnline = 0;
     WriteFile("highscore.tvs", c.bytes);
-    highscores.LoadHighscore();
-    EXPECT_EQ(ui.playerName, c.name);
-    EXPECT_EQ(ui.saveOnline, c.saveOnline);
-    for (int index = 0; index < kLocalLists; ++index) {
+    highscores.LoadHighscore(playerName, saveOnline);
+    EXPECT_EQ(playerName, c.name);
+    EXPECT_EQ(saveOnline, c.saveOnline);
+    for (int index = 0; index < kRankings; ++index) {
       std::vector<std::pair<std::string, int32_t>> expected =
           index < static_cast<int>(c.lists.size()) ? c.lists[index] : std::vector<std::pair<std::string, int32_t>>{};
       std::vector<std::pair<std::string, int32_t>> loaded;
@@ -224,13 +231,13 @@ TEST_F(HighscoreFileTest, DamagedFilesAreReadAsFarAsTheyGo) {
 
 TEST_F(HighscoreFileTest, FailedSaveKeepsTheOldFileAndTheEntries) {
   highscores.add(Classic, 0, "first", 100);
-  ASSERT_TRUE(highscores.SaveHighscore());
+  ASSERT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
   const std::string before = ReadFile("highscore.tvs");
 
   for (int i = 0; i < 20; ++i) highscores.add(Classic, 0, "more", 200 + i);
   {
     FileSizeLimit full(before.size() + 10);
-    EXPECT_FALSE(highscores.SaveHighscore());
+    EXPECT_FALSE(highscores.SaveHighscore(playerName, saveOnline));
   }
   EXPECT_EQ(ReadFile("highscore.tvs"), before);
   EXPECT_EQ(highscores.list[0].list.size(), 21u);
@@ -240,15 +247,15 @@ TEST_F(HighscoreFileTest, FailedSaveKeepsTheOldFileAndTheEntries) {
   std::filesystem::remove("highscore.tvs");
   std::filesystem::create_directory("highscore.tvs");
   std::filesystem::create_directory("highscore.tvs/inside");
-  EXPECT_FALSE(highscores.SaveHighscore());
+  EXPECT_FALSE(highscores.SaveHighscore(playerName, saveOnline));
   EXPECT_TRUE(std::filesystem::is_directory("highscore.tvs/inside"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
 
   // Once it can be written again, everything is there.
   std::filesystem::remove_all("highscore.tvs");
-  EXPECT_TRUE(highscores.SaveHighscore());
+  EXPECT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
   highscores.reset();
-  highscores.LoadHighscore();
+  highscores.LoadHighscore(playerName, saveOnline);
   EXPECT_EQ(highscores.list[0].list.size(), 21u);
 }
 

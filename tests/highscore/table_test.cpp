@@ -1,6 +1,5 @@
 #include <cstdlib>
 
-#include "front/screens.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
@@ -70,6 +69,23 @@ TEST_F(TableTest, WaitIsCountedOnAByte) {
   int frames = 0;
   while (Row(0).mode == kRowWaitingIn) RowsFrame(), ++frames;
   EXPECT_EQ(frames, 256);
+}
+
+TEST_F(TableTest, DrawingARowLeavesItWhereItIs) {
+  TScoreview& row = *TScoreview::create(3, "Ida", 30, 1, 0, 185, 1);
+  row.step();  // waited its one frame: sliding in from here
+  row.step();
+  const TScoreview before = row;
+  for (int i = 0; i < 3; ++i) {
+    Cls();
+    row.draw();
+    Flip(-1);
+  }
+  EXPECT_EQ(row.mode, kRowSlidingIn);
+  EXPECT_EQ(row.ab_x, before.ab_x);
+  EXPECT_EQ(recording.frames[0], recording.frames[2]);
+  // Offset to the left while sliding in from the left.
+  EXPECT_FLOAT_EQ(FindText(recording.frames[0], "Ida")->x, 90 - 0.2f * 49 * 49);
 }
 
 TEST_F(TableTest, PagingWhileRowsComeIn) {
@@ -164,7 +180,7 @@ TEST_F(TableTest, TabsCycleThroughTheRankings) {
 }
 
 TEST_F(TableTest, EachTabShowsItsRankingFromPageOne) {
-  Fill(ListIndex(Turbo, 0), 15);
+  Fill(RankingIndex(Turbo, 0), 15);
   Fill(0, 3);
   Frame();
   ClickAt(300, 363);
@@ -196,7 +212,7 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   Frame();
   Frame();
   EXPECT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(tableView.shownLocal, 0);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   ASSERT_EQ(tableView.pageEntries->size(), 1u);
   EXPECT_EQ((*tableView.pageEntries)[0]->name, "Web");
   EXPECT_NE(FindText(recording.LastFrame(), "Online"), nullptr);
@@ -223,7 +239,7 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
   Frame();
   ClickAt(78, 45);
   Frame();
-  EXPECT_EQ(tableView.shownLocal, 0);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   EXPECT_EQ(highscores.online, 0);
   EXPECT_TRUE(recording.messages.empty());
   size_t frames = recording.frames.size();
@@ -239,7 +255,9 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
 TEST_F(TableTest, RowsAreClippedAndTheOwnEntryGlows) {
   ui.scale = 2.0f;
   highscores.add(Classic, 0, "Null", 0);
-  highscores.add(Classic, 0, "Ich", 10);
+  const NewEntry mine = highscores.add(Classic, 0, "Ich", 10);
+  tableView.ownScore = mine.entry;
+  ShowRankingPage(Classic, 0, ListKind::Local, mine.page);
   ui.screen = Highscores;
   for (int i = 0; i < 80; ++i) Frame();
   const DisplayList& frame = recording.LastFrame();

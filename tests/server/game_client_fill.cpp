@@ -11,8 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "front/frontend.h"
-#include "gameplay/game.h"
+#include "gameplay/modes.h"
 #include "highscore/online.h"
 #include "platform/platform.h"
 
@@ -29,16 +28,16 @@ int main(int argc, char** argv) {
   std::string line;
   while (std::getline(std::cin, line)) {
     std::istringstream fields(line);
-    int mode = 0, difficulty = 0;
-    fields >> mode >> difficulty >> game.score >> std::ws;
-    std::getline(fields, ui.playerName);
-    game.gameMode = static_cast<GameModeId>(mode);
-    game.difficulty = static_cast<uint8_t>(difficulty);
-    int result = kRetry;
-    while (result == kRetry) {
-      result = RegisterClient() == kDone ? SubmitScore() : kNoConnection;
+    int mode = 0, difficulty = 0, score = 0;
+    std::string name;
+    fields >> mode >> difficulty >> score >> std::ws;
+    std::getline(fields, name);
+    const uint8_t ranking = RankingIndex(static_cast<uint8_t>(mode), static_cast<uint8_t>(difficulty));
+    OnlineResult result = OnlineResult::Retry;
+    while (result == OnlineResult::Retry) {
+      result = RegisterClient() == OnlineResult::Done ? SubmitScore(name, score, ranking) : OnlineResult::NoConnection;
     }
-    if (result != kDone) {
+    if (result != OnlineResult::Done) {
       std::fprintf(stderr, "not stored: %s (%s)\n", line.c_str(),
                    recording.messages.empty() ? "no connection" : recording.messages.back().text.c_str());
       return 1;

@@ -125,7 +125,7 @@ TEST(RankingsJsonTest, OnePageWithItsPlaceNamesAndMarks) {
 // Counts the queries the web makes and answers them from a fixed ranking.
 class CountingStore : public ScoreStore {
  public:
-  int32_t AddKey(const std::string&, int64_t) override { return 0; }
+  bool AddKey(int32_t, const std::string&, int64_t) override { return true; }
   SubmitResult AddScore(const NewScore&, int64_t, const std::function<bool(const std::string&)>&) override {
     return {};
   }
