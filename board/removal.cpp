@@ -1,6 +1,8 @@
 #include "board/rules.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
   int minColumn = kColumns - 1, maxColumn = 0, minRow = kRows - 1, maxRow = 0;
   for (int r = 0; r < kRows; ++r) {
@@ -118,3 +120,5 @@ bool PushRowFromBelow(Board& board, const BoardSettings& settings, RandomInts ra
   }
   return columnWasFull;
 }
+
+}  // namespace quarzello

@@ -1,5 +1,7 @@
 #include "gameplay/game.h"
 
+namespace quarzello {
+
 namespace {
 
 constexpr float kAppearGrowth = 0.03f;
@@ -55,3 +57,5 @@ void StepBoardStones(Board& board) {
     }
   }
 }
+
+}  // namespace quarzello

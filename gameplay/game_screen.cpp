@@ -9,6 +9,8 @@
 #include "gameplay/modes.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 // The three panels at the top of the background picture.
@@ -131,3 +133,5 @@ void UpdateGameScreen() {
 
   Flip(-1);
 }
+
+}  // namespace quarzello

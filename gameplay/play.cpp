@@ -5,6 +5,8 @@
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 void TakeRemovedStones(std::vector<std::unique_ptr<stone>>& removed, int columnsSupplied) {
@@ -61,3 +63,5 @@ void ClearBoard() {
   Removal removal = RemoveMarkedStones(world.board, CurrentRules());
   TakeRemovedStones(removal.removed, removal.columnsSupplied);
 }
+
+}  // namespace quarzello
