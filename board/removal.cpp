@@ -5,6 +5,7 @@ namespace quarzello {
 
 Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
   int minColumn = kColumns - 1, maxColumn = 0, minRow = kRows - 1, maxRow = 0;
+  size_t marked = 0;
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
       stone* s = board(c, r).get();
@@ -14,6 +15,7 @@ Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
       if (r < minRow) minRow = r;
       if (r > maxRow) maxRow = r;
       s->mode = Removed;
+      ++marked;
     }
   }
 
@@ -35,6 +37,7 @@ Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
   }
 
   Removal removal;
+  removal.removed.reserve(marked);
   ApplyGravity(board, rules, removal.removed);
   removal.columnsSupplied = CloseEmptyColumns(board, rules);
   return removal;
