@@ -49,6 +49,8 @@ void UpdateGameScreen();
 RuleContext CurrentRules();
 // A press on the board of a running game, at the mouse position.
 void HandleBoardClick();
+// The same press on cell (c, r), wherever the mouse is (the keyboard's cursor).
+void ClickBoardCell(int c, int r);
 // The one place where a game ends: "GAME OVER" and, in Turbo, the board
 // flies apart at once.
 void EndGame();
