@@ -7,6 +7,10 @@
 #include "front/widgets.h"
 #include "tests/platform/picture_bytes.h"
 
+namespace quarzello::front_test {
+
+using namespace platform_test;
+
 namespace {
 
 const Rgba kMagenta{255, 0, 255, 255};
@@ -193,3 +197,5 @@ TEST(EmbeddedFiles, TheGameFontIsBuiltIn) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test
