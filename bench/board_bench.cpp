@@ -8,6 +8,8 @@
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
+using namespace quarzello;
+
 namespace {
 
 void PutStone(int c, int r, int colour) {

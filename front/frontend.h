@@ -8,6 +8,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello {
+
 // Every position and size is given on a 400 x 500 design canvas and
 // multiplied by ui.scale when drawn or compared with the mouse.
 constexpr int kDesignWidth = 400;
@@ -63,3 +65,5 @@ void LoadImages();
 // as LoadImages would; it comes before the first frame.
 void StartLoadingResources();
 void FinishLoadingResources();
+
+}  // namespace quarzello

@@ -5,6 +5,8 @@
 #include "board/board.h"
 #include "front/frontend.h"
 
+namespace quarzello {
+
 KeyboardState keyboard;
 
 void BoardCursor::Arrow(int columns, int rows, std::optional<Cell> underMouse) {
@@ -66,3 +68,5 @@ void HideKeyboardFocus() {
   keyboard.cursor.Hide();
   keyboard.focus.Clear();
 }
+
+}  // namespace quarzello

@@ -9,6 +9,8 @@
 
 #include "platform/window.h"
 
+namespace quarzello {
+
 struct Cell {
   int column = 0, row = 0;
   bool operator==(const Cell&) const = default;
@@ -71,3 +73,5 @@ extern KeyboardState keyboard;
 void FollowScreen(uint8_t screen);
 // The mouse moved to a new position.
 void HideKeyboardFocus();
+
+}  // namespace quarzello

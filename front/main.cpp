@@ -3,6 +3,8 @@
 #include "front/frontend.h"
 #include "highscore/store.h"
 
+namespace quarzello {
+
 void RunApplication() {
   PrepareWindowSystem();
   RegisterEmbeddedFiles();
@@ -26,4 +28,6 @@ void RunApplication() {
   }
 }
 
-int main() { RunApplication(); }
+}  // namespace quarzello
+
+int main() { quarzello::RunApplication(); }

@@ -6,6 +6,8 @@
 #include "front/frontend.h"
 #include "front/widgets.h"
 
+namespace quarzello {
+
 namespace {
 
 struct EmbeddedEntry {
@@ -91,3 +93,5 @@ void FinishLoadingResources() {
   loader.join();
   CheckImages();
 }
+
+}  // namespace quarzello

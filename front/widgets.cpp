@@ -3,6 +3,8 @@
 #include "front/frontend.h"
 #include "front/keyboard.h"
 
+namespace quarzello {
+
 namespace {
 
 struct FontSlot {
@@ -110,3 +112,5 @@ WidgetResult TabButton(const std::string& text, float x, float y, float w, float
   SetDrawScale(scale, scale);
   return result;
 }
+
+}  // namespace quarzello

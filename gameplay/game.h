@@ -8,6 +8,8 @@
 #include "board/board.h"
 #include "board/rules.h"
 
+namespace quarzello {
+
 enum GameModeId : uint8_t { Classic = 0, Turbo = 1, Level = 2 };
 enum DifficultyId : uint8_t { Leicht = 0, Mittel = 1, Schwer = 2 };
 
@@ -67,3 +69,5 @@ std::string FormatTimeLeft(int64_t deadline);
 // The board's extent and cells under the mouse (canvas pixels, at ui.scale).
 bool MouseInsideBoard();  // strict: the border itself is outside
 void CellUnderMouse(int& c, int& r);
+
+}  // namespace quarzello

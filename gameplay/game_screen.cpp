@@ -11,6 +11,8 @@
 #include "gameplay/modes.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 // The three panels at the top of the background picture.
@@ -148,3 +150,5 @@ void UpdateGameScreen() {
 
   Flip(-1);
 }
+
+}  // namespace quarzello

@@ -4,6 +4,8 @@
 #include "gameplay/modes.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 // What a mode and difficulty start with. sideSupply is only used by Classic,
@@ -63,3 +65,5 @@ void StartGame() {
   if (game.gameMode == Turbo) game.deadline = NowMillis() + kTurboMillis;
   if (game.gameMode == Level) game.deadline = NowMillis() + kFirstRowMillis;
 }
+
+}  // namespace quarzello

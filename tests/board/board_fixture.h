@@ -15,6 +15,8 @@
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
+namespace quarzello::board_test {
+
 class BoardTest : public ::testing::Test {
  protected:
   RecordingBackend rec;
@@ -117,3 +119,5 @@ inline void RemoveMarked() {
 inline void MarkCells(const std::vector<std::pair<int, int>>& cells) {
   for (auto [c, r] : cells) world.board(c, r)->mode = Marked;
 }
+
+}  // namespace quarzello::board_test

@@ -84,6 +84,14 @@ def press(game, *keys, name):
     return game.wait_stable(name, timeout=20)
 
 
+def wait_for_window(display, title, timeout=10):
+    deadline = time.monotonic() + timeout
+    while (window := display.find_window(title)) is None:
+        check(time.monotonic() < deadline, f"no window '{title}' came")
+        time.sleep(0.1)
+    return window
+
+
 def saved_points(path, name):
     data = open(path, "rb").read()
     record = bytes([2, len(name)]) + name.encode("latin-1")
@@ -133,12 +141,29 @@ def case_classic_schwer_by_keyboard(display):
     entry = game.wait_stable("name-entry", timeout=20)
     check(entry.diff_box(over, BOARD) is not None, "the name entry did not come")
 
-    game.type(NAME)
-    game.key("Return")  # nothing highlighted: Enter alone does not submit
+    # Enter alone, with nothing highlighted, neither submits nor complains.
+    game.type("X")
+    game.key("Return")
     time.sleep(0.3)
+    check(display.find_window("Hinweis") is None, "Enter alone pressed \"Weiter\"")
     check(not os.path.exists(os.path.join(game.workdir, "highscore.tvs")), "Enter alone entered the result")
-    press(game, "Down", "Down", name="weiter-in-entry")
-    table = press(game, "Return", name="table")
+
+    # The highlighted "Weiter" with a name too short shows the note. Enter
+    # closes it, held long enough to repeat: neither the press nor its
+    # repeats may press "Weiter" again.
+    press(game, "Down", "Down", name="weiter-with-short-name")
+    game.key("Return")
+    note = wait_for_window(display, "Hinweis")
+    display.run(["xdotool", "windowfocus", "--sync", str(note)])
+    display.run(["xdotool", "keydown", "Return"])
+    time.sleep(1.2)
+    display.run(["xdotool", "keyup", "Return"])
+    time.sleep(0.5)
+    check(display.find_window("Hinweis") is None, "the Enter that closed the note pressed \"Weiter\" again")
+
+    game.key("BackSpace")
+    game.type(NAME)
+    table = press(game, "Return", name="table")  # "Weiter" is still highlighted
     check(table.diff_box(entry, BOARD) is not None, "the table did not come")
     points = saved_points(os.path.join(game.workdir, "highscore.tvs"), NAME)
     check(points > 0, f"the result was saved with {points} points")

@@ -9,6 +9,8 @@
 #include "front/widgets.h"
 #include "gameplay/game.h"
 
+namespace quarzello::front_test {
+
 namespace {
 
 // A window that takes every size it is given, as a window manager would,
@@ -275,3 +277,5 @@ TEST_F(LoopDeathTest, ClosingTheWindowEndsWithStatusZero) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test

@@ -21,6 +21,11 @@
 #include "tests/front/fixed_window.h"
 #include "tests/gameplay/stand_in_images.h"
 
+namespace quarzello::front_test {
+
+using gameplay_test::StandIn;
+using gameplay_test::StandInImages;
+
 namespace {
 
 TEST(BoardCursor, FirstArrowPlacesThenArrowsMoveWithinTheBoard) {
@@ -482,3 +487,5 @@ TEST_F(BoardKeys, HeldSpaceMarksButDoesNotRemove) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test

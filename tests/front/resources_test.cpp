@@ -7,6 +7,10 @@
 #include "front/widgets.h"
 #include "tests/platform/picture_bytes.h"
 
+namespace quarzello::front_test {
+
+using namespace platform_test;
+
 namespace {
 
 const Rgba kMagenta{255, 0, 255, 255};
@@ -107,7 +111,7 @@ TEST_F(Resources, TheLoaderThreadLoadsWhatLoadImagesLoadsAndBothFonts) {
   const std::pair<Image* Images::*, const char*> pictures[] = {
       {&Images::imgGameBackground, "game background"}, {&Images::imgMenuBackground, "menu background"},
       {&Images::imgLogo, "logo"}, {&Images::imgStones, "stones"}, {&Images::imgProgressBar, "progress bar"},
-      {&Images::imgBlend, "glow"}, {&Images::imgCounterFont, "counter font"}};
+      {&Images::imgBlend, "glow"}, {&Images::imgCounterFont, "counter font"}, {&Images::imgCursor, "cursor"}};
   for (const auto& [slot, name] : pictures) {
     SCOPED_TRACE(name);
     const Image* threaded = img.*slot;
@@ -193,3 +197,5 @@ TEST(EmbeddedFiles, TheGameFontIsBuiltIn) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test
