@@ -66,7 +66,7 @@ void BM_NoMoveLeftOnFullBoard(benchmark::State& state) {
   }
   bool noMove = false;
   for (auto _ : state) {
-    noMove = NoMoveLeft();
+    noMove = NoMoveLeft(world.board, game.minGroup);
     benchmark::DoNotOptimize(noMove);
   }
   if (!noMove) state.SkipWithError("the board has a move");

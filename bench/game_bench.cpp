@@ -7,8 +7,8 @@
 
 #include "board/board.h"
 #include "front/frontend.h"
-#include "front/screens.h"
 #include "front/widgets.h"
+#include "gameplay/board_view.h"
 #include "gameplay/game.h"
 #include "platform/platform.h"
 #include "tests/gameplay/stand_in_images.h"
@@ -90,7 +90,8 @@ void BM_BoardStones(benchmark::State& state) {
   BusyBoard busy;
   for (auto _ : state) {
     Cls();
-    UpdateBoardStones();
+    StepBoardStones(world.board);
+    DrawBoardStones(world.board, NowMillis(), false);
     Flip(-1);
     busy.rec.frames.clear();
   }

@@ -1,5 +1,6 @@
-// The board: 17 columns by 19 rows of stones, row 0 at the top, and the
-// short-lived objects that a removal leaves behind.
+// The board: 17 columns by 19 rows of stones, row 0 at the top, its
+// geometry in design units, and the short-lived objects that a removal
+// leaves behind. Plain data; the rules that change it are in board/rules.h.
 #pragma once
 
 #include <array>
@@ -10,6 +11,43 @@
 constexpr int kColumns = 17;
 constexpr int kRows = 19;
 
+// ---------------------------------------------------------------- geometry
+
+// Cells are kCellSize design units apart; the board's outer edge runs from
+// (kBoardLeft, kBoardTop) to (kBoardRight, kBoardBottom).
+constexpr float kCellSize = 20.0f;
+constexpr float kBoardLeft = 30.0f;
+constexpr float kBoardTop = 90.0f;
+constexpr float kBoardRight = kBoardLeft + kColumns * kCellSize;  // 370
+constexpr float kBoardBottom = kBoardTop + kRows * kCellSize;     // 470
+
+constexpr float CellCentreX(int c) { return kBoardLeft + kCellSize / 2 + kCellSize * static_cast<float>(c); }
+constexpr float CellCentreY(int r) { return kBoardTop + kCellSize / 2 + kCellSize * static_cast<float>(r); }
+
+// Where new stones start before they glide to their cells.
+constexpr int kMiddleX = 200, kMiddleY = 250;    // a new game's stones fly in from here
+constexpr int kRefillY = 65;                     // Turbo: above the top row
+constexpr int kLeftSupplyX = 10;                 // Classic: the side columns enter from outside
+constexpr int kRightSupplyX = 390;
+constexpr int kRisingRowY = 490;                 // Level: just below the bottom row
+
+// What the rules read of the game's settings (chosen by mode and difficulty,
+// changed as a Level game rises).
+struct BoardSettings {
+  int feedFromTop = 0;    // every removed stone is replaced from the top
+  int sideSupplyOn = 0;   // emptied outer columns are refilled from the sides
+  int instantRemove = 0;  // 1: one click removes; 0: a click marks, a second removes
+  int maxColour = 3;      // colours 0..maxColour
+  int minGroup = 3;       // smallest group that may be removed
+  int bombLevel = 0;      // 0 none, 1 colour bombs, 2 colour and area bombs
+  int rocksOn = 0;
+};
+
+// Random numbers from low to high, both included.
+using RandomInts = int (*)(int low, int high);
+
+// ---------------------------------------------------------------- stones
+
 enum StoneMode : int {
   Appearing = 0,
   Resting = 1,
@@ -19,38 +57,58 @@ enum StoneMode : int {
   Removed = 5,
 };
 
+// Colours 0..3 are the ordinary colours; kGrey is the colour of rocks and of
+// area bombs (and of everything an area bomb takes with it).
+constexpr int kColourCount = 4;
+constexpr int kGrey = 4;
+
+enum class StoneKind : uint8_t { Ordinary, Rock, ColourBomb, AreaBomb };
+
 class stone {
  public:
-  float x = 0, y = 0;  // centre, design pixels
+  float x = 0, y = 0;  // centre, design units
   int sprite = 0;
   float alpha = 0;
   float sx = 0, sy = 0;
   int mode = Appearing;
-  int col = 0;    // 0..3 a colour, 4 a rock or an area bomb
+  int col = 0;    // 0..3 a colour, kGrey a rock or an area bomb
   int w = 0;      // fly-off direction in degrees after removal; 0 stays in place
   int64_t ms = 0;  // NowMillis when last marked
   int bombe = 0;  // 1 = bomb
+  bool glows = false;  // the mark's pulsing glow is drawn over it this frame
 
   // A new stone of random kind at design position (x, y); not yet on the board.
-  static std::unique_ptr<stone> create(int x, int y);
+  static std::unique_ptr<stone> create(int x, int y, const BoardSettings& settings, RandomInts random);
 
   bool IsMarked() const { return mode == Growing || mode == Marked; }
+  StoneKind Kind() const {
+    if (bombe == 1) return col == kGrey ? StoneKind::AreaBomb : StoneKind::ColourBomb;
+    return col == kGrey ? StoneKind::Rock : StoneKind::Ordinary;
+  }
 };
 
+// A floating plate with the points a marked group is worth.
 class counter {
  public:
+  enum Mode : int { kShown = 0, kFading = 2 };
+
   int points = 0;
   float x = 0, y = 0;
   float sx = 0, sy = 0;
   float alpha = 0;
-  int mode = 0;  // 0 shown, 2 fading out
+  int mode = kShown;
+
+  bool Finished() const { return mode == kFading && !(alpha > 0.0f); }
 };
 
+// The grey blast of an area bomb.
 class explosion {
  public:
   float x = 0, y = 0;
   float alpha = 0;
   float sx = 0, sy = 0;
+
+  bool Finished() const { return !(alpha > 0.0f); }
 };
 
 // Cells are laid out column by column: index c * kRows + r.
@@ -63,27 +121,21 @@ class Board {
   }
 
   std::array<std::unique_ptr<stone>, kColumns * kRows> cells;
+  int groupMarked = 0;  // 1 while a group waits for its confirming click
 };
 
+// The board and the effects in flight over it.
 struct World {
   Board board;
   std::vector<std::unique_ptr<stone>> removedStones;  // in order of removal
   std::vector<counter> counters;
   std::vector<explosion> explosions;
-  int groupMarked = 0;  // 1 while a group waits for its confirming click
 
   void reset() {
     board.clear();
+    board.groupMarked = 0;
     removedStones.clear();
     counters.clear();
     explosions.clear();
-    groupMarked = 0;
   }
 };
-extern World world;
-
-// Cell geometry in design pixels.
-inline float CellCentreX(int c) { return 40.0f + 20.0f * c; }
-inline float CellCentreY(int r) { return 100.0f + 20.0f * r; }
-bool MouseInsideBoard();                  // strict test against ui.mouseX/mouseY
-void CellUnderMouse(int& c, int& r);

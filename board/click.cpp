@@ -1,28 +1,29 @@
 #include <array>
 #include <cstdint>
 
-#include "board/board.h"
 #include "board/rules.h"
-#include "front/widgets.h"
-#include "gameplay/game.h"
-#include "platform/platform.h"
 
 namespace {
 
-int CountStonesInMode(int lowest, int highest) {
+int CountStonesInMode(const Board& board, int lowest, int highest) {
   int n = 0;
-  for (const auto& cell : world.board.cells) {
+  for (const auto& cell : board.cells) {
     if (cell != nullptr && cell->mode >= lowest && cell->mode <= highest) ++n;
   }
   return n;
 }
 
-void ExplodeBomb(int c, int r) {
-  Board& board = world.board;
-  const int colour = board(c, r)->col;
-  if (colour != 4) {
+void TakeRemoval(Removal removal, ClickOutcome& outcome) {
+  outcome.removed = std::move(removal.removed);
+  outcome.columnsSupplied = removal.columnsSupplied;
+}
+
+void ExplodeBomb(Board& board, const RuleContext& rules, int c, int r, ClickOutcome& outcome) {
+  const stone& bomb = *board(c, r);
+  if (bomb.Kind() == StoneKind::ColourBomb) {
     // A colour bomb takes every stone of its colour, itself and other bombs
     // of that colour included.
+    const int colour = bomb.col;
     for (auto& cell : board.cells) {
       if (cell != nullptr && cell->col == colour) cell->mode = Growing;
     }
@@ -37,17 +38,19 @@ void ExplodeBomb(int c, int r) {
         stone* s = board(cc, rr).get();
         if (s == nullptr) continue;
         s->mode = Growing;
-        s->col = 4;
+        s->col = kGrey;
       }
     }
+    // The blast centres on the bomb cell's lower right corner.
     explosion blast;
-    blast.x = static_cast<float>(50 + 20 * c);
-    blast.y = static_cast<float>(110 + 20 * r);
+    blast.x = CellCentreX(c) + kCellSize / 2;
+    blast.y = CellCentreY(r) + kCellSize / 2;
     blast.sx = blast.sy = 5.0f;
     blast.alpha = 1.0f;
-    world.explosions.push_back(blast);
+    outcome.blast = blast;
   }
-  RemoveMarkedStones();
+  outcome.result = ClickResult::Exploded;
+  TakeRemoval(RemoveMarkedStones(board, rules), outcome);
 }
 
 using ScratchGrid = std::array<uint8_t, kColumns * kRows>;
@@ -65,96 +68,128 @@ int GroupSize(ScratchGrid& grid, int c, int r) {
   return size;
 }
 
-void HandleFirstClick(int c, int r) {
-  stone* clicked = world.board(c, r).get();
-  if (clicked == nullptr) return;
-  if (clicked->bombe == 1) {
-    ExplodeBomb(c, r);
-    return;
+ClickOutcome FirstClick(Board& board, const RuleContext& rules, int c, int r) {
+  ClickOutcome outcome;
+  const stone* clicked = board(c, r).get();
+  if (clicked == nullptr) return outcome;
+  switch (clicked->Kind()) {
+    case StoneKind::ColourBomb:
+    case StoneKind::AreaBomb: ExplodeBomb(board, rules, c, r, outcome); return outcome;
+    case StoneKind::Rock: return outcome;
+    case StoneKind::Ordinary: break;
   }
-  if (clicked->col == 4) return;  // a rock
 
-  MarkGroup(c, r, clicked->col);
-  const int n = CountStonesInMode(Growing, Growing);
-  if (n < game.minGroup) {
-    for (auto& cell : world.board.cells) {
+  const BoardSettings& settings = rules.settings;
+  MarkGroup(board, c, r, clicked->col, rules.now);
+  const int n = CountStonesInMode(board, Growing, Growing);
+  outcome.stones = n;
+  if (n < settings.minGroup) {
+    for (auto& cell : board.cells) {
       if (cell != nullptr && cell->mode > Resting) cell->mode = Resting;
     }
-    return;
+    outcome.result = ClickResult::TooSmall;
+    return outcome;
   }
 
-  world.groupMarked = 1;
-  if (game.instantRemove == 0) {
-    SpawnPointsCounter(n * n);
-    return;
+  if (settings.instantRemove == 0) {
+    board.groupMarked = 1;
+    outcome.result = ClickResult::Marked;
+    outcome.pointsCounter = PointsCounter(board, n * n);
+    return outcome;
   }
-  world.groupMarked = 0;
-  game.score += GroupPoints(n);
-  RemoveMarkedStones();
-  if (game.gameMode == Level && NoMoveLeft()) AwardLevelBonus();
+  outcome.result = ClickResult::Removed;
+  outcome.points = GroupPoints(n, rules.levelMode, rules.level);
+  TakeRemoval(RemoveMarkedStones(board, rules), outcome);
+  if (rules.levelMode && NoMoveLeft(board, settings.minGroup)) outcome.bonus = LevelBonus(board, rules.level);
+  return outcome;
 }
 
-void HandleConfirmingClick(int c, int r) {
-  const stone* clicked = world.board(c, r).get();
+ClickOutcome ConfirmingClick(Board& board, const RuleContext& rules, int c, int r) {
+  ClickOutcome outcome;
+  outcome.result = ClickResult::LetGo;
+  const stone* clicked = board(c, r).get();
   if (clicked != nullptr && clicked->IsMarked()) {
-    const int n = CountStonesInMode(Growing, Marked);
-    game.score += n * n;  // what the counter showed
-    RemoveMarkedStones();
-    if (NoMoveLeft()) {
-      TMsg::create("GAME OVER", -1, 0);
-      game.gameOverState = 1;
-    }
+    const int n = CountStonesInMode(board, Growing, Marked);
+    outcome.result = ClickResult::Confirmed;
+    outcome.stones = n;
+    outcome.points = n * n;  // what the counter showed
+    TakeRemoval(RemoveMarkedStones(board, rules), outcome);
+    outcome.gameOver = NoMoveLeft(board, rules.settings.minGroup);
   }
   // Hit or miss, whatever is still marked lets go.
-  for (auto& cell : world.board.cells) {
+  for (auto& cell : board.cells) {
     if (cell != nullptr && cell->IsMarked()) cell->mode = Shrinking;
   }
-  world.groupMarked = 0;
-  FadeOutCounters();
+  board.groupMarked = 0;
+  outcome.fadeCounters = true;
+  return outcome;
 }
 
 }  // namespace
 
-void HandleBoardClick() {
-  if (!MouseInsideBoard()) return;
-  int c = 0, r = 0;
-  CellUnderMouse(c, r);
-  if (world.groupMarked == 0) {
-    HandleFirstClick(c, r);
-  } else {
-    HandleConfirmingClick(c, r);
-  }
+ClickOutcome ClickCell(Board& board, const RuleContext& rules, int c, int r) {
+  return board.groupMarked == 0 ? FirstClick(board, rules, c, r) : ConfirmingClick(board, rules, c, r);
 }
 
-void MarkGroup(int c, int r, int colour) {
-  stone* s = world.board(c, r).get();
+void MarkGroup(Board& board, int c, int r, int colour, int64_t now) {
+  stone* s = board(c, r).get();
   s->mode = Growing;
-  s->ms = NowMillis();
+  s->ms = now;
   auto joins = [&](int nc, int nr) {
-    const stone* n = world.board(nc, nr).get();
+    const stone* n = board(nc, nr).get();
     // Not yet marked: a stone still appearing or shrinking back joins as well.
     return n != nullptr && n->col == colour && !n->IsMarked() && n->bombe == 0;
   };
-  if (r > 0 && joins(c, r - 1)) MarkGroup(c, r - 1, colour);
-  if (c > 0 && joins(c - 1, r)) MarkGroup(c - 1, r, colour);
-  if (c < kColumns - 1 && joins(c + 1, r)) MarkGroup(c + 1, r, colour);
-  if (r < kRows - 1 && joins(c, r + 1)) MarkGroup(c, r + 1, colour);
+  if (r > 0 && joins(c, r - 1)) MarkGroup(board, c, r - 1, colour, now);
+  if (c > 0 && joins(c - 1, r)) MarkGroup(board, c - 1, r, colour, now);
+  if (c < kColumns - 1 && joins(c + 1, r)) MarkGroup(board, c + 1, r, colour, now);
+  if (r < kRows - 1 && joins(c, r + 1)) MarkGroup(board, c, r + 1, colour, now);
 }
 
-bool NoMoveLeft() {
+bool NoMoveLeft(const Board& board, int minGroup) {
   ScratchGrid grid{};
   for (int i = 0; i < kColumns * kRows; ++i) {
-    const stone* s = world.board.cells[i].get();
+    const stone* s = board.cells[i].get();
     if (s == nullptr) continue;
     if (s->bombe == 1) return false;  // a bomb can always be clicked
-    if (s->col != 4) grid[i] = static_cast<uint8_t>(s->col + 1);
+    if (s->Kind() == StoneKind::Ordinary) grid[i] = static_cast<uint8_t>(s->col + 1);
   }
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
-      if (grid[c * kRows + r] > 0 && GroupSize(grid, c, r) >= game.minGroup) return false;
+      if (grid[c * kRows + r] > 0 && GroupSize(grid, c, r) >= minGroup) return false;
     }
   }
   return true;
 }
 
-int CountStones() { return CountStonesInMode(Appearing, Removed); }
+int CountStones(const Board& board) { return CountStonesInMode(board, Appearing, Removed); }
+
+int GroupPoints(int stones, bool levelMode, int level) {
+  const int points = stones * stones;
+  return levelMode ? points * level : points;
+}
+
+int LevelBonus(const Board& board, int level) {
+  const int bonus = 500 * level - 250 * CountStones(board);
+  if (bonus < 0) return 0;
+  return bonus == 0 ? 100 : bonus;
+}
+
+counter PointsCounter(const Board& board, int points) {
+  int minColumn = kColumns - 1, maxColumn = 0, minRow = kRows - 1;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kColumns; ++c) {
+      const stone* s = board(c, r).get();
+      if (s == nullptr || !s->IsMarked()) continue;
+      if (c < minColumn) minColumn = c;
+      if (c > maxColumn) maxColumn = c;
+      if (r < minRow) minRow = r;
+    }
+  }
+  // Centred over the group's columns, one cell above its top row.
+  counter shown;
+  shown.x = (CellCentreX(minColumn) + CellCentreX(maxColumn)) / 2.0f;
+  shown.y = CellCentreY(minRow) - kCellSize / 2;
+  shown.points = points;
+  return shown;
+}

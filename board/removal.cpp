@@ -1,10 +1,7 @@
-#include "board/board.h"
 #include "board/rules.h"
-#include "gameplay/game.h"
 #include "platform/platform.h"
 
-void RemoveMarkedStones() {
-  Board& board = world.board;
+Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
   int minColumn = kColumns - 1, maxColumn = 0, minRow = kRows - 1, maxRow = 0;
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
@@ -35,13 +32,14 @@ void RemoveMarkedStones() {
     }
   }
 
-  ApplyGravity();
-  CloseEmptyColumns();
+  Removal removal;
+  ApplyGravity(board, rules, removal.removed);
+  removal.columnsSupplied = CloseEmptyColumns(board, rules);
+  return removal;
 }
 
-void ApplyGravity() {
-  Board& board = world.board;
-  const bool refill = game.feedFromTop == 1 && game.gameOverState == 0;
+void ApplyGravity(Board& board, const RuleContext& rules, std::vector<std::unique_ptr<stone>>& removed) {
+  const bool refill = rules.settings.feedFromTop == 1 && rules.running;
   for (int c = 0; c < kColumns; ++c) {
     int r = kRows - 1;
     while (r >= 0 && board(c, r) != nullptr) {
@@ -49,9 +47,9 @@ void ApplyGravity() {
         --r;
         continue;
       }
-      world.removedStones.push_back(std::move(board(c, r)));
+      removed.push_back(std::move(board(c, r)));
       for (int k = r; k >= 1; --k) board(c, k) = std::move(board(c, k - 1));
-      if (refill) board(c, 0) = stone::create(static_cast<int>(CellCentreX(c)), 65);
+      if (refill) board(c, 0) = stone::create(static_cast<int>(CellCentreX(c)), kRefillY, rules.settings, rules.random);
       // Row r now holds the stone from above, which may be removed as well.
     }
   }
@@ -66,10 +64,10 @@ void MoveColumn(Board& board, int from, int to) {
 
 // Refills the outer column `c` with a fresh column entering from x, or leaves
 // it empty; returns whether a column was supplied.
-bool SupplyColumn(Board& board, int c, int x, bool supplied) {
+bool SupplyColumn(Board& board, const RuleContext& rules, int c, int x, bool supplied) {
   for (int r = 0; r < kRows; ++r) {
     if (supplied) {
-      board(c, r) = stone::create(x, static_cast<int>(CellCentreY(r)));
+      board(c, r) = stone::create(x, static_cast<int>(CellCentreY(r)), rules.settings, rules.random);
     } else {
       board(c, r).reset();
     }
@@ -79,21 +77,44 @@ bool SupplyColumn(Board& board, int c, int x, bool supplied) {
 
 }  // namespace
 
-void CloseEmptyColumns() {
-  Board& board = world.board;
-  int supply = game.sideSupply;
-  auto supplied = [&] { return game.sideSupplyOn == 1 && supply > 0 && game.gameOverState == 0; };
+int CloseEmptyColumns(Board& board, const RuleContext& rules) {
+  int supply = rules.sideSupply;
+  auto supplied = [&] { return rules.settings.sideSupplyOn == 1 && supply > 0 && rules.running; };
 
   // Each half closes toward the middle: column 8 always from the left, column
   // 9 from the right, so no stone ever crosses between the halves.
   for (int c = 0; c <= 8; ++c) {
     if (board(c, kRows - 1) != nullptr) continue;
     for (int d = c; d >= 1; --d) MoveColumn(board, d - 1, d);
-    if (SupplyColumn(board, 0, 10, supplied())) game.sideSupply = --supply;
+    if (SupplyColumn(board, rules, 0, kLeftSupplyX, supplied())) --supply;
   }
   for (int c = kColumns - 1; c >= 9; --c) {
     if (board(c, kRows - 1) != nullptr) continue;
     for (int d = c; d <= kColumns - 2; ++d) MoveColumn(board, d + 1, d);
-    if (SupplyColumn(board, kColumns - 1, 390, supplied())) game.sideSupply = --supply;
+    if (SupplyColumn(board, rules, kColumns - 1, kRightSupplyX, supplied())) --supply;
   }
+  return rules.sideSupply - supply;
+}
+
+void MarkEveryStone(Board& board) {
+  for (auto& cell : board.cells) {
+    if (cell != nullptr) cell->mode = Marked;
+  }
+}
+
+bool PushRowFromBelow(Board& board, const BoardSettings& settings, RandomInts random) {
+  // Everything moves up one cell and keeps its position, so the whole board
+  // glides up; the new row starts just below the board.
+  bool columnWasFull = false;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kColumns; ++c) {
+      if (r == 0 && board(c, 0) != nullptr) columnWasFull = true;
+      if (r < kRows - 1) {
+        board(c, r) = std::move(board(c, r + 1));
+      } else {
+        board(c, r) = stone::create(static_cast<int>(CellCentreX(c)), kRisingRowY, settings, random);
+      }
+    }
+  }
+  return columnWasFull;
 }

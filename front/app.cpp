@@ -2,15 +2,12 @@
 
 #include <cmath>
 
-#include "board/rules.h"
 #include "front/frontend.h"
 #include "front/screens.h"
 #include "gameplay/game.h"
 
 namespace {
 
-constexpr int kDesignWidth = 400;
-constexpr int kDesignHeight = 500;
 constexpr float kSmallestScale = 0.3f;
 constexpr size_t kLongestName = 15;
 
@@ -63,7 +60,7 @@ void HandleEvent(const Event& event, GameWindow& window) {
       // A press the board takes is the board's alone; handing it to the
       // widgets as well would let the click that ends a game also press
       // "Weiter" where it lies over the board.
-      if (ui.screen == Game && game.gameOverState == 0) {
+      if (ui.screen == Game && game.gameOverState == Running) {
         HandleBoardClick();
       } else {
         ui.mouseClicked = 1;

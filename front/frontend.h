@@ -8,6 +8,11 @@
 
 #include "platform/platform.h"
 
+// Every position and size is given on a 400 x 500 design canvas and
+// multiplied by ui.scale when drawn or compared with the mouse.
+constexpr int kDesignWidth = 400;
+constexpr int kDesignHeight = 500;
+
 enum Screen : uint8_t {
   MainMenu = 0,
   Game = 1,

@@ -11,8 +11,8 @@ void RunApplication() {
   highscores.LoadHighscore(ui.playerName, ui.saveOnline);
 
   GameWindow* window =
-      OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - 400) * 0.5f),
-                 Truncate(static_cast<float>(DesktopHeight() - 500) * 0.5f), 400, 500);
+      OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - kDesignWidth) * 0.5f),
+                 Truncate(static_cast<float>(DesktopHeight() - kDesignHeight) * 0.5f), kDesignWidth, kDesignHeight);
   SeedRandom(StartSeed());
   LoadImages();
   TFont::load();

@@ -2,6 +2,7 @@
 // a whole frame from Cls to Flip and may move to another screen.
 #pragma once
 
+#include "gameplay/game.h"  // UpdateGameScreen
 #include "highscore/entry.h"
 #include "highscore/table.h"
 
@@ -10,4 +11,3 @@ void DrawCredits();
 void DrawModeSelect();
 void DrawDifficultySelect();
 void DrawPause();
-void UpdateGameScreen();   // gameplay/

@@ -46,8 +46,10 @@ WidgetResult TabButton(const std::string& text, float x, float y, float w, float
 // A large message over the board: fades in, holds, then grows while it fades out.
 class TMsg {
  public:
+  enum State : uint8_t { kFadingIn = 1, kHolding = 2, kFadingOut = 3 };
+
   std::string txt;
-  uint8_t state = 1;  // 1 fading in, 2 holding, 3 fading out
+  uint8_t state = kFadingIn;
   float alpha = 0.0f;
   int timer = 0;      // frames still to hold; -1 holds until the list is emptied
   int y_offset = 0;   // the text's top is at design y = y_offset + 85
@@ -56,8 +58,11 @@ class TMsg {
   // here once it has faded out; the game empties it when a game starts or ends.
   static std::list<std::unique_ptr<TMsg>> messages;
   static TMsg* create(const std::string& text, int holdFrames, int yOffset);
-  static void update();  // advances and draws every message in list order
-  // Advances this message by one frame and draws it. The frame in which it
-  // has faded out removes it from `messages`, which destroys it.
-  void draw();
+  // Draws every message in list order, then advances each by one frame and
+  // drops those that have faded out (they are drawn in their last frame).
+  static void update();
+  // Draws the message as it stands: a message's state is what the next frame shows.
+  void draw() const;
+  // One frame on; false once the message has faded out.
+  bool advance();
 };

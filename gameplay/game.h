@@ -1,25 +1,28 @@
 // One game: the choice of mode and difficulty, the settings derived from it,
-// the play state, and the per-frame work of the game screen.
+// the play state, and what the game screen does with the board rules.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-enum GameModeId : uint8_t { Classic = 0, Turbo = 1, Level = 2 };
+#include "board/board.h"
+#include "board/rules.h"
 
-struct GameState {
+enum GameModeId : uint8_t { Classic = 0, Turbo = 1, Level = 2 };
+enum DifficultyId : uint8_t { Leicht = 0, Mittel = 1, Schwer = 2 };
+
+enum GameOverState : uint8_t {
+  Running = 0,        // the board takes clicks
+  GameOver = 1,       // "GAME OVER" shown, "Weiter" offered
+  ClearingBoard = 2,  // "Weiter" pressed: the last stones fly off
+};
+
+// The settings (derived by StartGame, changed as Level mode rises) and the
+// play state of the one game.
+struct GameState : BoardSettings {
   // The player's choice.
   uint8_t gameMode = Classic;
-  uint8_t difficulty = 0;  // 0 Leicht, 1 Mittel, 2 Schwer; not read in Level mode
-
-  // Settings derived by StartGame (and changed as Level mode rises).
-  int feedFromTop = 0;
-  int sideSupplyOn = 0;
-  int instantRemove = 0;
-  int maxColour = 3;
-  int minGroup = 3;
-  int bombLevel = 0;
-  int rocksOn = 0;
+  uint8_t difficulty = Leicht;  // not read in Level mode
 
   // Play state.
   int score = 0;
@@ -28,14 +31,37 @@ struct GameState {
   int64_t pauseStart = 0;
   int level = 0;
   int rowsToNextLevel = 0;
-  uint8_t gameOverState = 0;  // 0 playing, 1 "GAME OVER" shown, 2 clearing the board
+  uint8_t gameOverState = Running;
 
   void reset() { *this = GameState{}; }
 };
 extern GameState game;
+// The board of the game and the effects in flight over it.
+extern World world;
 
 void StartGame();
-void UpdateBoardStones();
+// The game screen's frame function.
+void UpdateGameScreen();
+
+// The rules' view of the game as it stands: settings, clock and generator.
+RuleContext CurrentRules();
+// A press on the board of a running game, at the mouse position.
+void HandleBoardClick();
+// The one place where a game ends: "GAME OVER" and, in Turbo, the board
+// flies apart at once.
+void EndGame();
+// Everything left on the board flies off (no new stones come in once the
+// game is over).
+void ClearBoard();
+
+// The stones' per-frame animation: growing, marking, gliding to their cells.
+void StepBoardStones(Board& board);
+
+// Level mode: a new row from below when its time has come, and the level rise.
 void FeedRowFromBelow();
 int RowInterval(int level);  // milliseconds between two Level rows
+
 std::string FormatTimeLeft(int64_t deadline);
+// The board's extent and cells under the mouse (canvas pixels, at ui.scale).
+bool MouseInsideBoard();  // strict: the border itself is outside
+void CellUnderMouse(int& c, int& r);

@@ -1,11 +1,10 @@
 #include <algorithm>
+#include <cmath>
 #include <string>
 
-#include "board/board.h"
-#include "board/rules.h"
 #include "front/frontend.h"
-#include "front/screens.h"
 #include "front/widgets.h"
+#include "gameplay/board_view.h"
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
@@ -45,7 +44,7 @@ void DrawHudText(const std::string& text, float x) {
 void DrawProgressBar() {
   const float scale = ui.scale;
   float filled = 1.0f;
-  if (game.gameOverState == 0) {
+  if (game.gameOverState == Running) {
     const int interval = RowInterval(game.level);
     filled = static_cast<float>(interval - (game.deadline - NowMillis())) / static_cast<float>(interval);
     filled = std::clamp(filled, 0.0f, 1.0f);
@@ -54,23 +53,12 @@ void DrawProgressBar() {
   DrawImageFrame(img.imgProgressBar, x, y, 1);
   SetViewport(Truncate(x), Truncate(y), Truncate(filled * kBarWidth * scale), Truncate(kBarHeight * scale));
   DrawImageFrame(img.imgProgressBar, x, y, 0);
-  SetViewport(0, 0, Truncate(400.0f * scale), Truncate(500.0f * scale));
-}
-
-// Everything left on the board flies off; no new stones come in, since the
-// game is no longer running.
-void ClearBoard() {
-  for (auto& cell : world.board.cells) {
-    if (cell != nullptr) cell->mode = Marked;
-  }
-  RemoveMarkedStones();
+  SetViewport(0, 0, Truncate(kDesignWidth * scale), Truncate(kDesignHeight * scale));
 }
 
 void CheckTurboClock() {
-  if (game.gameMode != Turbo || game.gameOverState != 0 || NowMillis() <= game.deadline) return;
-  game.gameOverState = 1;
-  ClearBoard();
-  TMsg::create("GAME OVER", -1, 0);
+  if (game.gameMode != Turbo || game.gameOverState != Running || NowMillis() <= game.deadline) return;
+  EndGame();
 }
 
 void OfferContinue() {
@@ -78,7 +66,7 @@ void OfferContinue() {
   SetColor(47, 55, 58);
   const float width = static_cast<float>(StringWidth("Weiter"));
   if (TabButton("Weiter", 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
-    game.gameOverState = 2;
+    game.gameOverState = ClearingBoard;
     ClearBoard();
   }
   SetColor(255, 255, 255);
@@ -87,7 +75,7 @@ void OfferContinue() {
 }  // namespace
 
 std::string FormatTimeLeft(int64_t deadline) {
-  if (game.gameOverState != 0) return "0";
+  if (game.gameOverState != Running) return "0";
   int seconds = static_cast<int>((deadline - NowMillis()) / 1000);
   const int minutes = seconds / 60;
   seconds -= 60 * minutes;
@@ -95,32 +83,58 @@ std::string FormatTimeLeft(int64_t deadline) {
   return IntToText(seconds) + "s";
 }
 
+bool MouseInsideBoard() {
+  const float scale = ui.scale;
+  return ui.mouseX > kBoardLeft * scale && ui.mouseX < kBoardRight * scale && ui.mouseY > kBoardTop * scale &&
+         ui.mouseY < kBoardBottom * scale;
+}
+
+void CellUnderMouse(int& c, int& r) {
+  const float scale = ui.scale;
+  c = static_cast<int>(std::floor((static_cast<float>(ui.mouseX) / scale - kBoardLeft) / kCellSize));
+  r = static_cast<int>(std::floor((static_cast<float>(ui.mouseY) / scale - kBoardTop) / kCellSize));
+  // At some window sizes a mouse position just inside the right or bottom
+  // border divides back to exactly 370 or 470 in single precision, which would
+  // name a cell beyond the board; such a position belongs to the last cell.
+  c = std::clamp(c, 0, kColumns - 1);
+  r = std::clamp(r, 0, kRows - 1);
+}
+
 void UpdateGameScreen() {
   const float scale = ui.scale;
+  const int64_t now = NowMillis();
+
+  // Advance the animations by one frame.
+  StepBoardStones(world.board);
+  StepExplosions(world.explosions);
+  StepRemovedStones(world.removedStones);
+  StepCounters(world.counters);
+
+  // Draw them. The display shows the state at the start of the frame: the
+  // clocks below run only after it is drawn.
   Cls();
   SetDrawScale(scale, scale);
   DrawImageFrame(img.imgGameBackground, 0.0f, 0.0f, 0);
-
-  // The display shows the state at the start of the frame.
   TFont::set(0);
   DrawHudText(IntToText(game.score), kScoreX);
   DrawHudText(ModeName(), kModeNameX);
   DrawHudText(ModeValue(), kModeValueX);
   SetColor(255, 255, 255);
   if (game.gameMode == Level) DrawProgressBar();
-
-  UpdateBoardStones();
-  UpdateExplosions();
-  UpdateRemovedStones();
+  DrawBoardStones(world.board, now, game.gameOverState != Running);
+  DrawExplosions(world.explosions);
+  DrawRemovedStones(world.removedStones);
   TMsg::update();
-  UpdateCounters();
+  DrawCounters(world.counters);
+  DropFinishedEffects(world);
 
+  // The clocks; a game that ends shows it from the next frame on.
   CheckTurboClock();
   FeedRowFromBelow();
 
-  if (game.gameOverState == 1) OfferContinue();
+  if (game.gameOverState == GameOver) OfferContinue();
   // The new-highscore screen takes over once the last stone has flown off.
-  if (game.gameOverState == 2 && world.removedStones.empty()) ui.screen = NewHighscore;
+  if (game.gameOverState == ClearingBoard && world.removedStones.empty()) ui.screen = NewHighscore;
 
   Flip(-1);
 }

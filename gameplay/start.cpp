@@ -1,6 +1,5 @@
 #include <algorithm>
 
-#include "board/board.h"
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
@@ -57,7 +56,7 @@ void StartGame() {
   // other full-board scan; all of them fly in from the middle of the canvas.
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
-      world.board(c, r) = r < emptyRows ? nullptr : stone::create(200, 250);
+      world.board(c, r) = r < emptyRows ? nullptr : stone::create(kMiddleX, kMiddleY, game, RandomInt);
     }
   }
 
@@ -67,10 +66,10 @@ void StartGame() {
   world.explosions.clear();
   // A group left marked by an abandoned game has no stones on the new board;
   // the flag would only swallow the first click.
-  world.groupMarked = 0;
+  world.board.groupMarked = 0;
 
   ui.screen = Game;
-  game.gameOverState = 0;
+  game.gameOverState = Running;
 
   if (game.gameMode == Turbo) game.deadline = NowMillis() + kTurboMillis;
   if (game.gameMode == Level) game.deadline = NowMillis() + kFirstRowMillis;

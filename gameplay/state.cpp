@@ -1,3 +1,4 @@
 #include "gameplay/game.h"
 
 GameState game;
+World world;

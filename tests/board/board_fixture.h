@@ -11,6 +11,7 @@
 #include "board/rules.h"
 #include "front/frontend.h"
 #include "front/widgets.h"
+#include "gameplay/board_view.h"
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
@@ -99,10 +100,18 @@ inline std::vector<std::string> Rows(int count) {
 }
 
 // A left click at the centre of cell (c, r), at the current scale.
-inline void ClickCell(int c, int r) {
+inline void ClickAtCell(int c, int r) {
   ui.mouseX = static_cast<int>(CellCentreX(c) * ui.scale);
   ui.mouseY = static_cast<int>(CellCentreY(r) * ui.scale);
   HandleBoardClick();
+}
+
+// The marked stones taken off as the game does it: they fly off in
+// world.removedStones, and the side supply they used is gone.
+inline void RemoveMarked() {
+  Removal removal = RemoveMarkedStones(world.board, CurrentRules());
+  for (auto& flying : removal.removed) world.removedStones.push_back(std::move(flying));
+  game.sideSupply -= removal.columnsSupplied;
 }
 
 inline void MarkCells(const std::vector<std::pair<int, int>>& cells) {

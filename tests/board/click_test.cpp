@@ -16,17 +16,17 @@ TEST_F(ClickTest, OneClickRemovesTheGroupAndScoresItsSquare) {
   LoadBoard({"1................",
              "00.1.............",
              "10R0RRRRRRRRRRRRR"});
-  ClickCell(1, 17);
+  ClickAtCell(1, 17);
   EXPECT_EQ(Rows(3), (std::vector<std::string>{".................",
                                                ".1.1.............",
                                                ".1R0RRRRRRRRRRRRR"}));
   EXPECT_EQ(game.score, 9);
-  EXPECT_EQ(world.groupMarked, 0);
+  EXPECT_EQ(world.board.groupMarked, 0);
   EXPECT_TRUE(world.counters.empty());
 
   game.gameMode = Level;
   game.level = 4;
-  ClickCell(1, 18);
+  ClickAtCell(1, 18);
   EXPECT_EQ(game.score, 9 + 4 * 4);
 }
 
@@ -40,12 +40,12 @@ TEST_F(ClickTest, GroupTooSmallIsLetGoAtOnce) {
   world.board(3, 18)->mode = Shrinking;
   world.board(0, 17)->mode = Shrinking;
   world.board(4, 18)->mode = Appearing;
-  ClickCell(1, 18);
-  EXPECT_EQ(CountStones(), 7);
+  ClickAtCell(1, 18);
+  EXPECT_EQ(CountStones(world.board), 7);
   for (auto c : {0, 1, 2, 3}) EXPECT_EQ(world.board(c, 18)->mode, Resting) << c;
   EXPECT_EQ(world.board(0, 17)->mode, Resting);
   EXPECT_EQ(world.board(4, 18)->mode, Appearing);
-  EXPECT_EQ(world.groupMarked, 0);
+  EXPECT_EQ(world.board.groupMarked, 0);
   EXPECT_EQ(game.score, 0);
 }
 
@@ -54,7 +54,7 @@ TEST_F(ClickTest, GroupsSpreadOnlyThroughOrdinaryStonesOfTheirColour) {
              "0b1..............",
              "1101R............"});
   game.minGroup = 1;
-  ClickCell(0, 18);
+  ClickAtCell(0, 18);
   EXPECT_EQ(world.board(1, 18)->ms, 5000);
   EXPECT_EQ(CountInMode(Growing), 2);
   EXPECT_EQ(world.board(1, 17)->mode, Resting);  // the bomb of the same colour
@@ -67,8 +67,8 @@ TEST_F(ClickTest, TwoClickPlayMarksThenRemovesTheWholeGroup) {
   LoadBoard({"222..............",
              "2233.............",
              "3333............."});
-  ClickCell(0, 16);
-  EXPECT_EQ(world.groupMarked, 1);
+  ClickAtCell(0, 16);
+  EXPECT_EQ(world.board.groupMarked, 1);
   EXPECT_EQ(CountInMode(Growing), 5);
   EXPECT_EQ(game.score, 0);
   ASSERT_EQ(world.counters.size(), 1u);
@@ -78,10 +78,10 @@ TEST_F(ClickTest, TwoClickPlayMarksThenRemovesTheWholeGroup) {
   EXPECT_EQ(world.counters[0].mode, 0);
 
   SetTestClock(6000);
-  ClickCell(1, 17);  // any stone of the group confirms
+  ClickAtCell(1, 17);  // any stone of the group confirms
   EXPECT_EQ(game.score, 25);
   EXPECT_EQ(world.removedStones.size(), 5u);
-  EXPECT_EQ(world.groupMarked, 0);
+  EXPECT_EQ(world.board.groupMarked, 0);
   EXPECT_EQ(world.counters[0].mode, 2);
   EXPECT_EQ(game.gameOverState, 0);  // the blue row is still a move
   EXPECT_TRUE(TMsg::messages.empty());
@@ -91,24 +91,24 @@ TEST_F(ClickTest, TwoClickMissOnlyLetsTheGroupGo) {
   game.minGroup = 2;
   LoadBoard({"22..3............",
              "22..33..........."});
-  ClickCell(0, 18);
+  ClickAtCell(0, 18);
   ui.mouseX = 30;  // on the border: outside, the mark stays
   HandleBoardClick();
-  EXPECT_EQ(world.groupMarked, 1);
+  EXPECT_EQ(world.board.groupMarked, 1);
 
-  ClickCell(4, 18);  // another group: not marked, the first one let go
-  EXPECT_EQ(world.groupMarked, 0);
+  ClickAtCell(4, 18);  // another group: not marked, the first one let go
+  EXPECT_EQ(world.board.groupMarked, 0);
   EXPECT_EQ(CountInMode(Shrinking), 4);
   EXPECT_EQ(CountInMode(Growing), 0);
   EXPECT_EQ(world.counters[0].mode, 2);
-  EXPECT_EQ(CountStones(), 7);
+  EXPECT_EQ(CountStones(world.board), 7);
   EXPECT_EQ(game.score, 0);
 
-  ClickCell(0, 18);  // the shrinking stones join again
+  ClickAtCell(0, 18);  // the shrinking stones join again
   EXPECT_EQ(CountInMode(Growing), 4);
   EXPECT_EQ(world.counters.back().points, 16);
-  ClickCell(8, 10);  // an empty cell inside the board lets go too
-  EXPECT_EQ(world.groupMarked, 0);
+  ClickAtCell(8, 10);  // an empty cell inside the board lets go too
+  EXPECT_EQ(world.board.groupMarked, 0);
   EXPECT_EQ(CountInMode(Shrinking), 4);
 }
 
@@ -116,8 +116,8 @@ TEST_F(ClickTest, ConfirmedRemovalLeavingNoMoveEndsTheGame) {
   game.minGroup = 2;
   LoadBoard({"2................",
              "11R3............."});
-  ClickCell(0, 18);
-  ClickCell(0, 18);
+  ClickAtCell(0, 18);
+  ClickAtCell(0, 18);
   EXPECT_EQ(game.score, 4);
   EXPECT_EQ(game.gameOverState, 1);
   ASSERT_EQ(TMsg::messages.size(), 1u);
@@ -130,13 +130,13 @@ TEST_F(ClickTest, ColourBombTakesEveryStoneOfItsColourAndOtherBombsQuietly) {
   game.minGroup = 2;
   LoadBoard({"c2....2..........",
              "2A0c.1c2........."});
-  ClickCell(3, 18);
+  ClickAtCell(3, 18);
   EXPECT_EQ(Rows(2), (std::vector<std::string>{".................",
                                                "......A01........"}));
   EXPECT_EQ(world.removedStones.size(), 7u);
   EXPECT_TRUE(world.explosions.empty());
   EXPECT_EQ(game.score, 0);
-  EXPECT_EQ(world.groupMarked, 0);
+  EXPECT_EQ(world.board.groupMarked, 0);
 }
 
 TEST_F(ClickTest, AreaBombInACornerTakesTheSquarePartOnTheBoard) {
@@ -147,12 +147,12 @@ TEST_F(ClickTest, AreaBombInACornerTakesTheSquarePartOnTheBoard) {
              "00000............",
              "0b000............",
              "A0R00............"});
-  ClickCell(0, 18);
+  ClickAtCell(0, 18);
   EXPECT_EQ(world.removedStones.size(), 16u);
   for (const auto& s : world.removedStones) EXPECT_EQ(s->col, 4);
   EXPECT_EQ(Rows(2), (std::vector<std::string>{"........0........",
                                                "....00000........"}));
-  EXPECT_EQ(CountStones(), 9);
+  EXPECT_EQ(CountStones(world.board), 9);
   EXPECT_EQ(world.board(8, 15)->col, 1);  // the colour bomb in the blast took no other 1
   ASSERT_EQ(world.explosions.size(), 1u);
   const explosion& blast = world.explosions[0];
@@ -162,37 +162,37 @@ TEST_F(ClickTest, AreaBombInACornerTakesTheSquarePartOnTheBoard) {
   EXPECT_EQ(blast.sy, 5.0f);
   EXPECT_EQ(blast.alpha, 1.0f);
   EXPECT_EQ(game.score, 0);
-  EXPECT_EQ(world.groupMarked, 0);
+  EXPECT_EQ(world.board.groupMarked, 0);
 }
 
 TEST_F(ClickTest, RocksAndEmptyCellsIgnoreTheClick) {
   game.instantRemove = 1;
   game.minGroup = 1;
   LoadBoard({"R................"});
-  ClickCell(0, 18);
-  ClickCell(5, 5);
-  EXPECT_EQ(CountStones(), 1);
+  ClickAtCell(0, 18);
+  ClickAtCell(5, 5);
+  EXPECT_EQ(CountStones(world.board), 1);
   EXPECT_EQ(world.board(0, 18)->mode, Resting);
 }
 
 TEST_F(ClickTest, NoMoveLeftCountsBombsButNeitherRocksNorSmallGroups) {
   game.minGroup = 3;
-  EXPECT_TRUE(NoMoveLeft());  // empty board
+  EXPECT_TRUE(NoMoveLeft(world.board, game.minGroup));  // empty board
   LoadBoard({"RR11R22R0........",
              "RRRRRRRR0........"});
-  EXPECT_TRUE(NoMoveLeft());
+  EXPECT_TRUE(NoMoveLeft(world.board, game.minGroup));
   game.minGroup = 2;
-  EXPECT_FALSE(NoMoveLeft());
+  EXPECT_FALSE(NoMoveLeft(world.board, game.minGroup));
   game.minGroup = 3;
   LoadBoard({"1................",
              "1R1R.......A....."});
-  EXPECT_FALSE(NoMoveLeft());  // only the bomb
+  EXPECT_FALSE(NoMoveLeft(world.board, game.minGroup));  // only the bomb
   LoadBoard({"1........1.......",
              "1R1......1......."});
-  EXPECT_TRUE(NoMoveLeft());
+  EXPECT_TRUE(NoMoveLeft(world.board, game.minGroup));
   LoadBoard({"1.1......1.......",
              "111......1......."});
-  EXPECT_FALSE(NoMoveLeft());
+  EXPECT_FALSE(NoMoveLeft(world.board, game.minGroup));
 }
 
 // Level 3, one-click: the pair of 2s is the last move, the rocks stay.
@@ -207,8 +207,8 @@ TEST_P(LevelBonusTest, BonusDependsOnTheStonesLeft) {
   std::string row = "22" + std::string(stonesLeft, 'R');
   row.resize(kColumns, '.');
   LoadBoard({row});
-  ClickCell(0, 18);
-  EXPECT_EQ(CountStones(), stonesLeft);
+  ClickAtCell(0, 18);
+  EXPECT_EQ(CountStones(world.board), stonesLeft);
   EXPECT_EQ(game.score, 4 * 3 + bonus);
   if (bonus == 0) {
     EXPECT_TRUE(TMsg::messages.empty());

@@ -26,6 +26,24 @@ class EffectsTest : public BoardTest {
   }
 };
 
+// One frame of each effect list as the game screen runs it: a step, the
+// drawing, and what has run its course dropped.
+void UpdateCounters() {
+  StepCounters(world.counters);
+  DrawCounters(world.counters);
+  DropFinishedEffects(world);
+}
+void UpdateRemovedStones() {
+  StepRemovedStones(world.removedStones);
+  DrawRemovedStones(world.removedStones);
+  DropFinishedEffects(world);
+}
+void UpdateExplosions() {
+  StepExplosions(world.explosions);
+  DrawExplosions(world.explosions);
+  DropFinishedEffects(world);
+}
+
 counter Shown(int points, float sx, float alpha) {
   counter shown;
   shown.points = points;
@@ -79,7 +97,7 @@ TEST_F(EffectsTest, CounterGrowsInForTenFramesAndFadesOutInEleven) {
   Frame(UpdateCounters);
   EXPECT_EQ(world.counters[0].alpha, grown.alpha);  // held until it fades
 
-  FadeOutCounters();
+  FadeOutCounters(world.counters);
   for (int frame = 1; frame <= 10; ++frame) Frame(UpdateCounters);
   ASSERT_EQ(world.counters.size(), 1u);
   EXPECT_GT(world.counters[0].sx, 1.9f);  // swells while it fades

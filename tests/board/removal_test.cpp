@@ -14,7 +14,7 @@ std::map<Cell, int> RemoveAndCollectDirections(const std::vector<Cell>& cells) {
   std::map<const stone*, Cell> where;
   for (auto [c, r] : cells) where[world.board(c, r).get()] = {c, r};
   MarkCells(cells);
-  RemoveMarkedStones();
+  RemoveMarked();
   std::map<Cell, int> directions;
   for (const auto& s : world.removedStones) directions[where.at(s.get())] = s->w;
   world.removedStones.clear();
@@ -46,7 +46,7 @@ TEST_F(RemovalTest, StonesAboveFallIntoTheGapsAndKeepTheirPositions) {
   stone* lowest = world.board(6, 18).get();
   lowest->x = 123.0f;  // where it was drawn last
   MarkCells({{6, 18}, {6, 16}});
-  RemoveMarkedStones();
+  RemoveMarked();
 
   EXPECT_EQ(world.board(6, 0), nullptr);
   EXPECT_EQ(world.board(6, 1), nullptr);
@@ -64,9 +64,9 @@ TEST_F(RemovalTest, TurboRefillsEveryColumnFromTheTop) {
   game.feedFromTop = 1;
   stone* top = world.board(4, 0).get();
   MarkCells({{4, 18}, {9, 17}, {9, 18}});
-  RemoveMarkedStones();
+  RemoveMarked();
 
-  EXPECT_EQ(CountStones(), kColumns * kRows);
+  EXPECT_EQ(CountStones(world.board), kColumns * kRows);
   EXPECT_EQ(world.board(4, 1).get(), top);
   for (auto [c, r] : std::vector<Cell>{{4, 0}, {9, 0}, {9, 1}}) {
     const stone* fresh = world.board(c, r).get();
@@ -83,8 +83,8 @@ TEST_F(RemovalTest, NoNewStonesOnceTheGameIsOver) {
   game.sideSupply = 5;
   game.gameOverState = 2;
   for (auto& cell : world.board.cells) cell->mode = Marked;
-  RemoveMarkedStones();
-  EXPECT_EQ(CountStones(), 0);
+  RemoveMarked();
+  EXPECT_EQ(CountStones(world.board), 0);
   EXPECT_EQ(world.removedStones.size(), static_cast<size_t>(kColumns * kRows));
   EXPECT_EQ(game.sideSupply, 5);
 }
@@ -102,7 +102,7 @@ TEST_F(RemovalTest, LastSuppliedColumnIsPushedOnByTheNextGap) {
   game.sideSupply = 1;
   const auto before = BottomRow();
   MarkCells({{2, 18}, {5, 18}});
-  RemoveMarkedStones();
+  RemoveMarked();
 
   EXPECT_EQ(game.sideSupply, 0);
   EXPECT_EQ(world.board(0, 18), nullptr);
@@ -123,7 +123,7 @@ TEST_F(RemovalTest, HalvesCloseTowardTheMiddle) {
   game.sideSupply = 3;  // side supply is off
   const auto before = BottomRow();
   MarkCells({{8, 18}, {9, 18}});
-  RemoveMarkedStones();
+  RemoveMarked();
 
   const auto after = BottomRow();
   EXPECT_EQ(after[0], nullptr);
@@ -138,7 +138,7 @@ TEST_F(RemovalTest, OneSuppliedColumnServesOnlyTheFirstGap) {
   game.sideSupplyOn = 1;
   game.sideSupply = 1;
   MarkCells({{3, 18}, {12, 18}});
-  RemoveMarkedStones();
+  RemoveMarked();
   EXPECT_EQ(game.sideSupply, 0);
   EXPECT_EQ(world.board(0, 0)->x, 10.0f);
   EXPECT_EQ(world.board(16, 18), nullptr);
@@ -146,7 +146,7 @@ TEST_F(RemovalTest, OneSuppliedColumnServesOnlyTheFirstGap) {
   LoadBoard({"01230123012301230"});
   game.sideSupply = 2;
   MarkCells({{14, 18}});
-  RemoveMarkedStones();
+  RemoveMarked();
   EXPECT_EQ(game.sideSupply, 1);
   EXPECT_EQ(world.board(16, 0)->x, 390.0f);
   EXPECT_EQ(world.board(16, 0)->y, CellCentreY(0));

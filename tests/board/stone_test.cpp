@@ -7,7 +7,7 @@ namespace {
 using StoneTest = BoardTest;
 
 TEST_F(StoneTest, NewStoneStartsSmallAndInvisibleWhereItWasMade) {
-  auto s = stone::create(200, 250);
+  auto s = stone::create(200, 250, game, RandomInt);
   EXPECT_EQ(s->x, 200.0f);
   EXPECT_EQ(s->y, 250.0f);
   EXPECT_EQ(s->sx, 0.1f);
@@ -50,7 +50,7 @@ TEST_F(StoneTest, DrawsInTheDocumentedOrderForEverySetting) {
         const int nextDraw = RandomInt(0, 1 << 30);
 
         SeedRandom(seed);
-        auto s = stone::create(0, 0);
+        auto s = stone::create(0, 0, game, RandomInt);
         ASSERT_TRUE(s->col == col && s->bombe == bombe && RandomInt(0, 1 << 30) == nextDraw)
             << "bombLevel " << bombLevel << " rocksOn " << rocksOn << " seed " << seed;
       }
@@ -69,7 +69,7 @@ TEST_F(StoneTest, AreaBombsAreTwoInSixOfTheBombsAtBombLevelTwo) {
   int bombs = 0, areaBombs = 0, rocks = 0;
   std::array<int, 4> colourBombs{};
   for (int i = 0; i < kStones; ++i) {
-    auto s = stone::create(0, 0);
+    auto s = stone::create(0, 0, game, RandomInt);
     if (s->bombe == 1) {
       ++bombs;
       if (s->col == 4) {

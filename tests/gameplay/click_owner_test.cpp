@@ -2,7 +2,6 @@
 // widgets of the frame after it must not see it as well.
 #include "front/app.h"
 #include "tests/front/fixed_window.h"
-#include "front/screens.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace {

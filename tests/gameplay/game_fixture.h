@@ -12,6 +12,7 @@
 #include "board/rules.h"
 #include "front/frontend.h"
 #include "front/widgets.h"
+#include "gameplay/board_view.h"
 #include "gameplay/game.h"
 #include "platform/platform.h"
 #include "tests/gameplay/stand_in_images.h"
@@ -48,7 +49,8 @@ class GameTest : public ::testing::Test, protected StandInImages {
   // Runs one frame of the board update alone and returns what it drew.
   DisplayList BoardFrame() {
     Cls();
-    UpdateBoardStones();
+    StepBoardStones(world.board);
+    DrawBoardStones(world.board, NowMillis(), game.gameOverState != Running);
     Flip(-1);
     return rec.LastFrame();
   }

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include "front/screens.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace {

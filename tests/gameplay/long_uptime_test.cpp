@@ -1,7 +1,6 @@
 // The game's clocks on a machine that has been up for weeks and in games that
 // run (or stay paused) for weeks: nothing may wrap where a 32-bit millisecond
 // count turns negative.
-#include "front/screens.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace {

@@ -28,7 +28,7 @@ void LeaveAnAbandonedGame() {
   game.rowsToNextLevel = 3;
   game.gameOverState = 2;
   game.bombLevel = 2;
-  world.groupMarked = 1;
+  world.board.groupMarked = 1;
   world.removedStones.push_back(std::make_unique<stone>());
   world.counters.push_back(counter{});
   world.explosions.push_back(explosion{});
@@ -61,7 +61,7 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   EXPECT_TRUE(world.counters.empty());
   EXPECT_TRUE(world.explosions.empty());
   EXPECT_TRUE(TMsg::messages.empty());
-  EXPECT_EQ(world.groupMarked, 0);
+  EXPECT_EQ(world.board.groupMarked, 0);
 
   const bool level = e.gameMode == Level;
   EXPECT_EQ(FilledCells(), level ? 170 : 323);

@@ -1,3 +1,0 @@
-#include "board/board.h"
-
-World world;
