@@ -40,13 +40,11 @@ extern GameState game;
 extern World world;
 
 void StartGame();
-// The game screen's frame function.
-void UpdateGameScreen();
 
 // The rules' view of the game as it stands: settings, clock and generator.
 RuleContext CurrentRules();
-// A press on the board of a running game, at the mouse position.
-void HandleBoardClick();
+// A click on cell (c, r) of a running game: the rules' outcome applied.
+void PlayCell(int c, int r);
 // The one place where a game ends: "GAME OVER" and, in Turbo, the board
 // flies apart at once.
 void EndGame();
@@ -61,7 +59,3 @@ void StepBoardStones(Board& board);
 void FeedRowFromBelow();
 int RowInterval(int level);  // milliseconds between two Level rows
 
-std::string FormatTimeLeft(int64_t deadline);
-// The board's extent and cells under the mouse (canvas pixels, at ui.scale).
-bool MouseInsideBoard();  // strict: the border itself is outside
-void CellUnderMouse(int& c, int& r);

@@ -6,6 +6,7 @@
 #include "front/widgets.h"
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"
+#include "gameplay/game_screen.h"
 #include "platform/platform.h"
 
 namespace {
@@ -98,6 +99,13 @@ void CellUnderMouse(int& c, int& r) {
   // name a cell beyond the board; such a position belongs to the last cell.
   c = std::clamp(c, 0, kColumns - 1);
   r = std::clamp(r, 0, kRows - 1);
+}
+
+void HandleBoardClick() {
+  if (!MouseInsideBoard()) return;
+  int c = 0, r = 0;
+  CellUnderMouse(c, r);
+  PlayCell(c, r);
 }
 
 void UpdateGameScreen() {

@@ -39,10 +39,7 @@ RuleContext CurrentRules() {
   return rules;
 }
 
-void HandleBoardClick() {
-  if (!MouseInsideBoard()) return;
-  int c = 0, r = 0;
-  CellUnderMouse(c, r);
+void PlayCell(int c, int r) {
   ClickOutcome outcome = ClickCell(world.board, CurrentRules(), c, r);
   Apply(outcome);
 }
