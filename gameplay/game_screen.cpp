@@ -7,6 +7,7 @@
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"
 #include "gameplay/game_screen.h"
+#include "gameplay/modes.h"
 #include "platform/platform.h"
 
 namespace {
@@ -19,14 +20,6 @@ constexpr float kModeValueX = 319.0f;
 
 // The Level progress bar: outline and fill, one frame each.
 constexpr float kBarX = 19.0f, kBarY = 62.0f, kBarWidth = 362.0f, kBarHeight = 10.0f;
-
-std::string ModeName() {
-  switch (game.gameMode) {
-    case Classic: return "Classic";
-    case Turbo: return "Turbo";
-    default: return "Level";
-  }
-}
 
 std::string ModeValue() {
   switch (game.gameMode) {
@@ -125,7 +118,7 @@ void UpdateGameScreen() {
   DrawImageFrame(img.imgGameBackground, 0.0f, 0.0f, 0);
   TFont::set(0);
   DrawHudText(IntToText(game.score), kScoreX);
-  DrawHudText(ModeName(), kModeNameX);
+  DrawHudText(ModeName(game.gameMode), kModeNameX);
   DrawHudText(ModeValue(), kModeValueX);
   SetColor(255, 255, 255);
   if (game.gameMode == Level) DrawProgressBar();

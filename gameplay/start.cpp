@@ -1,8 +1,7 @@
-#include <algorithm>
-
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/modes.h"
 #include "platform/platform.h"
 
 namespace {
@@ -14,8 +13,8 @@ struct StartSettings {
   int sideSupply;  // -1: not changed
 };
 
-// Classic Leicht, Mittel, Schwer; Turbo Leicht, Mittel, Schwer; Level.
-constexpr StartSettings kStartSettings[7] = {
+// By RankingIndex: Classic Leicht, Mittel, Schwer; Turbo Leicht, Mittel, Schwer; Level.
+constexpr StartSettings kStartSettings[kRankings] = {
     {0, 1, 0, 2, 1, 0, 0, 20}, {0, 1, 0, 3, 2, 0, 0, 10}, {0, 0, 0, 3, 3, 0, 0, 0},
     {1, 0, 1, 2, 1, 0, 0, -1}, {1, 0, 1, 3, 2, 0, 0, -1}, {1, 0, 1, 3, 3, 0, 1, -1},
     {0, 0, 1, 2, 2, 0, 0, -1},
@@ -25,16 +24,10 @@ constexpr int kTurboMillis = 121000;
 constexpr int kFirstRowMillis = 2100;
 constexpr int kLevelEmptyRows = 9;  // a Level game starts with the lower 10 rows filled
 
-const StartSettings& SettingsFor(uint8_t gameMode, uint8_t difficulty) {
-  if (gameMode == Level) return kStartSettings[6];
-  const int mode = std::min<int>(gameMode, Turbo);
-  return kStartSettings[mode * 3 + std::min<int>(difficulty, 2)];
-}
-
 }  // namespace
 
 void StartGame() {
-  const StartSettings& chosen = SettingsFor(game.gameMode, game.difficulty);
+  const StartSettings& chosen = kStartSettings[RankingIndex(game.gameMode, game.difficulty)];
   game.feedFromTop = chosen.feedFromTop;
   game.sideSupplyOn = chosen.sideSupplyOn;
   game.instantRemove = chosen.instantRemove;
