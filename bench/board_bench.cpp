@@ -9,6 +9,8 @@
 #include "gameplay/game_screen.h"
 #include "platform/platform.h"
 
+using namespace quarzello;
+
 namespace {
 
 void PutStone(int c, int r, int colour) {

@@ -5,6 +5,8 @@
 #include "front/frontend.h"
 #include "platform/platform.h"
 
+using namespace quarzello;
+
 namespace {
 
 // Keeps only the last list and compares each new one with it, as the game's

@@ -14,6 +14,9 @@
 #include "platform/platform.h"
 #include "tests/gameplay/stand_in_images.h"
 
+using namespace quarzello;
+using quarzello::gameplay_test::StandInImages;
+
 namespace {
 
 struct BusyBoard {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace quarzello {
+
 constexpr int kColumns = 17;
 constexpr int kRows = 19;
 
@@ -139,3 +141,5 @@ struct World {
     explosions.clear();
   }
 };
+
+}  // namespace quarzello

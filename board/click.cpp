@@ -3,6 +3,8 @@
 
 #include "board/rules.h"
 
+namespace quarzello {
+
 namespace {
 
 int CountStonesInMode(const Board& board, int lowest, int highest) {
@@ -193,3 +195,5 @@ counter PointsCounter(const Board& board, int points) {
   shown.points = points;
   return shown;
 }
+
+}  // namespace quarzello

@@ -3,6 +3,8 @@
 #include "board/rules.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 void FadeOutCounters(std::vector<counter>& counters) {
   for (auto& shown : counters) shown.mode = counter::kFading;
 }
@@ -49,3 +51,5 @@ void DropFinishedEffects(World& world) {
   std::erase_if(world.removedStones, [](const std::unique_ptr<stone>& s) { return !(s->alpha > 0.0f); });
   std::erase_if(world.explosions, [](const explosion& blast) { return blast.Finished(); });
 }
+
+}  // namespace quarzello

@@ -1,8 +1,11 @@
 #include "board/rules.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
   int minColumn = kColumns - 1, maxColumn = 0, minRow = kRows - 1, maxRow = 0;
+  size_t marked = 0;
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
       stone* s = board(c, r).get();
@@ -12,6 +15,7 @@ Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
       if (r < minRow) minRow = r;
       if (r > maxRow) maxRow = r;
       s->mode = Removed;
+      ++marked;
     }
   }
 
@@ -33,6 +37,7 @@ Removal RemoveMarkedStones(Board& board, const RuleContext& rules) {
   }
 
   Removal removal;
+  removal.removed.reserve(marked);
   ApplyGravity(board, rules, removal.removed);
   removal.columnsSupplied = CloseEmptyColumns(board, rules);
   return removal;
@@ -118,3 +123,5 @@ bool PushRowFromBelow(Board& board, const BoardSettings& settings, RandomInts ra
   }
   return columnWasFull;
 }
+
+}  // namespace quarzello

@@ -11,6 +11,8 @@
 
 #include "board/board.h"
 
+namespace quarzello {
+
 // Everything besides the board that a move depends on.
 struct RuleContext {
   BoardSettings settings;
@@ -92,3 +94,5 @@ void StepRemovedStones(std::vector<std::unique_ptr<stone>>& removed);
 void StepExplosions(std::vector<explosion>& explosions);
 // Drops the effects that have run their course (after their last frame is drawn).
 void DropFinishedEffects(World& world);
+
+}  // namespace quarzello

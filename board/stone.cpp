@@ -1,5 +1,7 @@
 #include "board/board.h"
 
+namespace quarzello {
+
 std::unique_ptr<stone> stone::create(int x, int y, const BoardSettings& settings, RandomInts random) {
   auto made = std::make_unique<stone>();
   made->col = random(0, settings.maxColour);
@@ -27,3 +29,5 @@ std::unique_ptr<stone> stone::create(int x, int y, const BoardSettings& settings
   }
   return made;
 }
+
+}  // namespace quarzello

@@ -6,6 +6,8 @@
 #include "front/screens.h"
 #include "gameplay/game.h"
 
+namespace quarzello {
+
 namespace {
 
 constexpr float kSmallestScale = 0.3f;
@@ -102,3 +104,5 @@ void KeepAspectRatio(GameWindow& window) {
                     : window.GadgetLeft();
   window.SetGadgetRect(x, window.GadgetTop(), Truncate(kDesignWidth * ui.scale), Truncate(kDesignHeight * ui.scale));
 }
+
+}  // namespace quarzello

@@ -4,6 +4,8 @@
 
 #include "platform/window.h"
 
+namespace quarzello {
+
 // Starts the game and runs its loop; ends only through ExitProgram or a
 // failed image load.
 [[noreturn]] void RunApplication();
@@ -18,3 +20,5 @@ void ExitIfRequested();
 void PaintFrame(GameWindow& window);
 // Sets ui.scale from the window size and reshapes the window to 4 : 5.
 void KeepAspectRatio(GameWindow& window);
+
+}  // namespace quarzello

@@ -8,6 +8,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello {
+
 // Every position and size is given on a 400 x 500 design canvas and
 // multiplied by ui.scale when drawn or compared with the mouse.
 constexpr int kDesignWidth = 400;
@@ -51,3 +53,5 @@ extern Images img;
 // their flags and handles; a missing image ends the program with status 255.
 void RegisterEmbeddedFiles();
 void LoadImages();
+
+}  // namespace quarzello

@@ -4,6 +4,8 @@
 #include "front/widgets.h"
 #include "highscore/store.h"
 
+namespace quarzello {
+
 void RunApplication() {
   RegisterEmbeddedFiles();
   // The class-level lists of the game's classes exist from the program's
@@ -26,4 +28,6 @@ void RunApplication() {
   }
 }
 
-int main() { RunApplication(); }
+}  // namespace quarzello
+
+int main() { quarzello::RunApplication(); }

@@ -9,6 +9,8 @@
 #include "front/widgets.h"
 #include "gameplay/game.h"
 
+namespace quarzello {
+
 namespace {
 
 // The colour of the large font, used for the small texts of these screens too.
@@ -195,3 +197,5 @@ void DrawPause() {
   DrawCentredAt("Drücken Sie 'P' um das Spiel fortzusetzen!", 200, 240);
   EndMenuFrame();
 }
+
+}  // namespace quarzello

@@ -1,6 +1,8 @@
 #include "front/frontend.h"
 #include "front/widgets.h"
 
+namespace quarzello {
+
 std::list<std::unique_ptr<TMsg>> TMsg::messages;
 
 TMsg* TMsg::create(const std::string& text, int holdFrames, int yOffset) {
@@ -53,3 +55,5 @@ bool TMsg::advance() {
       return true;
   }
 }
+
+}  // namespace quarzello

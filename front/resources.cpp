@@ -3,6 +3,8 @@
 
 #include "front/frontend.h"
 
+namespace quarzello {
+
 namespace {
 
 struct EmbeddedEntry {
@@ -53,3 +55,5 @@ void LoadImages() {
   Require(img.imgCounterFont, "Image not foung! (counterfont.png)");
   CentreHandle(img.imgCounterFont);
 }
+
+}  // namespace quarzello

@@ -6,8 +6,12 @@
 #include "highscore/entry.h"
 #include "highscore/table.h"
 
+namespace quarzello {
+
 void DrawMainMenu();
 void DrawCredits();
 void DrawModeSelect();
 void DrawDifficultySelect();
 void DrawPause();
+
+}  // namespace quarzello

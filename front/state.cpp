@@ -1,4 +1,8 @@
 #include "front/frontend.h"
 
+namespace quarzello {
+
 FrontEnd ui;
 Images img;
+
+}  // namespace quarzello

@@ -2,6 +2,8 @@
 
 #include "front/frontend.h"
 
+namespace quarzello {
+
 namespace {
 
 struct FontSlot {
@@ -102,3 +104,5 @@ WidgetResult TabButton(const std::string& text, float x, float y, float w, float
   SetDrawScale(scale, scale);
   return result;
 }
+
+}  // namespace quarzello

@@ -13,6 +13,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello {
+
 // What a widget reports for this frame.
 enum class WidgetResult : uint8_t {
   Idle = 0,     // not under the mouse
@@ -66,3 +68,5 @@ class TMsg {
   // One frame on; false once the message has faded out.
   bool advance();
 };
+
+}  // namespace quarzello

@@ -1,5 +1,7 @@
 #include "gameplay/game.h"
 
+namespace quarzello {
+
 namespace {
 
 constexpr float kAppearGrowth = 0.03f;
@@ -44,8 +46,9 @@ void StepStone(stone& s) {
 }  // namespace
 
 void StepBoardStones(Board& board) {
-  for (int r = 0; r < kRows; ++r) {
-    for (int c = 0; c < kColumns; ++c) {
+  // Stones step on their own, so in the order they lie in memory.
+  for (int c = 0; c < kColumns; ++c) {
+    for (int r = 0; r < kRows; ++r) {
       stone* s = board(c, r).get();
       if (s == nullptr) continue;
       StepStone(*s);
@@ -55,3 +58,5 @@ void StepBoardStones(Board& board) {
     }
   }
 }
+
+}  // namespace quarzello

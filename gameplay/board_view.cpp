@@ -5,6 +5,8 @@
 #include "front/frontend.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 constexpr float kDimmedAlpha = 0.25f;  // top rows under "GAME OVER" and "Weiter"
@@ -101,3 +103,5 @@ void DrawCounters(const std::vector<counter>& counters) {
   for (const counter& shown : counters) DrawCounter(shown);
   RestoreEffectState();
 }
+
+}  // namespace quarzello

@@ -8,6 +8,8 @@
 
 #include "board/board.h"
 
+namespace quarzello {
+
 // The stone picture strip: one row of kFramesPerColour frames per colour
 // (kGrey last): the stone, its glow, then the bomb's burning fuse.
 constexpr int kFramesPerColour = 26;
@@ -19,3 +21,5 @@ void DrawBoardStones(const Board& board, int64_t now, bool gameOver);
 void DrawExplosions(const std::vector<explosion>& explosions);
 void DrawRemovedStones(const std::vector<std::unique_ptr<stone>>& removed);
 void DrawCounters(const std::vector<counter>& counters);
+
+}  // namespace quarzello

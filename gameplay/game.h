@@ -8,6 +8,8 @@
 #include "board/board.h"
 #include "board/rules.h"
 
+namespace quarzello {
+
 enum GameModeId : uint8_t { Classic = 0, Turbo = 1, Level = 2 };
 enum DifficultyId : uint8_t { Leicht = 0, Mittel = 1, Schwer = 2 };
 
@@ -59,3 +61,4 @@ void StepBoardStones(Board& board);
 void FeedRowFromBelow();
 int RowInterval(int level);  // milliseconds between two Level rows
 
+}  // namespace quarzello

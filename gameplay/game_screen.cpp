@@ -10,6 +10,8 @@
 #include "gameplay/modes.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 // The three panels at the top of the background picture.
@@ -139,3 +141,5 @@ void UpdateGameScreen() {
 
   Flip(-1);
 }
+
+}  // namespace quarzello

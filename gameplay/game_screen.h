@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quarzello {
+
 void UpdateGameScreen();
 // A press on the board of a running game, at the mouse position.
 void HandleBoardClick();
@@ -13,3 +15,5 @@ bool MouseInsideBoard();  // strict: the border itself is outside
 void CellUnderMouse(int& c, int& r);
 // The Turbo clock as the head-up display shows it.
 std::string FormatTimeLeft(int64_t deadline);
+
+}  // namespace quarzello

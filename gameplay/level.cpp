@@ -7,6 +7,8 @@
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 // How many rows a level lasts.
@@ -51,3 +53,5 @@ void FeedRowFromBelow() {
   // The row is pushed in even when a column was full; that ends the game.
   if (PushRowFromBelow(world.board, game, RandomInt)) EndGame();
 }
+
+}  // namespace quarzello

@@ -10,6 +10,8 @@
 
 #include "gameplay/game.h"
 
+namespace quarzello {
+
 // "Classic", "Turbo", "Level"
 constexpr const char* ModeName(uint8_t mode) {
   constexpr const char* kNames[] = {"Classic", "Turbo", "Level"};
@@ -30,3 +32,5 @@ constexpr uint8_t RankingIndex(uint8_t mode, uint8_t difficulty, ListKind kind =
   const int local = mode >= Level ? kRankings - 1 : mode * 3 + std::min<int>(difficulty, 2);
   return static_cast<uint8_t>(kind == ListKind::Local ? local : local + kRankings);
 }
+
+}  // namespace quarzello

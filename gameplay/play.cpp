@@ -1,14 +1,23 @@
 // What the game makes of the board rules' outcomes: points, counters,
 // explosions, flying stones, messages and the end of the game.
+#include <iterator>
+
 #include "front/frontend.h"
 #include "front/widgets.h"
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 void TakeRemovedStones(std::vector<std::unique_ptr<stone>>& removed, int columnsSupplied) {
-  for (auto& flying : removed) world.removedStones.push_back(std::move(flying));
+  if (world.removedStones.empty()) {
+    world.removedStones.swap(removed);
+  } else {
+    world.removedStones.insert(world.removedStones.end(), std::make_move_iterator(removed.begin()),
+                               std::make_move_iterator(removed.end()));
+  }
   game.sideSupply -= columnsSupplied;
 }
 
@@ -58,3 +67,5 @@ void ClearBoard() {
   Removal removal = RemoveMarkedStones(world.board, CurrentRules());
   TakeRemovedStones(removal.removed, removal.columnsSupplied);
 }
+
+}  // namespace quarzello

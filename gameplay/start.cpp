@@ -4,20 +4,24 @@
 #include "gameplay/modes.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 // What a mode and difficulty start with. sideSupply is only used by Classic,
 // the other modes leave the value of an earlier game alone.
 struct StartSettings {
-  int feedFromTop, sideSupplyOn, instantRemove, maxColour, minGroup, bombLevel, rocksOn;
+  BoardSettings board;
   int sideSupply;  // -1: not changed
 };
 
-// By RankingIndex: Classic Leicht, Mittel, Schwer; Turbo Leicht, Mittel, Schwer; Level.
+// In the order of the rankings: Classic Leicht, Mittel, Schwer; Turbo Leicht,
+// Mittel, Schwer; Level. Settings: feedFromTop, sideSupplyOn, instantRemove,
+// maxColour, minGroup, bombLevel, rocksOn.
 constexpr StartSettings kStartSettings[kRankings] = {
-    {0, 1, 0, 2, 1, 0, 0, 20}, {0, 1, 0, 3, 2, 0, 0, 10}, {0, 0, 0, 3, 3, 0, 0, 0},
-    {1, 0, 1, 2, 1, 0, 0, -1}, {1, 0, 1, 3, 2, 0, 0, -1}, {1, 0, 1, 3, 3, 0, 1, -1},
-    {0, 0, 1, 2, 2, 0, 0, -1},
+    {{0, 1, 0, 2, 1, 0, 0}, 20}, {{0, 1, 0, 3, 2, 0, 0}, 10}, {{0, 0, 0, 3, 3, 0, 0}, 0},
+    {{1, 0, 1, 2, 1, 0, 0}, -1}, {{1, 0, 1, 3, 2, 0, 0}, -1}, {{1, 0, 1, 3, 3, 0, 1}, -1},
+    {{0, 0, 1, 2, 2, 0, 0}, -1},
 };
 
 constexpr int kTurboMillis = 121000;
@@ -28,13 +32,7 @@ constexpr int kLevelEmptyRows = 9;  // a Level game starts with the lower 10 row
 
 void StartGame() {
   const StartSettings& chosen = kStartSettings[RankingIndex(game.gameMode, game.difficulty)];
-  game.feedFromTop = chosen.feedFromTop;
-  game.sideSupplyOn = chosen.sideSupplyOn;
-  game.instantRemove = chosen.instantRemove;
-  game.maxColour = chosen.maxColour;
-  game.minGroup = chosen.minGroup;
-  game.bombLevel = chosen.bombLevel;
-  game.rocksOn = chosen.rocksOn;
+  static_cast<BoardSettings&>(game) = chosen.board;
   if (chosen.sideSupply >= 0) game.sideSupply = chosen.sideSupply;
   int emptyRows = 0;
   if (game.gameMode == Level) {
@@ -67,3 +65,5 @@ void StartGame() {
   if (game.gameMode == Turbo) game.deadline = NowMillis() + kTurboMillis;
   if (game.gameMode == Level) game.deadline = NowMillis() + kFirstRowMillis;
 }
+
+}  // namespace quarzello

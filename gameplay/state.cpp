@@ -1,4 +1,8 @@
 #include "gameplay/game.h"
 
+namespace quarzello {
+
 GameState game;
 World world;
+
+}  // namespace quarzello

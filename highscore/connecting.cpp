@@ -7,6 +7,8 @@
 #include "highscore/table.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 void ShowConnecting(const std::string& text) {
   Cls();
   SetColor(255, 255, 255);
@@ -31,3 +33,5 @@ OnlineResult FetchOnlineTables() {
   }
   return fetched.result;
 }
+
+}  // namespace quarzello

@@ -5,6 +5,8 @@
 
 #include "highscore/online.h"
 
+namespace quarzello {
+
 // Draws and presents one frame of the connection notice; it stays on screen
 // while the request that follows blocks.
 void ShowConnecting(const std::string& text);
@@ -12,3 +14,5 @@ void ShowConnecting(const std::string& text);
 // through, they replace the store's online lists, and the entry the server
 // marked as the player's own becomes the highlighted one.
 OnlineResult FetchOnlineTables();
+
+}  // namespace quarzello

@@ -8,6 +8,8 @@
 #include "highscore/table.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 namespace {
 
 // A server that answers "RETRY" every time would otherwise keep the player
@@ -108,3 +110,5 @@ void DrawNewHighscore() {
   // A game without points has already left; it is never entered.
   if (proceed == WidgetResult::Clicked && ui.screen == NewHighscore) CarryOutEntry();
 }
+
+}  // namespace quarzello

@@ -2,5 +2,9 @@
 // whether it also goes online, and it is ranked, saved and shown.
 #pragma once
 
+namespace quarzello {
+
 // The frame function of the new-highscore screen.
 void DrawNewHighscore();
+
+}  // namespace quarzello

@@ -10,6 +10,8 @@
 #include "highscore/score_hash.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 #ifndef QUARZELLO_HIGHSCORE_HOST
 #error "QUARZELLO_HIGHSCORE_HOST must name the highscore server"
 #endif
@@ -204,3 +206,4 @@ std::string UrlEncodeName(const std::string& text) {
   return encoded;
 }
 
+}  // namespace quarzello

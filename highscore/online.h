@@ -11,6 +11,8 @@
 
 #include "highscore/store.h"
 
+namespace quarzello {
+
 struct OnlineState {
   std::string onlineKey;  // key of the last successful registration
   int32_t keyId = 0;
@@ -57,3 +59,5 @@ std::string HighscoreWebHost();
 // reply, which then counts as cut off, at the second.
 constexpr size_t kMaxReplyLine = 1024;
 constexpr size_t kMaxReplyBytes = 1 << 20;
+
+}  // namespace quarzello

@@ -10,6 +10,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello {
+
 THighscore highscores;
 
 namespace {
@@ -192,3 +194,5 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
   }
   return true;
 }
+
+}  // namespace quarzello

@@ -12,6 +12,8 @@
 
 #include "gameplay/modes.h"
 
+namespace quarzello {
+
 struct TScore {
   std::string name;
   int32_t punkte = 0;
@@ -75,3 +77,5 @@ std::string EncodeHighscoreFile(const THighscore& store, const std::string& play
 // Writes bytes to a temporary file beside path, syncs it and renames it over
 // path. On failure the temporary file is removed and path is left as it was.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes);
+
+}  // namespace quarzello

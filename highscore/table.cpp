@@ -7,6 +7,8 @@
 #include "highscore/connecting.h"
 #include "platform/platform.h"
 
+namespace quarzello {
+
 TableView tableView;
 std::list<std::unique_ptr<TScoreview>> TScoreview::scoreRows;
 
@@ -239,3 +241,5 @@ void DrawHighscores() {
   SetColor(255, 255, 255);
   Flip(-1);
 }
+
+}  // namespace quarzello

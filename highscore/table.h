@@ -11,6 +11,8 @@
 
 #include "highscore/store.h"
 
+namespace quarzello {
+
 // Which ranking the highscore table shows, and which entry it highlights.
 struct TableView {
   uint8_t shownMode = 0;
@@ -67,3 +69,5 @@ void ShowRankingPage(uint8_t mode, uint8_t difficulty, ListKind kind, int page);
 
 // The frame function of the table screen.
 void DrawHighscores();
+
+}  // namespace quarzello

@@ -16,6 +16,8 @@
 #include "gameplay/game_screen.h"
 #include "platform/platform.h"
 
+namespace quarzello::board_test {
+
 class BoardTest : public ::testing::Test {
  protected:
   RecordingBackend rec;
@@ -118,3 +120,5 @@ inline void RemoveMarked() {
 inline void MarkCells(const std::vector<std::pair<int, int>>& cells) {
   for (auto [c, r] : cells) world.board(c, r)->mode = Marked;
 }
+
+}  // namespace quarzello::board_test

@@ -2,6 +2,8 @@
 // what happened; points, messages and effects are left to the caller.
 #include "tests/board/board_fixture.h"
 
+namespace quarzello::board_test {
+
 namespace {
 
 using ClickOutcomeTest = BoardTest;
@@ -84,3 +86,5 @@ TEST_F(ClickOutcomeTest, AreaBombReportsItsBlastAtTheCellsLowerRightCorner) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::board_test

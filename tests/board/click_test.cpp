@@ -1,5 +1,7 @@
 #include "tests/board/board_fixture.h"
 
+namespace quarzello::board_test {
+
 namespace {
 
 using ClickTest = BoardTest;
@@ -224,3 +226,5 @@ INSTANTIATE_TEST_SUITE_P(LevelThree, LevelBonusTest,
                          testing::Values(std::pair(4, 500), std::pair(6, 100), std::pair(7, 0)));
 
 }  // namespace
+
+}  // namespace quarzello::board_test

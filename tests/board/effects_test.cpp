@@ -2,6 +2,8 @@
 
 #include "tests/board/board_fixture.h"
 
+namespace quarzello::board_test {
+
 namespace {
 
 class EffectsTest : public BoardTest {
@@ -168,3 +170,5 @@ TEST_F(EffectsTest, ExplosionGrowsAndIsGoneOnItsHundredAndFirstFrame) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::board_test

@@ -2,6 +2,8 @@
 
 #include "tests/board/board_fixture.h"
 
+namespace quarzello::board_test {
+
 namespace {
 
 using RemovalTest = BoardTest;
@@ -153,3 +155,5 @@ TEST_F(RemovalTest, OneSuppliedColumnServesOnlyTheFirstGap) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::board_test

@@ -2,6 +2,8 @@
 
 #include "tests/board/board_fixture.h"
 
+namespace quarzello::board_test {
+
 namespace {
 
 using StoneTest = BoardTest;
@@ -127,3 +129,5 @@ TEST_F(StoneTest, MousePositionNamesTheCellUnderIt) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::board_test

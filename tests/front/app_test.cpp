@@ -7,6 +7,8 @@
 #include "front/frontend.h"
 #include "gameplay/game.h"
 
+namespace quarzello::front_test {
+
 namespace {
 
 // A window that takes every size it is given, as a window manager would,
@@ -257,3 +259,5 @@ TEST_F(LoopDeathTest, ClosingTheWindowEndsWithStatusZero) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test

@@ -1,5 +1,7 @@
 #include "tests/front/frame_support.h"
 
+namespace quarzello::front_test {
+
 namespace {
 
 Image StandIn(int width, int height, bool centred) {
@@ -112,3 +114,5 @@ int HeightIn(Font* font, const std::string& text) {
 float CentredLeft(const std::string& text, Font* font, int x, float factor) {
   return static_cast<float>(x) - static_cast<float>(WidthIn(font, text) / 2) * factor;
 }
+
+}  // namespace quarzello::front_test

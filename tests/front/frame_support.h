@@ -13,6 +13,8 @@
 #include "gameplay/game.h"
 #include "platform/platform.h"
 
+namespace quarzello::front_test {
+
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -48,3 +50,5 @@ bool HasText(const DisplayList& frame, const std::string& text);
 float CentredLeft(const std::string& text, Font* font, int x, float factor);
 int WidthIn(Font* font, const std::string& text);
 int HeightIn(Font* font, const std::string& text);
+
+}  // namespace quarzello::front_test

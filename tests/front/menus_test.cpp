@@ -7,6 +7,8 @@
 #include "front/screens.h"
 #include "tests/front/frame_support.h"
 
+namespace quarzello::front_test {
+
 namespace {
 
 using MenuTest = FrameTest;
@@ -345,3 +347,5 @@ TEST_F(MenuTest, EveryScreenLeavesWhiteAndTheCanvasScaleBehind) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test

@@ -4,6 +4,8 @@
 
 #include "tests/front/frame_support.h"
 
+namespace quarzello::front_test {
+
 namespace {
 
 class MessageTest : public FrameTest {
@@ -127,3 +129,5 @@ TEST_F(MessageTest, TheLastMessageCanRemoveItself) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test

@@ -3,6 +3,10 @@
 #include "front/frontend.h"
 #include "tests/platform/picture_bytes.h"
 
+namespace quarzello::front_test {
+
+using namespace platform_test;
+
 namespace {
 
 const Rgba kMagenta{255, 0, 255, 255};
@@ -120,3 +124,5 @@ TEST(EmbeddedFiles, TheGameFontIsBuiltIn) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test

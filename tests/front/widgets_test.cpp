@@ -2,6 +2,8 @@
 
 #include "tests/front/frame_support.h"
 
+namespace quarzello::front_test {
+
 namespace {
 
 using WidgetTest = FrameTest;
@@ -247,3 +249,5 @@ TEST_F(WidgetTest, TabButtonHitBoxIsScaledFromDesignUnits) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::front_test

@@ -11,6 +11,8 @@
 
 #include "highscore/store.h"
 
+using namespace quarzello;
+
 namespace {
 
 std::filesystem::path workDirectory;

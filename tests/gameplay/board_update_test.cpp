@@ -2,6 +2,8 @@
 
 #include "tests/gameplay/game_fixture.h"
 
+namespace quarzello::gameplay_test {
+
 namespace {
 
 // A stone as the start of a game makes it, in cell (c, r).
@@ -181,3 +183,5 @@ TEST_F(GameTest, RowIntervalShrinksLevelByLevelDownTo500ms) {
   for (int level = 1; level <= 11; ++level) EXPECT_EQ(RowInterval(level), expected[level - 1]) << level;
   EXPECT_EQ(RowInterval(100000), 500);
 }
+
+}  // namespace quarzello::gameplay_test

@@ -4,6 +4,8 @@
 #include "tests/front/fixed_window.h"
 #include "tests/gameplay/game_fixture.h"
 
+namespace quarzello::gameplay_test {
+
 namespace {
 
 class ClickOwnerTest : public GameTest {
@@ -47,3 +49,5 @@ TEST_F(ClickOwnerTest, TheClickThatEndsAClassicGameUnderWeiterDoesNotPressWeiter
 }
 
 }  // namespace
+
+}  // namespace quarzello::gameplay_test

@@ -18,6 +18,8 @@
 #include "platform/platform.h"
 #include "tests/gameplay/stand_in_images.h"
 
+namespace quarzello::gameplay_test {
+
 class GameTest : public ::testing::Test, protected StandInImages {
  protected:
   static constexpr int kStart = 10000;  // clock at the start of each test
@@ -90,3 +92,5 @@ inline const DrawCommand* FindTextCommand(const DisplayList& list, const std::st
   }
   return nullptr;
 }
+
+}  // namespace quarzello::gameplay_test

@@ -3,6 +3,8 @@
 
 #include "tests/gameplay/game_fixture.h"
 
+namespace quarzello::gameplay_test {
+
 namespace {
 
 class GameScreenTest : public GameTest {
@@ -298,3 +300,5 @@ TEST_F(GameScreenTest, ALevelGameRunsToGameOverAndWeiterLeadsOn) {
   EXPECT_EQ(ui.screen, NewHighscore);
   EXPECT_EQ(game.gameOverState, 2);
 }
+
+}  // namespace quarzello::gameplay_test

@@ -1,5 +1,7 @@
 #include "tests/gameplay/game_fixture.h"
 
+namespace quarzello::gameplay_test {
+
 namespace {
 
 class LevelFeedTest : public GameTest {
@@ -140,3 +142,5 @@ TEST_F(LevelFeedTest, ARowArrivingAtAFullColumnEndsTheGame) {
   NextRow();
   EXPECT_EQ(game.rowsToNextLevel, rows);
 }
+
+}  // namespace quarzello::gameplay_test

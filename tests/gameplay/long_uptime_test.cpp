@@ -3,6 +3,8 @@
 // count turns negative.
 #include "tests/gameplay/game_fixture.h"
 
+namespace quarzello::gameplay_test {
+
 namespace {
 
 constexpr int64_t kWrap = int64_t{1} << 31;  // 24.8 days in milliseconds
@@ -93,3 +95,5 @@ TEST_F(LongUptimeTest, AGamePausedLongerThanTheWrapGoesOnWhereItStopped) {
   EXPECT_EQ(game.rowsToNextLevel, 9) << "a row is due after so long";
   EXPECT_GT(game.deadline, firstRow + kWrap);
 }
+
+}  // namespace quarzello::gameplay_test

@@ -5,6 +5,8 @@
 #include "front/frontend.h"
 #include "platform/platform.h"
 
+namespace quarzello::gameplay_test {
+
 inline Image StandIn(int cellWidth, int cellHeight, int frames, bool centred) {
   Image image;
   image.width = cellWidth;
@@ -36,3 +38,5 @@ struct StandInImages {
   StandInImages(const StandInImages&) = delete;
   StandInImages& operator=(const StandInImages&) = delete;
 };
+
+}  // namespace quarzello::gameplay_test

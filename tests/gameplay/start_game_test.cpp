@@ -3,6 +3,8 @@
 
 #include "tests/gameplay/game_fixture.h"
 
+namespace quarzello::gameplay_test {
+
 namespace {
 
 struct Expected {
@@ -138,3 +140,5 @@ TEST_F(GameTest, TurboSchwerStartsWithRocksAndFourColoursAndOtherGamesWithout) {
   for (const auto& cell : world.board.cells) colours.insert(cell->col);
   EXPECT_EQ(colours, (std::set<int>{0, 1, 2}));
 }
+
+}  // namespace quarzello::gameplay_test

@@ -379,13 +379,13 @@ class GoldenTrace : public ::testing::Test {
 
   quarzello::test::FixedWindow window_;
   RecordingBackend rec_;
-  Image gameBackground_ = StandIn(400, 500, 1, false);
-  Image menuBackground_ = StandIn(400, 500, 1, false);
-  Image logo_ = StandIn(149, 136, 1, true);
-  Image stones_ = StandIn(32, 32, 130, true);
-  Image progressBar_ = StandIn(362, 10, 2, false);
-  Image blend_ = StandIn(16, 16, 1, true);
-  Image counterFont_ = StandIn(10, 20, 12, true);
+  Image gameBackground_ = gameplay_test::StandIn(400, 500, 1, false);
+  Image menuBackground_ = gameplay_test::StandIn(400, 500, 1, false);
+  Image logo_ = gameplay_test::StandIn(149, 136, 1, true);
+  Image stones_ = gameplay_test::StandIn(32, 32, 130, true);
+  Image progressBar_ = gameplay_test::StandIn(362, 10, 2, false);
+  Image blend_ = gameplay_test::StandIn(16, 16, 1, true);
+  Image counterFont_ = gameplay_test::StandIn(10, 20, 12, true);
   RefusingPort refusing_;
   std::filesystem::path oldDirectory_, directory_;
   std::string oldHost_;

@@ -4,6 +4,8 @@
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
+namespace quarzello::highscore_test {
+
 namespace {
 
 using Answer = FakeHighscoreServer::Answer;
@@ -266,3 +268,5 @@ TEST_F(EntryTest, FailedSaveKeepsTheEntryAndSaysSo) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::highscore_test

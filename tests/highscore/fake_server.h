@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+namespace quarzello::highscore_test {
+
 class FakeHighscoreServer {
  public:
   enum class Behaviour {
@@ -195,3 +197,5 @@ class FakeHighscoreServer {
   std::vector<std::string> requests_;
   std::thread thread_;
 };
+
+}  // namespace quarzello::highscore_test

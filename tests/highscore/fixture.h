@@ -23,6 +23,8 @@
 #include "highscore/table.h"
 #include "platform/platform.h"
 
+namespace quarzello::highscore_test {
+
 // Writing past this many bytes fails as on a full disk.
 class FileSizeLimit {
  public:
@@ -121,3 +123,5 @@ class HighscoreTest : public ::testing::Test {
   Image background, stones, blend;
   std::filesystem::path oldDirectory, directory;
 };
+
+}  // namespace quarzello::highscore_test

@@ -3,6 +3,8 @@
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
+namespace quarzello::highscore_test {
+
 namespace {
 
 using Answer = FakeHighscoreServer::Answer;
@@ -276,3 +278,5 @@ TEST_F(OnlineTest, AReplyAsLongAsItsContentLengthIsWholeWithoutWaitingForTheClos
 }
 
 }  // namespace
+
+}  // namespace quarzello::highscore_test

@@ -4,6 +4,8 @@
 
 #include "highscore/score_hash.h"
 
+namespace quarzello::highscore_test {
+
 namespace {
 
 TEST(ScoreHashTest, PadsShortKeysAndAppendsTheTail) {
@@ -21,3 +23,5 @@ TEST(ScoreHashTest, CharactersCountAsBytesAndLargeSumsComeOutNegative) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::highscore_test

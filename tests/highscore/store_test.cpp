@@ -1,5 +1,7 @@
 #include "tests/highscore/fixture.h"
 
+namespace quarzello::highscore_test {
+
 namespace {
 
 std::vector<int32_t> Points(const TScorelist& ranking) {
@@ -260,3 +262,5 @@ TEST_F(HighscoreFileTest, FailedSaveKeepsTheOldFileAndTheEntries) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::highscore_test

@@ -3,6 +3,8 @@
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
+namespace quarzello::highscore_test {
+
 namespace {
 
 class TableTest : public HighscoreTest {
@@ -305,3 +307,5 @@ TEST_F(TableTest, MenuLeavesAndForgetsTheTable) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::highscore_test

@@ -6,6 +6,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello::platform_test {
+
 namespace {
 
 TEST(Random, ZeroWidthRangeAlwaysGivesItsValue) {
@@ -101,3 +103,5 @@ TEST(Arithmetic, DegreeTrigonometry) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::platform_test

@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello::platform_test {
+
 namespace {
 
 class Drawing : public ::testing::Test {
@@ -211,3 +213,5 @@ TEST(Termination, FatalErrorWritesTheMessageAndEndsWith255) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::platform_test

@@ -3,6 +3,8 @@
 #include "front/frontend.h"
 #include "platform/platform.h"
 
+namespace quarzello::platform_test {
+
 namespace {
 
 class FontTest : public ::testing::Test {
@@ -70,3 +72,5 @@ TEST_F(FontTest, MissingOrBrokenFontIsNone) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::platform_test

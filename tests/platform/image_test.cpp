@@ -3,6 +3,8 @@
 #include "platform/platform.h"
 #include "tests/platform/picture_bytes.h"
 
+namespace quarzello::platform_test {
+
 namespace {
 
 const Rgba kMagenta{255, 0, 255, 255};
@@ -141,3 +143,5 @@ TEST_F(ImageTest, EveryImageHasItsOwnId) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::platform_test

@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+namespace quarzello::platform_test {
+
 struct Rgba {
   uint8_t r, g, b, a;
 };
@@ -67,3 +69,5 @@ inline std::vector<uint8_t> MakePng(int width, int height, const PixelAt& pixel,
   bytes.resize(size);
   return bytes;
 }
+
+}  // namespace quarzello::platform_test

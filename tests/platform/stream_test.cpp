@@ -11,6 +11,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello::platform_test {
+
 namespace {
 
 Stream* OpenBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -251,3 +253,5 @@ TEST(TcpStream, NoListenerOrNoHostIsNone) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::platform_test

@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+namespace quarzello::platform_test {
+
 namespace {
 
 TEST(Text, TextToIntReadsSignsAndBases) {
@@ -39,3 +41,5 @@ TEST(Text, CodePointsFromUtf8KeepsStrayBytes) {
 }
 
 }  // namespace
+
+}  // namespace quarzello::platform_test

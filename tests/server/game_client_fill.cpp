@@ -15,6 +15,8 @@
 #include "highscore/online.h"
 #include "platform/platform.h"
 
+using namespace quarzello;
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s HOST:PORT < games\n", argv[0]);

@@ -7,6 +7,10 @@
 #include "tests/server/harness.h"
 
 namespace servertest {
+
+using namespace quarzello;
+using quarzello::highscore_test::HighscoreTest;
+
 namespace {
 
 class GameClientTest : public HighscoreTest, public ::testing::WithParamInterface<std::string> {
