@@ -1,8 +1,10 @@
 #include "front/app.h"
 
 #include <cmath>
+#include <optional>
 
 #include "front/frontend.h"
+#include "front/keyboard.h"
 #include "front/screens.h"
 #include "gameplay/game.h"
 
@@ -33,6 +35,61 @@ void EditPlayerName(int code) {
   }
 }
 
+std::optional<Cell> CellUnderTheMouse() {
+  if (!MouseInsideBoard()) return std::nullopt;
+  Cell cell;
+  CellUnderMouse(cell.column, cell.row);
+  return cell;
+}
+
+// While a game runs the keys play on the board: the arrows move the cursor,
+// and Space or Enter click the cell under it.
+void PlayOnBoard(const Event& event) {
+  BoardCursor& cursor = keyboard.cursor;
+  switch (event.value) {
+    case kKeyLeft: cursor.Arrow(-1, 0, CellUnderTheMouse()); break;
+    case kKeyRight: cursor.Arrow(1, 0, CellUnderTheMouse()); break;
+    case kKeyUp: cursor.Arrow(0, -1, CellUnderTheMouse()); break;
+    case kKeyDown: cursor.Arrow(0, 1, CellUnderTheMouse()); break;
+    case kKeySpace:
+    case kKeyEnter:
+      // Held down, the key must not mark a group and then remove it.
+      if (!event.repeat && cursor.shown()) ClickBoardCell(cursor.cell().column, cursor.cell().row);
+      break;
+    default: break;
+  }
+}
+
+// Everywhere else they move the highlight over the buttons, and Enter
+// presses the highlighted one.
+void PressButtons(const Event& event) {
+  ButtonFocus& focus = keyboard.focus;
+  switch (event.value) {
+    case kKeyDown: focus.Next(); break;
+    case kKeyUp: focus.Previous(); break;
+    case kKeyTab: event.shift ? focus.Previous() : focus.Next(); break;
+    case kKeyEnter:
+      if (event.repeat) break;
+      // The credits have no buttons: any click leaves them, and so does Enter.
+      if (ui.screen == Credits) {
+        ui.screen = MainMenu;
+      } else {
+        focus.Press();
+      }
+      break;
+    default: break;
+  }
+}
+
+void HandleKeyDown(const Event& event) {
+  FollowScreen(ui.screen);
+  if (ui.screen == Game && game.gameOverState == Running) {
+    PlayOnBoard(event);
+  } else {
+    PressButtons(event);
+  }
+}
+
 void DrawScreen(uint8_t screen) {
   switch (screen) {
     case MainMenu: DrawMainMenu(); break;
@@ -51,6 +108,7 @@ void DrawScreen(uint8_t screen) {
 
 void HandleEvent(const Event& event, GameWindow& window) {
   switch (event.kind) {
+    case KeyDown: HandleKeyDown(event); break;
     case KeyUp:
       if (event.value == kKeyP) TogglePause();
       break;
@@ -69,6 +127,14 @@ void HandleEvent(const Event& event, GameWindow& window) {
       }
       break;
     case MouseMove:
+      // A press or a window event may report the place the mouse already had.
+      if (event.x != ui.mouseX || event.y != ui.mouseY) HideKeyboardFocus();
+      if (ui.mouseClicked) {
+        ui.moveHeld = true;
+        ui.heldX = event.x;
+        ui.heldY = event.y;
+        break;
+      }
       ui.mouseX = event.x;
       ui.mouseY = event.y;
       break;
@@ -88,8 +154,15 @@ void PaintFrame(GameWindow& window) {
   if (painting) return;
   painting = true;
   SetViewport(0, 0, window.ClientWidth(), window.ClientHeight());
+  FollowScreen(ui.screen);
   DrawScreen(ui.screen);
+  keyboard.focus.EndFrame();
   ui.mouseClicked = 0;
+  if (ui.moveHeld) {
+    ui.mouseX = ui.heldX;
+    ui.mouseY = ui.heldY;
+    ui.moveHeld = false;
+  }
   painting = false;
 }
 

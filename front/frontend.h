@@ -31,6 +31,10 @@ struct FrontEnd {
   float scale = 1.0f;       // canvas size relative to the 400 x 500 design size
   int mouseX = 0, mouseY = 0;  // canvas pixels, not divided by scale
   uint8_t mouseClicked = 0;
+  // A move that came after a press the widgets have not seen yet: it takes
+  // effect once the next frame is drawn, so the click counts where it was made.
+  bool moveHeld = false;
+  int heldX = 0, heldY = 0;
   std::string playerName;   // at most 15 characters, kept in the highscore file
   uint8_t saveOnline = 0;   // the "save online" choice, kept in the highscore file
 
@@ -46,6 +50,7 @@ struct Images {
   Image* imgProgressBar = nullptr;  // 2 frames of 362 x 10
   Image* imgBlend = nullptr;        // may be missing: drawing it is then skipped
   Image* imgCounterFont = nullptr;  // 12 frames of 10 x 20
+  Image* imgCursor = nullptr;       // the board cursor, drawn at half size
 };
 extern Images img;
 
@@ -53,5 +58,12 @@ extern Images img;
 // their flags and handles; a missing image ends the program with status 255.
 void RegisterEmbeddedFiles();
 void LoadImages();
+// The same, and both fonts, on a thread of their own, so that decoding and
+// rasterising overlap with opening the window and its OpenGL context. Nothing
+// may touch the images, the fonts or the mask colour in between. Finishing
+// waits for the thread and then ends the program for the first missing image,
+// as LoadImages would; it comes before the first frame.
+void StartLoadingResources();
+void FinishLoadingResources();
 
 }  // namespace quarzello

@@ -1,13 +1,14 @@
 // The program's entry: start-up in its fixed order, then the event loop.
 #include "front/app.h"
 #include "front/frontend.h"
-#include "front/widgets.h"
 #include "highscore/store.h"
 
 namespace quarzello {
 
 void RunApplication() {
+  PrepareWindowSystem();
   RegisterEmbeddedFiles();
+  StartLoadingResources();
   // The class-level lists of the game's classes exist from the program's
   // start. The highscore store is created and loaded here, before the window.
   highscores.LoadHighscore(ui.playerName, ui.saveOnline);
@@ -16,8 +17,7 @@ void RunApplication() {
       OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - kDesignWidth) * 0.5f),
                  Truncate(static_cast<float>(DesktopHeight() - kDesignHeight) * 0.5f), kDesignWidth, kDesignHeight);
   SeedRandom(StartSeed());
-  LoadImages();
-  TFont::load();
+  FinishLoadingResources();
   // The board, its effect lists and the play values start out empty.
   StartTicker(60.0f);
   SetBlend(kBlendAlpha);

@@ -1,7 +1,10 @@
-// The files built into the program, and the images loaded from them at start.
+// The files built into the program, and the images and fonts loaded from
+// them at start.
 #include <cstdint>
+#include <thread>
 
 #include "front/frontend.h"
+#include "front/widgets.h"
 
 namespace quarzello {
 
@@ -13,9 +16,55 @@ struct EmbeddedEntry {
   uintptr_t size;
 };
 
-void Require(const Image* image, const char* message) {
-  if (image == nullptr) FatalError(message);
+struct CheckedImage {
+  Image* Images::*slot;
+  const char* message;
+};
+
+// In the order of loading, so that the first missing one is the one reported.
+constexpr CheckedImage kCheckedImages[] = {
+    {&Images::imgGameBackground, "Image not found! (game_background.bmp)"},
+    {&Images::imgMenuBackground, "Image not found! (menu_background.bmp)"},
+    {&Images::imgLogo, "Image not found! (trelvani_logo.png)"},
+    {&Images::imgStones, "Image not found! (kugel 32x32.png)"},
+    {&Images::imgProgressBar, "Image not found! (progressbar.bmp)"},
+    {&Images::imgCounterFont, "Image not foung! (counterfont.png)"},
+    {&Images::imgCursor, "Image not found! (cursor.png)"},
+};
+
+// Every picture, missing ones left as nullptr.
+void DecodeImages() {
+  // While the backgrounds and the logo load, the mask colour is still black.
+  img.imgGameBackground = LoadImageFile("incbin::game_background.bmp", kImageDefaultFlags);
+  img.imgMenuBackground = LoadImageFile("incbin::menu_background.bmp", kImageDefaultFlags);
+  img.imgLogo = LoadImageFile("incbin::trelvani_logo.png", kImageDefaultFlags);
+  CentreHandle(img.imgLogo);
+
+  img.imgStones = LoadImageStrip("incbin::kugel 32x32.png", 32, 32, 0, 130, kImageFiltered);
+  CentreHandle(img.imgStones);
+
+  SetTransparentColour(255, 0, 255);
+  img.imgProgressBar = LoadImageStrip("incbin::progressbar.bmp", 362, 10, 0, 2, kImageMasked | kImageFiltered);
+
+  // The glow may be missing; the screens then leave it out.
+  img.imgBlend = LoadImageFile("incbin::blend.png", kImageFiltered);
+  SetTransparentColour(0, 0, 0);
+  CentreHandle(img.imgBlend);
+
+  img.imgCounterFont = LoadImageStrip("incbin::counterfont.png", 10, 20, 0, 12, kImageFiltered);
+  CentreHandle(img.imgCounterFont);
+
+  img.imgCursor = LoadImageFile("incbin::cursor.png", kImageFiltered);
+  CentreHandle(img.imgCursor);
 }
+
+void CheckImages() {
+  for (const CheckedImage& checked : kCheckedImages) {
+    if (img.*checked.slot == nullptr) FatalError(checked.message);
+  }
+}
+
+std::thread loader;
 
 }  // namespace
 
@@ -29,31 +78,20 @@ void RegisterEmbeddedFiles() {
 }
 
 void LoadImages() {
-  // While the backgrounds and the logo load, the mask colour is still black.
-  img.imgGameBackground = LoadImageFile("incbin::game_background.bmp", kImageDefaultFlags);
-  Require(img.imgGameBackground, "Image not found! (game_background.bmp)");
-  img.imgMenuBackground = LoadImageFile("incbin::menu_background.bmp", kImageDefaultFlags);
-  Require(img.imgMenuBackground, "Image not found! (menu_background.bmp)");
-  img.imgLogo = LoadImageFile("incbin::trelvani_logo.png", kImageDefaultFlags);
-  Require(img.imgLogo, "Image not found! (trelvani_logo.png)");
-  CentreHandle(img.imgLogo);
+  DecodeImages();
+  CheckImages();
+}
 
-  img.imgStones = LoadImageStrip("incbin::kugel 32x32.png", 32, 32, 0, 130, kImageFiltered);
-  Require(img.imgStones, "Image not found! (kugel 32x32.png)");
-  CentreHandle(img.imgStones);
+void StartLoadingResources() {
+  loader = std::thread([] {
+    DecodeImages();
+    TFont::load();
+  });
+}
 
-  SetTransparentColour(255, 0, 255);
-  img.imgProgressBar = LoadImageStrip("incbin::progressbar.bmp", 362, 10, 0, 2, kImageMasked | kImageFiltered);
-  Require(img.imgProgressBar, "Image not found! (progressbar.bmp)");
-
-  // The glow may be missing; the screens then leave it out.
-  img.imgBlend = LoadImageFile("incbin::blend.png", kImageFiltered);
-  SetTransparentColour(0, 0, 0);
-  CentreHandle(img.imgBlend);
-
-  img.imgCounterFont = LoadImageStrip("incbin::counterfont.png", 10, 20, 0, 12, kImageFiltered);
-  Require(img.imgCounterFont, "Image not foung! (counterfont.png)");
-  CentreHandle(img.imgCounterFont);
+void FinishLoadingResources() {
+  loader.join();
+  CheckImages();
 }
 
 }  // namespace quarzello

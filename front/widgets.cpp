@@ -1,6 +1,7 @@
 #include "front/widgets.h"
 
 #include "front/frontend.h"
+#include "front/keyboard.h"
 
 namespace quarzello {
 
@@ -63,16 +64,23 @@ WidgetResult TakeClick() {
   return WidgetResult::Clicked;
 }
 
+// While the keyboard highlights a button the highlight stands for the mouse:
+// the mouse then neither hovers nor clicks.
+WidgetResult Hover(bool underMouse) {
+  const ButtonFocus::Claimed claimed = keyboard.focus.Claim();
+  if (keyboard.focus.active()) {
+    if (claimed == ButtonFocus::kPressed) return WidgetResult::Clicked;
+    return claimed == ButtonFocus::kHighlighted ? WidgetResult::Hovered : WidgetResult::Idle;
+  }
+  return underMouse ? TakeClick() : WidgetResult::Idle;
+}
+
 }  // namespace
 
 WidgetResult MenuButton(const std::string& text, float x, float y) {
   const float scale = ui.scale;
-  WidgetResult result = WidgetResult::Idle;
-  float factor = 0.8f * scale;
-  if (MenuRowHit(text, Truncate(y * scale))) {
-    result = TakeClick();
-    factor = scale;
-  }
+  const WidgetResult result = Hover(MenuRowHit(text, Truncate(y * scale)));
+  const float factor = result != WidgetResult::Idle ? scale : 0.8f * scale;
   SetDrawScale(factor, factor);
   DrawTextCentered(text, Truncate(x * scale), Truncate(y * scale), factor);
   SetDrawScale(scale, scale);
@@ -86,10 +94,10 @@ bool BoxHit(int x, int y, int w, int h) {
 
 WidgetResult TabButton(const std::string& text, float x, float y, float w, float h) {
   const float scale = ui.scale;
-  WidgetResult result = WidgetResult::Idle;
   SetDrawScale(scale, scale);
-  if (BoxHit(Truncate(x * scale), Truncate(y * scale), Truncate(w * scale), Truncate(h * scale))) {
-    result = TakeClick();
+  const WidgetResult result =
+      Hover(BoxHit(Truncate(x * scale), Truncate(y * scale), Truncate(w * scale), Truncate(h * scale)));
+  if (result != WidgetResult::Idle) {
     // A grey additive glow under the label, stretched to about twice the
     // text's width; the label then switches to the small font.
     SetDrawScale(static_cast<float>(StringWidth(text) / 8) * scale, scale);

@@ -3,7 +3,10 @@
 // Menu entries and tab buttons take design units (400 x 500) and scale them
 // by ui.scale themselves; DrawTextCentered, MenuRowHit and BoxHit take canvas
 // pixels. A widget that reports Clicked clears ui.mouseClicked so that no
-// other widget sees the same click.
+// other widget sees the same click. While the keyboard highlights one of them
+// (front/keyboard.h), the highlight takes the mouse's place: the highlighted
+// widget reports Hovered, or Clicked when Enter pressed it, and the mouse is
+// not looked at.
 #pragma once
 
 #include <cstdint>

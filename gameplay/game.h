@@ -45,8 +45,9 @@ void StartGame();
 
 // The rules' view of the game as it stands: settings, clock and generator.
 RuleContext CurrentRules();
-// A click on cell (c, r) of a running game: the rules' outcome applied.
-void PlayCell(int c, int r);
+// A click on cell (c, r) of a running game, wherever the mouse is (the
+// game screen maps the mouse; the keyboard has a cursor of its own).
+void ClickBoardCell(int c, int r);
 // The one place where a game ends: "GAME OVER" and, in Turbo, the board
 // flies apart at once.
 void EndGame();

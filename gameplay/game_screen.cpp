@@ -3,6 +3,7 @@
 #include <string>
 
 #include "front/frontend.h"
+#include "front/keyboard.h"
 #include "front/widgets.h"
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"
@@ -68,6 +69,20 @@ void OfferContinue() {
   SetColor(255, 255, 255);
 }
 
+// The keyboard's cursor over the stones, as long as the game runs. Its
+// picture has twice the detail of a stone's and is drawn at half size.
+void DrawBoardCursor() {
+  if (!keyboard.cursor.shown() || game.gameOverState != Running) return;
+  const float scale = ui.scale;
+  const Cell cell = keyboard.cursor.cell();
+  SetColor(255, 255, 255);
+  SetAlpha(1.0f);
+  SetBlend(kBlendAlpha);
+  SetDrawScale(0.5f * scale, 0.5f * scale);
+  DrawImageFrame(img.imgCursor, CellCentreX(cell.column) * scale, CellCentreY(cell.row) * scale, 0);
+  SetDrawScale(scale, scale);
+}
+
 }  // namespace
 
 std::string FormatTimeLeft(int64_t deadline) {
@@ -100,7 +115,7 @@ void HandleBoardClick() {
   if (!MouseInsideBoard()) return;
   int c = 0, r = 0;
   CellUnderMouse(c, r);
-  PlayCell(c, r);
+  ClickBoardCell(c, r);
 }
 
 void UpdateGameScreen() {
@@ -125,6 +140,7 @@ void UpdateGameScreen() {
   SetColor(255, 255, 255);
   if (game.gameMode == Level) DrawProgressBar();
   DrawBoardStones(world.board, now, game.gameOverState != Running);
+  DrawBoardCursor();
   DrawExplosions(world.explosions);
   DrawRemovedStones(world.removedStones);
   TMsg::update();

@@ -48,7 +48,7 @@ RuleContext CurrentRules() {
   return rules;
 }
 
-void PlayCell(int c, int r) {
+void ClickBoardCell(int c, int r) {
   ClickOutcome outcome = ClickCell(world.board, CurrentRules(), c, r);
   Apply(outcome);
 }

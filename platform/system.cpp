@@ -47,6 +47,9 @@ void ExitProgram() {
 
 void FatalError(const std::string& message) {
   std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stdout);
   std::fflush(stderr);
-  std::exit(255);
+  // Without running static destructors: during start-up another thread may
+  // still be decoding pictures into objects they would tear down.
+  std::_Exit(255);
 }

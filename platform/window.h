@@ -3,9 +3,11 @@
 // drive it with a window of their own and events made by hand.
 #pragma once
 
+#include <set>
 #include <string>
 
 enum EventKind : int {
+  KeyDown = 0x201,      // value: key code of the pressed key; repeat, shift
   KeyUp = 0x202,        // value: key code of the released key (80 = P)
   KeyChar = 0x203,      // value: character code (Unicode code point)
   MouseDown = 0x401,    // value: button, 1 = left
@@ -20,11 +22,38 @@ struct Event {
   int kind = 0;
   int value = 0;
   int x = 0, y = 0;
+  bool repeat = false;  // KeyDown: made by the keyboard's auto-repeat of a held key
+  bool shift = false;   // KeyDown: a Shift key was held
 };
 
-// Key codes of KeyUp and KeyPressCount.
+// Key codes of KeyDown, KeyUp and KeyPressCount.
+constexpr int kKeyTab = 9;
+constexpr int kKeyEnter = 13;  // the main and the keypad Enter
 constexpr int kKeyEscape = 27;
+constexpr int kKeySpace = 32;
+constexpr int kKeyLeft = 37;
+constexpr int kKeyUp = 38;
+constexpr int kKeyRight = 39;
+constexpr int kKeyDown = 40;
 constexpr int kKeyP = 80;
+
+// Tells a key's first press from the presses the keyboard repeats while it is
+// held: the window system repeats a held key as presses with no release
+// between them.
+class HeldKeys {
+ public:
+  // True when the key is already held, that is when this press is a repeat.
+  bool Press(int keyCode) { return !held_.insert(keyCode).second; }
+  void Release(int keyCode) { held_.erase(keyCode); }
+  // A key that went down while another window had the keyboard (a message
+  // box) is held all the same: its repeats must not pass for presses.
+  void Hold(int keyCode) { held_.insert(keyCode); }
+  // The keyboard went elsewhere: releases will not arrive.
+  void ReleaseAll() { held_.clear(); }
+
+ private:
+  std::set<int> held_;
+};
 
 class GameWindow {
  public:
@@ -43,11 +72,15 @@ class GameWindow {
 };
 
 // The desktop window system; linked into the game only, never into tests.
+// First thing in the program: starts what the window will need and can be
+// done beside the rest of the start.
+void PrepareWindowSystem();
 int DesktopWidth();
 int DesktopHeight();
 // Opens the window titled `title` whose inner area is width x height at
 // (x, y), with an OpenGL canvas filling it, and makes the canvas the backend
-// of all drawing. Ends the program if there is no display or no OpenGL.
+// of all drawing. Ends the program if there is no display or no OpenGL. The
+// window goes on the screen with the first presented frame.
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height);
 // Posts a TimerTick that many times per second (a tick not yet handled
 // absorbs the next).

@@ -114,6 +114,16 @@ HttpResponse OnlyForReading() {
   return response;
 }
 
+// One line per request: time, client, method, target, status, outcome, time taken.
+void LogRequest(const std::string& client, const std::string& method, const std::string& target,
+                const HttpResponse& response, const char* duration) {
+  const std::string summary =
+      response.logSummary.empty() ? std::to_string(response.body.size()) + " bytes" : response.logSummary;
+  WriteLogLine(UtcTimestamp() + " " + EscapedForLog(client) + " " + EscapedForLog(method) + " " +
+               EscapedForLog(target) + " " + std::to_string(response.status) + " " + EscapedForLog(summary) + " " +
+               duration);
+}
+
 // Each connection takes a file descriptor: the connection caps, not the
 // process's default soft limit, should decide how many are served.
 void RaiseOpenFileLimit() {
@@ -136,7 +146,11 @@ std::string HttpRequest::Header(std::string_view name) const {
 class HttpFrontEnd::Server {
  public:
   Server(HighscoreService& service, const HttpSettings& settings)
-      : service_(service), settings_(settings), acceptor_(io_), acceptRetry_(io_) {}
+      : service_(service),
+        settings_(settings),
+        acceptStrand_(asio::make_strand(io_)),
+        acceptor_(acceptStrand_),
+        acceptRetry_(acceptStrand_) {}
 
   void AddGetRoute(const std::string& path, GetHandler handler) { routes_.push_back({path, std::move(handler)}); }
   int Bind();
@@ -173,6 +187,8 @@ class HttpFrontEnd::Server {
   std::condition_variable endedChanged_;
 
   asio::io_context io_;
+  // Accepting, admitting and stopping take turns on this strand.
+  asio::strand<asio::io_context::executor_type> acceptStrand_;
   tcp::acceptor acceptor_;
   asio::steady_timer acceptRetry_;
 };
@@ -240,7 +256,7 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.1fms",
                   std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    Log(request.clientAddress, request.method, std::string(target), response, duration);
+    LogRequest(request.clientAddress, request.method, std::string(target), response, duration);
     // A refused request may come with more than it announced.
     const bool refused = response.status >= 400;
     Send(std::move(response), request.method == "HEAD", refused);
@@ -256,17 +272,16 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
       method = parser_.get().method_string();
       target = parser_.get().target();
     }
-    // The stream has closed the socket when the deadline passed.
+    // No reply when the deadline has passed (the stream has closed the
+    // socket then) or the client has left.
     if (error == beast::error::timeout) {
-      HttpResponse timedOut;
-      timedOut.status = 408;
-      timedOut.logSummary = "the request did not arrive in time";
-      Log(peer_, method, target, timedOut, "-");
+      LogUnanswered(method, target, 408, "the request did not arrive in time");
       return;
     }
-    if (error == http::error::end_of_stream || error == asio::error::eof ||
-        error == asio::error::connection_reset) {
-      return;  // the client gave up on its own
+    if (error == http::error::partial_message || error == http::error::end_of_stream ||
+        error == asio::error::eof || error == asio::error::connection_reset) {
+      LogUnanswered(method, target, 400, "the client left before the end of its request");
+      return;
     }
     int status = 400;
     if (error == http::error::body_limit || (error == http::error::buffer_overflow && parser_.is_header_done())) {
@@ -276,17 +291,15 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     }
     HttpResponse response = GameError(status);
     response.logSummary += " (" + error.message() + ")";
-    Log(peer_, method, target, response, "-");
+    LogRequest(peer_, method, target, response, "-");
     Send(std::move(response), false, true);
   }
 
-  void Log(const std::string& client, const std::string& method, const std::string& target,
-           const HttpResponse& response, const char* duration) {
-    const std::string summary =
-        response.logSummary.empty() ? std::to_string(response.body.size()) + " bytes" : response.logSummary;
-    WriteLogLine(UtcTimestamp() + " " + EscapedForLog(client) + " " + EscapedForLog(method) + " " +
-                 EscapedForLog(target) + " " + std::to_string(response.status) + " " + EscapedForLog(summary) +
-                 " " + duration);
+  void LogUnanswered(const std::string& method, const std::string& target, int status, const char* why) {
+    HttpResponse unanswered;
+    unanswered.status = status;
+    unanswered.logSummary = why;
+    LogRequest(peer_, method, target, unanswered, "-");
   }
 
   // unread: the client may still be sending a request that was refused.
@@ -377,8 +390,10 @@ void HttpFrontEnd::Server::Admit(tcp::socket socket) {
   std::shared_ptr<Connection> connection;
   {
     std::lock_guard lock(mutex_);
+    // Taken just before a stop: closed unanswered, as if never accepted.
+    if (stopping_) return;
     int& fromPeer = openPerAddress_[peer];
-    if (!stopping_ && static_cast<int>(open_.size()) < settings_.maxConnections &&
+    if (static_cast<int>(open_.size()) < settings_.maxConnections &&
         (!perAddressLimited || fromPeer < settings_.maxConnectionsPerAddress)) {
       ++fromPeer;
       connection = std::make_shared<Connection>(*this, std::move(socket), peer);
@@ -394,7 +409,9 @@ void HttpFrontEnd::Server::Admit(tcp::socket socket) {
   // A short refusal the game can show, sent without waiting: a fresh
   // connection has room for it, and a client that does not take it loses
   // nothing it was promised.
-  const HttpResponse refusal = GameError(503);
+  HttpResponse refusal = GameError(503);
+  refusal.logSummary += " (connection refused unread)";
+  LogRequest(peer, "-", "-", refusal, "-");
   const std::string reply = "HTTP/1.1 503 Service Unavailable\r\nContent-Type: " + refusal.contentType +
                             "\r\nContent-Length: " + std::to_string(refusal.body.size()) +
                             "\r\nConnection: close\r\n\r\n" + refusal.body;
@@ -460,7 +477,7 @@ void HttpFrontEnd::Server::Run() {
 }
 
 void HttpFrontEnd::Server::Stop() {
-  asio::post(io_, [this] {
+  asio::post(acceptStrand_, [this] {
     ErrorCode ignored;
     acceptor_.close(ignored);
     acceptRetry_.cancel();

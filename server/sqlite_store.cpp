@@ -125,8 +125,7 @@ class SqliteStore : public ScoreStore {
         commit_(db_, "COMMIT"),
         rollback_(db_, "ROLLBACK"),
         insertKey_(db_, "INSERT OR IGNORE INTO keys (id, secret, expires_at) VALUES (?1, ?2, ?3)"),
-        findKey_(db_, "SELECT secret FROM keys WHERE id = ?1 AND expires_at > ?2"),
-        useKey_(db_, "DELETE FROM keys WHERE id = ?1"),
+        claimKey_(db_, "DELETE FROM keys WHERE id = ?1 AND expires_at > ?2 RETURNING secret, expires_at"),
         insertScore_(db_, "INSERT INTO scores (mode, name, points, created_at) VALUES (?1, ?2, ?3, ?4)"),
         dropExpired_(db_, "DELETE FROM keys WHERE expires_at <= ?1"),
         topEntries_(readConnection_.db,
@@ -162,17 +161,23 @@ class SqliteStore : public ScoreStore {
                         const std::function<bool(const std::string&)>& acceptKey) override {
     SubmitResult result;
     Write([&] {
+      // The key is deleted within the first step, and put back when refused:
+      // one statement on the writer's thread for the usual case, not two.
       std::string key;
-      const bool found = findKey_.Bind(1, score.keyId).Bind(2, nowMillis).Step();
-      if (found) key = findKey_.Text(0);
-      findKey_.Reset();
+      int64_t expiresAt = 0;
+      const bool found = claimKey_.Bind(1, score.keyId).Bind(2, nowMillis).Step();
+      if (found) {
+        key = claimKey_.Text(0);
+        expiresAt = claimKey_.Int(1);
+      }
+      claimKey_.Reset();
 
       if (!found) {
         result.status = SubmitStatus::UnknownKey;
       } else if (!acceptKey(key)) {
+        insertKey_.Bind(1, score.keyId).Bind(2, key).Bind(3, expiresAt).Run();
         result.status = SubmitStatus::Refused;
       } else {
-        useKey_.Bind(1, score.keyId).Run();
         insertScore_.Bind(1, score.mode).Bind(2, score.name).Bind(3, score.points).Bind(4, nowMillis).Run();
         result.status = SubmitStatus::Stored;
         result.id = CheckedId(sqlite3_last_insert_rowid(db_));
@@ -282,7 +287,7 @@ class SqliteStore : public ScoreStore {
   Connection writeConnection_;
   Connection readConnection_;
   sqlite3* db_;  // the writer's
-  Statement begin_, commit_, rollback_, insertKey_, findKey_, useKey_, insertScore_, dropExpired_;
+  Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_;
   std::mutex readMutex_;
   Statement topEntries_, slice_;
 

@@ -50,30 +50,28 @@ WebRankings::WebRankings(ScoreStore& store, std::function<uint64_t()> storedScor
 bool WebRankings::Serves(const std::string& path) {
   if (path.empty() || path[0] != '/') return false;
   const std::string relative = Relative(path);
-  if (relative.empty() || relative == kJsonPath) return true;
-  return relative.rfind(kPicturesPath, 0) == 0 && WebPicture(relative.substr(kPicturesPath.size())).has_value();
+  return relative.empty() || relative == kJsonPath ||
+         (relative.rfind(kPicturesPath, 0) == 0 && WebPicture(relative.substr(kPicturesPath.size())));
 }
 
 WebReply WebRankings::Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch) {
   if (!Serves(path)) {
-    return {404, RenderErrorPage(kNoSuchAddress), {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}}, ""};
+    return {404, RenderErrorPage(kNoSuchAddress), {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}},
+            ""};
   }
   const std::string relative = Relative(path);
+  if (relative.empty()) return Rankings(Kind::kPage, query, ifNoneMatch);
   if (relative == kJsonPath) return Rankings(Kind::kJson, query, ifNoneMatch);
-  if (relative.rfind(kPicturesPath, 0) == 0) {
-    const auto picture = WebPicture(relative.substr(kPicturesPath.size()));
-    if (picture) {
-      const std::string etag = EntityTag(*picture);
-      WebReply reply{200, std::string(*picture),
-                     {{"Content-Type", "image/png"}, {"Cache-Control", kPictureCaching}, {"ETag", etag}}, ""};
-      if (MatchesEntityTag(ifNoneMatch, etag)) {
-        reply.status = 304;
-        reply.body.clear();
-      }
-      return reply;
-    }
+
+  const std::string_view picture = *WebPicture(relative.substr(kPicturesPath.size()));
+  const std::string etag = EntityTag(picture);
+  WebReply reply{200, std::string(picture),
+                 {{"Content-Type", "image/png"}, {"Cache-Control", kPictureCaching}, {"ETag", etag}}, ""};
+  if (MatchesEntityTag(ifNoneMatch, etag)) {
+    reply.status = 304;
+    reply.body.clear();
   }
-  return Rankings(Kind::kPage, query, ifNoneMatch);
+  return reply;
 }
 
 WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::string& ifNoneMatch) {
@@ -101,7 +99,7 @@ WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::s
   try {
     built = CachedOrBuilt(kind, *ranking, *page);
   } catch (const StoreError& error) {
-    refuse(503, kStoreFailed);
+    reply = refuse(503, kStoreFailed);
     reply.note = error.what();
     return reply;
   }

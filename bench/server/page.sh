@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Measures the rankings page for browsers with wrk: one ranking of 500 entries
-# on SQLite, page 3, each request on its own connection, first with the
-# page copies of the service (a database query at most once a second) and
-# then with every request built from the database (--page-max-age 0),
-# alternating ROUNDS times so that both see the same load.
+# Measures the rankings page for browsers with wrk: one ranking of 500 entries,
+# page 3, each request on its own connection, first with the page copies of
+# the service (a database query at most once a second) and then with every
+# request built from the database (--page-max-age 0), alternating ROUNDS times
+# so that both see the same load. On SQLite, or on PostgreSQL when run by
+# tests/server/with-postgres.sh:
 #
 #   bench/server/page.sh [BUILD_DIR] [SECONDS] [CONNECTIONS] [ROUNDS]
+#   tests/server/with-postgres.sh bench/server/page.sh [BUILD_DIR] ...
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,7 +29,7 @@ trap cleanup EXIT
 
 start() {  # options...; sets pid and port
   local log="$work/server.log"
-  "$server" --listen 127.0.0.1:0 --db "sqlite:$work/highscores.sqlite" --rate-limit 0 \
+  "$server" --listen 127.0.0.1:0 --db "$database" --rate-limit 0 \
     --max-connections-per-address 0 "$@" 2>"$log" &
   pid=$!
   port=""
@@ -46,15 +48,26 @@ stop() {
 }
 
 # A full ranking, written straight into the database the service created.
-start
-stop
-python3 - "$work/highscores.sqlite" <<'PY'
+if [ -n "${QUARZELLO_TEST_POSTGRES_URL:-}" ]; then
+  psql -q "$QUARZELLO_TEST_POSTGRES_URL/postgres" -c "CREATE DATABASE pagebench"
+  database="$QUARZELLO_TEST_POSTGRES_URL/pagebench"
+  start
+  stop
+  psql -q "$database" -c "INSERT INTO scores (mode, name, points, created_at)
+    SELECT 4, 'Spieler' || i, 100000 - i, 0 FROM generate_series(0, 499) AS i"
+else
+  database="sqlite:$work/highscores.sqlite"
+  start
+  stop
+  python3 - "$work/highscores.sqlite" <<'PY'
 import sqlite3, sys
 with sqlite3.connect(sys.argv[1]) as db:
     db.executemany("INSERT INTO scores (mode, name, points, created_at) VALUES (4, ?, ?, 0)",
                    [("Spieler%d" % i, 100000 - i) for i in range(500)])
 PY
+fi
 
+echo "database ${database%%:*}"
 echo "$(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) before the run"
 for round in $(seq "$rounds"); do
   for mode in cached uncached; do

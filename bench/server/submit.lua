@@ -40,7 +40,7 @@ function request()
 end
 
 function response(status, headers, body)
-  local key, id = body:match("^OKAY\n(%x+)\n(%d+)\n$")
+  local key, id = body:match("^OKAY\n(%x+)\n(-?%d+)\n$")
   if key then
     table.insert(keys, { key = key, id = id })
   elseif body:match("^OKAY\n%d+\n$") then

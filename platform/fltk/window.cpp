@@ -36,23 +36,34 @@ void Post(const Event& event) {
   pendingEvents.push_back(event);
 }
 
+// Shift+Tab arrives as its own key on X.
+constexpr int kFlLeftTab = 0xfe20;
+
 // FLTK reports letters in lower case; the game counts keys by their capital.
 int GameKeyCode(int flKey) {
   if (flKey >= 'a' && flKey <= 'z') return flKey - 'a' + 'A';
   switch (flKey) {
     case FL_Escape: return kKeyEscape;
     case FL_BackSpace: return 8;
-    case FL_Tab: return 9;
+    case FL_Tab:
+    case kFlLeftTab: return kKeyTab;
     case FL_Enter:
-    case FL_KP_Enter: return 13;
+    case FL_KP_Enter: return kKeyEnter;
+    case FL_Left: return kKeyLeft;
+    case FL_Up: return kKeyUp;
+    case FL_Right: return kKeyRight;
+    case FL_Down: return kKeyDown;
     default: return flKey;
   }
 }
 
+// The keys whose presses the game acts on once, with the FLTK keys behind them.
+constexpr int kFlPressKeys[] = {FL_Enter, FL_KP_Enter, ' '};
+
 class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
  public:
   Canvas(int x, int y, int width, int height, const char* title) : Fl_Gl_Window(x, y, width, height, title) {
-    mode(FL_RGB | FL_DOUBLE);
+    mode(kCanvasVisual);
     resizable(this);
     callback(OnWindowCallback);
   }
@@ -84,8 +95,12 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
     if (Fl::event() == FL_CLOSE) Post({WindowClose});
   }
   void RenderLast();
+  void ShowWithFirstFrame();
+  // Keys still down when the window gets the keyboard back count as held.
+  void HoldKeysDown();
 
   GlRenderer renderer_;
+  HeldKeys heldKeys_;
   DisplayList lastFrame_;
   bool damaged_ = true;  // the canvas does not show lastFrame_
   // Until the window is on the screen, frames are only kept: drawing them
@@ -96,6 +111,7 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
 void Canvas::RenderLast() {
   if (!context_valid()) {
     renderer_.ForgetTextures();
+    SwapWithoutWaitingForRetrace();
     context_valid(1);
   }
   renderer_.Render(lastFrame_, w(), h());
@@ -104,6 +120,7 @@ void Canvas::RenderLast() {
 void Canvas::draw() {
   // Exposes, resizes and message boxes' own loops land here: they show the
   // last finished frame again and never run a frame function.
+  if (!exposed_) ReleaseEarlyDrawable();  // the context is current on the window now
   RenderLast();
   damaged_ = false;
   exposed_ = true;
@@ -113,6 +130,7 @@ void Canvas::Present(const DisplayList& frame) {
   // A still screen produces the same list tick after tick: nothing to send.
   if (!damaged_ && frame == lastFrame_) return;
   lastFrame_ = frame;
+  if (!shown()) return ShowWithFirstFrame();
   if (!exposed_) return;  // drawn by the first expose
   make_current();
   RenderLast();
@@ -120,14 +138,33 @@ void Canvas::Present(const DisplayList& frame) {
   damaged_ = false;
 }
 
+// The window appears only once its first frame is ready, and that frame is
+// rendered off screen first: the textures it needs are uploaded and its
+// shaders compiled before the window is mapped, so the window shows its
+// picture at once instead of an empty area while the renderer warms up.
+void Canvas::ShowWithFirstFrame() {
+  if (context() != nullptr) RenderLast();
+  show();
+  Fl::focus(this);  // not earlier: focusing a hidden window shows it
+}
+
 void Canvas::ShowMessage(const std::string& title, const std::string& text, bool serious) {
   const std::string utf8Title = Utf8FromLatin1(title);
   fl_message_title(utf8Title.c_str());
+  fl_close = "OK";  // the box's one button; FLTK's own label is English
   const std::string utf8Text = Utf8FromLatin1(text);
   if (serious) {
     fl_alert("%s", utf8Text.c_str());
   } else {
     fl_message("%s", utf8Text.c_str());
+  }
+  // The Enter that closed the box may still be down and repeating.
+  HoldKeysDown();
+}
+
+void Canvas::HoldKeysDown() {
+  for (int flKey : kFlPressKeys) {
+    if (Fl::get_key(flKey)) heldKeys_.Hold(GameKeyCode(flKey));
   }
 }
 
@@ -151,19 +188,31 @@ int Canvas::handle(int event) {
       return 1;
     case FL_RELEASE:
     case FL_LEAVE:
+      return 1;
     case FL_FOCUS:
+      HoldKeysDown();
+      return 1;
     case FL_UNFOCUS:
+      heldKeys_.ReleaseAll();
       return 1;
     case FL_KEYDOWN:
     case FL_SHORTCUT: {  // a key arriving while FLTK thinks nothing has focus
-      CountKeyPress(GameKeyCode(Fl::event_key()));
+      const int key = GameKeyCode(Fl::event_key());
+      CountKeyPress(key);
+      Event press{KeyDown, key};
+      press.repeat = heldKeys_.Press(key);
+      press.shift = Fl::event_state(FL_SHIFT) != 0;
+      Post(press);
       const std::string text(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
       for (uint32_t code : CodePointsFromUtf8(text)) Post({KeyChar, static_cast<int>(code)});
       return 1;
     }
-    case FL_KEYUP:
-      Post({KeyUp, GameKeyCode(Fl::event_key())});
+    case FL_KEYUP: {
+      const int key = GameKeyCode(Fl::event_key());
+      heldKeys_.Release(key);
+      Post({KeyUp, key});
       return 1;
+    }
     default:
       return Fl_Gl_Window::handle(event);
   }
@@ -226,6 +275,8 @@ void ConnectDisplay() {
 
 }  // namespace
 
+void PrepareWindowSystem() { StartLoadingOpenGlDriver(); }
+
 int DesktopWidth() {
   ConnectDisplay();
   return Fl::w();
@@ -239,13 +290,15 @@ int DesktopHeight() {
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height) {
   ConnectDisplay();
   UseDetectableAutoRepeat();
-  if (!Fl_Gl_Window::can_do(FL_RGB | FL_DOUBLE)) FatalError("This display offers no OpenGL (GLX).");
+  // One thread at a time sets up the rasteriser.
+  FinishLoadingOpenGlDriver();
+  if (!Fl_Gl_Window::can_do(kCanvasVisual)) FatalError("This display offers no OpenGL (GLX).");
+  CloseOpenGlDriverConnection();
   CatchQuitSignals();
   static std::string label;  // FLTK keeps the pointer
   label = Utf8FromLatin1(title);
   auto* canvas = new Canvas(x, y, width, height, label.c_str());
-  canvas->show();
-  Fl::focus(canvas);
+  if (void* early = CreateEarlyContext()) canvas->context(early, 1);
   SetBackend(canvas);
   return canvas;
 }

@@ -3,8 +3,45 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
+#include <GL/glx.h>
+#include <GL/glxext.h>
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
+
+#include <string>
+#include <thread>
+
+const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None};
+
+namespace {
+
+std::thread driverLoader;
+Display* driverConnection = nullptr;
+
+}  // namespace
+
+void StartLoadingOpenGlDriver() {
+  XInitThreads();
+  driverLoader = std::thread([] {
+    // The first GLX call on a connection sets OpenGL up for it, which loads
+    // the driver and the compiler of the software rasteriser, the largest
+    // part of the start. The main connection meanwhile opens and reads its
+    // input method tables.
+    driverConnection = XOpenDisplay(nullptr);
+    if (driverConnection == nullptr) return;
+    int major = 0, minor = 0;
+    glXQueryVersion(driverConnection, &major, &minor);
+  });
+}
+
+void FinishLoadingOpenGlDriver() {
+  if (driverLoader.joinable()) driverLoader.join();
+}
+
+void CloseOpenGlDriverConnection() {
+  if (driverConnection != nullptr) XCloseDisplay(driverConnection);
+  driverConnection = nullptr;
+}
 
 void OpenDisplay() { fl_open_display(); }
 
@@ -35,4 +72,54 @@ bool IsMaximizedByWindowManager(Fl_Window& window) {
   }
   XFree(data);
   return maximizedHorizontally && maximizedVertically;
+}
+
+void SwapWithoutWaitingForRetrace() {
+  Display* display = glXGetCurrentDisplay();
+  const GLXDrawable drawable = glXGetCurrentDrawable();
+  if (display == nullptr || drawable == 0) return;
+  const std::string extensions = " " + std::string(glXQueryExtensionsString(display, DefaultScreen(display))) + " ";
+  const auto offers = [&](const char* name) { return extensions.find(" " + std::string(name) + " ") != std::string::npos; };
+  const auto function = [](const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); };
+  // GLX_SGI_swap_control cannot ask for 0, so only these two serve.
+  if (offers("GLX_EXT_swap_control")) {
+    if (auto set = reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(function("glXSwapIntervalEXT"))) {
+      set(display, drawable, 0);
+      return;
+    }
+  }
+  if (offers("GLX_MESA_swap_control")) {
+    if (auto set = reinterpret_cast<PFNGLXSWAPINTERVALMESAPROC>(function("glXSwapIntervalMESA"))) set(0);
+  }
+}
+
+namespace {
+
+Pixmap earlyPixmap = 0;
+GLXPixmap earlyDrawable = 0;
+
+}  // namespace
+
+void* CreateEarlyContext() {
+  fl_open_display();
+  XVisualInfo* visual = glXChooseVisual(fl_display, fl_screen, const_cast<int*>(kCanvasVisual));
+  if (visual == nullptr) return nullptr;
+  // Direct rendering; sharing nothing, as the window's own context would.
+  GLXContext context = glXCreateContext(fl_display, visual, nullptr, True);
+  // Nothing is read back from it: one pixel is enough to draw a frame into.
+  earlyPixmap = XCreatePixmap(fl_display, RootWindow(fl_display, fl_screen), 1, 1,
+                              static_cast<unsigned>(visual->depth));
+  earlyDrawable = glXCreateGLXPixmap(fl_display, visual, earlyPixmap);
+  XFree(visual);
+  if (context != nullptr && glXMakeCurrent(fl_display, earlyDrawable, context)) return context;
+  if (context != nullptr) glXDestroyContext(fl_display, context);
+  ReleaseEarlyDrawable();
+  return nullptr;
+}
+
+void ReleaseEarlyDrawable() {
+  if (earlyDrawable != 0) glXDestroyGLXPixmap(fl_display, earlyDrawable);
+  if (earlyPixmap != 0) XFreePixmap(fl_display, earlyPixmap);
+  earlyDrawable = 0;
+  earlyPixmap = 0;
 }

@@ -4,9 +4,33 @@
 
 class Fl_Window;
 
+// Readies Xlib for threads and starts loading the OpenGL driver on a thread
+// and a display connection of its own. Must come before any other Xlib call.
+void StartLoadingOpenGlDriver();
+// Waits for that thread. Afterwards the driver is in memory, and the main
+// connection's own OpenGL set-up only finds it there.
+void FinishLoadingOpenGlDriver();
+// Closes the thread's connection, once the main connection holds the driver.
+void CloseOpenGlDriverConnection();
+
 // Connects to the X server (ends the program through Fl::fatal without one).
 void OpenDisplay();
 // Held keys then give one key-up per real release, not one per auto-repeat.
 void UseDetectableAutoRepeat();
 // Whether the window manager shows the window maximized in both directions.
 bool IsMaximizedByWindowManager(Fl_Window& window);
+// Asks the driver not to wait for the vertical retrace when the current
+// drawable's buffers are swapped, through whichever swap-control extension it
+// offers: frames are paced by the game's 60 Hz timer, and a display of
+// another rate must not slow them down. A driver without one keeps its way.
+void SwapWithoutWaitingForRetrace();
+
+// The GLX attributes the canvas's visual is chosen with: RGB, double-buffered.
+extern const int kCanvasVisual[];
+// An OpenGL context for windows of that visual, made before the window exists
+// and current on a small off-screen pixmap, so that textures can be uploaded
+// and shaders compiled while nothing is on the screen yet. nullptr if the
+// display cannot make one; the window then makes its own.
+void* CreateEarlyContext();
+// Frees the pixmap once the context is current on the window.
+void ReleaseEarlyDrawable();

@@ -2,6 +2,7 @@
 """The game's window on a bare X server: title, size, place, the ways to end
 the program, and drawing after a resize."""
 
+import os
 import time
 
 from harness import (DESIGN_HEIGHT, DESIGN_WIDTH, SCREEN_HEIGHT, SCREEN_WIDTH, assert_equal,
@@ -66,6 +67,26 @@ def case_resize_scale_two(display):
     check(difference < 6.0, f"the frame at 800 x 1000 is not the frame at scale 2: mean "
                             f"difference {difference:.1f} ({small.path}, {big.path})")
 
+
+def case_swaps_without_waiting_for_retrace(display):
+    """Frames are paced by the game's timer, not by the display's refresh: the
+    game asks for a swap interval of 0 through the swap-control extension the
+    driver offers. This X server has no retrace and its driver offers none,
+    so a preloaded spy offers them and notes what the game asks for."""
+    spy = os.environ.get("SWAP_SPY_LIBRARY")
+    check(spy and os.path.exists(spy), "SWAP_SPY_LIBRARY names no library (run the case through ctest)")
+    expected = {"GLX_EXT_swap_control GLX_MESA_swap_control GLX_SGI_swap_control": ["EXT", "0"],
+                "GLX_MESA_swap_control GLX_SGI_swap_control": ["MESA", "0"],
+                "GLX_SGI_swap_control": []}  # it cannot ask for 0
+    for run, (offer, requests) in enumerate(expected.items()):
+        log = os.path.join(display.shots_dir, f"swap-requests-{run}.log")
+        open(log, "w").close()
+        game = display.start_game(env={"LD_PRELOAD": spy, "SWAP_SPY_LOG": log, "SWAP_SPY_OFFER": offer})
+        settled(game, f"drawn-{run}")
+        game.key("Escape")
+        assert_equal(game.exit_status(timeout=10), 0, "exit status")
+        with open(log) as f:
+            assert_equal(f.read().split(), requests, f"swap interval requests when offered {offer}")
 
 if __name__ == "__main__":
     run_cases(globals())

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "front/frontend.h"
+#include "front/widgets.h"
 #include "tests/platform/picture_bytes.h"
 
 namespace quarzello::front_test {
@@ -22,11 +26,12 @@ void RegisterStandInPictures() {
   static const std::vector<uint8_t> counter = MakePng(120, 20, opaque, true);
   static const std::vector<uint8_t> logo = MakePng(149, 136, opaque, true);
   static const std::vector<uint8_t> blend = MakePng(16, 16, opaque, true);
+  static const std::vector<uint8_t> cursor = MakePng(64, 64, opaque, true);
   const std::pair<const char*, const std::vector<uint8_t>*> files[] = {
       {"game_background.bmp", &background}, {"menu_background.bmp", &background},
       {"progressbar.bmp", &progress},       {"kugel 32x32.png", &stones},
       {"counterfont.png", &counter},        {"trelvani_logo.png", &logo},
-      {"blend.png", &blend}};
+      {"blend.png", &blend},                {"cursor.png", &cursor}};
   for (const auto& [name, bytes] : files) RegisterEmbeddedFile(name, bytes->data(), bytes->size());
 }
 
@@ -47,6 +52,11 @@ class Resources : public ::testing::Test {
     img = Images{};
   }
 };
+
+void LoadOnTheLoaderThread() {
+  StartLoadingResources();
+  FinishLoadingResources();
+}
 
 TEST_F(Resources, ImagesLoadWithTheirLayoutsAndHandles) {
   LoadImages();
@@ -72,6 +82,9 @@ TEST_F(Resources, ImagesLoadWithTheirLayoutsAndHandles) {
   EXPECT_FLOAT_EQ(img.imgLogo->handleX, 74.5f);
   ASSERT_NE(img.imgBlend, nullptr);
   EXPECT_FLOAT_EQ(img.imgBlend->handleX, 8);
+  ASSERT_NE(img.imgCursor, nullptr);
+  EXPECT_FLOAT_EQ(img.imgCursor->handleX, 32);
+  EXPECT_EQ(img.imgCursor->flags, kImageFiltered);
   ASSERT_NE(img.imgGameBackground, nullptr);
   EXPECT_FLOAT_EQ(img.imgGameBackground->handleX, 0);
   EXPECT_EQ(img.imgGameBackground->flags, kImageMasked | kImageFiltered);
@@ -85,6 +98,35 @@ TEST_F(Resources, MaskColourIsBlackAgainAfterTheProgressBar) {
   const Image* image = LoadImageFile("incbin::black.bmp", kImageMasked);
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(image->rgba[3], 0);
+}
+
+TEST_F(Resources, TheLoaderThreadLoadsWhatLoadImagesLoadsAndBothFonts) {
+  LoadImages();
+  const Images direct = img;
+  img = Images{};
+  TFont::reset();
+  RegisterEmbeddedFiles();  // for the font; the pictures stay the stand-ins
+  RegisterStandInPictures();
+  LoadOnTheLoaderThread();
+  const std::pair<Image* Images::*, const char*> pictures[] = {
+      {&Images::imgGameBackground, "game background"}, {&Images::imgMenuBackground, "menu background"},
+      {&Images::imgLogo, "logo"}, {&Images::imgStones, "stones"}, {&Images::imgProgressBar, "progress bar"},
+      {&Images::imgBlend, "glow"}, {&Images::imgCounterFont, "counter font"}};
+  for (const auto& [slot, name] : pictures) {
+    SCOPED_TRACE(name);
+    const Image* threaded = img.*slot;
+    const Image* synchronous = direct.*slot;
+    ASSERT_NE(threaded, nullptr);
+    EXPECT_EQ(threaded->rgba, synchronous->rgba);  // the mask colour of each picture included
+    EXPECT_EQ(threaded->frames, synchronous->frames);
+    EXPECT_EQ(threaded->flags, synchronous->flags);
+    EXPECT_FLOAT_EQ(threaded->handleX, synchronous->handleX);
+  }
+  ASSERT_NE(TFont::font(0), nullptr);
+  ASSERT_NE(TFont::font(1), nullptr);
+  EXPECT_EQ(TFont::font(0)->pixelSize, 14);
+  EXPECT_EQ(TFont::font(1)->pixelSize, 36);
+  EXPECT_TRUE(TFont::font(1)->glyphs['S'].present);
 }
 
 TEST_F(Resources, MissingGlowIsNoFailure) {
@@ -106,6 +148,22 @@ TEST_P(MissingPictureDeathTest, EndsTheProgramWithItsMessage) {
   EXPECT_EXIT(LoadImages(), ::testing::ExitedWithCode(255), std::string("^") + GetParam().message + "\n$");
 }
 
+// The message and status are the same when the pictures are decoded beside
+// the window's start, and the program ends before anything is presented.
+TEST_P(MissingPictureDeathTest, EndsTheProgramFromTheLoaderThreadBeforeAnyFrame) {
+  Unregister(GetParam().name);
+  EXPECT_EXIT(
+      {
+        RecordingBackend backend;
+        SetBackend(&backend);
+        LoadOnTheLoaderThread();
+        Flip(-1);  // the first frame would come now
+        std::fprintf(stderr, "a frame was presented\n");
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(255), std::string("^") + GetParam().message + "\n$");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     EveryCheckedPicture, MissingPictureDeathTest,
     ::testing::Values(MissingPicture{"game_background.bmp", "Image not found! \\(game_background.bmp\\)"},
@@ -113,7 +171,22 @@ INSTANTIATE_TEST_SUITE_P(
                       MissingPicture{"trelvani_logo.png", "Image not found! \\(trelvani_logo.png\\)"},
                       MissingPicture{"kugel 32x32.png", "Image not found! \\(kugel 32x32.png\\)"},
                       MissingPicture{"progressbar.bmp", "Image not found! \\(progressbar.bmp\\)"},
-                      MissingPicture{"counterfont.png", "Image not foung! \\(counterfont.png\\)"}));
+                      MissingPicture{"counterfont.png", "Image not foung! \\(counterfont.png\\)"},
+                      MissingPicture{"cursor.png", "Image not found! \\(cursor.png\\)"}));
+
+// A failure elsewhere in the start (no display, an unreadable highscore file)
+// may come while the pictures are still being decoded: the program still
+// ends with its message and status 255, without tearing objects down under
+// the loader's feet.
+TEST(ResourcesDeathTest, FatalErrorWhileTheLoaderRunsEndsWithItsStatus) {
+  RegisterEmbeddedFiles();
+  EXPECT_EXIT(
+      {
+        StartLoadingResources();
+        FatalError("Error reading from stream");
+      },
+      ::testing::ExitedWithCode(255), "^Error reading from stream\n$");
+}
 
 TEST(EmbeddedFiles, TheGameFontIsBuiltIn) {
   RegisterEmbeddedFiles();

@@ -121,7 +121,8 @@ TEST(PictureFiles, PngsAreEightBitRgbaWithTheExactSizes) {
   } files[] = {{"kugel 32x32.png", 832, 160},
                {"counterfont.png", 120, 20},
                {"trelvani_logo.png", 149, 136},
-               {"blend.png", 16, 16}};
+               {"blend.png", 16, 16},
+               {"cursor.png", 64, 64}};
   for (const auto& f : files) {
     SCOPED_TRACE(f.name);
     const std::vector<uint8_t> b = ReadBytes(f.name);
@@ -133,6 +134,60 @@ TEST(PictureFiles, PngsAreEightBitRgbaWithTheExactSizes) {
     EXPECT_EQ(b[24], 8);  // bit depth
     EXPECT_EQ(b[25], 6);  // colour type: RGB with alpha
     EXPECT_EQ(DecodePng(b).width, static_cast<int>(f.width));
+  }
+}
+
+// The board cursor is drawn at half size over a board of any stones, rocks,
+// bombs, or over the empty board. Wherever its ring covers what lies below, it must stand out:
+// over every kind of cell a good part of the ring differs strongly in
+// brightness from what it hides, and the ring has both a dark and a light
+// part, one of which shows on any ground.
+TEST(PictureFiles, CursorStandsOutOnEveryStoneAndOnTheBoard) {
+  const Picture cursor = DecodePng(ReadBytes("cursor.png"));
+  const Picture stones = DecodePng(ReadBytes("kugel 32x32.png"));
+  const Pixel board = DecodeBmp(ReadBytes("game_background.bmp")).at(200, 280);
+  ASSERT_EQ(cursor.width, 64);
+  auto luma = [](double r, double g, double b) { return 0.299 * r + 0.587 * g + 0.114 * b; };
+  // Frame 0 (stone or rock) and 2 (a bomb) of each row, and an empty cell.
+  std::vector<std::pair<int, int>> under = {{-1, -1}};
+  for (int row = 0; row < 5; ++row)
+    for (int frame : {0, 2}) under.push_back({row, frame});
+  for (const auto& [row, frame] : under) {
+    SCOPED_TRACE("row " + std::to_string(row) + " frame " + std::to_string(frame));
+    int ring = 0, contrasting = 0;
+    double darkest = 255, lightest = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 32; ++x) {
+        // What lies below: the board filled with that stone, 20 pixels apart,
+        // so the ring also lies over the neighbours' edges.
+        double r = board.r, g = board.g, b = board.b;
+        for (int oy = -20; row >= 0 && oy <= 20; oy += 20)
+          for (int ox = -20; ox <= 20; ox += 20) {
+            const int sx = x - ox, sy = y - oy;
+            if (sx < 0 || sx > 31 || sy < 0 || sy > 31) continue;
+            const Pixel& s = stones.at(frame * 32 + sx, row * 32 + sy);
+            const double a = s.a / 255.0;
+            r = s.r * a + r * (1 - a), g = s.g * a + g * (1 - a), b = s.b * a + b * (1 - a);
+          }
+        // The cursor's 2 x 2 pixels that make one pixel on the board.
+        double cr = 0, cg = 0, cb = 0, ca = 0;
+        for (int dy = 0; dy < 2; ++dy)
+          for (int dx = 0; dx < 2; ++dx) {
+            const Pixel& c = cursor.at(2 * x + dx, 2 * y + dy);
+            cr += c.r * c.a / 4.0, cg += c.g * c.a / 4.0, cb += c.b * c.a / 4.0, ca += c.a / 4.0;
+          }
+        if (ca < 230) continue;
+        const double a = ca / 255.0;
+        const double shown = luma(cr / 255 + r * (1 - a), cg / 255 + g * (1 - a), cb / 255 + b * (1 - a));
+        ++ring;
+        contrasting += std::abs(shown - luma(r, g, b)) > 60;
+        darkest = std::min(darkest, shown);
+        lightest = std::max(lightest, shown);
+      }
+    ASSERT_GT(ring, 60);
+    EXPECT_GT(contrasting, ring / 3) << contrasting << " of " << ring;
+    EXPECT_LT(darkest, 70);
+    EXPECT_GT(lightest, 200);
   }
 }
 

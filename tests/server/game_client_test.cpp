@@ -41,9 +41,12 @@ class GameClientTest : public HighscoreTest, public ::testing::WithParamInterfac
 TEST_P(GameClientTest, RegisterSubmitAndFetchMarkTheOwnEntry) {
   ASSERT_TRUE(RegisterAndSubmit(server->port(), "Vorne", 9000, 5));
 
-  ASSERT_EQ(RegisterClient(), OnlineResult::Done);
+  // Key ids are drawn over the whole signed range: a negative one must make
+  // its way back through the client too.
+  for (int attempt = 0; attempt < 64 && onlineState.keyId >= 0; ++attempt)
+    ASSERT_EQ(RegisterClient(), OnlineResult::Done);
   EXPECT_EQ(onlineState.onlineKey.size(), 32u);
-  EXPECT_GT(onlineState.keyId, 0);
+  ASSERT_LT(onlineState.keyId, 0);
   ASSERT_EQ(Submit("Spieler +1!", 4321, Turbo, 2), OnlineResult::Done);
   EXPECT_GT(onlineState.ownId, 0);
 

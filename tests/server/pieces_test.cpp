@@ -99,7 +99,8 @@ TEST(OptionsTest, DefaultsAndEveryOption) {
 
   const Options set = Parse({"--listen", "0.0.0.0:80", "--db=postgresql://db/scores", "--table-size", "20",
                              "--rate-limit", "0", "--key-ttl", "2", "--threads", "4", "--trusted-proxy",
-                             "127.0.0.1", "--client-timeout", "3"});
+                             "127.0.0.1", "--client-timeout", "3", "--max-connections", "50",
+                             "--max-connections-per-address", "0"});
   EXPECT_EQ(set.error, "");
   EXPECT_EQ(set.http.address, "0.0.0.0");
   EXPECT_EQ(set.http.port, 80);
@@ -110,6 +111,8 @@ TEST(OptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(set.http.threads, 4);
   EXPECT_EQ(set.http.trustedProxy, "127.0.0.1");
   EXPECT_EQ(set.http.clientTimeoutSeconds, 3);
+  EXPECT_EQ(set.http.maxConnections, 50);
+  EXPECT_EQ(set.http.maxConnectionsPerAddress, 0);
 
   EXPECT_EQ(Parse({"--listen", "[::1]:9000"}).http.address, "::1");
   EXPECT_EQ(defaults.web.maxAgeMillis, 1000);
@@ -123,6 +126,8 @@ TEST(OptionsTest, RefusesWhatCannotBeUsed) {
   EXPECT_NE(Parse({"--rate-limit", "-1"}).error, "");
   EXPECT_NE(Parse({"--page-max-age", "1001"}).error, "") << "scores stored elsewhere must show within a second";
   EXPECT_NE(Parse({"--db"}).error, "");
+  EXPECT_NE(Parse({"--max-connections", "0"}).error, "");
+  EXPECT_NE(Parse({"--max-connections-per-address", "-1"}).error, "");
   EXPECT_NE(Parse({"--colour", "blue"}).error, "");
 }
 

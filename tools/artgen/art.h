@@ -102,6 +102,7 @@ constexpr int kBarWidth = 362, kBarHeight = 10;
 constexpr int kScreenWidth = 400, kScreenHeight = 500;
 constexpr int kLogoWidth = 149, kLogoHeight = 136;
 constexpr int kBlendSize = 16;
+constexpr int kCursorSize = 64;  // drawn at half size on the board
 
 // The pictures, each drawn onto a fresh canvas of its size.
 void DrawStoneStrip(cairo_t* cr);
@@ -111,6 +112,7 @@ void DrawProgressBar(cairo_t* cr);
 void DrawCounterFont(cairo_t* cr);
 void DrawLogo(cairo_t* cr);
 void DrawBlendSpot(cairo_t* cr);
+void DrawBoardCursor(cairo_t* cr);
 // The application icon, drawn into a square of the given size.
 void DrawIcon(cairo_t* cr, double size);
 

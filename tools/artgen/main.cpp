@@ -66,6 +66,8 @@ int main(int argc, char** argv) {
       Png(webDir, "title.png", kWebTitleWidth, kWebTitleHeight, DrawWebTitle);
       Png(webDir, "icon.png", kWebIconSize, kWebIconSize, DrawWebIcon);
     }
+    // After the icons: their SVG numbers its surfaces by how many the run has made.
+    Png(dir, "cursor.png", kCursorSize, kCursorSize, DrawBoardCursor);
     if (!previewDir.empty()) WritePreviews(dir, previewDir);
     CloseFont();
   } catch (const std::exception& e) {

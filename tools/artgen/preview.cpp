@@ -54,7 +54,7 @@ cairo_surface_t* LoadBmp(const std::string& path, uint32_t maskRgb) {
 }
 
 struct Images {
-  cairo_surface_t *game, *menu, *bar, *stones, *counter, *logo, *blend;
+  cairo_surface_t *game, *menu, *bar, *stones, *counter, *logo, *blend, *cursor;
   explicit Images(const std::string& dir)
       : game(LoadBmp(dir + "/game_background.bmp", 0)),
         menu(LoadBmp(dir + "/menu_background.bmp", 0)),
@@ -62,9 +62,10 @@ struct Images {
         stones(cairo_image_surface_create_from_png((dir + "/kugel 32x32.png").c_str())),
         counter(cairo_image_surface_create_from_png((dir + "/counterfont.png").c_str())),
         logo(cairo_image_surface_create_from_png((dir + "/trelvani_logo.png").c_str())),
-        blend(cairo_image_surface_create_from_png((dir + "/blend.png").c_str())) {}
+        blend(cairo_image_surface_create_from_png((dir + "/blend.png").c_str())),
+        cursor(cairo_image_surface_create_from_png((dir + "/cursor.png").c_str())) {}
   ~Images() {
-    for (cairo_surface_t* s : {game, menu, bar, stones, counter, logo, blend}) cairo_surface_destroy(s);
+    for (cairo_surface_t* s : {game, menu, bar, stones, counter, logo, blend, cursor}) cairo_surface_destroy(s);
   }
 };
 
@@ -315,6 +316,31 @@ void NewHighscoreScreen(cairo_t* cr, const Images& img) {
   MenuEntry(cr, "Abbrechen", 400, false);
 }
 
+// The board cursor over every kind of cell: each colour's stone, marked
+// stone and bomb, the rock, the area bomb and an empty cell.
+void CursorScreen(cairo_t* cr, const Images& img) {
+  Background(cr, img.game);
+  Draw half;
+  half.sx = half.sy = 0.5;
+  auto cell = [&](int frame, bool marked, double x, double y) {
+    if (frame >= 0) Frame(cr, img.stones, kStoneCell, kStoneCell, frame, x, y, Draw{});
+    if (marked) {
+      Draw glow;
+      glow.additive = true;
+      glow.alpha = 0.3;
+      Frame(cr, img.stones, kStoneCell, kStoneCell, frame + 1, x, y, glow);
+    }
+    Frame(cr, img.cursor, kCursorSize, kCursorSize, 0, x, y, half);
+  };
+  for (int col = 0; col < kStoneColours; ++col) {
+    const double x = 60 + 60 * col;
+    cell(col * kStoneFramesPerColour, false, x, 150);
+    cell(col * kStoneFramesPerColour, col != 4, x, 210);
+    cell(col * kStoneFramesPerColour + 2, false, x, 270);
+  }
+  cell(-1, false, 200, 330);
+}
+
 // Every stone frame enlarged four times without smoothing, on the board's
 // colour and on black, with the frame grid.
 void StoneSheet(const Images& img, const std::string& path) {
@@ -369,6 +395,7 @@ void WritePreviews(const std::string& resourceDir, const std::string& outDir) {
       {"pause", [&](cairo_t* cr) { PauseScreen(cr, img); }},
       {"highscores", [&](cairo_t* cr) { HighscoreScreen(cr, img); }},
       {"newhighscore", [&](cairo_t* cr) { NewHighscoreScreen(cr, img); }},
+      {"cursor", [&](cairo_t* cr) { CursorScreen(cr, img); }},
   };
   for (const auto& screen : screens)
     for (int scale : {1, 2}) {
