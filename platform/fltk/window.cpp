@@ -106,13 +106,21 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
   // Until the window is on the screen, frames are only kept: drawing them
   // would be lost, and its first expose draws the newest.
   bool exposed_ = false;
+  bool onWindow_ = false;  // the context has drawn on the window since it was made
 };
 
 void Canvas::RenderLast() {
   if (!context_valid()) {
     renderer_.ForgetTextures();
-    SwapWithoutWaitingForRetrace();
     context_valid(1);
+    onWindow_ = false;
+  }
+  // Until show() the context is current on the early pixmap. The swap
+  // interval belongs to the drawable, so the window is given its own.
+  if (shown() && !onWindow_) {
+    ReleaseEarlyDrawable();
+    SwapWithoutWaitingForRetrace();
+    onWindow_ = true;
   }
   renderer_.Render(lastFrame_, w(), h());
 }
@@ -120,7 +128,6 @@ void Canvas::RenderLast() {
 void Canvas::draw() {
   // Exposes, resizes and message boxes' own loops land here: they show the
   // last finished frame again and never run a frame function.
-  if (!exposed_) ReleaseEarlyDrawable();  // the context is current on the window now
   RenderLast();
   damaged_ = false;
   exposed_ = true;

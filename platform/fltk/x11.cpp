@@ -23,14 +23,15 @@ Display* driverConnection = nullptr;
 void StartLoadingOpenGlDriver() {
   XInitThreads();
   driverLoader = std::thread([] {
-    // The first GLX call on a connection sets OpenGL up for it, which loads
-    // the driver and the compiler of the software rasteriser, the largest
-    // part of the start. The main connection meanwhile opens and reads its
-    // input method tables.
+    // Choosing a visual sets OpenGL up on the connection, which loads the
+    // driver and the compiler of the software rasteriser, the largest part of
+    // the start (asking for the version alone does not). The main connection
+    // meanwhile opens and reads its input method tables.
     driverConnection = XOpenDisplay(nullptr);
     if (driverConnection == nullptr) return;
-    int major = 0, minor = 0;
-    glXQueryVersion(driverConnection, &major, &minor);
+    XVisualInfo* visual =
+        glXChooseVisual(driverConnection, DefaultScreen(driverConnection), const_cast<int*>(kCanvasVisual));
+    if (visual != nullptr) XFree(visual);
   });
 }
 

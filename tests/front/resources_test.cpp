@@ -111,7 +111,7 @@ TEST_F(Resources, TheLoaderThreadLoadsWhatLoadImagesLoadsAndBothFonts) {
   const std::pair<Image* Images::*, const char*> pictures[] = {
       {&Images::imgGameBackground, "game background"}, {&Images::imgMenuBackground, "menu background"},
       {&Images::imgLogo, "logo"}, {&Images::imgStones, "stones"}, {&Images::imgProgressBar, "progress bar"},
-      {&Images::imgBlend, "glow"}, {&Images::imgCounterFont, "counter font"}};
+      {&Images::imgBlend, "glow"}, {&Images::imgCounterFont, "counter font"}, {&Images::imgCursor, "cursor"}};
   for (const auto& [slot, name] : pictures) {
     SCOPED_TRACE(name);
     const Image* threaded = img.*slot;
