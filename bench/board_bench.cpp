@@ -6,6 +6,7 @@
 #include "board/rules.h"
 #include "front/frontend.h"
 #include "gameplay/game.h"
+#include "gameplay/game_screen.h"
 #include "platform/platform.h"
 
 using namespace quarzello;

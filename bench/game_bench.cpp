@@ -10,6 +10,7 @@
 #include "front/widgets.h"
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"
+#include "gameplay/game_screen.h"
 #include "platform/platform.h"
 #include "tests/gameplay/stand_in_images.h"
 

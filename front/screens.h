@@ -2,7 +2,7 @@
 // a whole frame from Cls to Flip and may move to another screen.
 #pragma once
 
-#include "gameplay/game.h"  // UpdateGameScreen
+#include "gameplay/game_screen.h"
 #include "highscore/entry.h"
 #include "highscore/table.h"
 

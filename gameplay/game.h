@@ -42,14 +42,11 @@ extern GameState game;
 extern World world;
 
 void StartGame();
-// The game screen's frame function.
-void UpdateGameScreen();
 
 // The rules' view of the game as it stands: settings, clock and generator.
 RuleContext CurrentRules();
-// A press on the board of a running game, at the mouse position.
-void HandleBoardClick();
-// The same press on cell (c, r), wherever the mouse is (the keyboard's cursor).
+// A click on cell (c, r) of a running game, wherever the mouse is (the
+// game screen maps the mouse; the keyboard has a cursor of its own).
 void ClickBoardCell(int c, int r);
 // The one place where a game ends: "GAME OVER" and, in Turbo, the board
 // flies apart at once.
@@ -64,10 +61,5 @@ void StepBoardStones(Board& board);
 // Level mode: a new row from below when its time has come, and the level rise.
 void FeedRowFromBelow();
 int RowInterval(int level);  // milliseconds between two Level rows
-
-std::string FormatTimeLeft(int64_t deadline);
-// The board's extent and cells under the mouse (canvas pixels, at ui.scale).
-bool MouseInsideBoard();  // strict: the border itself is outside
-void CellUnderMouse(int& c, int& r);
 
 }  // namespace quarzello

@@ -4,10 +4,10 @@
 
 #include "front/frontend.h"
 #include "front/keyboard.h"
-#include "front/screens.h"
 #include "front/widgets.h"
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"
+#include "gameplay/game_screen.h"
 #include "gameplay/modes.h"
 #include "platform/platform.h"
 
@@ -109,6 +109,13 @@ void CellUnderMouse(int& c, int& r) {
   // name a cell beyond the board; such a position belongs to the last cell.
   c = std::clamp(c, 0, kColumns - 1);
   r = std::clamp(r, 0, kRows - 1);
+}
+
+void HandleBoardClick() {
+  if (!MouseInsideBoard()) return;
+  int c = 0, r = 0;
+  CellUnderMouse(c, r);
+  ClickBoardCell(c, r);
 }
 
 void UpdateGameScreen() {

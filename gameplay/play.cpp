@@ -48,13 +48,6 @@ RuleContext CurrentRules() {
   return rules;
 }
 
-void HandleBoardClick() {
-  if (!MouseInsideBoard()) return;
-  int c = 0, r = 0;
-  CellUnderMouse(c, r);
-  ClickBoardCell(c, r);
-}
-
 void ClickBoardCell(int c, int r) {
   ClickOutcome outcome = ClickCell(world.board, CurrentRules(), c, r);
   Apply(outcome);

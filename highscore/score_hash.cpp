@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+namespace quarzello {
 namespace {
 
 constexpr size_t kKeyHeadLength = 16;
@@ -17,3 +18,5 @@ int32_t ScoreHash(const std::string& key, int32_t points, int ranking) {
                             static_cast<uInt>(text.size()));
   return static_cast<int32_t>(static_cast<uint32_t>(sum));
 }
+
+}  // namespace quarzello

@@ -115,7 +115,7 @@ Reply HighscoreService::Submit(const std::string& body, const std::string& clien
 
   try {
     const SubmitResult result = store_.AddScore(score, WallMillis(), [&](const std::string& key) {
-      return ScoreHash(key, score.points, score.mode) == *hash;
+      return quarzello::ScoreHash(key, score.points, score.mode) == *hash;
     });
     switch (result.status) {
       case SubmitStatus::Stored:

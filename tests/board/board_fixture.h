@@ -13,6 +13,7 @@
 #include "front/widgets.h"
 #include "gameplay/board_view.h"
 #include "gameplay/game.h"
+#include "gameplay/game_screen.h"
 #include "platform/platform.h"
 
 namespace quarzello::board_test {

@@ -23,9 +23,6 @@
 
 namespace quarzello::front_test {
 
-using gameplay_test::StandIn;
-using gameplay_test::StandInImages;
-
 namespace {
 
 TEST(BoardCursor, FirstArrowPlacesThenArrowsMoveWithinTheBoard) {
@@ -84,7 +81,7 @@ struct Point {
   float x, y;
 };
 
-class Keys : public ::testing::Test, protected StandInImages {
+class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
  protected:
   void SetUp() override {
     static const bool registered = (RegisterEmbeddedFiles(), true);
@@ -168,9 +165,9 @@ class Keys : public ::testing::Test, protected StandInImages {
 
   quarzello::test::FixedWindow window;
   RecordingBackend rec;
-  Image menuBackground = StandIn(400, 500, 1, false);
-  Image logo = StandIn(149, 136, 1, true);
-  Image cursor = StandIn(64, 64, 1, true);
+  Image menuBackground = gameplay_test::StandIn(400, 500, 1, false);
+  Image logo = gameplay_test::StandIn(149, 136, 1, true);
+  Image cursor = gameplay_test::StandIn(64, 64, 1, true);
   std::filesystem::path oldDirectory, directory;
 };
 

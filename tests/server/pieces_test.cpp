@@ -13,17 +13,17 @@ namespace {
 
 TEST(ScoreHashTest, MatchesAdler32OverPaddedKeyPointsModeAndTail) {
   // Keys shorter than 16, exactly 16 and longer: padding and tail.
-  EXPECT_EQ(ScoreHash("abc", 500, 2), static_cast<int32_t>(adler32(1, reinterpret_cast<const Bytef*>(
+  EXPECT_EQ(quarzello::ScoreHash("abc", 500, 2), static_cast<int32_t>(adler32(1, reinterpret_cast<const Bytef*>(
                                                                              "abc             5002"),
                                                                          20)));
-  EXPECT_EQ(ScoreHash("0123456789abcdef", 7, 0),
+  EXPECT_EQ(quarzello::ScoreHash("0123456789abcdef", 7, 0),
             static_cast<int32_t>(adler32(1, reinterpret_cast<const Bytef*>("0123456789abcdef70"), 18)));
-  EXPECT_EQ(ScoreHash("0123456789abcdefXYZ", 12, 6),
+  EXPECT_EQ(quarzello::ScoreHash("0123456789abcdefXYZ", 12, 6),
             static_cast<int32_t>(adler32(1, reinterpret_cast<const Bytef*>("0123456789abcdef126XYZ"), 22)));
 }
 
 TEST(ScoreHashTest, SumsWithTheTopBitSetComeOutNegative) {
-  EXPECT_EQ(ScoreHash(std::string(10, '}'), 2147483647, 6), -2042165273);
+  EXPECT_EQ(quarzello::ScoreHash(std::string(10, '}'), 2147483647, 6), -2042165273);
 }
 
 TEST(FormTest, DecodesEscapesAndKeepsPlusSigns) {
