@@ -4,7 +4,6 @@
 #include "highscore/store.h"
 
 void RunApplication() {
-  PrepareWindowSystem();
   RegisterEmbeddedFiles();
   StartLoadingResources();
   // The class-level lists of the game's classes exist from the program's
