@@ -166,8 +166,16 @@ std::shared_ptr<const HighscoreService::TablesText> HighscoreService::CurrentTab
   }
   if (IsFresh(tables, SteadyMillis())) return tables;
 
-  // One request renews the copy while the others wait for it.
-  std::lock_guard rebuild(rebuildMutex_);
+  // One request renews the copy. Meanwhile the others wait for it when a
+  // score stored here is missing from it (its player is about to look), and
+  // otherwise go on with the copy they have, so that the renewal every
+  // second does not hold up every fetch under way.
+  std::unique_lock rebuild(rebuildMutex_, std::defer_lock);
+  if (tables && tables->generation == scoresGeneration_.load()) {
+    if (!rebuild.try_lock()) return tables;
+  } else {
+    rebuild.lock();
+  }
   {
     std::lock_guard lock(tablesMutex_);
     tables = tables_;

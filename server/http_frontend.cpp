@@ -2,14 +2,17 @@
 
 #include <strings.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/asio/strand.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -146,11 +149,9 @@ std::string HttpRequest::Header(std::string_view name) const {
 class HttpFrontEnd::Server {
  public:
   Server(HighscoreService& service, const HttpSettings& settings)
-      : service_(service),
-        settings_(settings),
-        acceptStrand_(asio::make_strand(io_)),
-        acceptor_(acceptStrand_),
-        acceptRetry_(acceptStrand_) {}
+      : service_(service), settings_(settings), workers_(static_cast<size_t>(settings.threads)) {
+    for (int i = 0; i < settings.threads; ++i) loops_.push_back(std::make_unique<Loop>());
+  }
 
   void AddGetRoute(const std::string& path, GetHandler handler) { routes_.push_back({path, std::move(handler)}); }
   int Bind();
@@ -158,6 +159,11 @@ class HttpFrontEnd::Server {
   void Stop();
 
   const HttpSettings& settings() const { return settings_; }
+  asio::thread_pool& workers() { return workers_; }
+  // Whether answering the request may wait for the database to store something.
+  static bool Waits(const HttpRequest& request) {
+    return request.path == kRegisterPath || request.path == kSubmitPath;
+  }
   HttpResponse Answer(const HttpRequest& request);
   std::string ClientAddress(const std::string& peer, const std::string& forwardedFor) const;
   void Forget(const void* connection, const std::string& peer);
@@ -169,7 +175,8 @@ class HttpFrontEnd::Server {
     GetHandler handler;
   };
 
-  void Accept();
+  struct Loop;
+  void Accept(Loop& loop);
   void Admit(tcp::socket socket);
   const GetHandler* FindRoute(const std::string& path) const;
 
@@ -177,7 +184,7 @@ class HttpFrontEnd::Server {
   const HttpSettings settings_;
   std::vector<Route> routes_;
 
-  // Declared before the I/O context: connections still queued in it when it
+  // Declared before the I/O contexts: connections still queued in one when it
   // is destroyed report their end here.
   std::mutex mutex_;
   std::unordered_map<const void*, std::weak_ptr<Connection>> open_;
@@ -186,15 +193,21 @@ class HttpFrontEnd::Server {
   bool ended_ = false;
   std::condition_variable endedChanged_;
 
-  asio::io_context io_;
-  // Accepting, admitting and stopping take turns on this strand.
-  asio::strand<asio::io_context::executor_type> acceptStrand_;
-  tcp::acceptor acceptor_;
-  asio::steady_timer acceptRetry_;
+  // Each serving thread runs an event loop of its own that accepts on its
+  // own socket of the shared port (the kernel spreads the connections), and
+  // serves what it accepted: a connection never passes between threads.
+  struct Loop {
+    asio::io_context context{1};
+    tcp::acceptor acceptor{context};
+    asio::steady_timer acceptRetry{context};
+    asio::executor_work_guard<asio::io_context::executor_type> keepRunning = asio::make_work_guard(context);
+  };
+  std::vector<std::unique_ptr<Loop>> loops_;
+  asio::thread_pool workers_;
 };
 
 // One connection, one request: read it within the deadline, answer, close.
-// Everything of a connection runs on its own strand.
+// Everything of a connection runs on its serving thread.
 class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(Server& server, tcp::socket socket, std::string peer)
@@ -241,6 +254,27 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     request.body = std::move(message.body());
     request.clientAddress = server_.ClientAddress(peer_, request.Header("X-Forwarded-For"));
 
+    if (request.headers.size() > server_.settings().maxHeaderFields || !server_.Waits(request)) {
+      Answer(std::move(request));
+      return;
+    }
+    // Registrations and submissions wait for the database: they are answered
+    // on a worker, so that this loop's other connections are not held up and
+    // many of them can share one commit. The loop keeps running meanwhile.
+    asio::post(server_.workers(), [self = shared_from_this(), request = std::move(request),
+                                   loopBusy = asio::make_work_guard(stream_.get_executor())]() mutable {
+      auto answered = std::make_shared<std::pair<HttpRequest, HttpResponse>>(std::move(request), HttpResponse{});
+      answered->second = self->Respond(answered->first);
+      asio::post(self->executor(), [self, answered] { self->Reply(answered->first, std::move(answered->second)); });
+    });
+  }
+
+  void Answer(HttpRequest request) {
+    HttpResponse response = Respond(request);
+    Reply(request, std::move(response));
+  }
+
+  HttpResponse Respond(const HttpRequest& request) {
     const auto start = Clock::now();
     HttpResponse response;
     if (request.headers.size() > server_.settings().maxHeaderFields) {
@@ -256,7 +290,12 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.1fms",
                   std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    LogRequest(request.clientAddress, request.method, std::string(target), response, duration);
+    const std::string target = request.query.empty() ? request.path : request.path + "?" + request.query;
+    LogRequest(request.clientAddress, request.method, target, response, duration);
+    return response;
+  }
+
+  void Reply(const HttpRequest& request, HttpResponse response) {
     // A refused request may come with more than it announced.
     const bool refused = response.status >= 400;
     Send(std::move(response), request.method == "HEAD", refused);
@@ -354,30 +393,47 @@ int HttpFrontEnd::Server::Bind() {
   ErrorCode error;
   const auto address = asio::ip::make_address(settings_.address, error);
   if (error) return -1;
-  const tcp::endpoint endpoint(address, static_cast<unsigned short>(settings_.port));
-  acceptor_.open(endpoint.protocol(), error);
-  if (!error) acceptor_.set_option(asio::socket_base::reuse_address(true), error);
-  if (!error) acceptor_.bind(endpoint, error);
-  if (!error) acceptor_.listen(kListenBacklog, error);
-  if (error) return -1;
-  Accept();
-  return acceptor_.local_endpoint().port();
+  tcp::endpoint endpoint(address, static_cast<unsigned short>(settings_.port));
+  {
+    // A port that another program (another instance of this service too)
+    // listens on is refused here, instead of being shared with it.
+    tcp::acceptor probe(loops_.front()->context);
+    probe.open(endpoint.protocol(), error);
+    if (!error) probe.set_option(asio::socket_base::reuse_address(true), error);
+    if (!error) probe.bind(endpoint, error);
+    if (error) return -1;
+    endpoint = probe.local_endpoint();
+  }
+  for (auto& loop : loops_) {
+    tcp::acceptor& acceptor = loop->acceptor;
+    acceptor.open(endpoint.protocol(), error);
+    if (!error) acceptor.set_option(asio::socket_base::reuse_address(true), error);
+    const int on = 1;
+    if (!error && setsockopt(acceptor.native_handle(), SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0) {
+      error.assign(errno, boost::system::system_category());
+    }
+    if (!error) acceptor.bind(endpoint, error);
+    if (!error) acceptor.listen(kListenBacklog, error);
+    if (error) return -1;
+  }
+  for (auto& loop : loops_) Accept(*loop);
+  return endpoint.port();
 }
 
-void HttpFrontEnd::Server::Accept() {
-  acceptor_.async_accept(asio::make_strand(io_), [this](ErrorCode error, tcp::socket socket) {
+void HttpFrontEnd::Server::Accept(Loop& loop) {
+  loop.acceptor.async_accept([this, &loop](ErrorCode error, tcp::socket socket) {
     if (error == asio::error::operation_aborted) return;  // stopping
     if (error) {
       // Out of file descriptors, most likely: try again once some are closed.
       LogNote("cannot accept a connection: " + error.message());
-      acceptRetry_.expires_after(std::chrono::milliseconds(100));
-      acceptRetry_.async_wait([this](ErrorCode waited) {
-        if (!waited && acceptor_.is_open()) Accept();
+      loop.acceptRetry.expires_after(std::chrono::milliseconds(100));
+      loop.acceptRetry.async_wait([this, &loop](ErrorCode waited) {
+        if (!waited && loop.acceptor.is_open()) Accept(loop);
       });
       return;
     }
     Admit(std::move(socket));
-    Accept();
+    Accept(loop);
   });
 }
 
@@ -466,9 +522,10 @@ HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
 
 void HttpFrontEnd::Server::Run() {
   std::vector<std::thread> helpers;
-  for (int i = 1; i < settings_.threads; ++i) helpers.emplace_back([this] { io_.run(); });
-  io_.run();
+  for (size_t i = 1; i < loops_.size(); ++i) helpers.emplace_back([&loop = *loops_[i]] { loop.context.run(); });
+  loops_.front()->context.run();
   for (auto& helper : helpers) helper.join();
+  workers_.join();
   {
     std::lock_guard lock(mutex_);
     ended_ = true;
@@ -477,28 +534,33 @@ void HttpFrontEnd::Server::Run() {
 }
 
 void HttpFrontEnd::Server::Stop() {
-  asio::post(acceptStrand_, [this] {
-    ErrorCode ignored;
-    acceptor_.close(ignored);
-    acceptRetry_.cancel();
-    std::vector<std::shared_ptr<Connection>> open;
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-      for (const auto& [key, weak] : open_) {
-        if (auto connection = weak.lock()) open.push_back(std::move(connection));
-      }
+  for (auto& loop : loops_) {
+    asio::post(loop->context, [&loop = *loop] {
+      ErrorCode ignored;
+      loop.acceptor.close(ignored);
+      loop.acceptRetry.cancel();
+    });
+  }
+  std::vector<std::shared_ptr<Connection>> open;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    for (const auto& [key, weak] : open_) {
+      if (auto connection = weak.lock()) open.push_back(std::move(connection));
     }
-    for (auto& connection : open) {
-      asio::post(connection->executor(), [connection] { connection->Stop(); });
-    }
-  });
+  }
+  for (auto& connection : open) {
+    asio::post(connection->executor(), [connection] { connection->Stop(); });
+  }
+  // Each serving loop ends once its connections have.
+  for (auto& loop : loops_) loop->keepRunning.reset();
   std::unique_lock lock(mutex_);
   // A reply that cannot be sent in time (a client that does not read) is
   // given up: whatever it acknowledges is already stored.
   if (!endedChanged_.wait_for(lock, kStopLimit, [this] { return ended_; })) {
     lock.unlock();
-    io_.stop();
+    for (auto& loop : loops_) loop->context.stop();
+    workers_.stop();
   }
 }
 

@@ -41,9 +41,13 @@ API, in short:
       .move_window(x, y)           xdotool windowmove (screen pixels)
       .resize(w, h)                xdotool windowsize
       .close()                     WM_DELETE_WINDOW, as a window manager would send
-      .screenshot(name)            -> Shot of the window, also saved as NN-name.png
+      .screenshot(name, window=)   -> Shot of the game's window (or another one, such
+                                   as a message box), also saved as NN-name.png
       .wait_for(pred, name)        screenshots until pred(shot) holds -> that Shot
-      .wait_stable(name)           screenshots until two in a row are identical
+      .wait_stable(name, box=, predicate=, tolerance=)
+                                   screenshots until two in a row are identical (inside
+                                   box) and both satisfy predicate
+      .wait_window(title)          the id of a window of that title, once it is mapped
       .running() / .output()       still running? / its stdout and stderr so far
       .exit_status(timeout)        waits for the process to end -> its exit status
     Shot (pixels of the window; positions in design units unless the name says px)
@@ -615,19 +619,6 @@ class Game:
 
     # -- window
 
-    def wait_window(self, timeout=20):
-        deadline = time.monotonic() + timeout
-        while True:
-            self.window = self.display.find_window(WINDOW_TITLE)
-            if self.window:
-                self.geometry()
-                return self.window
-            status = self.process.poll()
-            check(status is None, f"the game ended with status {status} before its window "
-                                  f"appeared:\n{self.output()}")
-            check(time.monotonic() < deadline, "the game's window did not appear")
-            time.sleep(0.05)
-
     def title(self):
         return self.display.run(["xdotool", "getwindowname", str(self.window)]).rstrip("\n")
 
@@ -688,8 +679,11 @@ class Game:
 
     # -- pictures
 
-    def screenshot(self, name="shot"):
-        left, top, width, height = self.geometry()
+    def screenshot(self, name="shot", window=None):
+        if window is None:
+            left, top, width, height = self.geometry()
+        else:
+            left, top, width, height = self.display.window_geometry(window)
         self._shots += 1
         path = os.path.join(self.display.shots_dir, f"{self._shots:02d}-{name}.png")
         ppm = subprocess.run(["/usr/bin/import", "-window", "root",
@@ -701,32 +695,62 @@ class Game:
         write_png(path, shot.width, shot.height, shot.rgb)
         return shot
 
-    def wait_for(self, predicate, name="shot", timeout=10):
-        """Takes screenshots until predicate(shot) is true; returns that shot."""
+    # Deadlines are generous: a busy machine may take many times as long as
+    # an idle one, and a wait ends as soon as the screen is there anyway.
+    def wait_for(self, predicate, name="shot", timeout=30, failure=None):
+        """Takes screenshots until predicate(shot) is true; returns that shot.
+        On time-out the case fails with failure (or a message naming name)."""
         deadline = time.monotonic() + timeout
         while True:
             shot = self.screenshot(name)
             if predicate(shot):
                 return shot
             check(self.running(), f"the game ended while waiting for '{name}':\n{self.output()}")
-            check(time.monotonic() < deadline, f"timed out waiting for '{name}' (last: {shot.path})")
+            check(time.monotonic() < deadline,
+                  f"{failure or f'timed out waiting for {name!r}'} (last: {shot.path})")
             os.remove(shot.path)
             self._shots -= 1
             time.sleep(0.1)
 
-    def wait_stable(self, name="stable", timeout=10):
-        """Screenshots until two taken 150 ms apart are identical: the screen
-        has settled (menus draw the same frame while nothing moves)."""
+    def wait_stable(self, name="stable", timeout=30, box=None, predicate=None, tolerance=0):
+        """Screenshots until two taken at least 150 ms apart are identical
+        (inside box, in design units, if given; channels may differ by up to
+        tolerance) and both satisfy predicate: the screen has settled (menus
+        draw the same frame while nothing moves)."""
+        def settled(shot):
+            return predicate is None or predicate(shot)
+
         previous = self.screenshot(name)
         deadline = time.monotonic() + timeout
         while True:
             time.sleep(0.15)
             shot = self.screenshot(name)
             os.remove(previous.path)
-            if shot.rgb == previous.rgb and (shot.width, shot.height) == (previous.width, previous.height):
+            same = ((shot.width, shot.height) == (previous.width, previous.height)
+                    and (shot.rgb == previous.rgb if box is None and tolerance == 0
+                         else shot.diff_box(previous, box, tolerance) is None))
+            if same and settled(shot) and settled(previous):
                 return shot
-            check(time.monotonic() < deadline, f"the screen did not settle for '{name}'")
+            check(self.running(), f"the game ended while waiting for '{name}':\n{self.output()}")
+            check(time.monotonic() < deadline, f"the screen did not settle for '{name}' (last: {shot.path})")
             previous = shot
+
+    def wait_window(self, title=WINDOW_TITLE, timeout=30):
+        """Waits until a window of that title is mapped; the game's own window
+        (the default) becomes self.window."""
+        deadline = time.monotonic() + timeout
+        while True:
+            window = self.display.find_window(title)
+            if window:
+                if title == WINDOW_TITLE:
+                    self.window = window
+                    self.geometry()
+                return window
+            status = self.process.poll()
+            check(status is None, f"the game ended with status {status} before the window "
+                                  f"'{title}' appeared:\n{self.output()}")
+            check(time.monotonic() < deadline, f"the window '{title}' did not appear")
+            time.sleep(0.05)
 
     # -- the process
 

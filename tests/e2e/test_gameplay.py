@@ -1,112 +1,52 @@
 #!/usr/bin/env python3
 """Playing: start each mode through the menus, remove stones and watch the
 score change in the head-up display, and let a Level game run until the
-rows reach the top, then go on with "Weiter"."""
+rows reach the top, then go on with "Weiter". Boards are dealt from a fixed
+seed."""
 
-import os
 import shutil
 import time
 
 from harness import check, run_cases
+from play import (BAR_END, BOARD_BOX, LOWER_BOARD, SEED, SCORE_BOX, cell_centre, click_at, park,
+                  remove_a_pair, start, wait_level_game_over)
 
-PARK = (200, 485)            # below the board and every menu entry
-SCORE_BOX = (40, 26, 117, 52)  # the score panel of the head-up display
 MODE_VALUE_BOX = (280, 26, 360, 52)
-MENU_ROWS = {"first": 165, "second": 215, "third": 265}
-BAR_END = (379, 67)          # last pixels of the Level progress bar
-BOARD_BOX = (30, 90, 370, 470)
-
-
-def cell_centre(c, r):
-    return 40 + 20 * c, 100 + 20 * r
-
-
-def click_at(game, x, y):
-    """A left click at design (x, y). xdotool's synchronous move waits in vain
-    when the pointer is already there, so it is moved only when it must be."""
-    if game.pointer == (x, y):
-        game.click()
-    else:
-        game.click(x, y)
-
-
-def park(game):
-    if game.pointer != PARK:
-        game.move(*PARK)
-
-
-def choose(game, row):
-    """Clicks a menu entry and gives the next frame time to act on it."""
-    click_at(game, 200, MENU_ROWS[row])
-    time.sleep(0.15)
-
-
-def start(game, mode, difficulty=None):
-    park(game)
-    game.menu = game.wait_stable("menu")
-    choose(game, "first")  # "Spielen"
-    choose(game, mode)
-    if difficulty is not None:
-        choose(game, difficulty)
-    park(game)
-    # The stones fly in from the middle of the board and settle within a second;
-    # the Level bar never stands still, so there it is a second's wait.
-    if difficulty is None:
-        time.sleep(1.0)
-        return game.screenshot(f"{mode}-settled")
-    return game.wait_stable(f"{mode}-settled")
-
-
-def score_changed(before):
-    return lambda shot: shot.diff_box(before, SCORE_BOX) is not None
-
-
-def click_until_scored(game, before, cells, name):
-    """Clicks the cells in turn (twice each where clicks only mark) until
-    the score panel shows something new."""
-    for c, r in cells:
-        click_at(game, *cell_centre(c, r))
-        time.sleep(0.1)
-        shot = game.screenshot(f"{name}-after-click")
-        if score_changed(before)(shot):
-            return shot
-    raise AssertionError(f"no click changed the score ({name})")
+WEITER_BOX = (150, 128, 250, 148)
 
 
 def case_classic_two_clicks_score(display):
-    game = display.start_game()
+    game = display.start_game(env=SEED)
     before = start(game, "first", "first")  # Classic, Leicht: any single stone is a group
     stone = cell_centre(8, 18)
     click_at(game, *stone)
-    time.sleep(0.4)  # the marked group pulses: the screen never settles
-    marked = game.screenshot("classic-marked")
+    park(game)
+    # The marked group pulses: the screen never settles, but it changes at once.
+    marked = game.wait_for(lambda shot: shot.diff_box(before, BOARD_BOX) is not None, "classic-marked",
+                           failure="the first click marked nothing")
     check(marked.diff_box(before, SCORE_BOX) is None, "the first click already changed the score")
-    check(marked.diff_box(before, (30, 90, 370, 470)) is not None, "the first click marked nothing")
     click_at(game, *stone)
     park(game)
-    after = game.wait_for(score_changed(before), "classic-scored")
+    after = game.wait_for(lambda shot: shot.diff_box(before, SCORE_BOX) is not None, "classic-scored")
     check(after.diff_box(before, MODE_VALUE_BOX) is None, "the side supply changed")
     game.key("Escape")
     check(game.exit_status(timeout=5) == 0, "Escape did not end the game with status 0")
 
 
 def case_turbo_one_click_scores(display):
-    game = display.start_game()
+    game = display.start_game(env=SEED)
     before = start(game, "second", "first")  # Turbo, Leicht
     click_at(game, *cell_centre(8, 18))
     park(game)
-    game.wait_for(score_changed(before), "turbo-scored", timeout=5)
-    # The clock in the mode panel runs.
-    ticking = game.screenshot("turbo-clock")
-    time.sleep(1.2)
-    check(game.screenshot("turbo-clock-later").diff_box(ticking, MODE_VALUE_BOX) is not None,
-          "the Turbo clock stands still")
+    game.wait_for(lambda shot: shot.diff_box(before, SCORE_BOX) is not None, "turbo-scored")
+    clock_ticks(game, "turbo-clock")
 
 
 def clock_ticks(game, name):
     """Waits for the Turbo clock in the mode panel to show a new value."""
     shown = game.screenshot(name)
-    game.wait_for(lambda shot: shot.diff_box(shown, MODE_VALUE_BOX) is not None, f"{name}-ticked")
+    game.wait_for(lambda shot: shot.diff_box(shown, MODE_VALUE_BOX) is not None, f"{name}-ticked",
+                  failure="the Turbo clock stands still")
 
 
 def case_turbo_across_the_clock_wrap(display):
@@ -127,50 +67,26 @@ def case_turbo_across_the_clock_wrap(display):
 
 
 def case_level_click_scores(display):
-    game = display.start_game()
+    game = display.start_game(env=SEED)
     before = start(game, "third")  # Level: groups of two or more
-    # Somewhere along the bottom rows a pair of one colour is all but certain.
-    cells = [(c, r) for r in (18, 17, 16) for c in range(17)]
-    click_until_scored(game, before, cells, "level")
-
-
-def bar_full(game, empty, name):
-    """True when the end of the progress bar is filled in two screenshots
-    0.4 s apart: only briefly before a row while the game runs, for good
-    once it is over."""
-    for attempt in range(2):
-        if attempt:
-            time.sleep(0.4)
-        shot = game.screenshot(name)
-        os.remove(shot.path)
-        if shot.pixel(*BAR_END) == empty:
-            return False
-    return True
+    remove_a_pair(game, before, "level")
 
 
 def case_level_runs_to_game_over(display):
-    game = display.start_game()
+    game = display.start_game(env=SEED)
     running = start(game, "third")
-    empty = running.pixel(*BAR_END)
-    # Ten rows bring the board to the top: 2.1 s and nine intervals of 2.84 s.
-    deadline = time.monotonic() + 45
-    while not bar_full(game, empty, "level-running"):
-        check(time.monotonic() < deadline, "the Level game did not end")
-        time.sleep(0.3)
-    over = game.screenshot("level-game-over")
-    # Clicks on the board are ignored now.
+    over = wait_level_game_over(game, running.pixel(*BAR_END), "level-game-over")
+    # Clicks on the board are ignored now. The pointer then goes on to
+    # "Weiter", whose glow shows once the game has handled both.
     click_at(game, *cell_centre(8, 18))
-    park(game)
-    time.sleep(0.3)
-    ignored = game.screenshot("level-click-ignored")
-    check(ignored.diff_box(over, (30, 150, 370, 470)) is None, "a click after the end changed the board")
+    game.move(200, 138)
+    ignored = game.wait_for(lambda shot: shot.diff_box(over, WEITER_BOX) is not None, "level-click-ignored")
+    check(ignored.diff_box(over, LOWER_BOARD) is None, "a click after the end changed the board")
 
     click_at(game, 200, 138)  # "Weiter"
     park(game)
-    game.screenshot("level-flying-off")
     # Once the stones have flown off, a game without points leads back to the main menu.
-    game.wait_for(lambda s: s.diff_box(game.menu) is None, "main-menu-again", timeout=5)
-
+    game.wait_for(lambda s: s.diff_box(game.menu) is None, "main-menu-again")
 
 if __name__ == "__main__":
     run_cases(globals())

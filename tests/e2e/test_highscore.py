@@ -9,13 +9,14 @@ one does and keeps what it was sent."""
 
 import http.server
 import os
+import socket
 import struct
 import tempfile
 import threading
-import time
 import urllib.parse
 
 from harness import Shot, assert_equal, check, run_cases
+from play import BAR_END, SEED, click_at, park, remove_a_pair, start, wait_level_game_over
 
 RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources")
 GAME_BACKGROUND = Shot.load(os.path.join(RESOURCES, "game_background.bmp"))
@@ -23,7 +24,6 @@ GAME_BACKGROUND = Shot.load(os.path.join(RESOURCES, "game_background.bmp"))
 LEVEL_LIST = 6
 TOP_POINTS = 2_000_000_000  # far above anything a short game makes
 SEEDED = [(f"A{i}", TOP_POINTS - i) for i in range(12)]  # the new entry lands on page 2
-PARK = (200, 485)
 
 
 # ---------------------------------------------------------------- highscore.tvs
@@ -143,27 +143,16 @@ def on_new_highscore_screen(shot):
 
 
 def play_level_game_to_its_end(game, name):
-    """From the main menu: a Level game with a few groups removed, left to run
+    """From the main menu: a Level game with a group removed, left to run
     until its rows reach the top, then "Weiter" until the name entry shows."""
-    game.click(200, 170)  # "Spielen"
-    time.sleep(0.6)
-    game.click(200, 270)  # "Level"
-    time.sleep(1.5)       # the board flies in
-    for x in (80, 160, 240, 320, 120, 280):
-        game.click(x, 460)  # bottom row: three colours and pairs allowed, so groups go
-        time.sleep(0.3)
-
-    def arrived(shot):
-        if on_new_highscore_screen(shot):
-            return True
-        game.click(200, 138)  # "Weiter" once the game is over
-        game.move(*PARK)
-        return False
-
-    game.wait_for(arrived, name, timeout=150)
-    # Not a passing picture of stones flying off: still so a moment later.
-    time.sleep(0.6)
-    return game.wait_for(on_new_highscore_screen, name, timeout=2)
+    before = start(game, "third")
+    remove_a_pair(game, before, name)
+    wait_level_game_over(game, before.pixel(*BAR_END), f"{name}-game-over")
+    click_at(game, 200, 138)  # "Weiter"
+    park(game)
+    # Not a passing picture of stones flying off: the screen holds still
+    # (but for the blinking cursor of the name line).
+    return game.wait_stable(name, box=(0, 170, 400, 500), predicate=on_new_highscore_screen)
 
 
 def row_glows(shot, row):
@@ -176,10 +165,17 @@ def row_glows(shot, row):
     return brightness(shot, band) > brightness(shot, neighbour) + 30
 
 
+def table_shown(shot):
+    # The rank of the page's second row: neither the name entry nor the
+    # connection notice draws there.
+    return ink(shot, (38, 166, 62, 181)) > 20
+
+
 def wait_table(game, name):
-    game.move(*PARK)
-    time.sleep(2.0)  # the rows slide in, one after another
-    return game.wait_stable(name)
+    """The rows slide in one after another; the table has arrived when they
+    all rest."""
+    park(game)
+    return game.wait_stable(name, predicate=table_shown)
 
 
 # ---------------------------------------------------------------- the case
@@ -189,15 +185,14 @@ def case_entry_saved_and_restored(display):
     with open(os.path.join(workdir, "highscore.tvs"), "wb") as f:
         f.write(encode_file("", 0, {LEVEL_LIST: SEEDED}))
     service = StandIn()
-    env = {"QUARZELLO_HIGHSCORE_HOST": service.host}
+    env = dict(SEED, QUARZELLO_HIGHSCORE_HOST=service.host)
     try:
         # First run: type a name, save online too.
         game = display.start_game(env=env, workdir=workdir)
-        game.move(*PARK)
         entry = play_level_game_to_its_end(game, "entry")
         game.type("Tester")
         game.click(100, 208)  # "Punktwert online speichern"
-        game.move(*PARK)
+        park(game)
         typed = game.wait_for(lambda s: ink(s, (80, 150, 120, 166)) > 20 and
                               s.count_diff(entry, (28, 195, 52, 219)) > 50, "typed")
         game.click(200, 370)  # "Weiter"
@@ -222,7 +217,6 @@ def case_entry_saved_and_restored(display):
 
         # Second run: the name and the ticked checkbox are back.
         game = display.start_game(env=env, workdir=workdir)
-        game.move(*PARK)
         again = play_level_game_to_its_end(game, "entry-again")
         check(again.count_diff(typed, (30, 150, 110, 166), threshold=12) == 0,
               f"the name did not come back ({again.path}, {typed.path})")
@@ -231,7 +225,7 @@ def case_entry_saved_and_restored(display):
 
         # Untick it: the result goes to the local table only.
         game.click(100, 208)
-        game.move(*PARK)
+        park(game)
         game.wait_for(lambda s: s.count_diff(entry, (28, 195, 52, 219), threshold=12) == 0, "unticked")
         game.click(200, 370)
         table = wait_table(game, "local-table")
@@ -252,6 +246,52 @@ def case_entry_saved_and_restored(display):
         for leftover in os.listdir(workdir):
             os.remove(os.path.join(workdir, leftover))
         os.rmdir(workdir)
+
+
+def unused_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def case_message_box_speaks_german(display):
+    """With no service to reach, saving online ends in a note whose one
+    button is labelled in German: "OK"."""
+    env = dict(SEED, QUARZELLO_HIGHSCORE_HOST=f"127.0.0.1:{unused_port()}")
+    game = display.start_game(env=env)
+    entry = play_level_game_to_its_end(game, "entry")
+    game.type("Tester")
+    game.click(100, 208)  # "Punktwert online speichern"
+    park(game)
+    game.wait_for(lambda s: s.count_diff(entry, (28, 195, 52, 219)) > 50, "ticked")
+    game.click(200, 370)  # "Weiter"
+    note = game.screenshot("note", window=game.wait_window("Hinweis"))
+    # "OK" and the Enter arrow beside it; "Close" would be six shapes.
+    assert_equal(button_shapes(note), 3, f"shapes on the button ({note.path})")
+
+
+def button_shapes(note):
+    """Number of dark shapes side by side on the button at the bottom right of
+    a message box, inside its dotted focus frame: the letters of its label
+    (a letter's own parts touch in some column) and the Enter arrow."""
+    def dark(x, y):
+        return max(note.pixel_px(x, y)) < 70
+
+    frame = [(x, y) for y in range(note.height // 2, note.height)
+             for x in range(note.width // 2, note.width) if dark(x, y)]
+    check(frame, f"no button drawn ({note.path})")
+    x0, x1 = min(x for x, _ in frame) + 4, max(x for x, _ in frame) - 4
+    y0, y1 = min(y for _, y in frame) + 4, max(y for _, y in frame) - 4
+    shapes, run = 0, []
+    for x in range(x0, x1 + 2):
+        column = [y for y in range(y0, y1 + 1) if x <= x1 and dark(x, y)]
+        if column:
+            run += column
+            continue
+        if run and max(run) - min(run) >= 4:
+            shapes += 1
+        run = []
+    return shapes
 
 
 if __name__ == "__main__":

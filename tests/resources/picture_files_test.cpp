@@ -16,8 +16,7 @@
 
 namespace {
 
-const std::filesystem::path kResources =
-    std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources";
+const std::filesystem::path kResources = QUARZELLO_RESOURCES_DIR;
 
 std::vector<uint8_t> ReadBytes(const std::string& name) {
   std::ifstream in(kResources / name, std::ios::binary);

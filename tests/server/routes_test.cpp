@@ -81,5 +81,12 @@ TEST_F(RoutesTest, HeadHasTheHeadersOnlyAndOtherMethodsAreRefused) {
   EXPECT_NE(post.raw.find("Allow: GET, HEAD"), std::string::npos) << post.raw;
 }
 
+TEST_F(RoutesTest, APortInUseIsRefusedNotShared) {
+  highscored::HttpSettings settings = Settings();
+  settings.port = port_;
+  highscored::HttpFrontEnd second(service_, settings);
+  EXPECT_EQ(second.Bind(), -1);
+}
+
 }  // namespace
 }  // namespace servertest
