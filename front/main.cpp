@@ -6,7 +6,6 @@
 namespace quarzello {
 
 void RunApplication() {
-  PrepareWindowSystem();
   RegisterEmbeddedFiles();
   StartLoadingResources();
   // The class-level lists of the game's classes exist from the program's

@@ -72,9 +72,6 @@ class GameWindow {
 };
 
 // The desktop window system; linked into the game only, never into tests.
-// First thing in the program: starts what the window will need and can be
-// done beside the rest of the start.
-void PrepareWindowSystem();
 int DesktopWidth();
 int DesktopHeight();
 // Opens the window titled `title` whose inner area is width x height at

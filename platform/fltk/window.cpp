@@ -282,8 +282,6 @@ void ConnectDisplay() {
 
 }  // namespace
 
-void PrepareWindowSystem() { StartLoadingOpenGlDriver(); }
-
 int DesktopWidth() {
   ConnectDisplay();
   return Fl::w();
@@ -297,10 +295,7 @@ int DesktopHeight() {
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height) {
   ConnectDisplay();
   UseDetectableAutoRepeat();
-  // One thread at a time sets up the rasteriser.
-  FinishLoadingOpenGlDriver();
   if (!Fl_Gl_Window::can_do(kCanvasVisual)) FatalError("This display offers no OpenGL (GLX).");
-  CloseOpenGlDriverConnection();
   CatchQuitSignals();
   static std::string label;  // FLTK keeps the pointer
   label = Utf8FromLatin1(title);

@@ -9,40 +9,8 @@
 #include <X11/Xatom.h>
 
 #include <string>
-#include <thread>
 
 const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None};
-
-namespace {
-
-std::thread driverLoader;
-Display* driverConnection = nullptr;
-
-}  // namespace
-
-void StartLoadingOpenGlDriver() {
-  XInitThreads();
-  driverLoader = std::thread([] {
-    // Choosing a visual sets OpenGL up on the connection, which loads the
-    // driver and the compiler of the software rasteriser, the largest part of
-    // the start (asking for the version alone does not). The main connection
-    // meanwhile opens and reads its input method tables.
-    driverConnection = XOpenDisplay(nullptr);
-    if (driverConnection == nullptr) return;
-    XVisualInfo* visual =
-        glXChooseVisual(driverConnection, DefaultScreen(driverConnection), const_cast<int*>(kCanvasVisual));
-    if (visual != nullptr) XFree(visual);
-  });
-}
-
-void FinishLoadingOpenGlDriver() {
-  if (driverLoader.joinable()) driverLoader.join();
-}
-
-void CloseOpenGlDriverConnection() {
-  if (driverConnection != nullptr) XCloseDisplay(driverConnection);
-  driverConnection = nullptr;
-}
 
 void OpenDisplay() { fl_open_display(); }
 

@@ -4,15 +4,6 @@
 
 class Fl_Window;
 
-// Readies Xlib for threads and starts loading the OpenGL driver on a thread
-// and a display connection of its own. Must come before any other Xlib call.
-void StartLoadingOpenGlDriver();
-// Waits for that thread. Afterwards the driver is in memory, and the main
-// connection's own OpenGL set-up only finds it there.
-void FinishLoadingOpenGlDriver();
-// Closes the thread's connection, once the main connection holds the driver.
-void CloseOpenGlDriverConnection();
-
 // Connects to the X server (ends the program through Fl::fatal without one).
 void OpenDisplay();
 // Held keys then give one key-up per real release, not one per auto-repeat.
