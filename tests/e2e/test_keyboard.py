@@ -16,6 +16,7 @@ SEED = "4711"
 NAME = "Ohne Maus"           # the space goes into the name like any letter
 CLASSIC_SCHWER_LIST = 2
 BOARD = (30, 90, 370, 470)
+ENTRY_BUTTONS = (0, 180, 400, 460)  # the name entry below its name line
 COLUMNS, ROWS = 17, 19
 FIRST_CURSOR = (8, 18)       # where the first arrow puts the cursor with the pointer off the board
 # Hues of the four stone colours in Classic at Schwer: red, orange, green, blue.
@@ -84,6 +85,14 @@ def press(game, *keys, name):
     return game.wait_stable(name, timeout=20)
 
 
+def step_highlight(game, key, name, failure):
+    """Moves the button highlight and waits for it among the buttons, below
+    the name and its blinking cursor."""
+    before = game.screenshot(f"{name}-before")
+    game.key(key)
+    game.wait_for(lambda shot: shot.diff_box(before, ENTRY_BUTTONS) is not None, name, failure=failure)
+
+
 def wait_for_window(display, title, timeout=10):
     deadline = time.monotonic() + timeout
     while (window := display.find_window(title)) is None:
@@ -144,22 +153,26 @@ def case_classic_schwer_by_keyboard(display):
     # Enter alone, with nothing highlighted, neither submits nor complains.
     game.type("X")
     game.key("Return")
-    time.sleep(0.3)
+    # Keys are handled in order, so the highlight the next key brings shows
+    # only after that Enter; had it pressed "Weiter", the note would hold the game.
+    step_highlight(game, "Down", "checkbox-highlighted", "Enter alone pressed \"Weiter\"")
     check(display.find_window("Hinweis") is None, "Enter alone pressed \"Weiter\"")
     check(not os.path.exists(os.path.join(game.workdir, "highscore.tvs")), "Enter alone entered the result")
 
     # The highlighted "Weiter" with a name too short shows the note. Enter
     # closes it, held long enough to repeat: neither the press nor its
     # repeats may press "Weiter" again.
-    press(game, "Down", "Down", name="weiter-with-short-name")
+    press(game, "Down", name="weiter-with-short-name")
     game.key("Return")
     note = wait_for_window(display, "Hinweis")
     display.run(["xdotool", "windowfocus", "--sync", str(note)])
     display.run(["xdotool", "keydown", "Return"])
     time.sleep(1.2)
     display.run(["xdotool", "keyup", "Return"])
-    time.sleep(0.5)
-    check(display.find_window("Hinweis") is None, "the Enter that closed the note pressed \"Weiter\" again")
+    again = "the Enter that closed the note pressed \"Weiter\" again"
+    step_highlight(game, "Down", "abbrechen-highlighted", again)
+    step_highlight(game, "Up", "weiter-highlighted-again", again)
+    check(display.find_window("Hinweis") is None, again)
 
     game.key("BackSpace")
     game.type(NAME)
