@@ -19,26 +19,10 @@ rounds=${4:-2}
 server="$build/quarzello-highscored"
 [ -x "$server" ] || { echo "build $server first (cmake --build build --target quarzello-highscored)" >&2; exit 1; }
 
-work=$(mktemp -d /tmp/quarzello-page-bench.XXXXXX)
-pid=""
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/servers.sh"
 
 start() {  # options...; sets pid and port
-  local log="$work/server.log"
-  "$server" --listen 127.0.0.1:0 --db "$database" --rate-limit 0 \
-    --max-connections-per-address 0 "$@" 2>"$log" &
-  pid=$!
-  port=""
-  for _ in $(seq 200); do
-    port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$log")
-    [ -n "$port" ] && break
-    sleep 0.05
-  done
-  [ -n "$port" ] || { cat "$log" >&2; exit 1; }
+  start_server page "$build" "$database" "$@"
 }
 
 stop() {
