@@ -58,12 +58,11 @@ extern Images img;
 // their flags and handles; a missing image ends the program with status 255.
 void RegisterEmbeddedFiles();
 void LoadImages();
-// The same, and both fonts, on a thread of their own, so that decoding and
-// rasterising overlap with opening the window and its OpenGL context. Nothing
-// may touch the images, the fonts or the mask colour in between. Finishing
-// waits for the thread and then ends the program for the first missing image,
-// as LoadImages would; it comes before the first frame.
-void StartLoadingResources();
-void FinishLoadingResources();
+// LoadImages in two steps, so that the images can be decoded before the
+// window exists and checked after it, as when they were loaded after it:
+// decoding leaves a missing image out, checking then ends the program for the
+// first missing one in loading order.
+void DecodeImages();
+void CheckImages();
 
 }  // namespace quarzello

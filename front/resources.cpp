@@ -1,7 +1,6 @@
 // The files built into the program, and the images and fonts loaded from
 // them at start.
 #include <cstdint>
-#include <thread>
 
 #include "front/frontend.h"
 #include "front/widgets.h"
@@ -32,7 +31,8 @@ constexpr CheckedImage kCheckedImages[] = {
     {&Images::imgCursor, "Image not found! (cursor.png)"},
 };
 
-// Every picture, missing ones left as nullptr.
+}  // namespace
+
 void DecodeImages() {
   // While the backgrounds and the logo load, the mask colour is still black.
   img.imgGameBackground = LoadImageFile("incbin::game_background.bmp", kImageDefaultFlags);
@@ -64,10 +64,6 @@ void CheckImages() {
   }
 }
 
-std::thread loader;
-
-}  // namespace
-
 // Written by the build: one entry per file present in resources/, then zeros.
 extern "C" const EmbeddedEntry quarzello_embedded_files[];
 
@@ -79,18 +75,6 @@ void RegisterEmbeddedFiles() {
 
 void LoadImages() {
   DecodeImages();
-  CheckImages();
-}
-
-void StartLoadingResources() {
-  loader = std::thread([] {
-    DecodeImages();
-    TFont::load();
-  });
-}
-
-void FinishLoadingResources() {
-  loader.join();
   CheckImages();
 }
 

@@ -72,6 +72,10 @@ class GameWindow {
 };
 
 // The desktop window system; linked into the game only, never into tests.
+// Starting it comes first: it loads the OpenGL driver, the longest step of
+// the start, on a thread of its own, so that everything up to the first
+// frame happens beside it. Failures show later, when the window is opened.
+void StartWindowSystem();
 int DesktopWidth();
 int DesktopHeight();
 // Opens the window titled `title` whose inner area is width x height at

@@ -282,6 +282,8 @@ void ConnectDisplay() {
 
 }  // namespace
 
+void StartWindowSystem() { StartLoadingOpenGlDriver(); }
+
 int DesktopWidth() {
   ConnectDisplay();
   return Fl::w();

@@ -9,8 +9,36 @@
 #include <X11/Xatom.h>
 
 #include <string>
+#include <thread>
 
 const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None};
+
+namespace {
+
+// The connection the driver is loaded on, apart from FLTK's: Xlib cannot
+// have one connection waiting for replies in two threads at once.
+struct DriverLoader {
+  std::thread thread;
+  Display* connection = nullptr;
+} driverLoader;
+
+Pixmap earlyPixmap = 0;
+GLXPixmap earlyDrawable = 0;
+
+}  // namespace
+
+void StartLoadingOpenGlDriver() {
+  XInitThreads();  // Xlib's shared state is used from two threads from here on
+  driverLoader.thread = std::thread([] {
+    driverLoader.connection = XOpenDisplay(nullptr);
+    if (driverLoader.connection == nullptr) return;  // the game's own connection reports it
+    // The first GLX call on a connection loads the driver for the display:
+    // the same libraries serve the game's own connection later.
+    XVisualInfo* visual = glXChooseVisual(driverLoader.connection, DefaultScreen(driverLoader.connection),
+                                          const_cast<int*>(kCanvasVisual));
+    if (visual != nullptr) XFree(visual);
+  });
+}
 
 void OpenDisplay() { fl_open_display(); }
 
@@ -73,15 +101,19 @@ void SwapWithoutWaitingForRetrace() {
 
 namespace {
 
-Pixmap earlyPixmap = 0;
-GLXPixmap earlyDrawable = 0;
+// Both connections have the driver by the time the game's own has a context;
+// the thread is not left running into the program's end.
+void* JoinDriverLoader(void* context) {
+  if (driverLoader.thread.joinable()) driverLoader.thread.join();
+  return context;
+}
 
 }  // namespace
 
 void* CreateEarlyContext() {
   fl_open_display();
   XVisualInfo* visual = glXChooseVisual(fl_display, fl_screen, const_cast<int*>(kCanvasVisual));
-  if (visual == nullptr) return nullptr;
+  if (visual == nullptr) return JoinDriverLoader(nullptr);
   // Direct rendering; sharing nothing, as the window's own context would.
   GLXContext context = glXCreateContext(fl_display, visual, nullptr, True);
   // Nothing is read back from it: one pixel is enough to draw a frame into.
@@ -89,10 +121,10 @@ void* CreateEarlyContext() {
                               static_cast<unsigned>(visual->depth));
   earlyDrawable = glXCreateGLXPixmap(fl_display, visual, earlyPixmap);
   XFree(visual);
-  if (context != nullptr && glXMakeCurrent(fl_display, earlyDrawable, context)) return context;
+  if (context != nullptr && glXMakeCurrent(fl_display, earlyDrawable, context)) return JoinDriverLoader(context);
   if (context != nullptr) glXDestroyContext(fl_display, context);
   ReleaseEarlyDrawable();
-  return nullptr;
+  return JoinDriverLoader(nullptr);
 }
 
 void ReleaseEarlyDrawable() {
@@ -100,4 +132,9 @@ void ReleaseEarlyDrawable() {
   if (earlyPixmap != 0) XFreePixmap(fl_display, earlyPixmap);
   earlyDrawable = 0;
   earlyPixmap = 0;
+  // The game's connection holds the driver now.
+  if (driverLoader.connection != nullptr && !driverLoader.thread.joinable()) {
+    XCloseDisplay(driverLoader.connection);
+    driverLoader.connection = nullptr;
+  }
 }

@@ -4,7 +4,10 @@
 
 class Fl_Window;
 
-// Connects to the X server (ends the program through Fl::fatal without one).
+// Loading the OpenGL driver is the longest step of the start: a thread loads
+// it on a connection of its own, beside the rest of the start-up.
+void StartLoadingOpenGlDriver();
+// Connects FLTK to the X server (ends the program through Fl::fatal without one).
 void OpenDisplay();
 // Held keys then give one key-up per real release, not one per auto-repeat.
 void UseDetectableAutoRepeat();
@@ -23,5 +26,6 @@ extern const int kCanvasVisual[];
 // and shaders compiled while nothing is on the screen yet. nullptr if the
 // display cannot make one; the window then makes its own.
 void* CreateEarlyContext();
-// Frees the pixmap once the context is current on the window.
+// Frees the pixmap once the context is current on the window, and the
+// driver's own connection.
 void ReleaseEarlyDrawable();

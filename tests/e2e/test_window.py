@@ -3,6 +3,7 @@
 the program, and drawing after a resize."""
 
 import os
+import signal
 import time
 
 from harness import (DESIGN_HEIGHT, DESIGN_WIDTH, SCREEN_HEIGHT, SCREEN_WIDTH, assert_equal,
@@ -43,6 +44,22 @@ def case_close_exits(display):
     settled(game, "before-close")
     game.close()
     assert_equal(game.exit_status(timeout=5), 0, "exit status after the close request")
+
+
+def case_quit_signal_during_the_start(display):
+    # The start runs a second thread until the window has its context; a quit
+    # request at any moment of it ends the program plainly: handled (0) or,
+    # before the game catches the signal, by the signal itself, never by an
+    # abort or a crash. The delays step through the whole start.
+    for step in range(16):
+        game = display.start_game(wait_window=False)
+        time.sleep(step * 0.02)  # when the signal comes is what this case varies
+        game.process.send_signal(signal.SIGTERM)
+        status = game.exit_status(timeout=10)
+        check(status in (0, -signal.SIGTERM),
+              f"a quit request {step * 20} ms after the start ended the game with {status}: {game.output()!r}")
+        check("terminate" not in game.output(), f"the game aborted: {game.output()!r}")
+        game.stop()
 
 
 def case_resize_scale_two(display):
