@@ -303,6 +303,7 @@ GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int he
   label = Utf8FromLatin1(title);
   auto* canvas = new Canvas(x, y, width, height, label.c_str());
   if (void* early = CreateEarlyContext()) canvas->context(early, 1);
+  FinishLoadingOpenGlDriver();
   SetBackend(canvas);
   return canvas;
 }

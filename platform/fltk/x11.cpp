@@ -22,9 +22,6 @@ struct DriverLoader {
   Display* connection = nullptr;
 } driverLoader;
 
-Pixmap earlyPixmap = 0;
-GLXPixmap earlyDrawable = 0;
-
 }  // namespace
 
 void StartLoadingOpenGlDriver() {
@@ -101,19 +98,15 @@ void SwapWithoutWaitingForRetrace() {
 
 namespace {
 
-// Both connections have the driver by the time the game's own has a context;
-// the thread is not left running into the program's end.
-void* JoinDriverLoader(void* context) {
-  if (driverLoader.thread.joinable()) driverLoader.thread.join();
-  return context;
-}
+Pixmap earlyPixmap = 0;
+GLXPixmap earlyDrawable = 0;
 
 }  // namespace
 
 void* CreateEarlyContext() {
   fl_open_display();
   XVisualInfo* visual = glXChooseVisual(fl_display, fl_screen, const_cast<int*>(kCanvasVisual));
-  if (visual == nullptr) return JoinDriverLoader(nullptr);
+  if (visual == nullptr) return nullptr;
   // Direct rendering; sharing nothing, as the window's own context would.
   GLXContext context = glXCreateContext(fl_display, visual, nullptr, True);
   // Nothing is read back from it: one pixel is enough to draw a frame into.
@@ -121,10 +114,10 @@ void* CreateEarlyContext() {
                               static_cast<unsigned>(visual->depth));
   earlyDrawable = glXCreateGLXPixmap(fl_display, visual, earlyPixmap);
   XFree(visual);
-  if (context != nullptr && glXMakeCurrent(fl_display, earlyDrawable, context)) return JoinDriverLoader(context);
+  if (context != nullptr && glXMakeCurrent(fl_display, earlyDrawable, context)) return context;
   if (context != nullptr) glXDestroyContext(fl_display, context);
   ReleaseEarlyDrawable();
-  return JoinDriverLoader(nullptr);
+  return nullptr;
 }
 
 void ReleaseEarlyDrawable() {
@@ -132,9 +125,10 @@ void ReleaseEarlyDrawable() {
   if (earlyPixmap != 0) XFreePixmap(fl_display, earlyPixmap);
   earlyDrawable = 0;
   earlyPixmap = 0;
-  // The game's connection holds the driver now.
-  if (driverLoader.connection != nullptr && !driverLoader.thread.joinable()) {
-    XCloseDisplay(driverLoader.connection);
-    driverLoader.connection = nullptr;
-  }
+}
+
+void FinishLoadingOpenGlDriver() {
+  if (driverLoader.thread.joinable()) driverLoader.thread.join();
+  if (driverLoader.connection != nullptr) XCloseDisplay(driverLoader.connection);
+  driverLoader.connection = nullptr;
 }

@@ -26,6 +26,9 @@ extern const int kCanvasVisual[];
 // and shaders compiled while nothing is on the screen yet. nullptr if the
 // display cannot make one; the window then makes its own.
 void* CreateEarlyContext();
-// Frees the pixmap once the context is current on the window, and the
-// driver's own connection.
+// Frees the pixmap once the context is current on the window.
 void ReleaseEarlyDrawable();
+// Waits for the driver thread and closes its connection, once the game's own
+// connection has its context: the thread is not left running into the
+// program's end.
+void FinishLoadingOpenGlDriver();
