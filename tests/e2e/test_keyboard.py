@@ -93,14 +93,6 @@ def step_highlight(game, key, name, failure):
     game.wait_for(lambda shot: shot.diff_box(before, ENTRY_BUTTONS) is not None, name, failure=failure)
 
 
-def wait_for_window(display, title, timeout=10):
-    deadline = time.monotonic() + timeout
-    while (window := display.find_window(title)) is None:
-        check(time.monotonic() < deadline, f"no window '{title}' came")
-        time.sleep(0.1)
-    return window
-
-
 def saved_points(path, name):
     data = open(path, "rb").read()
     record = bytes([2, len(name)]) + name.encode("latin-1")
@@ -164,7 +156,7 @@ def case_classic_schwer_by_keyboard(display):
     # repeats may press "Weiter" again.
     press(game, "Down", name="weiter-with-short-name")
     game.key("Return")
-    note = wait_for_window(display, "Hinweis")
+    note = game.wait_window("Hinweis")
     display.run(["xdotool", "windowfocus", "--sync", str(note)])
     display.run(["xdotool", "keydown", "Return"])
     time.sleep(1.2)
