@@ -4,9 +4,9 @@
 
 #include "board/board.h"
 #include "board/rules.h"
-#include "front/frontend.h"
+#include "front/widgets/frontend.h"
 #include "gameplay/game.h"
-#include "gameplay/game_screen.h"
+#include "gameplay/screen/game_screen.h"
 #include "platform/platform.h"
 
 using namespace quarzello;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/base/random.h"
+
 namespace quarzello {
 
 constexpr int kColumns = 17;
@@ -45,8 +47,6 @@ struct BoardSettings {
   int rocksOn = 0;
 };
 
-// Random numbers from low to high, both included.
-using RandomInts = int (*)(int low, int high);
 
 // ---------------------------------------------------------------- stones
 
@@ -80,13 +80,15 @@ class stone {
   bool glows = false;  // the mark's pulsing glow is drawn over it this frame
 
   // A new stone of random kind at design position (x, y); not yet on the board.
-  static std::unique_ptr<stone> create(int x, int y, const BoardSettings& settings, RandomInts random);
+  static std::unique_ptr<stone> create(int x, int y, const BoardSettings& settings, Random& random);
 
   bool IsMarked() const { return mode == Growing || mode == Marked; }
+  // The one answer to what a stone is; every rule and picture asks it.
   StoneKind Kind() const {
     if (bombe == 1) return col == kGrey ? StoneKind::AreaBomb : StoneKind::ColourBomb;
     return col == kGrey ? StoneKind::Rock : StoneKind::Ordinary;
   }
+  bool IsBomb() const { return Kind() == StoneKind::ColourBomb || Kind() == StoneKind::AreaBomb; }
 };
 
 // A floating plate with the points a marked group is worth.

@@ -140,7 +140,7 @@ void MarkGroup(Board& board, int c, int r, int colour, int64_t now) {
   auto joins = [&](int nc, int nr) {
     const stone* n = board(nc, nr).get();
     // Not yet marked: a stone still appearing or shrinking back joins as well.
-    return n != nullptr && n->col == colour && !n->IsMarked() && n->bombe == 0;
+    return n != nullptr && n->col == colour && !n->IsMarked() && !n->IsBomb();
   };
   if (r > 0 && joins(c, r - 1)) MarkGroup(board, c, r - 1, colour, now);
   if (c > 0 && joins(c - 1, r)) MarkGroup(board, c - 1, r, colour, now);
@@ -153,7 +153,7 @@ bool NoMoveLeft(const Board& board, int minGroup) {
   for (int i = 0; i < kColumns * kRows; ++i) {
     const stone* s = board.cells[i].get();
     if (s == nullptr) continue;
-    if (s->bombe == 1) return false;  // a bomb can always be clicked
+    if (s->IsBomb()) return false;  // a bomb can always be clicked
     if (s->Kind() == StoneKind::Ordinary) grid[i] = static_cast<uint8_t>(s->col + 1);
   }
   for (int r = 0; r < kRows; ++r) {

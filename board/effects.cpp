@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "board/rules.h"
-#include "platform/platform.h"
+#include "platform/base/numbers.h"
 
 namespace quarzello {
 

@@ -1,5 +1,5 @@
 #include "board/rules.h"
-#include "platform/platform.h"
+#include "platform/base/numbers.h"
 
 namespace quarzello {
 
@@ -54,7 +54,7 @@ void ApplyGravity(Board& board, const RuleContext& rules, std::vector<std::uniqu
       }
       removed.push_back(std::move(board(c, r)));
       for (int k = r; k >= 1; --k) board(c, k) = std::move(board(c, k - 1));
-      if (refill) board(c, 0) = stone::create(static_cast<int>(CellCentreX(c)), kRefillY, rules.settings, rules.random);
+      if (refill) board(c, 0) = stone::create(static_cast<int>(CellCentreX(c)), kRefillY, rules.settings, *rules.random);
       // Row r now holds the stone from above, which may be removed as well.
     }
   }
@@ -72,7 +72,7 @@ void MoveColumn(Board& board, int from, int to) {
 bool SupplyColumn(Board& board, const RuleContext& rules, int c, int x, bool supplied) {
   for (int r = 0; r < kRows; ++r) {
     if (supplied) {
-      board(c, r) = stone::create(x, static_cast<int>(CellCentreY(r)), rules.settings, rules.random);
+      board(c, r) = stone::create(x, static_cast<int>(CellCentreY(r)), rules.settings, *rules.random);
     } else {
       board(c, r).reset();
     }
@@ -107,7 +107,7 @@ void MarkEveryStone(Board& board) {
   }
 }
 
-bool PushRowFromBelow(Board& board, const BoardSettings& settings, RandomInts random) {
+bool PushRowFromBelow(Board& board, const BoardSettings& settings, Random& random) {
   // Everything moves up one cell and keeps its position, so the whole board
   // glides up; the new row starts just below the board.
   bool columnWasFull = false;

@@ -21,7 +21,7 @@ struct RuleContext {
   int level = 1;
   int sideSupply = 0;     // columns still to be pushed in from the sides
   int64_t now = 0;        // clock reading, stamped on marked stones
-  RandomInts random = nullptr;
+  Random* random = nullptr;  // the game's generator, which every new stone draws from
 };
 
 // ---------------------------------------------------------------- a click
@@ -84,7 +84,7 @@ counter PointsCounter(const Board& board, int points);
 
 // Pushes every stone up by one cell and fills the bottom row with new
 // stones; returns whether a column was full (its top stone is dropped).
-bool PushRowFromBelow(Board& board, const BoardSettings& settings, RandomInts random);
+bool PushRowFromBelow(Board& board, const BoardSettings& settings, Random& random);
 
 // ---------------------------------------------------------------- effects, one frame each
 

@@ -3,10 +3,14 @@
 #include <cmath>
 #include <optional>
 
-#include "front/frontend.h"
-#include "front/keyboard.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/keyboard.h"
 #include "front/screens.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
+#include "highscore/online.h"
+#include "highscore/screens/table.h"
+#include "highscore/store.h"
 
 namespace quarzello {
 
@@ -18,12 +22,12 @@ constexpr size_t kLongestName = 15;
 bool painting = false;
 
 void TogglePause() {
-  if (ui.screen == Game) {
+  if (ui.screen == GameScreen) {
     ui.screen = Pause;
-    game.pauseStart = NowMillis();
+    PauseGame(game, NowMillis());
   } else if (ui.screen == Pause) {
-    ui.screen = Game;
-    game.deadline += NowMillis() - game.pauseStart;
+    ui.screen = GameScreen;
+    ResumeGame(game, NowMillis());
   }
 }
 
@@ -54,7 +58,7 @@ void PlayOnBoard(const Event& event) {
     case kKeySpace:
     case kKeyEnter:
       // Held down, the key must not mark a group and then remove it.
-      if (!event.repeat && cursor.shown()) ClickBoardCell(cursor.cell().column, cursor.cell().row);
+      if (!event.repeat && cursor.shown()) PlayCell(cursor.cell().column, cursor.cell().row);
       break;
     default: break;
   }
@@ -83,7 +87,7 @@ void PressButtons(const Event& event) {
 
 void HandleKeyDown(const Event& event) {
   FollowScreen(ui.screen);
-  if (ui.screen == Game && game.gameOverState == Running) {
+  if (ui.screen == GameScreen && game.gameOverState == Running) {
     PlayOnBoard(event);
   } else {
     PressButtons(event);
@@ -93,7 +97,7 @@ void HandleKeyDown(const Event& event) {
 void DrawScreen(uint8_t screen) {
   switch (screen) {
     case MainMenu: DrawMainMenu(); break;
-    case Game: UpdateGameScreen(); break;
+    case GameScreen: UpdateGameScreen(); break;
     case Credits: DrawCredits(); break;
     case ModeSelect: DrawModeSelect(); break;
     case DifficultySelect: DrawDifficultySelect(); break;
@@ -120,7 +124,7 @@ void HandleEvent(const Event& event, GameWindow& window) {
       // A press the board takes is the board's alone; handing it to the
       // widgets as well would let the click that ends a game also press
       // "Weiter" where it lies over the board.
-      if (ui.screen == Game && game.gameOverState == Running) {
+      if (ui.screen == GameScreen && game.gameOverState == Running) {
         HandleBoardClick();
       } else {
         ui.mouseClicked = 1;
@@ -163,6 +167,19 @@ void PaintFrame(GameWindow& window) {
     ui.mouseY = ui.heldY;
     ui.moveHeld = false;
   }
+  painting = false;
+}
+
+void ResetGameWideState() {
+  ui.reset();
+  game.reset();
+  generator = Random{};
+  keyboard.reset();
+  highscores.reset();
+  tableView.reset();
+  onlineState.reset();
+  TMsg::messages.clear();
+  TScoreview::scoreRows.clear();
   painting = false;
 }
 

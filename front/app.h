@@ -21,4 +21,9 @@ void PaintFrame(GameWindow& window);
 // Sets ui.scale from the window size and reshapes the window to 4 : 5.
 void KeepAspectRatio(GameWindow& window);
 
+// Every game-wide value back to how the program starts: the front end, the
+// running game and its generator, the keyboard, the rankings and the table,
+// the online state and the messages. Images and fonts stay loaded.
+void ResetGameWideState();
+
 }  // namespace quarzello

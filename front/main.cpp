@@ -1,7 +1,7 @@
 // The program's entry: start-up in its fixed order, then the event loop.
 #include "front/app.h"
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "highscore/store.h"
 
 namespace quarzello {
@@ -20,7 +20,7 @@ void RunApplication() {
   GameWindow* window =
       OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - kDesignWidth) * 0.5f),
                  Truncate(static_cast<float>(DesktopHeight() - kDesignHeight) * 0.5f), kDesignWidth, kDesignHeight);
-  SeedRandom(StartSeed());
+  generator.Seed(StartSeed());
   CheckImages();
   // The board, its effect lists and the play values start out empty.
   StartTicker(60.0f);

@@ -4,9 +4,9 @@
 #include <array>
 #include <string>
 
-#include "front/frontend.h"
+#include "front/widgets/frontend.h"
 #include "front/screens.h"
-#include "front/widgets.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 
 namespace quarzello {
@@ -156,7 +156,7 @@ void DrawModeSelect() {
     // Level mode asks for no difficulty.
     if (level == WidgetResult::Clicked) {
       game.gameMode = Level;
-      StartGame();
+      StartNewGame();
     }
   }
   SetDrawScale(ui.scale, ui.scale);
@@ -180,7 +180,7 @@ void DrawDifficultySelect() {
     DrawDescription(texts[difficulty]);
     if (choice[difficulty] == WidgetResult::Clicked) {
       game.difficulty = difficulty;
-      StartGame();
+      StartNewGame();
     }
   }
   SetDrawScale(ui.scale, ui.scale);
@@ -192,7 +192,10 @@ void DrawPause() {
   TFont::set(1);
   DrawCentredAt("PAUSE", 200, 200);
   // The game is dropped as it stands: neither scored nor kept for later.
-  if (MenuButton("Spiel abbrechen", 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
+  if (MenuButton("Spiel abbrechen", 200, 400) == WidgetResult::Clicked) {
+    AbortGame(game, NowMillis());
+    ui.screen = MainMenu;
+  }
   SelectSmallDarkText();
   DrawCentredAt("Drücken Sie 'P' um das Spiel fortzusetzen!", 200, 240);
   EndMenuFrame();

@@ -2,8 +2,8 @@
 // them at start.
 #include <cstdint>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 
 namespace quarzello {
 

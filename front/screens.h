@@ -2,9 +2,9 @@
 // a whole frame from Cls to Flip and may move to another screen.
 #pragma once
 
-#include "gameplay/game_screen.h"
-#include "highscore/entry.h"
-#include "highscore/table.h"
+#include "gameplay/screen/game_screen.h"
+#include "highscore/screens/entry.h"
+#include "highscore/screens/table.h"
 
 namespace quarzello {
 

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "front/widgets.h"
 #include "gameplay/game.h"
-#include "platform/platform.h"
 
 namespace quarzello {
 
@@ -18,7 +16,7 @@ int RowsOfLevel(int level) {
 }
 
 // New colours, rocks, bombs and a larger smallest group, level by level.
-void ApplyLevelSettings(int level) {
+void ApplyLevelSettings(Game& game, int level) {
   switch (level) {
     case 3: game.maxColour = 3; break;
     case 4: game.rocksOn = 1; break;
@@ -37,21 +35,21 @@ int RowInterval(int level) {
   return static_cast<int>(std::max<int64_t>(500, 3000 - l * (10 * l + 150)));
 }
 
-void FeedRowFromBelow() {
-  if (game.gameMode != Level || game.gameOverState != Running || NowMillis() <= game.deadline) return;
+void FeedRowFromBelow(Game& game) {
+  if (game.gameMode != Level || game.gameOverState != Running || game.now <= game.deadline) return;
 
   int rows = game.rowsToNextLevel - 1;
   if (rows == 0) {
     game.level += 1;
     rows = RowsOfLevel(game.level);
-    ApplyLevelSettings(game.level);
-    TMsg::create("LEVEL " + IntToText(game.level), 150, 0);
+    ApplyLevelSettings(game, game.level);
+    game.outbox.push_back({GameNews::LevelRose, game.level});
   }
   game.rowsToNextLevel = rows;
-  game.deadline = NowMillis() + RowInterval(game.level);
+  game.deadline = game.now + RowInterval(game.level);
 
   // The row is pushed in even when a column was full; that ends the game.
-  if (PushRowFromBelow(world.board, game, RandomInt)) EndGame();
+  if (PushRowFromBelow(game.world.board, game, *game.random)) EndGame(game);
 }
 
 }  // namespace quarzello

@@ -1,71 +1,123 @@
-// What the game makes of the board rules' outcomes: points, counters,
-// explosions, flying stones, messages and the end of the game.
+// What the game makes of its inputs: the board rules' outcomes turned into
+// points, counters, explosions and flying stones; pause, "Weiter", abort; the
+// frame step with its clocks; and the end of the game.
 #include <iterator>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
 #include "gameplay/game.h"
-#include "platform/platform.h"
 
 namespace quarzello {
 
 namespace {
 
-void TakeRemovedStones(std::vector<std::unique_ptr<stone>>& removed, int columnsSupplied) {
-  if (world.removedStones.empty()) {
-    world.removedStones.swap(removed);
+void TakeRemovedStones(Game& game, std::vector<std::unique_ptr<stone>>& removed, int columnsSupplied) {
+  auto& flying = game.world.removedStones;
+  if (flying.empty()) {
+    flying.swap(removed);
   } else {
-    world.removedStones.insert(world.removedStones.end(), std::make_move_iterator(removed.begin()),
-                               std::make_move_iterator(removed.end()));
+    flying.insert(flying.end(), std::make_move_iterator(removed.begin()), std::make_move_iterator(removed.end()));
   }
   game.sideSupply -= columnsSupplied;
 }
 
-void Apply(ClickOutcome& outcome) {
+void Apply(Game& game, ClickOutcome& outcome) {
   game.score += outcome.points;
-  if (outcome.pointsCounter) world.counters.push_back(*outcome.pointsCounter);
-  if (outcome.fadeCounters) FadeOutCounters(world.counters);
-  if (outcome.blast) world.explosions.push_back(*outcome.blast);
-  TakeRemovedStones(outcome.removed, outcome.columnsSupplied);
+  if (outcome.pointsCounter) game.world.counters.push_back(*outcome.pointsCounter);
+  if (outcome.fadeCounters) FadeOutCounters(game.world.counters);
+  if (outcome.blast) game.world.explosions.push_back(*outcome.blast);
+  TakeRemovedStones(game, outcome.removed, outcome.columnsSupplied);
   if (outcome.bonus > 0) {
-    TMsg::create("Bonus: " + IntToText(outcome.bonus), 50, 50);
+    game.outbox.push_back({GameNews::Bonus, outcome.bonus});
     game.score += outcome.bonus;
   }
-  if (outcome.gameOver) EndGame();
+  if (outcome.gameOver) EndGame(game);
+}
+
+// Everything left on the board flies off (no new stones come in once the
+// game is over).
+void ClearBoard(Game& game) {
+  MarkEveryStone(game.world.board);
+  Removal removal = RemoveMarkedStones(game.world.board, CurrentRules(game, game.now));
+  TakeRemovedStones(game, removal.removed, removal.columnsSupplied);
+}
+
+void CheckTurboClock(Game& game) {
+  if (game.gameMode == Turbo && game.gameOverState == Running && game.now > game.deadline) EndGame(game);
 }
 
 }  // namespace
 
-RuleContext CurrentRules() {
+RuleContext CurrentRules(const Game& game, int64_t now) {
   RuleContext rules;
   rules.settings = game;
   rules.running = game.gameOverState == Running;
   rules.levelMode = game.gameMode == Level;
   rules.level = game.level;
   rules.sideSupply = game.sideSupply;
-  rules.now = NowMillis();
-  rules.random = RandomInt;
+  rules.now = now;
+  rules.random = game.random;
   return rules;
 }
 
-void ClickBoardCell(int c, int r) {
-  ClickOutcome outcome = ClickCell(world.board, CurrentRules(), c, r);
-  Apply(outcome);
+void ClickBoardCell(Game& game, int c, int r, int64_t now) {
+  if (game.gameOverState != Running || game.paused || game.aborted) return;
+  if (c < 0 || c >= kColumns || r < 0 || r >= kRows) return;
+  RecordEvent(game.recording, RecordTag::Click, now, c, r);
+  ClickOutcome outcome = ClickCell(game.world.board, CurrentRules(game, now), c, r);
+  Apply(game, outcome);
 }
 
-void EndGame() {
+void PauseGame(Game& game, int64_t now) {
+  if (game.paused || game.aborted) return;
+  RecordEvent(game.recording, RecordTag::Pause, now);
+  game.paused = true;
+  game.pauseStart = now;
+}
+
+void ResumeGame(Game& game, int64_t now) {
+  if (!game.paused || game.aborted) return;
+  RecordEvent(game.recording, RecordTag::Resume, now);
+  game.paused = false;
+  game.deadline += now - game.pauseStart;
+}
+
+void PressContinue(Game& game, int64_t now) {
+  if (game.gameOverState != GameOver || game.paused || game.aborted) return;
+  RecordEvent(game.recording, RecordTag::Continue, now);
+  game.now = now;
+  game.gameOverState = ClearingBoard;
+  ClearBoard(game);
+}
+
+void AbortGame(Game& game, int64_t now) {
+  if (game.aborted) return;
+  RecordEvent(game.recording, RecordTag::Abort, now);
+  game.aborted = true;
+}
+
+void BeginFrame(Game& game, int64_t now) {
+  RecordFrame(game.recording, now);
+  game.now = now;
+  StepBoardStones(game.world.board);
+  StepExplosions(game.world.explosions);
+  StepRemovedStones(game.world.removedStones);
+  StepCounters(game.world.counters);
+}
+
+void EndFrame(Game& game) {
+  DropFinishedEffects(game.world);
+  CheckTurboClock(game);
+  FeedRowFromBelow(game);
+}
+
+bool GameFinished(const Game& game) {
+  return game.gameOverState == ClearingBoard && game.world.removedStones.empty();
+}
+
+void EndGame(Game& game) {
   game.gameOverState = GameOver;
   // Turbo's time is up: nothing is left to look at, the board flies apart.
-  if (game.gameMode == Turbo) ClearBoard();
-  // A level or bonus message still showing gives way.
-  TMsg::messages.clear();
-  TMsg::create("GAME OVER", -1, 0);
-}
-
-void ClearBoard() {
-  MarkEveryStone(world.board);
-  Removal removal = RemoveMarkedStones(world.board, CurrentRules());
-  TakeRemovedStones(removal.removed, removal.columnsSupplied);
+  if (game.gameMode == Turbo) ClearBoard(game);
+  game.outbox.push_back({GameNews::Ended, 0});
 }
 
 }  // namespace quarzello

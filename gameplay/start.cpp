@@ -1,8 +1,5 @@
-#include "front/frontend.h"
-#include "front/widgets.h"
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
-#include "platform/platform.h"
 
 namespace quarzello {
 
@@ -30,7 +27,14 @@ constexpr int kLevelEmptyRows = 9;  // a Level game starts with the lower 10 row
 
 }  // namespace
 
-void StartGame() {
+void StartGame(Game& game, Random& random, int64_t now) {
+  BeginRecording(game.recording, game.gameMode, game.difficulty, random.state, now);
+  game.random = &random;
+  game.now = now;
+  game.outbox.clear();
+  game.paused = false;
+  game.aborted = false;
+
   const StartSettings& chosen = kStartSettings[RankingIndex(game.gameMode, game.difficulty)];
   static_cast<BoardSettings&>(game) = chosen.board;
   if (chosen.sideSupply >= 0) game.sideSupply = chosen.sideSupply;
@@ -47,23 +51,21 @@ void StartGame() {
   // other full-board scan; all of them fly in from the middle of the canvas.
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
-      world.board(c, r) = r < emptyRows ? nullptr : stone::create(kMiddleX, kMiddleY, game, RandomInt);
+      game.world.board(c, r) = r < emptyRows ? nullptr : stone::create(kMiddleX, kMiddleY, game, random);
     }
   }
 
-  TMsg::messages.clear();
-  world.removedStones.clear();
-  world.counters.clear();
-  world.explosions.clear();
+  game.world.removedStones.clear();
+  game.world.counters.clear();
+  game.world.explosions.clear();
   // A group left marked by an abandoned game has no stones on the new board;
   // the flag would only swallow the first click.
-  world.board.groupMarked = 0;
+  game.world.board.groupMarked = 0;
 
-  ui.screen = Game;
   game.gameOverState = Running;
 
-  if (game.gameMode == Turbo) game.deadline = NowMillis() + kTurboMillis;
-  if (game.gameMode == Level) game.deadline = NowMillis() + kFirstRowMillis;
+  if (game.gameMode == Turbo) game.deadline = now + kTurboMillis;
+  if (game.gameMode == Level) game.deadline = now + kFirstRowMillis;
 }
 
 }  // namespace quarzello

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/numbers.h"
+
 // ---------------------------------------------------------------- images
 
 // Flags for LoadImageFile / LoadImageStrip.
@@ -141,7 +143,7 @@ class RecordingBackend : public Backend {
 // scale 1, default font, mask colour black, no frame in progress).
 void ResetDrawingState();
 
-// ---------------------------------------------------------------- clock and random numbers
+// ---------------------------------------------------------------- clock and seed
 
 // Milliseconds since the system started, in 64 bits so that neither a long
 // uptime nor a long game ever wraps it.
@@ -149,16 +151,9 @@ int64_t NowMillis();
 void SetTestClock(int64_t millis);  // from now on NowMillis returns this value
 void UseSystemClock();
 
-void SeedRandom(int seed);
 // The seed of a run: QUARZELLO_SEED from the environment when set (a fixed
 // board for tests), else fresh bits from the kernel, different every run.
 int StartSeed();
-int RandomInt(int low, int high);
-
-float SinDeg(float degrees);
-float CosDeg(float degrees);
-float ATan2Deg(float y, float x);
-int Truncate(float value);
 
 // ---------------------------------------------------------------- streams
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdlib>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 
 namespace quarzello::front_test {
@@ -107,19 +107,19 @@ TEST_F(Loop, MaximizedWindowIsCentredOnTheDesktop) {
 }
 
 TEST_F(Loop, PauseOnReleasedPShiftsTheDeadlineByThePausedTime) {
-  ui.screen = Game;
+  ui.screen = GameScreen;
   game.deadline = 5000;
   Feed(KeyUp, kKeyP);
   EXPECT_EQ(ui.screen, Pause);
   EXPECT_EQ(game.pauseStart, 1000);
   SetTestClock(11000);
   Feed(KeyUp, kKeyP);
-  EXPECT_EQ(ui.screen, Game);
+  EXPECT_EQ(ui.screen, GameScreen);
   EXPECT_EQ(game.deadline, 15000);
 }
 
 TEST_F(Loop, APauseLongerThanA32BitMillisecondCountKeepsTheTimeLeft) {
-  ui.screen = Game;
+  ui.screen = GameScreen;
   game.deadline = 5000;
   Feed(KeyUp, kKeyP);
   SetTestClock(1000 + (int64_t{1} << 31));
@@ -128,10 +128,10 @@ TEST_F(Loop, APauseLongerThanA32BitMillisecondCountKeepsTheTimeLeft) {
 }
 
 TEST_F(Loop, PauseKeyDoesNothingElsewhereAndOtherKeysNothingAtAll) {
-  ui.screen = Game;
+  ui.screen = GameScreen;
   Feed(KeyUp, 'Q');
   Feed(KeyUp, kKeyEscape);
-  EXPECT_EQ(ui.screen, Game);
+  EXPECT_EQ(ui.screen, GameScreen);
   for (uint8_t screen : {MainMenu, Credits, ModeSelect, DifficultySelect, NewHighscore, Highscores}) {
     ui.screen = screen;
     Feed(KeyUp, kKeyP);
@@ -163,7 +163,7 @@ TEST_F(Loop, NameFilterDropsWhatTheGameCannotStore) {
 TEST_F(Loop, LeftPressMarksAClickForTheWidgetsOtherButtonsNothing) {
   // On the game screen only once the game is over: before, the board takes it.
   game.gameOverState = 1;
-  for (uint8_t screen : {MainMenu, Game, Pause, NewHighscore}) {
+  for (uint8_t screen : {MainMenu, GameScreen, Pause, NewHighscore}) {
     ui.screen = screen;
     ui.mouseClicked = 0;
     Feed(MouseDown, 2);

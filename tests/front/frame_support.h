@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "platform/platform.h"
 

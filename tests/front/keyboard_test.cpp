@@ -1,7 +1,7 @@
 // Playing with the keyboard alone, through the event loop: the board cursor,
 // the highlight over every screen's buttons, and keys that act as the mouse's
 // click would.
-#include "front/keyboard.h"
+#include "front/widgets/keyboard.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -13,11 +13,11 @@
 
 #include "board/board.h"
 #include "front/app.h"
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "highscore/store.h"
-#include "highscore/table.h"
+#include "highscore/screens/table.h"
 #include "tests/front/fixed_window.h"
 #include "tests/gameplay/stand_in_images.h"
 
@@ -180,7 +180,7 @@ struct ButtonScreen {
 };
 
 void GameOver() {
-  ui.screen = Game;
+  ui.screen = GameScreen;
   game.gameOverState = 1;
 }
 

@@ -250,7 +250,7 @@ TEST_F(MenuTest, LevelStartsAGameAtOnce) {
   ui.mouseClicked = 1;
   Paint(DrawModeSelect);
   EXPECT_EQ(game.gameMode, Level);
-  EXPECT_EQ(ui.screen, Game);
+  EXPECT_EQ(ui.screen, GameScreen);
 }
 
 TEST_F(MenuTest, DifficultyDescriptionsDependOnTheChosenMode) {
@@ -296,7 +296,7 @@ TEST_F(MenuTest, ChoosingADifficultyStartsTheGame) {
     Paint(DrawDifficultySelect);
     EXPECT_EQ(game.difficulty, difficulty);
     EXPECT_EQ(game.gameMode, Turbo);
-    EXPECT_EQ(ui.screen, Game);
+    EXPECT_EQ(ui.screen, GameScreen);
   }
 
   // "Zurück" goes back to the mode screen, not to the main menu.

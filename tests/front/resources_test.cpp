@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "tests/platform/picture_bytes.h"
 
 namespace quarzello::front_test {

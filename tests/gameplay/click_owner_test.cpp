@@ -28,7 +28,7 @@ class ClickOwnerTest : public GameTest {
 TEST_F(ClickOwnerTest, TheClickThatEndsAClassicGameUnderWeiterDoesNotPressWeiter) {
   game.gameMode = Classic;
   game.minGroup = 2;
-  ui.screen = Game;
+  ui.screen = GameScreen;
   for (int r = 2; r < kRows; ++r) PutStone(8, r, r <= 3 ? 0 : 1 + r % 2);
 
   PressAt(200, 138);  // marks the pair

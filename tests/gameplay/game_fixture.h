@@ -10,11 +10,11 @@
 
 #include "board/board.h"
 #include "board/rules.h"
-#include "front/frontend.h"
-#include "front/widgets.h"
-#include "gameplay/board_view.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
+#include "gameplay/screen/board_view.h"
 #include "gameplay/game.h"
-#include "gameplay/game_screen.h"
+#include "gameplay/screen/game_screen.h"
 #include "platform/platform.h"
 #include "tests/gameplay/stand_in_images.h"
 

@@ -250,10 +250,10 @@ TEST_F(GameScreenTest, WeiterClearsTheBoardAndHandsOverOnceNothingIsInFlight) {
   EXPECT_EQ(FilledCells(), 0);  // no side columns come in either
   EXPECT_EQ(game.sideSupply, sideSupply);
   EXPECT_EQ(world.removedStones.size(), 323u);
-  EXPECT_EQ(ui.screen, Game);
+  EXPECT_EQ(ui.screen, GameScreen);
 
   int frames = 0;
-  while (ui.screen == Game && frames < 100) {
+  while (ui.screen == GameScreen && frames < 100) {
     EXPECT_FALSE(world.removedStones.empty());
     Frame();
     ++frames;
@@ -292,7 +292,7 @@ TEST_F(GameScreenTest, ALevelGameRunsToGameOverAndWeiterLeadsOn) {
   EXPECT_EQ(TMsg::messages.size(), 1u);
 
   ClickWeiter();
-  for (int frame = 0; frame < 60 && ui.screen == Game; ++frame) {
+  for (int frame = 0; frame < 60 && ui.screen == GameScreen; ++frame) {
     now += 17;
     Clock(now);
     Frame();

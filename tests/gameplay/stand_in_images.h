@@ -2,7 +2,7 @@
 // enough for the recording backend, which draws nothing.
 #pragma once
 
-#include "front/frontend.h"
+#include "front/widgets/frontend.h"
 #include "platform/platform.h"
 
 namespace quarzello::gameplay_test {

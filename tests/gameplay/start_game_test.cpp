@@ -57,7 +57,7 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   EXPECT_EQ(game.rocksOn, e.rocksOn);
   EXPECT_EQ(game.score, 0);
   EXPECT_EQ(game.gameOverState, 0);
-  EXPECT_EQ(ui.screen, Game);
+  EXPECT_EQ(ui.screen, GameScreen);
 
   EXPECT_TRUE(world.removedStones.empty());
   EXPECT_TRUE(world.counters.empty());

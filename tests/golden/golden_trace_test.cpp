@@ -29,12 +29,12 @@
 
 #include "board/board.h"
 #include "front/app.h"
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "highscore/online.h"
 #include "highscore/store.h"
-#include "highscore/table.h"
+#include "highscore/screens/table.h"
 #include "platform/platform.h"
 #include "tests/front/fixed_window.h"
 #include "tests/gameplay/stand_in_images.h"
@@ -72,7 +72,7 @@ int ColourAt(int c, int r) {
   return s->col + (s->bombe == 1 ? kBomb : 0);
 }
 
-bool GameRunning() { return ui.screen == Game && game.gameOverState == 0; }
+bool GameRunning() { return ui.screen == GameScreen && game.gameOverState == 0; }
 int CurrentLevel() { return game.level; }
 bool OnScreen(uint8_t screen) { return ui.screen == screen; }
 
@@ -373,7 +373,7 @@ class GoldenTrace : public ::testing::Test {
     MoveTo(200, 138);
     Frames(3);
     Feed(MouseDown, 1);
-    for (int i = 0; i < 200 && OnScreen(Game); ++i) Frames(1);
+    for (int i = 0; i < 200 && OnScreen(GameScreen); ++i) Frames(1);
     Frames(2);
   }
 

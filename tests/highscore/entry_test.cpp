@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "highscore/entry.h"
+#include "highscore/screens/entry.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
-#include "highscore/connecting.h"
+#include "highscore/screens/connecting.h"
 #include "highscore/online.h"
 #include "highscore/store.h"
-#include "highscore/table.h"
+#include "highscore/screens/table.h"
 #include "platform/platform.h"
 
 namespace quarzello::highscore_test {

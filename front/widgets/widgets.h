@@ -4,7 +4,7 @@
 // by ui.scale themselves; DrawTextCentered, MenuRowHit and BoxHit take canvas
 // pixels. A widget that reports Clicked clears ui.mouseClicked so that no
 // other widget sees the same click. While the keyboard highlights one of them
-// (front/keyboard.h), the highlight takes the mouse's place: the highlighted
+// (front/widgets/keyboard.h), the highlight takes the mouse's place: the highlighted
 // widget reports Hovered, or Clicked when Enter pressed it, and the mouse is
 // not looked at.
 #pragma once

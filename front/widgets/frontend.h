@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "gameplay/game.h"
+#include "platform/base/random.h"
 #include "platform/platform.h"
 
 namespace quarzello {
@@ -17,7 +19,7 @@ constexpr int kDesignHeight = 500;
 
 enum Screen : uint8_t {
   MainMenu = 0,
-  Game = 1,
+  GameScreen = 1,
   Credits = 2,
   ModeSelect = 3,
   DifficultySelect = 4,
@@ -41,6 +43,11 @@ struct FrontEnd {
   void reset() { *this = FrontEnd{}; }
 };
 extern FrontEnd ui;
+
+// The running game, the one the screens show and feed, and the generator
+// that deals every game of the run in turn (seeded once at start-up).
+extern Game game;
+extern Random generator;
 
 struct Images {
   Image* imgGameBackground = nullptr;

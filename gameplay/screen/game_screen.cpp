@@ -1,13 +1,17 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
-#include "front/frontend.h"
-#include "front/keyboard.h"
-#include "front/widgets.h"
-#include "gameplay/board_view.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/keyboard.h"
+#include "front/widgets/widgets.h"
+#include "gameplay/screen/board_view.h"
 #include "gameplay/game.h"
-#include "gameplay/game_screen.h"
+#include "gameplay/screen/game_screen.h"
 #include "gameplay/modes.h"
 #include "platform/platform.h"
 
@@ -43,7 +47,7 @@ void DrawProgressBar() {
   float filled = 1.0f;
   if (game.gameOverState == Running) {
     const int interval = RowInterval(game.level);
-    filled = static_cast<float>(interval - (game.deadline - NowMillis())) / static_cast<float>(interval);
+    filled = static_cast<float>(interval - (game.deadline - game.now)) / static_cast<float>(interval);
     filled = std::clamp(filled, 0.0f, 1.0f);
   }
   const float x = kBarX * scale, y = kBarY * scale;
@@ -53,18 +57,12 @@ void DrawProgressBar() {
   SetViewport(0, 0, Truncate(kDesignWidth * scale), Truncate(kDesignHeight * scale));
 }
 
-void CheckTurboClock() {
-  if (game.gameMode != Turbo || game.gameOverState != Running || NowMillis() <= game.deadline) return;
-  EndGame();
-}
-
 void OfferContinue() {
   TFont::set(0);
   SetColor(47, 55, 58);
   const float width = static_cast<float>(StringWidth("Weiter"));
   if (TabButton("Weiter", 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
-    game.gameOverState = ClearingBoard;
-    ClearBoard();
+    PressContinue(game, game.now);
   }
   SetColor(255, 255, 255);
 }
@@ -87,11 +85,31 @@ void DrawBoardCursor() {
 
 std::string FormatTimeLeft(int64_t deadline) {
   if (game.gameOverState != Running) return "0";
-  int seconds = static_cast<int>((deadline - NowMillis()) / 1000);
+  int seconds = static_cast<int>((deadline - game.now) / 1000);
   const int minutes = seconds / 60;
   seconds -= 60 * minutes;
   if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);
   return IntToText(seconds) + "s";
+}
+
+void KeepRecordingForTesting(const Game& game) {
+  const char* dir = std::getenv("QUARZELLO_RECORD_DIR");
+  if (dir == nullptr || *dir == 0) return;
+  const std::string bytes = EncodeRecording(game.recording);
+  if (bytes.empty()) return;
+  const std::string name = std::string(dir) + "/" + ModeName(game.gameMode) + "-" + IntToText(game.difficulty) + "-" +
+                           IntToText(game.score) + "-" + IntToText(getpid()) + "-" +
+                           IntToText(static_cast<int>(NowMillis() % 1000000000)) + ".qzr";
+  // Written aside and renamed, so that whoever waits for the file never reads half of it.
+  const std::string partial = name + ".part";
+  FILE* file = std::fopen(partial.c_str(), "wb");
+  if (file == nullptr) return;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) == 0 && written) {
+    std::rename(partial.c_str(), name.c_str());
+  } else {
+    std::remove(partial.c_str());
+  }
 }
 
 bool MouseInsideBoard() {
@@ -115,21 +133,43 @@ void HandleBoardClick() {
   if (!MouseInsideBoard()) return;
   int c = 0, r = 0;
   CellUnderMouse(c, r);
-  ClickBoardCell(c, r);
+  PlayCell(c, r);
+}
+
+void PlayCell(int c, int r) {
+  ClickBoardCell(game, c, r, NowMillis());
+  ShowGameNews();
+}
+
+void StartNewGame() {
+  // Messages of an earlier game have nothing to say about this one.
+  TMsg::messages.clear();
+  StartGame(game, generator, NowMillis());
+  ui.screen = GameScreen;
+}
+
+void ShowGameNews() {
+  for (const GameNews& news : game.outbox) {
+    switch (news.kind) {
+      case GameNews::Bonus: TMsg::create("Bonus: " + IntToText(news.value), 50, 50); break;
+      case GameNews::LevelRose: TMsg::create("LEVEL " + IntToText(news.value), 150, 0); break;
+      case GameNews::Ended:
+        // A level or bonus message still showing gives way.
+        TMsg::messages.clear();
+        TMsg::create("GAME OVER", -1, 0);
+        break;
+    }
+  }
+  game.outbox.clear();
 }
 
 void UpdateGameScreen() {
   const float scale = ui.scale;
   const int64_t now = NowMillis();
+  BeginFrame(game, now);
 
-  // Advance the animations by one frame.
-  StepBoardStones(world.board);
-  StepExplosions(world.explosions);
-  StepRemovedStones(world.removedStones);
-  StepCounters(world.counters);
-
-  // Draw them. The display shows the state at the start of the frame: the
-  // clocks below run only after it is drawn.
+  // The display shows the frame's motion; what the clocks bring at its end
+  // shows from the next frame on.
   Cls();
   SetDrawScale(scale, scale);
   DrawImageFrame(img.imgGameBackground, 0.0f, 0.0f, 0);
@@ -139,21 +179,23 @@ void UpdateGameScreen() {
   DrawHudText(ModeValue(), kModeValueX);
   SetColor(255, 255, 255);
   if (game.gameMode == Level) DrawProgressBar();
+  const World& world = game.world;
   DrawBoardStones(world.board, now, game.gameOverState != Running);
   DrawBoardCursor();
   DrawExplosions(world.explosions);
   DrawRemovedStones(world.removedStones);
   TMsg::update();
   DrawCounters(world.counters);
-  DropFinishedEffects(world);
 
-  // The clocks; a game that ends shows it from the next frame on.
-  CheckTurboClock();
-  FeedRowFromBelow();
+  EndFrame(game);
+  ShowGameNews();
 
   if (game.gameOverState == GameOver) OfferContinue();
   // The new-highscore screen takes over once the last stone has flown off.
-  if (game.gameOverState == ClearingBoard && world.removedStones.empty()) ui.screen = NewHighscore;
+  if (GameFinished(game)) {
+    KeepRecordingForTesting(game);
+    ui.screen = NewHighscore;
+  }
 
   Flip(-1);
 }

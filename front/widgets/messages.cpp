@@ -1,5 +1,5 @@
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 
 namespace quarzello {
 

@@ -1,7 +1,7 @@
-#include "front/widgets.h"
+#include "front/widgets/widgets.h"
 
-#include "front/frontend.h"
-#include "front/keyboard.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/keyboard.h"
 
 namespace quarzello {
 

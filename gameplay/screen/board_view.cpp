@@ -1,8 +1,8 @@
-#include "gameplay/board_view.h"
+#include "gameplay/screen/board_view.h"
 
 #include <string>
 
-#include "front/frontend.h"
+#include "front/widgets/frontend.h"
 #include "platform/platform.h"
 
 namespace quarzello {
@@ -68,7 +68,7 @@ void DrawBoardStones(const Board& board, int64_t now, bool gameOver) {
       const float x = s->x * scale, y = s->y * scale;
       SetAlpha(gameOver && r < kDimmedRows ? kDimmedAlpha : s->alpha);
       SetDrawScale(s->sx * scale, s->sy * scale);
-      DrawImageFrame(img.imgStones, x, y, s->col * kFramesPerColour + (s->bombe == 1 ? bombFrame : 0));
+      DrawImageFrame(img.imgStones, x, y, s->col * kFramesPerColour + (s->IsBomb() ? bombFrame : 0));
       if (s->glows) {
         SetBlend(kBlendLight);
         SetAlpha(GlowAlpha(now, s->ms));

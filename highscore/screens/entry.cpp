@@ -1,11 +1,11 @@
-#include "highscore/entry.h"
+#include "highscore/screens/entry.h"
 
-#include "front/frontend.h"
-#include "front/widgets.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
-#include "highscore/connecting.h"
-#include "highscore/table.h"
+#include "highscore/screens/connecting.h"
+#include "highscore/screens/table.h"
 #include "platform/platform.h"
 
 namespace quarzello {

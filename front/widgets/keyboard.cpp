@@ -1,9 +1,9 @@
-#include "front/keyboard.h"
+#include "front/widgets/keyboard.h"
 
 #include <algorithm>
 
 #include "board/board.h"
-#include "front/frontend.h"
+#include "front/widgets/frontend.h"
 
 namespace quarzello {
 
@@ -53,7 +53,7 @@ void ButtonFocus::EndFrame() {
 
 namespace {
 
-bool PartOfOneGame(uint8_t a, uint8_t b) { return (a == Game || a == Pause) && (b == Game || b == Pause); }
+bool PartOfOneGame(uint8_t a, uint8_t b) { return (a == GameScreen || a == Pause) && (b == GameScreen || b == Pause); }
 
 }  // namespace
 

@@ -1,8 +1,10 @@
-#include "front/frontend.h"
+#include "front/widgets/frontend.h"
 
 namespace quarzello {
 
 FrontEnd ui;
+Game game;
+Random generator;
 Images img;
 
 }  // namespace quarzello

@@ -1,10 +1,10 @@
-#include "highscore/connecting.h"
+#include "highscore/screens/connecting.h"
 
 #include <utility>
 
-#include "front/frontend.h"
-#include "front/widgets.h"
-#include "highscore/table.h"
+#include "front/widgets/frontend.h"
+#include "front/widgets/widgets.h"
+#include "highscore/screens/table.h"
 #include "platform/platform.h"
 
 namespace quarzello {

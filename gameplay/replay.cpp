@@ -1,0 +1,172 @@
+#include "gameplay/replay.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <optional>
+
+#include "gameplay/game.h"
+
+namespace quarzello {
+
+namespace {
+
+// Inflates the whole of in into out, or fails: a stream that is cut short,
+// followed by other bytes, or larger than cap.
+bool Inflate(std::string_view in, size_t cap, std::string& out, std::string& error) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) {
+    error = "zlib cannot start";
+    return false;
+  }
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = static_cast<uInt>(in.size());
+  char chunk[16384];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(chunk);
+    z.avail_out = sizeof chunk;
+    status = inflate(&z, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END) break;
+    const size_t produced = sizeof chunk - z.avail_out;
+    if (out.size() + produced > cap) {
+      inflateEnd(&z);
+      error = "recording unpacks to more than " + std::to_string(cap) + " bytes";
+      return false;
+    }
+    out.append(chunk, produced);
+    if (status == Z_OK && produced == 0 && z.avail_in == 0) status = Z_BUF_ERROR;  // cut short
+  }
+  const bool whole = status == Z_STREAM_END && z.avail_in == 0;
+  inflateEnd(&z);
+  if (!whole) error = status == Z_STREAM_END ? "bytes after the end of the recording" : "recording damaged or cut short";
+  return whole;
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+  bool done() const { return at_ == bytes_.size(); }
+  std::optional<uint8_t> Byte() {
+    if (at_ >= bytes_.size()) return std::nullopt;
+    return static_cast<uint8_t>(bytes_[at_++]);
+  }
+  // At most 63 bits: anything longer is no number the recorder writes.
+  std::optional<uint64_t> Varint() {
+    uint64_t value = 0;
+    for (int shift = 0; shift < 63; shift += 7) {
+      const auto byte = Byte();
+      if (!byte) return std::nullopt;
+      value |= static_cast<uint64_t>(*byte & 0x7F) << shift;
+      if ((*byte & 0x80) == 0) return value;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::string_view bytes_;
+  size_t at_ = 0;
+};
+
+constexpr uint64_t kLongestStep = 1ULL << 40;  // far beyond any game, short of overflowing a clock
+
+}  // namespace
+
+uint64_t BoardHash(const Board& board) {
+  uint64_t h = 14695981039346656037ull;
+  auto mix = [&h](int64_t v) {
+    for (int i = 0; i < 8; ++i) {
+      h ^= static_cast<uint8_t>(v >> (8 * i));
+      h *= 1099511628211ull;
+    }
+  };
+  for (const auto& cell : board.cells) {
+    if (cell == nullptr) {
+      mix(-1);
+      continue;
+    }
+    mix(cell->col);
+    mix(cell->bombe);
+    mix(cell->mode);
+  }
+  return h;
+}
+
+ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
+  ReplayResult result;
+  auto fail = [&result](std::string error) {
+    result.error = std::move(error);
+    return result;
+  };
+  const size_t header = std::strlen(kRecordingMagic) + 1;
+  if (bytes.size() > limits.maxFileBytes) return fail("recording larger than " + std::to_string(limits.maxFileBytes) + " bytes");
+  if (bytes.size() < header || bytes.substr(0, header - 1) != kRecordingMagic) return fail("not a recording");
+  if (static_cast<uint8_t>(bytes[header - 1]) != kRecordingFormat) return fail("recording format not known");
+  std::string body;
+  std::string error;
+  if (!Inflate(bytes.substr(header), limits.maxBodyBytes, body, error)) return fail(error);
+
+  Reader in(body);
+  const auto rules = in.Varint();
+  const auto mode = in.Byte();
+  const auto difficulty = in.Byte();
+  const auto state = in.Varint();
+  if (!rules || !mode || !difficulty || !state) return fail("recording cut short in its start");
+  if (*rules != kRulesVersion) return fail("recording made under rules version " + std::to_string(*rules));
+  if (*mode > Level || *difficulty > Schwer) return fail("no such mode or difficulty");
+  if (!Random::ValidState(static_cast<int64_t>(*state))) return fail("no such generator state");
+
+  Random random;
+  random.state = static_cast<int32_t>(*state);
+  Game game;
+  game.gameMode = *mode;
+  game.difficulty = *difficulty;
+  StartGame(game, random, 0);
+  game.recording = GameRecording{};  // a replay records nothing
+  result.mode = *mode;
+  result.difficulty = *difficulty;
+
+  int64_t frameTime = 0;
+  int64_t pausedMillis = 0;
+  while (!in.done()) {
+    const auto tag = in.Byte();
+    const auto step = in.Varint();
+    if (!tag || !step) return fail("recording cut short in a record");
+    if (*step > kLongestStep) return fail("a step of the clock too long");
+    const int64_t at = frameTime + static_cast<int64_t>(*step);
+    if (at > limits.maxMillis) return fail("recording longer than a game may last");
+    switch (static_cast<RecordTag>(*tag)) {
+      case RecordTag::Frame:
+        if (game.paused) return fail("a frame while the game is paused");
+        if (++result.frames > limits.maxFrames) return fail("recording has too many frames");
+        frameTime = at;
+        BeginFrame(game, at);
+        EndFrame(game);
+        break;
+      case RecordTag::Click: {
+        const auto c = in.Byte();
+        const auto r = in.Byte();
+        if (!c || !r) return fail("recording cut short in a click");
+        if (*c >= kColumns || *r >= kRows) return fail("a click beside the board");
+        ClickBoardCell(game, *c, *r, at);
+        break;
+      }
+      case RecordTag::Pause: PauseGame(game, at); break;
+      case RecordTag::Resume:
+        if (game.paused) pausedMillis += at - game.pauseStart;
+        ResumeGame(game, at);
+        break;
+      case RecordTag::Continue: PressContinue(game, at); break;
+      case RecordTag::Abort: AbortGame(game, at); break;
+      default: return fail("unknown record " + std::to_string(*tag));
+    }
+    game.outbox.clear();
+  }
+  result.score = game.score;
+  result.playMillis = frameTime - pausedMillis;
+  result.reachedEnd = game.gameOverState != Running && !game.aborted;
+  result.boardHash = BoardHash(game.world.board);
+  return result;
+}
+
+}  // namespace quarzello

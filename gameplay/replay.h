@@ -1,0 +1,42 @@
+// Playing a recorded game again, with no window: the recording's inputs fed
+// to a fresh Game, and what that game came to.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "board/board.h"
+#include "gameplay/recording.h"
+
+namespace quarzello {
+
+// What a replay takes on before it gives up: a recording of the longest game
+// the recorder keeps fits well inside each.
+struct ReplayLimits {
+  size_t maxFileBytes = 2u << 20;
+  size_t maxBodyBytes = kMaxRecordingBody + 64;
+  int64_t maxFrames = kMaxRecordedFrames;
+  int64_t maxMillis = kMaxRecordedMillis + 60'000;
+};
+
+struct ReplayResult {
+  std::string error;  // empty when the recording was read and played through
+  int score = 0;
+  uint8_t mode = 0;
+  uint8_t difficulty = 0;
+  int64_t frames = 0;
+  int64_t playMillis = 0;   // from the start to the last frame, pauses left out
+  bool reachedEnd = false;  // the game came to "GAME OVER" and was not given up
+  uint64_t boardHash = 0;   // of the board as the last frame left it
+
+  bool ok() const { return error.empty(); }
+};
+
+ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits = {});
+
+// Which stone lies where, of which kind and colour, in which state.
+uint64_t BoardHash(const Board& board);
+
+}  // namespace quarzello

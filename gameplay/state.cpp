@@ -1,8 +1,0 @@
-#include "gameplay/game.h"
-
-namespace quarzello {
-
-GameState game;
-World world;
-
-}  // namespace quarzello
