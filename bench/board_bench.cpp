@@ -14,7 +14,7 @@ using namespace quarzello;
 namespace {
 
 void PutStone(int c, int r, int colour) {
-  auto& cell = world.board(c, r);
+  auto& cell = game.world.board(c, r);
   cell = std::make_unique<stone>();
   cell->x = CellCentreX(c);
   cell->y = CellCentreY(r);
@@ -36,7 +36,7 @@ void FillBoardWithFortyStoneGroup() {
 }
 
 void BM_ClickRemovingFortyStones(benchmark::State& state) {
-  SeedRandom(1);
+  generator.Seed(1);
   SetTestClock(1000);
   game.reset();
   game.gameMode = Turbo;
@@ -48,13 +48,13 @@ void BM_ClickRemovingFortyStones(benchmark::State& state) {
   ui.mouseY = static_cast<int>(CellCentreY(15));
   for (auto _ : state) {
     state.PauseTiming();
-    world.reset();
+    game.world.reset();
     FillBoardWithFortyStoneGroup();
     state.ResumeTiming();
     HandleBoardClick();
   }
-  if (world.removedStones.size() != 40) state.SkipWithError("the click did not remove 40 stones");
-  world.reset();
+  if (game.world.removedStones.size() != 40) state.SkipWithError("the click did not remove 40 stones");
+  game.world.reset();
 }
 BENCHMARK(BM_ClickRemovingFortyStones);
 
@@ -63,17 +63,17 @@ BENCHMARK(BM_ClickRemovingFortyStones);
 void BM_NoMoveLeftOnFullBoard(benchmark::State& state) {
   game.reset();
   game.minGroup = 2;
-  world.reset();
+  game.world.reset();
   for (int c = 0; c < kColumns; ++c) {
     for (int r = 0; r < kRows; ++r) PutStone(c, r, (c + 2 * r) % 3);
   }
   bool noMove = false;
   for (auto _ : state) {
-    noMove = NoMoveLeft(world.board, game.minGroup);
+    noMove = NoMoveLeft(game.world.board, game.minGroup);
     benchmark::DoNotOptimize(noMove);
   }
   if (!noMove) state.SkipWithError("the board has a move");
-  world.reset();
+  game.world.reset();
 }
 BENCHMARK(BM_NoMoveLeftOnFullBoard);
 

@@ -29,23 +29,23 @@ struct BusyBoard {
     SetBackend(&rec);
     ResetDrawingState();
     SetTestClock(100000);
-    SeedRandom(3);
+    generator.Seed(3);
     game.gameMode = Classic;
     game.difficulty = 1;
-    StartGame();
+    StartNewGame();
     for (int frame = 0; frame < 40; ++frame) UpdateGameScreen();  // every stone at rest
     for (int c = 6; c < 11; ++c) {
       for (int r = 8; r < 10; ++r) {
-        world.board(c, r)->mode = Marked;
-        world.board(c, r)->ms = NowMillis();
+        game.world.board(c, r)->mode = Marked;
+        game.world.board(c, r)->ms = NowMillis();
       }
     }
-    for (int i = 0; i < 30; ++i) world.removedStones.push_back(std::make_unique<stone>());
+    for (int i = 0; i < 30; ++i) game.world.removedStones.push_back(std::make_unique<stone>());
   }
 
   ~BusyBoard() {
     SetBackend(nullptr);
-    world.reset();
+    game.world.reset();
     TMsg::messages.clear();
   }
 
@@ -53,7 +53,7 @@ struct BusyBoard {
   void Renew() {
     rec.frames.clear();
     for (int i = 0; i < 30; ++i) {
-      stone& s = *world.removedStones[i];
+      stone& s = *game.world.removedStones[i];
       s.mode = Removed;
       s.col = i % 4;
       s.x = CellCentreX(i % kColumns);
@@ -61,13 +61,13 @@ struct BusyBoard {
       s.sx = s.sy = s.alpha = 1.0f;
       s.w = i * 12 - 180;
     }
-    world.explosions.assign(1, explosion{});
-    explosion& blast = world.explosions.front();
+    game.world.explosions.assign(1, explosion{});
+    explosion& blast = game.world.explosions.front();
     blast.x = blast.y = 200.0f;
     blast.sx = blast.sy = 5.0f;
     blast.alpha = 1.0f;
-    world.counters.assign(1, counter{});
-    counter& shown = world.counters.front();
+    game.world.counters.assign(1, counter{});
+    counter& shown = game.world.counters.front();
     shown.points = 100;
     shown.x = 200.0f;
     shown.y = 250.0f;
@@ -94,8 +94,8 @@ void BM_BoardStones(benchmark::State& state) {
   BusyBoard busy;
   for (auto _ : state) {
     Cls();
-    StepBoardStones(world.board);
-    DrawBoardStones(world.board, NowMillis(), false);
+    StepBoardStones(game.world.board);
+    DrawBoardStones(game.world.board, NowMillis(), false);
     Flip(-1);
     busy.rec.frames.clear();
   }

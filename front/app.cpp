@@ -172,8 +172,9 @@ void PaintFrame(GameWindow& window) {
 
 void ResetGameWideState() {
   ui.reset();
-  game.reset();
   generator = Random{};
+  game.reset();
+  game.random = &generator;
   keyboard.reset();
   highscores.reset();
   tableView.reset();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "front/app.h"
 #include "board/rules.h"
 #include "front/widgets/frontend.h"
 #include "front/widgets/widgets.h"
@@ -33,20 +34,17 @@ class BoardTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    world.reset();
-    game.reset();
-    ui.reset();
+    ResetGameWideState();
     img = Images{};
     img.imgStones = &stones;
     img.imgCounterFont = &counterFont;
-    TMsg::messages.clear();
     SetBackend(&rec);
     ResetDrawingState();
     SetTestClock(5000);
-    SeedRandom(7);
+    generator.Seed(7);
   }
   void TearDown() override {
-    world.reset();
+    game.world.reset();
     TMsg::messages.clear();
     img = Images{};
     SetBackend(nullptr);
@@ -57,13 +55,13 @@ class BoardTest : public ::testing::Test {
 // '.' empty, '0'..'3' a colour, 'R' a rock, 'A' an area bomb, 'a'..'d' a
 // colour bomb of colour 0..3. Every stone rests at its cell centre.
 inline void LoadBoard(const std::vector<std::string>& rows) {
-  world.board.clear();
+  game.world.board.clear();
   const int top = kRows - static_cast<int>(rows.size());
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     for (int c = 0; c < kColumns; ++c) {
       const char ch = rows[i].at(c);
       if (ch == '.') continue;
-      auto& cell = world.board(c, top + i);
+      auto& cell = game.world.board(c, top + i);
       cell = std::make_unique<stone>();
       cell->x = CellCentreX(c);
       cell->y = CellCentreY(top + i);
@@ -88,7 +86,7 @@ inline std::vector<std::string> Rows(int count) {
   for (int r = kRows - count; r < kRows; ++r) {
     std::string row;
     for (int c = 0; c < kColumns; ++c) {
-      const stone* s = world.board(c, r).get();
+      const stone* s = game.world.board(c, r).get();
       if (s == nullptr) {
         row += '.';
       } else if (s->bombe == 1) {
@@ -110,15 +108,15 @@ inline void ClickAtCell(int c, int r) {
 }
 
 // The marked stones taken off as the game does it: they fly off in
-// world.removedStones, and the side supply they used is gone.
+// game.world.removedStones, and the side supply they used is gone.
 inline void RemoveMarked() {
-  Removal removal = RemoveMarkedStones(world.board, CurrentRules());
-  for (auto& flying : removal.removed) world.removedStones.push_back(std::move(flying));
+  Removal removal = RemoveMarkedStones(game.world.board, CurrentRules(game, NowMillis()));
+  for (auto& flying : removal.removed) game.world.removedStones.push_back(std::move(flying));
   game.sideSupply -= removal.columnsSupplied;
 }
 
 inline void MarkCells(const std::vector<std::pair<int, int>>& cells) {
-  for (auto [c, r] : cells) world.board(c, r)->mode = Marked;
+  for (auto [c, r] : cells) game.world.board(c, r)->mode = Marked;
 }
 
 }  // namespace quarzello::board_test

@@ -8,7 +8,7 @@ using ClickTest = BoardTest;
 
 int CountInMode(int mode) {
   int n = 0;
-  for (const auto& cell : world.board.cells) n += cell != nullptr && cell->mode == mode;
+  for (const auto& cell : game.world.board.cells) n += cell != nullptr && cell->mode == mode;
   return n;
 }
 
@@ -23,8 +23,8 @@ TEST_F(ClickTest, OneClickRemovesTheGroupAndScoresItsSquare) {
                                                ".1.1.............",
                                                ".1R0RRRRRRRRRRRRR"}));
   EXPECT_EQ(game.score, 9);
-  EXPECT_EQ(world.board.groupMarked, 0);
-  EXPECT_TRUE(world.counters.empty());
+  EXPECT_EQ(game.world.board.groupMarked, 0);
+  EXPECT_TRUE(game.world.counters.empty());
 
   game.gameMode = Level;
   game.level = 4;
@@ -37,17 +37,17 @@ TEST_F(ClickTest, GroupTooSmallIsLetGoAtOnce) {
   game.minGroup = 3;
   LoadBoard({"2.0..............",
              "11230............"});
-  world.board(0, 18)->mode = Appearing;  // the clicked pair may still be appearing
-  world.board(2, 18)->mode = Shrinking;
-  world.board(3, 18)->mode = Shrinking;
-  world.board(0, 17)->mode = Shrinking;
-  world.board(4, 18)->mode = Appearing;
+  game.world.board(0, 18)->mode = Appearing;  // the clicked pair may still be appearing
+  game.world.board(2, 18)->mode = Shrinking;
+  game.world.board(3, 18)->mode = Shrinking;
+  game.world.board(0, 17)->mode = Shrinking;
+  game.world.board(4, 18)->mode = Appearing;
   ClickAtCell(1, 18);
-  EXPECT_EQ(CountStones(world.board), 7);
-  for (auto c : {0, 1, 2, 3}) EXPECT_EQ(world.board(c, 18)->mode, Resting) << c;
-  EXPECT_EQ(world.board(0, 17)->mode, Resting);
-  EXPECT_EQ(world.board(4, 18)->mode, Appearing);
-  EXPECT_EQ(world.board.groupMarked, 0);
+  EXPECT_EQ(CountStones(game.world.board), 7);
+  for (auto c : {0, 1, 2, 3}) EXPECT_EQ(game.world.board(c, 18)->mode, Resting) << c;
+  EXPECT_EQ(game.world.board(0, 17)->mode, Resting);
+  EXPECT_EQ(game.world.board(4, 18)->mode, Appearing);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
   EXPECT_EQ(game.score, 0);
 }
 
@@ -57,11 +57,11 @@ TEST_F(ClickTest, GroupsSpreadOnlyThroughOrdinaryStonesOfTheirColour) {
              "1101R............"});
   game.minGroup = 1;
   ClickAtCell(0, 18);
-  EXPECT_EQ(world.board(1, 18)->ms, 5000);
+  EXPECT_EQ(game.world.board(1, 18)->ms, 5000);
   EXPECT_EQ(CountInMode(Growing), 2);
-  EXPECT_EQ(world.board(1, 17)->mode, Resting);  // the bomb of the same colour
-  EXPECT_EQ(world.board(1, 16)->mode, Resting);  // behind the bomb
-  EXPECT_EQ(world.board(2, 17)->mode, Resting);  // diagonal
+  EXPECT_EQ(game.world.board(1, 17)->mode, Resting);  // the bomb of the same colour
+  EXPECT_EQ(game.world.board(1, 16)->mode, Resting);  // behind the bomb
+  EXPECT_EQ(game.world.board(2, 17)->mode, Resting);  // diagonal
 }
 
 TEST_F(ClickTest, TwoClickPlayMarksThenRemovesTheWholeGroup) {
@@ -70,21 +70,21 @@ TEST_F(ClickTest, TwoClickPlayMarksThenRemovesTheWholeGroup) {
              "2233.............",
              "3333............."});
   ClickAtCell(0, 16);
-  EXPECT_EQ(world.board.groupMarked, 1);
+  EXPECT_EQ(game.world.board.groupMarked, 1);
   EXPECT_EQ(CountInMode(Growing), 5);
   EXPECT_EQ(game.score, 0);
-  ASSERT_EQ(world.counters.size(), 1u);
-  EXPECT_EQ(world.counters[0].points, 25);
-  EXPECT_EQ(world.counters[0].x, 60.0f);   // middle of columns 0..2
-  EXPECT_EQ(world.counters[0].y, 410.0f);  // top edge of row 16
-  EXPECT_EQ(world.counters[0].mode, 0);
+  ASSERT_EQ(game.world.counters.size(), 1u);
+  EXPECT_EQ(game.world.counters[0].points, 25);
+  EXPECT_EQ(game.world.counters[0].x, 60.0f);   // middle of columns 0..2
+  EXPECT_EQ(game.world.counters[0].y, 410.0f);  // top edge of row 16
+  EXPECT_EQ(game.world.counters[0].mode, 0);
 
   SetTestClock(6000);
   ClickAtCell(1, 17);  // any stone of the group confirms
   EXPECT_EQ(game.score, 25);
-  EXPECT_EQ(world.removedStones.size(), 5u);
-  EXPECT_EQ(world.board.groupMarked, 0);
-  EXPECT_EQ(world.counters[0].mode, 2);
+  EXPECT_EQ(game.world.removedStones.size(), 5u);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
+  EXPECT_EQ(game.world.counters[0].mode, 2);
   EXPECT_EQ(game.gameOverState, 0);  // the blue row is still a move
   EXPECT_TRUE(TMsg::messages.empty());
 }
@@ -96,21 +96,21 @@ TEST_F(ClickTest, TwoClickMissOnlyLetsTheGroupGo) {
   ClickAtCell(0, 18);
   ui.mouseX = 30;  // on the border: outside, the mark stays
   HandleBoardClick();
-  EXPECT_EQ(world.board.groupMarked, 1);
+  EXPECT_EQ(game.world.board.groupMarked, 1);
 
   ClickAtCell(4, 18);  // another group: not marked, the first one let go
-  EXPECT_EQ(world.board.groupMarked, 0);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
   EXPECT_EQ(CountInMode(Shrinking), 4);
   EXPECT_EQ(CountInMode(Growing), 0);
-  EXPECT_EQ(world.counters[0].mode, 2);
-  EXPECT_EQ(CountStones(world.board), 7);
+  EXPECT_EQ(game.world.counters[0].mode, 2);
+  EXPECT_EQ(CountStones(game.world.board), 7);
   EXPECT_EQ(game.score, 0);
 
   ClickAtCell(0, 18);  // the shrinking stones join again
   EXPECT_EQ(CountInMode(Growing), 4);
-  EXPECT_EQ(world.counters.back().points, 16);
+  EXPECT_EQ(game.world.counters.back().points, 16);
   ClickAtCell(8, 10);  // an empty cell inside the board lets go too
-  EXPECT_EQ(world.board.groupMarked, 0);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
   EXPECT_EQ(CountInMode(Shrinking), 4);
 }
 
@@ -135,10 +135,10 @@ TEST_F(ClickTest, ColourBombTakesEveryStoneOfItsColourAndOtherBombsQuietly) {
   ClickAtCell(3, 18);
   EXPECT_EQ(Rows(2), (std::vector<std::string>{".................",
                                                "......A01........"}));
-  EXPECT_EQ(world.removedStones.size(), 7u);
-  EXPECT_TRUE(world.explosions.empty());
+  EXPECT_EQ(game.world.removedStones.size(), 7u);
+  EXPECT_TRUE(game.world.explosions.empty());
   EXPECT_EQ(game.score, 0);
-  EXPECT_EQ(world.board.groupMarked, 0);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
 }
 
 TEST_F(ClickTest, AreaBombInACornerTakesTheSquarePartOnTheBoard) {
@@ -150,21 +150,21 @@ TEST_F(ClickTest, AreaBombInACornerTakesTheSquarePartOnTheBoard) {
              "0b000............",
              "A0R00............"});
   ClickAtCell(0, 18);
-  EXPECT_EQ(world.removedStones.size(), 16u);
-  for (const auto& s : world.removedStones) EXPECT_EQ(s->col, 4);
+  EXPECT_EQ(game.world.removedStones.size(), 16u);
+  for (const auto& s : game.world.removedStones) EXPECT_EQ(s->col, 4);
   EXPECT_EQ(Rows(2), (std::vector<std::string>{"........0........",
                                                "....00000........"}));
-  EXPECT_EQ(CountStones(world.board), 9);
-  EXPECT_EQ(world.board(8, 15)->col, 1);  // the colour bomb in the blast took no other 1
-  ASSERT_EQ(world.explosions.size(), 1u);
-  const explosion& blast = world.explosions[0];
+  EXPECT_EQ(CountStones(game.world.board), 9);
+  EXPECT_EQ(game.world.board(8, 15)->col, 1);  // the colour bomb in the blast took no other 1
+  ASSERT_EQ(game.world.explosions.size(), 1u);
+  const explosion& blast = game.world.explosions[0];
   EXPECT_EQ(blast.x, 50.0f);
   EXPECT_EQ(blast.y, 470.0f);
   EXPECT_EQ(blast.sx, 5.0f);
   EXPECT_EQ(blast.sy, 5.0f);
   EXPECT_EQ(blast.alpha, 1.0f);
   EXPECT_EQ(game.score, 0);
-  EXPECT_EQ(world.board.groupMarked, 0);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
 }
 
 TEST_F(ClickTest, RocksAndEmptyCellsIgnoreTheClick) {
@@ -173,28 +173,28 @@ TEST_F(ClickTest, RocksAndEmptyCellsIgnoreTheClick) {
   LoadBoard({"R................"});
   ClickAtCell(0, 18);
   ClickAtCell(5, 5);
-  EXPECT_EQ(CountStones(world.board), 1);
-  EXPECT_EQ(world.board(0, 18)->mode, Resting);
+  EXPECT_EQ(CountStones(game.world.board), 1);
+  EXPECT_EQ(game.world.board(0, 18)->mode, Resting);
 }
 
 TEST_F(ClickTest, NoMoveLeftCountsBombsButNeitherRocksNorSmallGroups) {
   game.minGroup = 3;
-  EXPECT_TRUE(NoMoveLeft(world.board, game.minGroup));  // empty board
+  EXPECT_TRUE(NoMoveLeft(game.world.board, game.minGroup));  // empty board
   LoadBoard({"RR11R22R0........",
              "RRRRRRRR0........"});
-  EXPECT_TRUE(NoMoveLeft(world.board, game.minGroup));
+  EXPECT_TRUE(NoMoveLeft(game.world.board, game.minGroup));
   game.minGroup = 2;
-  EXPECT_FALSE(NoMoveLeft(world.board, game.minGroup));
+  EXPECT_FALSE(NoMoveLeft(game.world.board, game.minGroup));
   game.minGroup = 3;
   LoadBoard({"1................",
              "1R1R.......A....."});
-  EXPECT_FALSE(NoMoveLeft(world.board, game.minGroup));  // only the bomb
+  EXPECT_FALSE(NoMoveLeft(game.world.board, game.minGroup));  // only the bomb
   LoadBoard({"1........1.......",
              "1R1......1......."});
-  EXPECT_TRUE(NoMoveLeft(world.board, game.minGroup));
+  EXPECT_TRUE(NoMoveLeft(game.world.board, game.minGroup));
   LoadBoard({"1.1......1.......",
              "111......1......."});
-  EXPECT_FALSE(NoMoveLeft(world.board, game.minGroup));
+  EXPECT_FALSE(NoMoveLeft(game.world.board, game.minGroup));
 }
 
 // Level 3, one-click: the pair of 2s is the last move, the rocks stay.
@@ -210,7 +210,7 @@ TEST_P(LevelBonusTest, BonusDependsOnTheStonesLeft) {
   row.resize(kColumns, '.');
   LoadBoard({row});
   ClickAtCell(0, 18);
-  EXPECT_EQ(CountStones(world.board), stonesLeft);
+  EXPECT_EQ(CountStones(game.world.board), stonesLeft);
   EXPECT_EQ(game.score, 4 * 3 + bonus);
   if (bonus == 0) {
     EXPECT_TRUE(TMsg::messages.empty());

@@ -31,19 +31,19 @@ class EffectsTest : public BoardTest {
 // One frame of each effect list as the game screen runs it: a step, the
 // drawing, and what has run its course dropped.
 void UpdateCounters() {
-  StepCounters(world.counters);
-  DrawCounters(world.counters);
-  DropFinishedEffects(world);
+  StepCounters(game.world.counters);
+  DrawCounters(game.world.counters);
+  DropFinishedEffects(game.world);
 }
 void UpdateRemovedStones() {
-  StepRemovedStones(world.removedStones);
-  DrawRemovedStones(world.removedStones);
-  DropFinishedEffects(world);
+  StepRemovedStones(game.world.removedStones);
+  DrawRemovedStones(game.world.removedStones);
+  DropFinishedEffects(game.world);
 }
 void UpdateExplosions() {
-  StepExplosions(world.explosions);
-  DrawExplosions(world.explosions);
-  DropFinishedEffects(world);
+  StepExplosions(game.world.explosions);
+  DrawExplosions(game.world.explosions);
+  DropFinishedEffects(game.world);
 }
 
 counter Shown(int points, float sx, float alpha) {
@@ -71,7 +71,7 @@ std::vector<Glyph> Glyphs(const DisplayList& drawn) {
 
 TEST_F(EffectsTest, CounterGlyphsAreCentredOnTheGroup) {
   ui.scale = 2.0f;
-  world.counters.push_back(Shown(4, 1, 1));
+  game.world.counters.push_back(Shown(4, 1, 1));
   auto drawn = Frame(UpdateCounters);
   EXPECT_EQ(Glyphs(drawn), (std::vector<Glyph>{{180, 380, 0}, {200, 380, 5}, {220, 380, 11}}));
   for (const auto& command : drawn) {
@@ -81,30 +81,30 @@ TEST_F(EffectsTest, CounterGlyphsAreCentredOnTheGroup) {
   }
 
   ui.scale = 1.0f;
-  world.counters[0].points = 16;
+  game.world.counters[0].points = 16;
   EXPECT_EQ(Glyphs(Frame(UpdateCounters)),
             (std::vector<Glyph>{{85, 190, 0}, {95, 190, 2}, {105, 190, 7}, {115, 190, 11}}));
 
-  world.counters[0] = Shown(144, 1.5f, 1);
+  game.world.counters[0] = Shown(144, 1.5f, 1);
   EXPECT_EQ(Glyphs(Frame(UpdateCounters)),
             (std::vector<Glyph>{{70, 190, 0}, {85, 190, 2}, {100, 190, 5}, {115, 190, 5}, {130, 190, 11}}));
 }
 
 TEST_F(EffectsTest, CounterGrowsInForTenFramesAndFadesOutInEleven) {
-  world.counters.push_back(Shown(1, 0, 0));
+  game.world.counters.push_back(Shown(1, 0, 0));
   for (int frame = 1; frame <= 10; ++frame) Frame(UpdateCounters);
-  const counter grown = world.counters[0];
+  const counter grown = game.world.counters[0];
   EXPECT_GE(grown.alpha, 1.0f);
   EXPECT_GE(grown.sx, 1.0f);
   Frame(UpdateCounters);
-  EXPECT_EQ(world.counters[0].alpha, grown.alpha);  // held until it fades
+  EXPECT_EQ(game.world.counters[0].alpha, grown.alpha);  // held until it fades
 
-  FadeOutCounters(world.counters);
+  FadeOutCounters(game.world.counters);
   for (int frame = 1; frame <= 10; ++frame) Frame(UpdateCounters);
-  ASSERT_EQ(world.counters.size(), 1u);
-  EXPECT_GT(world.counters[0].sx, 1.9f);  // swells while it fades
+  ASSERT_EQ(game.world.counters.size(), 1u);
+  EXPECT_GT(game.world.counters[0].sx, 1.9f);  // swells while it fades
   EXPECT_EQ(Frame(UpdateCounters).size(), 3u);  // drawn once more, then gone
-  EXPECT_TRUE(world.counters.empty());
+  EXPECT_TRUE(game.world.counters.empty());
 }
 
 stone& AddRemovedStone(int w, float alpha) {
@@ -116,8 +116,8 @@ stone& AddRemovedStone(int w, float alpha) {
   s->mode = Removed;
   s->col = 2;
   s->w = w;
-  world.removedStones.push_back(std::move(s));
-  return *world.removedStones.back();
+  game.world.removedStones.push_back(std::move(s));
+  return *game.world.removedStones.back();
 }
 
 TEST_F(EffectsTest, RemovedStonesFlyOffAndFadeInThirtyFourFrames) {
@@ -135,16 +135,16 @@ TEST_F(EffectsTest, RemovedStonesFlyOffAndFadeInThirtyFourFrames) {
   EXPECT_EQ(staying.x, 100.0f);
 
   for (int frame = 2; frame <= 33; ++frame) Frame(UpdateRemovedStones);
-  EXPECT_EQ(world.removedStones.size(), 2u);
+  EXPECT_EQ(game.world.removedStones.size(), 2u);
   EXPECT_LT(flying.x, 0.0f);  // it speeds up as it grows
   EXPECT_EQ(Frame(UpdateRemovedStones).size(), 2u);
-  EXPECT_TRUE(world.removedStones.empty());
+  EXPECT_TRUE(game.world.removedStones.empty());
 
   AddRemovedStone(90, 0.5f);  // removed while still appearing
   for (int frame = 1; frame <= 16; ++frame) Frame(UpdateRemovedStones);
-  EXPECT_EQ(world.removedStones.size(), 1u);
+  EXPECT_EQ(game.world.removedStones.size(), 1u);
   Frame(UpdateRemovedStones);
-  EXPECT_TRUE(world.removedStones.empty());
+  EXPECT_TRUE(game.world.removedStones.empty());
 }
 
 TEST_F(EffectsTest, ExplosionGrowsAndIsGoneOnItsHundredAndFirstFrame) {
@@ -153,7 +153,7 @@ TEST_F(EffectsTest, ExplosionGrowsAndIsGoneOnItsHundredAndFirstFrame) {
   blast.y = 470;
   blast.alpha = 1;
   blast.sx = blast.sy = 5;
-  world.explosions.push_back(blast);
+  game.world.explosions.push_back(blast);
   auto drawn = Frame(UpdateExplosions);
   ASSERT_EQ(drawn.size(), 1u);
   EXPECT_EQ(drawn[0].frame, 105);
@@ -163,10 +163,10 @@ TEST_F(EffectsTest, ExplosionGrowsAndIsGoneOnItsHundredAndFirstFrame) {
   EXPECT_FLOAT_EQ(drawn[0].alpha, 0.99f);
 
   for (int frame = 2; frame <= 100; ++frame) Frame(UpdateExplosions);
-  ASSERT_EQ(world.explosions.size(), 1u);
-  EXPECT_GT(world.explosions[0].sx, 60000.0f);
+  ASSERT_EQ(game.world.explosions.size(), 1u);
+  EXPECT_GT(game.world.explosions[0].sx, 60000.0f);
   EXPECT_EQ(Frame(UpdateExplosions).size(), 1u);
-  EXPECT_TRUE(world.explosions.empty());
+  EXPECT_TRUE(game.world.explosions.empty());
 }
 
 }  // namespace

@@ -14,12 +14,12 @@ void LoadFullBoard() { LoadBoard(std::vector<std::string>(kRows, "01230123012301
 // Fly-off direction of each removed stone, by the cell it was removed from.
 std::map<Cell, int> RemoveAndCollectDirections(const std::vector<Cell>& cells) {
   std::map<const stone*, Cell> where;
-  for (auto [c, r] : cells) where[world.board(c, r).get()] = {c, r};
+  for (auto [c, r] : cells) where[game.world.board(c, r).get()] = {c, r};
   MarkCells(cells);
   RemoveMarked();
   std::map<Cell, int> directions;
-  for (const auto& s : world.removedStones) directions[where.at(s.get())] = s->w;
-  world.removedStones.clear();
+  for (const auto& s : game.world.removedStones) directions[where.at(s.get())] = s->w;
+  game.world.removedStones.clear();
   return directions;
 }
 
@@ -43,20 +43,20 @@ TEST_F(RemovalTest, StonesFlyAwayFromTheCentreOfTheBoundingBox) {
 
 TEST_F(RemovalTest, StonesAboveFallIntoTheGapsAndKeepTheirPositions) {
   LoadFullBoard();
-  stone* top = world.board(6, 0).get();
-  stone* between = world.board(6, 17).get();
-  stone* lowest = world.board(6, 18).get();
+  stone* top = game.world.board(6, 0).get();
+  stone* between = game.world.board(6, 17).get();
+  stone* lowest = game.world.board(6, 18).get();
   lowest->x = 123.0f;  // where it was drawn last
   MarkCells({{6, 18}, {6, 16}});
   RemoveMarked();
 
-  EXPECT_EQ(world.board(6, 0), nullptr);
-  EXPECT_EQ(world.board(6, 1), nullptr);
-  EXPECT_EQ(world.board(6, 2).get(), top);
-  EXPECT_EQ(world.board(6, 18).get(), between);
+  EXPECT_EQ(game.world.board(6, 0), nullptr);
+  EXPECT_EQ(game.world.board(6, 1), nullptr);
+  EXPECT_EQ(game.world.board(6, 2).get(), top);
+  EXPECT_EQ(game.world.board(6, 18).get(), between);
   EXPECT_EQ(between->y, CellCentreY(17));  // glides later, not here
-  ASSERT_EQ(world.removedStones.size(), 2u);
-  EXPECT_EQ(world.removedStones[0].get(), lowest);  // bottom up
+  ASSERT_EQ(game.world.removedStones.size(), 2u);
+  EXPECT_EQ(game.world.removedStones[0].get(), lowest);  // bottom up
   EXPECT_EQ(lowest->mode, Removed);
   EXPECT_EQ(lowest->x, 123.0f);
 }
@@ -64,14 +64,14 @@ TEST_F(RemovalTest, StonesAboveFallIntoTheGapsAndKeepTheirPositions) {
 TEST_F(RemovalTest, TurboRefillsEveryColumnFromTheTop) {
   LoadFullBoard();
   game.feedFromTop = 1;
-  stone* top = world.board(4, 0).get();
+  stone* top = game.world.board(4, 0).get();
   MarkCells({{4, 18}, {9, 17}, {9, 18}});
   RemoveMarked();
 
-  EXPECT_EQ(CountStones(world.board), kColumns * kRows);
-  EXPECT_EQ(world.board(4, 1).get(), top);
+  EXPECT_EQ(CountStones(game.world.board), kColumns * kRows);
+  EXPECT_EQ(game.world.board(4, 1).get(), top);
   for (auto [c, r] : std::vector<Cell>{{4, 0}, {9, 0}, {9, 1}}) {
-    const stone* fresh = world.board(c, r).get();
+    const stone* fresh = game.world.board(c, r).get();
     EXPECT_EQ(fresh->mode, Appearing);
     EXPECT_EQ(fresh->x, CellCentreX(c));
     EXPECT_EQ(fresh->y, 65.0f);
@@ -84,17 +84,17 @@ TEST_F(RemovalTest, NoNewStonesOnceTheGameIsOver) {
   game.sideSupplyOn = 1;
   game.sideSupply = 5;
   game.gameOverState = 2;
-  for (auto& cell : world.board.cells) cell->mode = Marked;
+  for (auto& cell : game.world.board.cells) cell->mode = Marked;
   RemoveMarked();
-  EXPECT_EQ(CountStones(world.board), 0);
-  EXPECT_EQ(world.removedStones.size(), static_cast<size_t>(kColumns * kRows));
+  EXPECT_EQ(CountStones(game.world.board), 0);
+  EXPECT_EQ(game.world.removedStones.size(), static_cast<size_t>(kColumns * kRows));
   EXPECT_EQ(game.sideSupply, 5);
 }
 
 // The bottom row's stones before a removal, by column.
 std::vector<stone*> BottomRow() {
   std::vector<stone*> row;
-  for (int c = 0; c < kColumns; ++c) row.push_back(world.board(c, kRows - 1).get());
+  for (int c = 0; c < kColumns; ++c) row.push_back(game.world.board(c, kRows - 1).get());
   return row;
 }
 
@@ -107,9 +107,9 @@ TEST_F(RemovalTest, LastSuppliedColumnIsPushedOnByTheNextGap) {
   RemoveMarked();
 
   EXPECT_EQ(game.sideSupply, 0);
-  EXPECT_EQ(world.board(0, 18), nullptr);
+  EXPECT_EQ(game.world.board(0, 18), nullptr);
   for (int r = 0; r < kRows; ++r) {
-    const stone* supplied = world.board(1, r).get();
+    const stone* supplied = game.world.board(1, r).get();
     ASSERT_NE(supplied, nullptr);
     EXPECT_EQ(supplied->x, 10.0f);
     EXPECT_EQ(supplied->y, CellCentreY(r));
@@ -142,16 +142,16 @@ TEST_F(RemovalTest, OneSuppliedColumnServesOnlyTheFirstGap) {
   MarkCells({{3, 18}, {12, 18}});
   RemoveMarked();
   EXPECT_EQ(game.sideSupply, 0);
-  EXPECT_EQ(world.board(0, 0)->x, 10.0f);
-  EXPECT_EQ(world.board(16, 18), nullptr);
+  EXPECT_EQ(game.world.board(0, 0)->x, 10.0f);
+  EXPECT_EQ(game.world.board(16, 18), nullptr);
 
   LoadBoard({"01230123012301230"});
   game.sideSupply = 2;
   MarkCells({{14, 18}});
   RemoveMarked();
   EXPECT_EQ(game.sideSupply, 1);
-  EXPECT_EQ(world.board(16, 0)->x, 390.0f);
-  EXPECT_EQ(world.board(16, 0)->y, CellCentreY(0));
+  EXPECT_EQ(game.world.board(16, 0)->x, 390.0f);
+  EXPECT_EQ(game.world.board(16, 0)->y, CellCentreY(0));
 }
 
 }  // namespace

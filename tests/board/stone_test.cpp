@@ -9,7 +9,7 @@ namespace {
 using StoneTest = BoardTest;
 
 TEST_F(StoneTest, NewStoneStartsSmallAndInvisibleWhereItWasMade) {
-  auto s = stone::create(200, 250, game, RandomInt);
+  auto s = stone::create(200, 250, game, generator);
   EXPECT_EQ(s->x, 200.0f);
   EXPECT_EQ(s->y, 250.0f);
   EXPECT_EQ(s->sx, 0.1f);
@@ -34,26 +34,26 @@ TEST_F(StoneTest, DrawsInTheDocumentedOrderForEverySetting) {
       // Enough seeds that a draw with a range one too wide or too narrow
       // changes some outcome.
       for (int seed = 1; seed <= 40000; ++seed) {
-        SeedRandom(seed);
-        int col = RandomInt(0, 3);
-        const int bombDraw = RandomInt(0, 50);
+        generator.Seed(seed);
+        int col = generator.Int(0, 3);
+        const int bombDraw = generator.Int(0, 50);
         const int bombe = bombDraw == 0 && bombLevel > 0 ? 1 : 0;
         if (bombe == 1) {
           col = 4;
           if (bombLevel == 2) {
-            const int bombColour = RandomInt(-2, 3);
+            const int bombColour = generator.Int(-2, 3);
             if (bombColour >= 0) col = bombColour;
           }
-        } else if (rocksOn == 1 && RandomInt(0, 49) == 0) {
+        } else if (rocksOn == 1 && generator.Int(0, 49) == 0) {
           col = 4;
           ++rocks;
         }
         bombs += bombe;
-        const int nextDraw = RandomInt(0, 1 << 30);
+        const int nextDraw = generator.Int(0, 1 << 30);
 
-        SeedRandom(seed);
-        auto s = stone::create(0, 0, game, RandomInt);
-        ASSERT_TRUE(s->col == col && s->bombe == bombe && RandomInt(0, 1 << 30) == nextDraw)
+        generator.Seed(seed);
+        auto s = stone::create(0, 0, game, generator);
+        ASSERT_TRUE(s->col == col && s->bombe == bombe && generator.Int(0, 1 << 30) == nextDraw)
             << "bombLevel " << bombLevel << " rocksOn " << rocksOn << " seed " << seed;
       }
       // The seeds reach the bomb and rock branches where they exist.
@@ -71,7 +71,7 @@ TEST_F(StoneTest, AreaBombsAreTwoInSixOfTheBombsAtBombLevelTwo) {
   int bombs = 0, areaBombs = 0, rocks = 0;
   std::array<int, 4> colourBombs{};
   for (int i = 0; i < kStones; ++i) {
-    auto s = stone::create(0, 0, game, RandomInt);
+    auto s = stone::create(0, 0, game, generator);
     if (s->bombe == 1) {
       ++bombs;
       if (s->col == 4) {

@@ -41,8 +41,7 @@ class Loop : public ::testing::Test {
   RecordingBackend recorder;
 
   void SetUp() override {
-    ui.reset();
-    game.reset();
+    ResetGameWideState();
     ResetDrawingState();
     SetBackend(&recorder);
     SetTestClock(1000);

@@ -1,5 +1,7 @@
 #include "tests/front/frame_support.h"
 
+#include "front/app.h"
+
 namespace quarzello::front_test {
 
 namespace {
@@ -29,9 +31,7 @@ void LoadFontsOnce() {
 }  // namespace
 
 void FrameTest::SetUp() {
-  ui.reset();
-  game.reset();
-  TMsg::messages.clear();
+  ResetGameWideState();
   ResetDrawingState();
   SetBackend(&rec);
   LoadFontsOnce();
@@ -47,7 +47,6 @@ void FrameTest::SetUp() {
 }
 
 void FrameTest::TearDown() {
-  TMsg::messages.clear();
   img = Images{};
   SetBackend(nullptr);
   ResetDrawingState();

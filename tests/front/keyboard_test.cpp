@@ -16,6 +16,7 @@
 #include "front/widgets/frontend.h"
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/screen/game_screen.h"
 #include "highscore/store.h"
 #include "highscore/screens/table.h"
 #include "tests/front/fixed_window.h"
@@ -106,19 +107,12 @@ class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
 
   // Everything game-wide as at start-up.
   void Fresh() {
-    ui.reset();
-    game.reset();
-    world.reset();
-    keyboard.reset();
-    highscores.reset();
-    tableView.reset();
-    TMsg::messages.clear();
-    TScoreview::scoreRows.clear();
+    ResetGameWideState();
     rec = RecordingBackend{};
     SetBackend(&rec);
     ResetDrawingState();
     SetTestClock(10000);
-    SeedRandom(5);
+    generator.Seed(5);
   }
 
   // A fresh start on the screen that `enter` makes current, drawn once.
@@ -365,7 +359,7 @@ class BoardKeys : public Keys {
   void Start(uint8_t mode) {
     game.gameMode = mode;
     game.difficulty = 0;
-    StartGame();
+    StartNewGame();
     Paints(80);
   }
   // Puts the cursor on (column, row) from its first place, the middle of the
@@ -448,7 +442,7 @@ TEST_F(BoardKeys, EnterOrSpaceOnACellIsAClickThere) {
     auto play = [&](const std::function<void(int key)>& act) {
       Fresh();
       Start(c.mode);
-      if (c.bomb) world.board(5, 15)->bombe = 1;
+      if (c.bomb) game.world.board(5, 15)->bombe = 1;
       std::vector<std::vector<DrawCommand>> frames;
       const int scoreBefore = game.score;
       for (int key : c.keys) {
@@ -474,10 +468,10 @@ TEST_F(BoardKeys, HeldSpaceMarksButDoesNotRemove) {
   Start(Classic);
   CursorTo(5, 15);
   Press(kKeySpace);
-  ASSERT_EQ(world.board.groupMarked, 1);
+  ASSERT_EQ(game.world.board.groupMarked, 1);
   Press(kKeySpace, false, true);
   Press(kKeyEnter, false, true);
-  EXPECT_EQ(world.board.groupMarked, 1);
+  EXPECT_EQ(game.world.board.groupMarked, 1);
   EXPECT_EQ(game.score, 0);
   Press(kKeySpace);
   EXPECT_GT(game.score, 0);

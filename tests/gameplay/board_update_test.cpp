@@ -21,12 +21,12 @@ stone& NewStone(int c, int r) {
 TEST_F(GameTest, ANewStoneIsOpaqueAfter13FramesAndRestsOnThe31st) {
   stone& s = NewStone(4, 7);
   for (int frame = 1; frame <= 31; ++frame) {
-    StepBoardStones(world.board);
+    StepBoardStones(game.world.board);
     EXPECT_EQ(s.alpha >= 1.0f, frame >= 13) << "frame " << frame;
     EXPECT_LE(s.alpha, 1.0f);
     EXPECT_EQ(s.mode, frame >= 31 ? Resting : Appearing) << "frame " << frame;
   }
-  StepBoardStones(world.board);
+  StepBoardStones(game.world.board);
   EXPECT_EQ(s.sx, 1.0f);
   EXPECT_EQ(s.sy, 1.0f);
 }
@@ -35,31 +35,31 @@ TEST_F(GameTest, AMarkedStoneGrowsForSevenFramesAndShrinksBackInSeven) {
   stone& s = PutStone(3, 3);
   s.mode = Growing;
   for (int frame = 1; frame <= 7; ++frame) {
-    StepBoardStones(world.board);
+    StepBoardStones(game.world.board);
     EXPECT_EQ(s.mode, frame == 7 ? Marked : Growing) << "frame " << frame;
   }
-  StepBoardStones(world.board);
+  StepBoardStones(game.world.board);
   EXPECT_EQ(s.sx, 1.2f);
   EXPECT_EQ(s.sy, 1.2f);
 
   s.mode = Shrinking;
   for (int frame = 1; frame <= 7; ++frame) {
-    StepBoardStones(world.board);
+    StepBoardStones(game.world.board);
     EXPECT_EQ(s.mode, frame == 7 ? Resting : Shrinking) << "frame " << frame;
   }
-  StepBoardStones(world.board);
+  StepBoardStones(game.world.board);
   EXPECT_EQ(s.sx, 1.0f);
   EXPECT_EQ(s.alpha, 1.0f);
 }
 
 TEST_F(GameTest, StonesEaseTowardTheirCellAndNeverOvershoot) {
   stone& s = NewStone(0, 0);
-  StepBoardStones(world.board);
+  StepBoardStones(game.world.board);
   EXPECT_FLOAT_EQ(s.x, (5.0f * 200.0f + 40.0f) / 6.0f);
   EXPECT_FLOAT_EQ(s.y, (5.0f * 250.0f + 100.0f) / 6.0f);
   float lastX = s.x;
   for (int frame = 0; frame < 120; ++frame) {
-    StepBoardStones(world.board);
+    StepBoardStones(game.world.board);
     EXPECT_LE(s.x, lastX);
     EXPECT_GE(s.x, 40.0f);
     lastX = s.x;
@@ -125,8 +125,8 @@ TEST_F(GameTest, AfterTheBoardTheDrawingStateIsBackToPlain) {
   ui.scale = 1.5f;
   PutStone(5, 5, 3, Marked);
   Cls();
-  StepBoardStones(world.board);
-  DrawBoardStones(world.board, NowMillis(), false);
+  StepBoardStones(game.world.board);
+  DrawBoardStones(game.world.board, NowMillis(), false);
   DrawImageFrame(&blend, 0, 0, 0);
   Flip(-1);
   const DrawCommand& probe = rec.LastFrame().back();

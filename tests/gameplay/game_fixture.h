@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "front/app.h"
 #include "board/rules.h"
 #include "front/widgets/frontend.h"
 #include "front/widgets/widgets.h"
@@ -32,28 +33,29 @@ class GameTest : public ::testing::Test, protected StandInImages {
     (void)registered;
     if (TFont::font(0) == nullptr || TFont::font(1) == nullptr) TFont::load();
     ASSERT_NE(TFont::font(0), nullptr);
-    world.reset();
-    game.reset();
-    ui.reset();
-    TMsg::messages.clear();
+    ResetGameWideState();
     SetBackend(&rec);
     ResetDrawingState();
-    SetTestClock(kStart);
-    SeedRandom(11);
+    Clock(kStart);
+    generator.Seed(11);
   }
   void TearDown() override {
-    world.reset();
+    game.world.reset();
     TMsg::messages.clear();
     SetBackend(nullptr);
   }
 
-  void Clock(int64_t millis) { SetTestClock(millis); }
+  // The clock, and the time of the frame the game is in.
+  void Clock(int64_t millis) {
+    SetTestClock(millis);
+    game.now = millis;
+  }
 
   // Runs one frame of the board update alone and returns what it drew.
   DisplayList BoardFrame() {
     Cls();
-    StepBoardStones(world.board);
-    DrawBoardStones(world.board, NowMillis(), game.gameOverState != Running);
+    StepBoardStones(game.world.board);
+    DrawBoardStones(game.world.board, NowMillis(), game.gameOverState != Running);
     Flip(-1);
     return rec.LastFrame();
   }
@@ -61,7 +63,7 @@ class GameTest : public ::testing::Test, protected StandInImages {
 
 // A stone at rest at the centre of cell (c, r).
 inline stone& PutStone(int c, int r, int col = 0, int mode = Resting) {
-  auto& cell = world.board(c, r);
+  auto& cell = game.world.board(c, r);
   cell = std::make_unique<stone>();
   cell->x = CellCentreX(c);
   cell->y = CellCentreY(r);
@@ -73,7 +75,7 @@ inline stone& PutStone(int c, int r, int col = 0, int mode = Resting) {
 
 inline int FilledCells() {
   int filled = 0;
-  for (const auto& cell : world.board.cells) filled += cell != nullptr;
+  for (const auto& cell : game.world.board.cells) filled += cell != nullptr;
   return filled;
 }
 

@@ -12,7 +12,7 @@ class GameScreenTest : public GameTest {
   void Start(uint8_t mode, uint8_t difficulty = 0) {
     game.gameMode = mode;
     game.difficulty = difficulty;
-    StartGame();
+    StartNewGame();
   }
 
   const DisplayList& Frame() {
@@ -141,16 +141,16 @@ TEST_F(GameScreenTest, AFrameDrawsBackgroundHudBoardEffectsMessagesThenCounters)
   flyingStone->mode = Removed;
   flyingStone->alpha = flyingStone->sx = flyingStone->sy = 1.0f;
   flyingStone->col = 2;
-  world.removedStones.push_back(std::move(flyingStone));
+  game.world.removedStones.push_back(std::move(flyingStone));
   explosion blast;
   blast.x = blast.y = 100.0f;
   blast.alpha = 1.0f;
   blast.sx = blast.sy = 5.0f;
-  world.explosions.push_back(blast);
+  game.world.explosions.push_back(blast);
   counter shownPoints;
   shownPoints.points = 9;
   shownPoints.x = shownPoints.y = 100.0f;
-  world.counters.push_back(shownPoints);
+  game.world.counters.push_back(shownPoints);
   TMsg* shown = TMsg::create("LEVEL 9", 150, 0);
   shown->state = 2;
   shown->alpha = 1.0f;
@@ -189,13 +189,13 @@ TEST_F(GameScreenTest, TurboEndsExactlyOnceOnTheFirstFrameAfterItsDeadline) {
   EXPECT_EQ(game.gameOverState, 1);
   EXPECT_EQ(FilledCells(), 0);  // everything flies off and nothing drops in
   EXPECT_EQ(GameOverMessages(), 1);
-  const size_t flying = world.removedStones.size();
+  const size_t flying = game.world.removedStones.size();
   EXPECT_EQ(flying, 323u);
 
   Clock(kStart + 125000);
   const DisplayList& frame = Frame();
   EXPECT_EQ(GameOverMessages(), 1);
-  EXPECT_LE(world.removedStones.size(), flying);
+  EXPECT_LE(game.world.removedStones.size(), flying);
   // Both the score and the time left read 0.
   EXPECT_EQ(std::count_if(frame.begin(), frame.end(), [](const DrawCommand& c) { return c.text == "0"; }), 2);
   EXPECT_NE(FindTextCommand(frame, "Weiter"), nullptr);
@@ -249,12 +249,12 @@ TEST_F(GameScreenTest, WeiterClearsTheBoardAndHandsOverOnceNothingIsInFlight) {
   EXPECT_EQ(game.gameOverState, 2);
   EXPECT_EQ(FilledCells(), 0);  // no side columns come in either
   EXPECT_EQ(game.sideSupply, sideSupply);
-  EXPECT_EQ(world.removedStones.size(), 323u);
+  EXPECT_EQ(game.world.removedStones.size(), 323u);
   EXPECT_EQ(ui.screen, GameScreen);
 
   int frames = 0;
   while (ui.screen == GameScreen && frames < 100) {
-    EXPECT_FALSE(world.removedStones.empty());
+    EXPECT_FALSE(game.world.removedStones.empty());
     Frame();
     ++frames;
   }

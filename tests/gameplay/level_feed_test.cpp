@@ -9,13 +9,15 @@ class LevelFeedTest : public GameTest {
   void SetUp() override {
     GameTest::SetUp();
     game.gameMode = Level;
-    StartGame();
+    StartNewGame();
   }
 
-  // Moves the clock just past the deadline and feeds one row.
+  // Moves the clock just past the deadline and feeds one row; what the game
+  // reports is shown as the game screen shows it.
   void NextRow() {
     Clock(game.deadline + 1);
-    FeedRowFromBelow();
+    FeedRowFromBelow(game);
+    ShowGameNews();
   }
 
   std::vector<std::string> Messages() {
@@ -29,9 +31,9 @@ class LevelFeedTest : public GameTest {
 
 TEST_F(LevelFeedTest, ARowEntersOnlyOnceTheDeadlineHasPassed) {
   Clock(kStart + 2100);
-  FeedRowFromBelow();
+  FeedRowFromBelow(game);
   EXPECT_EQ(game.rowsToNextLevel, 10);
-  EXPECT_EQ(world.board(0, 8), nullptr);
+  EXPECT_EQ(game.world.board(0, 8), nullptr);
 
   for (uint8_t mode : {Classic, Turbo}) {
     game.gameMode = mode;
@@ -46,21 +48,21 @@ TEST_F(LevelFeedTest, ARowEntersOnlyOnceTheDeadlineHasPassed) {
 }
 
 TEST_F(LevelFeedTest, ARowPushesTheBoardUpAndEntersBelowIt) {
-  const stone* bottom = world.board(6, 18).get();
-  const stone* top = world.board(6, 9).get();
+  const stone* bottom = game.world.board(6, 18).get();
+  const stone* top = game.world.board(6, 9).get();
   const float topY = top->y;
   Clock(kStart + 2101);
-  FeedRowFromBelow();
+  FeedRowFromBelow(game);
 
   EXPECT_EQ(game.rowsToNextLevel, 9);
   EXPECT_EQ(game.deadline, kStart + 2101 + 2840);
   EXPECT_EQ(game.gameOverState, 0);
-  EXPECT_EQ(world.board(6, 17).get(), bottom);
-  EXPECT_EQ(world.board(6, 8).get(), top);
+  EXPECT_EQ(game.world.board(6, 17).get(), bottom);
+  EXPECT_EQ(game.world.board(6, 8).get(), top);
   EXPECT_EQ(top->y, topY);  // the glide does the moving
   EXPECT_EQ(FilledCells(), 187);
   for (int c = 0; c < kColumns; ++c) {
-    const stone* fresh = world.board(c, 18).get();
+    const stone* fresh = game.world.board(c, 18).get();
     ASSERT_NE(fresh, nullptr);
     EXPECT_EQ(fresh->x, 40.0f + 20.0f * c);
     EXPECT_EQ(fresh->y, 490.0f);
@@ -72,7 +74,7 @@ TEST_F(LevelFeedTest, TheTenthRowRaisesTheLevelAndTheNextFollowsAtItsPace) {
   for (int row = 1; row <= 9; ++row) NextRow();
   EXPECT_EQ(game.level, 1);
   EXPECT_EQ(game.rowsToNextLevel, 1);
-  world.board.clear();  // keep the columns from reaching the top
+  game.world.board.clear();  // keep the columns from reaching the top
 
   const int now = game.deadline + 1;
   NextRow();
@@ -95,7 +97,7 @@ TEST_F(LevelFeedTest, EachLevelBringsItsRowsAndSettings) {
       {11, 40, 3, 1, 2, 3, 500}, {12, 40, 3, 1, 2, 3, 500},
   };
   for (const Step& step : steps) {
-    world.board.clear();
+    game.world.board.clear();
     game.rowsToNextLevel = 1;
     NextRow();
     EXPECT_EQ(game.level, step.level);
@@ -112,28 +114,28 @@ TEST_F(LevelFeedTest, EachLevelBringsItsRowsAndSettings) {
 TEST_F(LevelFeedTest, TheRowThatBringsLevel3AlreadyHasFourColours) {
   game.level = 2;
   game.rowsToNextLevel = 1;
-  world.board.clear();
+  game.world.board.clear();
   NextRow();
   bool blue = false;
-  for (int c = 0; c < kColumns; ++c) blue |= world.board(c, 18)->col == 3;
+  for (int c = 0; c < kColumns; ++c) blue |= game.world.board(c, 18)->col == 3;
   EXPECT_TRUE(blue);
 }
 
 TEST_F(LevelFeedTest, ARowArrivingAtAFullColumnEndsTheGame) {
   for (int row = 1; row <= 8; ++row) NextRow();
   EXPECT_EQ(game.gameOverState, 0);
-  world.board(4, 1).reset();  // column 4 one short of the top
+  game.world.board(4, 1).reset();  // column 4 one short of the top
   NextRow();
   EXPECT_EQ(game.gameOverState, 0);
-  ASSERT_NE(world.board(7, 0), nullptr);
-  const stone* secondOfColumn7 = world.board(7, 1).get();
-  const stone* below = world.board(4, 2).get();
+  ASSERT_NE(game.world.board(7, 0), nullptr);
+  const stone* secondOfColumn7 = game.world.board(7, 1).get();
+  const stone* below = game.world.board(4, 2).get();
 
   // The 10th row also raises the level, but the game is over.
   NextRow();
   EXPECT_EQ(game.gameOverState, 1);
-  EXPECT_EQ(world.board(4, 1).get(), below);  // the row still came in
-  EXPECT_EQ(world.board(7, 0).get(), secondOfColumn7);  // the top stone fell off
+  EXPECT_EQ(game.world.board(4, 1).get(), below);  // the row still came in
+  EXPECT_EQ(game.world.board(7, 0).get(), secondOfColumn7);  // the top stone fell off
   EXPECT_EQ(FilledCells(), kColumns * kRows);
   EXPECT_EQ(Messages(), std::vector<std::string>{"GAME OVER"});
   EXPECT_EQ(TMsg::messages.front()->timer, -1);

@@ -14,7 +14,7 @@ class LongUptimeTest : public GameTest {
   void Start(uint8_t mode) {
     game.gameMode = mode;
     game.difficulty = 0;
-    StartGame();
+    StartNewGame();
   }
   const DisplayList& Frame() {
     UpdateGameScreen();

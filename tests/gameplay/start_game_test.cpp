@@ -30,10 +30,10 @@ void LeaveAnAbandonedGame() {
   game.rowsToNextLevel = 3;
   game.gameOverState = 2;
   game.bombLevel = 2;
-  world.board.groupMarked = 1;
-  world.removedStones.push_back(std::make_unique<stone>());
-  world.counters.push_back(counter{});
-  world.explosions.push_back(explosion{});
+  game.world.board.groupMarked = 1;
+  game.world.removedStones.push_back(std::make_unique<stone>());
+  game.world.counters.push_back(counter{});
+  game.world.explosions.push_back(explosion{});
   TMsg::create("GAME OVER", -1, 0);
   ui.screen = Pause;
   for (int c = 0; c < kColumns; ++c) PutStone(c, 0, 1, Marked);
@@ -46,7 +46,7 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   LeaveAnAbandonedGame();
   game.gameMode = e.gameMode;
   game.difficulty = e.difficulty;
-  StartGame();
+  StartNewGame();
 
   EXPECT_EQ(game.feedFromTop, e.feedFromTop);
   EXPECT_EQ(game.sideSupplyOn, e.sideSupplyOn);
@@ -59,17 +59,17 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   EXPECT_EQ(game.gameOverState, 0);
   EXPECT_EQ(ui.screen, GameScreen);
 
-  EXPECT_TRUE(world.removedStones.empty());
-  EXPECT_TRUE(world.counters.empty());
-  EXPECT_TRUE(world.explosions.empty());
+  EXPECT_TRUE(game.world.removedStones.empty());
+  EXPECT_TRUE(game.world.counters.empty());
+  EXPECT_TRUE(game.world.explosions.empty());
   EXPECT_TRUE(TMsg::messages.empty());
-  EXPECT_EQ(world.board.groupMarked, 0);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
 
   const bool level = e.gameMode == Level;
   EXPECT_EQ(FilledCells(), level ? 170 : 323);
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
-      const stone* s = world.board(c, r).get();
+      const stone* s = game.world.board(c, r).get();
       if (level && r < 9) {
         EXPECT_EQ(s, nullptr) << c << "," << r;
         continue;
@@ -128,16 +128,16 @@ TEST_F(GameTest, TurboSchwerStartsWithRocksAndFourColoursAndOtherGamesWithout) {
   // 323 stones: with one rock in 50 a board without any is very unlikely.
   game.gameMode = Turbo;
   game.difficulty = 2;
-  StartGame();
+  StartNewGame();
   std::set<int> colours;
-  for (const auto& cell : world.board.cells) colours.insert(cell->col);
+  for (const auto& cell : game.world.board.cells) colours.insert(cell->col);
   EXPECT_EQ(colours, (std::set<int>{0, 1, 2, 3, 4}));
 
   game.gameMode = Classic;
   game.difficulty = 0;
-  StartGame();
+  StartNewGame();
   colours.clear();
-  for (const auto& cell : world.board.cells) colours.insert(cell->col);
+  for (const auto& cell : game.world.board.cells) colours.insert(cell->col);
   EXPECT_EQ(colours, (std::set<int>{0, 1, 2}));
 }
 

@@ -48,18 +48,6 @@ namespace {
 
 // ---------------------------------------------------------------- what the script may know of the game
 
-// All game-wide state back to the start of a run.
-void ResetGameWideState() {
-  ui.reset();
-  game.reset();
-  world.reset();
-  TMsg::messages.clear();
-  highscores.reset();
-  tableView.reset();
-  onlineState.reset();
-  TScoreview::scoreRows.clear();
-}
-
 void LoadHighscoreFile() { highscores.LoadHighscore(ui.playerName, ui.saveOnline); }
 
 constexpr int kEmpty = -1;
@@ -67,7 +55,7 @@ constexpr int kBomb = 10;  // added to the colour of a bomb
 
 // What the player sees in a cell: nothing, a colour (4 a rock), or a bomb.
 int ColourAt(int c, int r) {
-  const stone* s = world.board(c, r).get();
+  const stone* s = game.world.board(c, r).get();
   if (s == nullptr) return kEmpty;
   return s->col + (s->bombe == 1 ? kBomb : 0);
 }
@@ -191,7 +179,7 @@ class GoldenTrace : public ::testing::Test {
     ResetDrawingState();
     SetBackend(&rec_);
     SetTestClock(now_);
-    SeedRandom(20261208);
+    generator.Seed(20261208);
     SetBlend(kBlendAlpha);
   }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "front/widgets/frontend.h"
+#include "front/app.h"
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "highscore/screens/connecting.h"
@@ -54,13 +55,8 @@ class HighscoreTest : public ::testing::Test {
     SetBackend(&recording);
     ResetDrawingState();
     SetTestClock(100000);
-    ui.reset();
-    game.reset();
-    highscores.reset();
-    tableView.reset();
-    onlineState.reset();
+    ResetGameWideState();
     onlineState.timeoutMillis = 2000;
-    TScoreview::scoreRows.clear();
     for (Image* image : {&background, &stones, &blend}) {
       image->width = image->height = image->cellWidth = image->cellHeight = 16;
       image->rgba.assign(16 * 16 * 4, 255);

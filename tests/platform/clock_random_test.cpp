@@ -4,21 +4,24 @@
 #include <cstdlib>
 #include <map>
 
+#include "platform/base/random.h"
 #include "platform/platform.h"
 
 namespace quarzello::platform_test {
 
 namespace {
 
+Random generator;
+
 TEST(Random, ZeroWidthRangeAlwaysGivesItsValue) {
-  SeedRandom(99);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(RandomInt(0, 0), 0);
+  generator.Seed(99);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(generator.Int(0, 0), 0);
 }
 
 TEST(Random, EveryValueOfTheRangeComesUpAndNothingElse) {
-  SeedRandom(12345);
+  generator.Seed(12345);
   std::map<int, int> seen;
-  for (int i = 0; i < 6000; ++i) ++seen[RandomInt(-2, 3)];
+  for (int i = 0; i < 6000; ++i) ++seen[generator.Int(-2, 3)];
   ASSERT_EQ(seen.size(), 6u);
   EXPECT_EQ(seen.begin()->first, -2);
   EXPECT_EQ(seen.rbegin()->first, 3);
@@ -26,36 +29,49 @@ TEST(Random, EveryValueOfTheRangeComesUpAndNothingElse) {
 }
 
 TEST(Random, ReversedBoundsAreSwapped) {
-  SeedRandom(7);
+  generator.Seed(7);
   std::map<int, int> seen;
-  for (int i = 0; i < 1000; ++i) ++seen[RandomInt(5, 1)];
+  for (int i = 0; i < 1000; ++i) ++seen[generator.Int(5, 1)];
   ASSERT_EQ(seen.size(), 5u);
   EXPECT_EQ(seen.begin()->first, 1);
   EXPECT_EQ(seen.rbegin()->first, 5);
 }
 
 TEST(Random, WidestRangeStaysInside) {
-  SeedRandom(3);
+  generator.Seed(3);
   for (int i = 0; i < 1000; ++i) {
-    const int value = RandomInt(INT32_MIN, INT32_MAX);
+    const int value = generator.Int(INT32_MIN, INT32_MAX);
     (void)value;  // any int is inside; the call must simply not overflow
   }
   for (int i = 0; i < 1000; ++i) {
-    const int value = RandomInt(INT32_MAX - 1, INT32_MAX);
+    const int value = generator.Int(INT32_MAX - 1, INT32_MAX);
     EXPECT_GE(value, INT32_MAX - 1);
   }
 }
 
 std::vector<int> Draws(int seed) {
-  SeedRandom(seed);
+  generator.Seed(seed);
   std::vector<int> values;
-  for (int i = 0; i < 20; ++i) values.push_back(RandomInt(0, 1000000));
+  for (int i = 0; i < 20; ++i) values.push_back(generator.Int(0, 1000000));
   return values;
 }
 
 TEST(Random, SameSeedSameSequence) {
   EXPECT_EQ(Draws(42), Draws(42));
   EXPECT_NE(Draws(42), Draws(43));
+}
+
+// A recording keeps the state a game starts from: a generator set to it
+// deals on exactly as the one it was read from.
+TEST(Random, AGeneratorSetToAnotherOnesStateDealsOnTheSame) {
+  generator.Seed(7);
+  for (int i = 0; i < 5; ++i) generator.Int(0, 9);
+  Random copy;
+  copy.state = generator.state;
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(copy.Int(-3, 40), generator.Int(-3, 40));
+  EXPECT_TRUE(Random::ValidState(copy.state));
+  EXPECT_FALSE(Random::ValidState(0));
+  EXPECT_FALSE(Random::ValidState(Random::kModulus));
 }
 
 TEST(Random, SeedLosesItsTopBitAndDegenerateSeedsBecome0x1234) {
