@@ -32,6 +32,7 @@
 #include "front/widgets/frontend.h"
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/replay.h"
 #include "highscore/online.h"
 #include "highscore/store.h"
 #include "highscore/screens/table.h"
@@ -355,6 +356,20 @@ class GoldenTrace : public ::testing::Test {
     }
   }
 
+  // The game recorded as it was played replays, with no window, to where the
+  // scripted play stands now.
+  void ExpectRecordingReplays(bool ended) {
+    const std::string recording = EncodeRecording(game.recording);
+    ASSERT_FALSE(recording.empty());
+    const ReplayResult replay = ReplayGame(recording);
+    ASSERT_TRUE(replay.ok()) << replay.error;
+    EXPECT_EQ(replay.score, game.score);
+    EXPECT_EQ(replay.boardHash, BoardHash(game.world.board));
+    EXPECT_EQ(replay.mode, game.gameMode);
+    EXPECT_EQ(replay.reachedEnd, ended);
+    EXPECT_EQ(replay.frames, game.recording.frames);
+  }
+
   // "Weiter" under GAME OVER, then until the board has cleared away.
   void ContinueAfterGameOver() {
     Frames(40);
@@ -459,13 +474,16 @@ TEST_F(GoldenTrace, ClassicGameToItsEntryAndTable) {
   Frames(2);
   PressP();
   Frames(2);
+  ExpectRecordingReplays(false);
 
   Scene("classic play");
   PlayMoves(2, true, true, 400, 4);
   ASSERT_FALSE(GameRunning()) << "the Classic game should have ended";
+  ExpectRecordingReplays(true);
 
   Scene("classic game over");
   ContinueAfterGameOver();
+  ExpectRecordingReplays(true);
 
   Scene("classic entry");
   ASSERT_TRUE(OnScreen(NewHighscore));
@@ -515,9 +533,11 @@ TEST_F(GoldenTrace, TurboGameToItsEnd) {
     Frames(1, 3000);
   }
   ASSERT_FALSE(GameRunning());
+  ExpectRecordingReplays(true);
 
   Scene("turbo game over");
   ContinueAfterGameOver();
+  ExpectRecordingReplays(true);
 
   Scene("turbo entry");
   ASSERT_TRUE(OnScreen(NewHighscore));
@@ -583,9 +603,11 @@ TEST_F(GoldenTrace, LevelGameThroughBombsToGameOver) {
   Frames(5);
   ClickCell(5, 10);  // the board takes no clicks any more
   Frames(3);
+  ExpectRecordingReplays(true);
 
   Scene("level game over");
   ContinueAfterGameOver();
+  ExpectRecordingReplays(true);
 
   Scene("level entry");
   ASSERT_TRUE(OnScreen(NewHighscore));

@@ -1,0 +1,322 @@
+// The game core with no window: whole games played by a script through the
+// Game's own inputs, their recordings played again, and what a replay makes
+// of recordings that are damaged, forged or far too large.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gameplay/game.h"
+#include "gameplay/recording.h"
+#include "gameplay/replay.h"
+
+namespace quarzello::gameplay_test {
+
+namespace {
+
+// Where a player who takes the largest group would click: a bomb first,
+// else the largest group of at least `smallest` stones; nothing when none.
+bool ChooseCell(const Board& board, int smallest, int& column, int& row) {
+  int best = 0;
+  bool seen[kColumns * kRows] = {};
+  for (int c = 0; c < kColumns; ++c) {
+    for (int r = 0; r < kRows; ++r) {
+      const stone* s = board(c, r).get();
+      if (s == nullptr || seen[c * kRows + r]) continue;
+      if (s->IsBomb()) {
+        column = c, row = r;
+        return true;
+      }
+      if (s->Kind() != StoneKind::Ordinary) continue;
+      int size = 0;
+      std::vector<std::pair<int, int>> todo = {{c, r}};
+      seen[c * kRows + r] = true;
+      while (!todo.empty()) {
+        auto [cc, rr] = todo.back();
+        todo.pop_back();
+        ++size;
+        const int next[4][2] = {{cc - 1, rr}, {cc + 1, rr}, {cc, rr - 1}, {cc, rr + 1}};
+        for (const auto& n : next) {
+          if (n[0] < 0 || n[0] >= kColumns || n[1] < 0 || n[1] >= kRows) continue;
+          const stone* o = board(n[0], n[1]).get();
+          if (o == nullptr || seen[n[0] * kRows + n[1]] || o->Kind() != StoneKind::Ordinary || o->col != s->col)
+            continue;
+          seen[n[0] * kRows + n[1]] = true;
+          todo.push_back({n[0], n[1]});
+        }
+      }
+      if (size >= smallest && size > best) best = size, column = c, row = r;
+    }
+  }
+  return best > 0;
+}
+
+struct Played {
+  std::string recording;
+  int score = 0;
+  uint64_t boardHash = 0;
+  int64_t frames = 0;
+  std::vector<GameNews> news;
+};
+
+// A whole game at 60 frames a second with a slightly uneven clock: a move
+// every `pace` frames, a pause in the middle, "Weiter" once it is over, and
+// a few frames more while the board clears.
+Played Play(uint8_t mode, uint8_t difficulty, int seed, int pace, int64_t maxFrames = 200000) {
+  Random random;
+  random.Seed(seed);
+  Game game;
+  game.gameMode = mode;
+  game.difficulty = difficulty;
+  int64_t now = 1'000'000;
+  StartGame(game, random, now);
+  Played played;
+  int64_t frame = 0;
+  for (; frame < maxFrames && game.gameOverState == Running; ++frame) {
+    now += 16 + frame % 3 / 2;
+    BeginFrame(game, now);
+    EndFrame(game);
+    if (frame == 300) {
+      PauseGame(game, now + 3);
+      now += 5000;
+      ResumeGame(game, now);
+    }
+    int c = 0, r = 0;
+    if (frame % pace == pace - 1 && ChooseCell(game.world.board, game.minGroup, c, r)) {
+      ClickBoardCell(game, c, r, now + 5);
+      if (game.instantRemove == 0) ClickBoardCell(game, c, r, now + 9);
+    }
+    played.news.insert(played.news.end(), game.outbox.begin(), game.outbox.end());
+    game.outbox.clear();
+  }
+  PressContinue(game, now + 1);
+  for (int i = 0; i < 60; ++i) {
+    now += 17;
+    BeginFrame(game, now);
+    EndFrame(game);
+  }
+  played.recording = EncodeRecording(game.recording);
+  played.score = game.score;
+  played.boardHash = BoardHash(game.world.board);
+  played.frames = game.recording.frames;
+  return played;
+}
+
+void ExpectReplaysTo(const Played& played, uint8_t mode) {
+  ASSERT_FALSE(played.recording.empty());
+  const ReplayResult replay = ReplayGame(played.recording);
+  ASSERT_TRUE(replay.ok()) << replay.error;
+  EXPECT_EQ(replay.score, played.score);
+  EXPECT_EQ(replay.boardHash, played.boardHash);
+  EXPECT_EQ(replay.frames, played.frames);
+  EXPECT_EQ(replay.mode, mode);
+  EXPECT_TRUE(replay.reachedEnd);
+}
+
+std::string Packed(const std::string& body) {
+  GameRecording recording;
+  recording.started = true;
+  recording.body = body;
+  return EncodeRecording(recording);
+}
+
+// A recording built record by record, as a forger would, past every check
+// of the recorder.
+struct Forged {
+  std::string body;
+  explicit Forged(uint8_t mode = Level, uint8_t difficulty = Leicht) {
+    AppendVarint(body, kRulesVersion);
+    body.push_back(static_cast<char>(mode));
+    body.push_back(static_cast<char>(difficulty));
+    AppendVarint(body, 4711);
+  }
+  Forged& Frames(int count, uint64_t step = 16) {
+    for (int i = 0; i < count; ++i) {
+      body.push_back(static_cast<char>(RecordTag::Frame));
+      AppendVarint(body, step);
+    }
+    return *this;
+  }
+  Forged& Raw(const std::string& bytes) {
+    body += bytes;
+    return *this;
+  }
+  std::string Bytes() const { return Packed(body); }
+};
+
+}  // namespace
+
+TEST(Replay, EveryModePlayedHeadlessReplaysToItsScoreAndBoard) {
+  const Played classic = Play(Classic, Mittel, 5, 20);
+  const Played turbo = Play(Turbo, Leicht, 6, 30);
+  const Played level = Play(Level, Leicht, 7, 25);
+  for (const Played* played : {&classic, &turbo, &level}) EXPECT_GT(played->score, 0);
+  ExpectReplaysTo(classic, Classic);
+  ExpectReplaysTo(turbo, Turbo);
+  ExpectReplaysTo(level, Level);
+  // The Turbo clock came to its end, with the five paused seconds on top.
+  EXPECT_EQ(ReplayGame(turbo.recording).playMillis / 1000, 121 + 1);
+}
+
+TEST(Replay, TheGameReportsItsLevelsAndItsEndInItsOutbox) {
+  const Played level = Play(Level, Leicht, 7, 25);
+  ASSERT_FALSE(level.news.empty());
+  EXPECT_EQ(level.news.back(), (GameNews{GameNews::Ended, 0}));
+  int risen = 1;
+  for (const GameNews& news : level.news) {
+    if (news.kind == GameNews::LevelRose) {
+      EXPECT_EQ(news.value, ++risen);
+    }
+  }
+  EXPECT_GE(risen, 2);
+}
+
+TEST(Replay, TwoGamesInTwoThreadsPlayAsOneAfterTheOther) {
+  const Played alone[2] = {Play(Level, Leicht, 21, 20), Play(Classic, Schwer, 22, 10)};
+  Played together[2];
+  ReplayResult replays[2];
+  std::thread first([&] {
+    together[0] = Play(Level, Leicht, 21, 20);
+    replays[0] = ReplayGame(alone[1].recording);
+  });
+  std::thread second([&] {
+    together[1] = Play(Classic, Schwer, 22, 10);
+    replays[1] = ReplayGame(alone[0].recording);
+  });
+  first.join();
+  second.join();
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(together[i].recording, alone[i].recording);
+    EXPECT_EQ(together[i].score, alone[i].score);
+    EXPECT_EQ(replays[1 - i].score, alone[i].score);
+    EXPECT_EQ(replays[1 - i].boardHash, alone[i].boardHash);
+  }
+}
+
+TEST(Replay, AGameGivenUpOrStillRunningHasNotReachedItsEnd) {
+  Random random;
+  random.Seed(3);
+  Game game;
+  game.gameMode = Turbo;
+  StartGame(game, random, 0);
+  for (int i = 1; i <= 100; ++i) BeginFrame(game, 16 * i), EndFrame(game);
+  ReplayResult running = ReplayGame(EncodeRecording(game.recording));
+  ASSERT_TRUE(running.ok()) << running.error;
+  EXPECT_FALSE(running.reachedEnd);
+  EXPECT_EQ(running.frames, 100);
+
+  AbortGame(game, 1601);
+  for (int i = 101; i <= 8000; ++i) BeginFrame(game, 16 * i), EndFrame(game);
+  ReplayResult abandoned = ReplayGame(EncodeRecording(game.recording));
+  ASSERT_TRUE(abandoned.ok()) << abandoned.error;
+  EXPECT_FALSE(abandoned.reachedEnd);
+}
+
+TEST(Replay, PauseMovesTheDeadlineAndTheBoardTakesNoClickMeanwhile) {
+  Random random;
+  random.Seed(8);
+  Game game;
+  game.gameMode = Turbo;
+  StartGame(game, random, 1000);
+  EXPECT_EQ(game.deadline, 1000 + 121000);
+  PauseGame(game, 2000);
+  int c = 0, r = 0;
+  ASSERT_TRUE(ChooseCell(game.world.board, game.minGroup, c, r));
+  ClickBoardCell(game, c, r, 2500);
+  EXPECT_EQ(game.score, 0);
+  ResumeGame(game, 9000);
+  EXPECT_EQ(game.deadline, 1000 + 121000 + 7000);
+  ClickBoardCell(game, c, r, 9001);
+  EXPECT_GT(game.score, 0);
+}
+
+TEST(Replay, DamagedOrForeignBytesGetAClearError) {
+  const Played played = Play(Classic, Leicht, 9, 15, 2000);
+  const std::string& good = played.recording;
+  ASSERT_TRUE(ReplayGame(good).ok());
+
+  EXPECT_FALSE(ReplayGame("").ok());
+  EXPECT_FALSE(ReplayGame("highscore.tvs").ok());
+  std::string otherFormat = good;
+  otherFormat[4] = 9;
+  EXPECT_EQ(ReplayGame(otherFormat).error, "recording format not known");
+  // Cut anywhere, the packed stream is missing its end.
+  for (size_t length = 0; length < good.size(); length += 1 + length / 16) {
+    EXPECT_FALSE(ReplayGame(good.substr(0, length)).ok()) << length;
+  }
+  EXPECT_EQ(ReplayGame(good + "padding").error, "bytes after the end of the recording");
+  std::string flipped = good;
+  flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x20);
+  EXPECT_FALSE(ReplayGame(flipped).ok());
+}
+
+TEST(Replay, ForgedRecordsAreRefused) {
+  EXPECT_TRUE(ReplayGame(Forged().Frames(10).Bytes()).ok());
+  EXPECT_EQ(ReplayGame(Forged().Frames(2).Raw("\x09\x01").Bytes()).error, "unknown record 9");
+  EXPECT_EQ(ReplayGame(Forged().Frames(2).Raw(std::string("\x01\x00\x11\x05", 4)).Bytes()).error,
+            "a click beside the board");
+  EXPECT_EQ(ReplayGame(Forged().Frames(2).Raw(std::string("\x02\x00\x00\x05", 4)).Bytes()).error,
+            "a frame while the game is paused");
+  EXPECT_EQ(ReplayGame(Forged().Frames(2).Raw("\x01\x05\x03").Bytes()).error, "recording cut short in a click");
+  std::string longStep(1, static_cast<char>(RecordTag::Frame));
+  AppendVarint(longStep, 1ULL << 41);
+  EXPECT_EQ(ReplayGame(Forged().Raw(longStep).Bytes()).error, "a step of the clock too long");
+
+  std::string otherRules;
+  AppendVarint(otherRules, kRulesVersion + 1);
+  otherRules += std::string("\x02\x00\x05", 3);
+  EXPECT_EQ(ReplayGame(Packed(otherRules)).error, "recording made under rules version 2");
+  EXPECT_EQ(ReplayGame(Packed(std::string("\x01\x03\x00\x05", 4))).error, "no such mode or difficulty");
+  EXPECT_EQ(ReplayGame(Packed(std::string("\x01\x02\x00\x00", 4))).error, "no such generator state");
+}
+
+TEST(Replay, RecordingsBeyondTheLimitsAreRefusedQuickly) {
+  ReplayLimits limits;
+  limits.maxFrames = 1000;
+  EXPECT_TRUE(ReplayGame(Forged().Frames(1000).Bytes(), limits).ok());
+  EXPECT_EQ(ReplayGame(Forged().Frames(1001).Bytes(), limits).error, "recording has too many frames");
+
+  // Ten hours of frames, one an hour apart or sixty a second.
+  EXPECT_EQ(ReplayGame(Forged().Frames(10, 3'600'000).Bytes()).error, "recording longer than a game may last");
+
+  // A compression bomb: some 60 kilobytes that unpack to 64 megabytes.
+  std::string zeros(1 << 20, '\0');
+  z_stream z{};
+  ASSERT_EQ(deflateInit(&z, 9), Z_OK);
+  std::string bomb(kRecordingMagic);
+  bomb.push_back(static_cast<char>(kRecordingFormat));
+  char out[1 << 16];
+  for (int block = 0; block < 64; ++block) {
+    z.next_in = reinterpret_cast<Bytef*>(zeros.data());
+    z.avail_in = static_cast<uInt>(zeros.size());
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(out);
+      z.avail_out = sizeof out;
+      deflate(&z, block == 63 ? Z_FINISH : Z_NO_FLUSH);
+      bomb.append(out, sizeof out - z.avail_out);
+    } while (z.avail_out == 0);
+  }
+  deflateEnd(&z);
+  EXPECT_LT(bomb.size(), 100u << 10);
+  EXPECT_EQ(ReplayGame(bomb).error, "recording unpacks to more than " + std::to_string(kMaxRecordingBody + 64) + " bytes");
+}
+
+TEST(Recording, StopsAtItsCapOrWhenTheClockRunsBackAndThenWritesNothing) {
+  GameRecording capped;
+  BeginRecording(capped, Classic, Leicht, 5, 0);
+  RecordFrame(capped, kMaxRecordedMillis);
+  EXPECT_FALSE(EncodeRecording(capped).empty());
+  RecordFrame(capped, kMaxRecordedMillis + 1);
+  EXPECT_FALSE(capped.complete);
+  EXPECT_TRUE(EncodeRecording(capped).empty());
+
+  GameRecording backwards;
+  BeginRecording(backwards, Classic, Leicht, 5, 1000);
+  RecordFrame(backwards, 1016);
+  RecordEvent(backwards, RecordTag::Click, 1010, 3, 4);
+  EXPECT_TRUE(EncodeRecording(backwards).empty());
+}
+
+}  // namespace quarzello::gameplay_test
