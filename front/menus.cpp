@@ -194,6 +194,7 @@ void DrawPause() {
   // The game is dropped as it stands: neither scored nor kept for later.
   if (MenuButton("Spiel abbrechen", 200, 400) == WidgetResult::Clicked) {
     AbortGame(game, NowMillis());
+    KeepRecordingForTesting(game);
     ui.screen = MainMenu;
   }
   SelectSmallDarkText();

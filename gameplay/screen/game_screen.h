@@ -23,7 +23,8 @@ bool MouseInsideBoard();  // strict: the border itself is outside
 void CellUnderMouse(int& c, int& r);
 // The Turbo clock as the head-up display shows it.
 std::string FormatTimeLeft(int64_t deadline);
-// QUARZELLO_RECORD_DIR=DIR: a finished game's recording is written there.
+// QUARZELLO_RECORD_DIR=DIR: the recording of a game that has ended (or was
+// given up) is written there.
 void KeepRecordingForTesting(const Game& game);
 
 }  // namespace quarzello

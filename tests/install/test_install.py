@@ -90,13 +90,15 @@ def case_layout(build_dir, shots_dir):
     try:
         expected = [
             "games/quarzello", "libexec/quarzello/quarzello", "sbin/quarzello-highscored",
-            "etc/default/quarzello", f"share/applications/{APP_ID}.desktop",
+            "bin/quarzello-replay", "etc/default/quarzello", f"share/applications/{APP_ID}.desktop",
             f"share/metainfo/{APP_ID}.metainfo.xml", f"share/icons/hicolor/scalable/apps/{APP_ID}.svg",
             "share/man/man6/quarzello.6", "share/man/man8/quarzello-highscored.8",
+            "share/man/man1/quarzello-replay.1",
         ] + [f"share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in ICON_SIZES]
         for path in expected:
             check(os.path.isfile(installed(root, path)), f"not installed: {PREFIX}/{path}")
-        for path in ["games/quarzello", "libexec/quarzello/quarzello", "sbin/quarzello-highscored"]:
+        for path in ["games/quarzello", "libexec/quarzello/quarzello", "sbin/quarzello-highscored",
+                     "bin/quarzello-replay"]:
             check(os.access(installed(root, path), os.X_OK), f"not executable: {PREFIX}/{path}")
         assert_equal(len(files_below(root)), len(set(files_below(root))), "installed files")
 
@@ -110,7 +112,7 @@ def case_layout(build_dir, shots_dir):
             svg = f.read()
         check(re.search(r'<svg [^>]*viewBox="0 0 (\d+) \1"', svg), "the SVG icon is not square")
 
-        for page in ["man6/quarzello.6", "man8/quarzello-highscored.8"]:
+        for page in ["man6/quarzello.6", "man8/quarzello-highscored.8", "man1/quarzello-replay.1"]:
             result = subprocess.run(["man", "--warnings", "-l", "-Tutf8", installed(root, "share/man/" + page)],
                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                     env=dict(os.environ, MANWIDTH="80"))
