@@ -4,11 +4,14 @@
     tools/check-layers.py --manifest BUILD/layers.json      check, for ctest
     tools/check-layers.py --report [--manifest FILE]        figures for a review
 
-The manifest names each layer library with its files and the layers it links
-(CMake writes it at configure time, so the build and this check read the same
-map). The check fails when a game file belongs to no layer or to two, or when
-a file includes a header of a layer that its own layer does not link, directly
-or through the layers below.
+The manifest names each layer library with its files, the layers and the
+libraries it links, and whether it is display-free (CMake writes it at
+configure time, so the build and this check read the same map). The check
+fails when a game file belongs to no layer or to two, when a file includes a
+header of a layer that its own layer does not link, directly or through the
+layers below, and when a display-free layer (the game core and what it
+stands on) links a layer or a library that is not, or one of its files
+includes a header of a display, toolkit, font or image library.
 
 The report prints lines per folder, the arrows between folders and the folder
 cycles; with a manifest also the layers' upward includes and cycles; the
@@ -22,9 +25,13 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-GAME_FOLDERS = ["platform", "board", "gameplay", "highscore", "front"]
+GAME_FOLDERS = ["platform", "board", "gameplay", "highscore", "front", "tools/replay"]
 SOURCE_SUFFIXES = (".h", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)
+SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s*<([^>]+)>', re.MULTILINE)
+# Headers and libraries of the window system, OpenGL, the toolkit, fonts and images.
+DISPLAY_HEADER = re.compile(r"^(FL/|GL/|GLES|EGL/|X11/|xcb/|ft2build\.h|freetype|png\.h|pngconf\.h|cairo)")
+DISPLAY_FREE_LIBRARIES = {"ZLIB::ZLIB", "Threads::Threads"}
 
 
 def source_files(folders):
@@ -94,10 +101,15 @@ class Layers:
         with open(manifest_path, encoding="utf-8") as f:
             manifest = json.load(f)
         self.links = {}
+        self.libraries = {}
+        self.display_free = set()
         self.layer_of = {}
         self.misplaced = []
         for layer in manifest["layers"]:
             self.links[layer["name"]] = layer["links"]
+            self.libraries[layer["name"]] = layer.get("libraries", [])
+            if layer.get("display_free"):
+                self.display_free.add(layer["name"])
             for path in layer["files"]:
                 path = os.path.relpath(os.path.join(ROOT, path), ROOT)
                 if path in self.layer_of:
@@ -127,6 +139,20 @@ class Layers:
                     upward.append((path, target, mine, theirs))
         return upward
 
+    def display_problems(self, files):
+        """What ties a display-free layer to a display."""
+        problems = []
+        for layer in sorted(self.display_free):
+            problems += [f"{layer} is display-free but links {other}, which is not"
+                         for other in self.links[layer] if other not in self.display_free]
+            problems += [f"{layer} is display-free but links {library}"
+                         for library in self.libraries[layer] if library not in DISPLAY_FREE_LIBRARIES]
+        for path in files:
+            if self.layer_of.get(path) in self.display_free:
+                problems += [f"{path} ({self.layer_of[path]}) is display-free but includes <{header}>"
+                             for header in SYSTEM_INCLUDE.findall(read(path)) if DISPLAY_HEADER.match(header)]
+        return problems
+
 
 def check(layers):
     files = source_files(GAME_FOLDERS)
@@ -134,6 +160,7 @@ def check(layers):
     problems += [f"{path} belongs to no layer" for path in files if path not in layers.layer_of]
     problems += [f"{path} ({mine}) includes {target} ({theirs}), which {mine} does not link"
                  for path, target, mine, theirs in layers.upward_includes(files)]
+    problems += layers.display_problems(files)
     for component in cycles([(a, b) for a, links in layers.links.items() for b in links]):
         problems.append("layers link each other in a circle: " + " ".join(component))
     for problem in problems:
