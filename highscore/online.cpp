@@ -112,8 +112,7 @@ class ReplyReader {
 };
 
 void ShowServerError(const std::string& message) {
-  messageBoxTitle = "Fehler";
-  Notify("Trelvani meldete folgenden Fehler:\r\n" + message, true);
+  Notify("Fehler", "Trelvani meldete folgenden Fehler:\r\n" + message, true);
 }
 
 }  // namespace

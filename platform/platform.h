@@ -190,8 +190,8 @@ void CountKeyPress(int keyCode);  // called by the event source
 bool AppTerminate();              // a quit request since the last call; resets it
 void RequestAppTerminate();       // called by the event source
 
-extern std::string messageBoxTitle;
-void Notify(const std::string& text, bool serious);
+// A modal message box with this title ("Hinweis", "Fehler"); serious marks an error.
+void Notify(const std::string& title, const std::string& text, bool serious);
 
 [[noreturn]] void ExitProgram();
 [[noreturn]] void FatalError(const std::string& message);

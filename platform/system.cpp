@@ -5,7 +5,6 @@
 
 #include "platform/platform.h"
 
-std::string messageBoxTitle;
 
 namespace {
 
@@ -32,11 +31,11 @@ bool AppTerminate() {
 
 void RequestAppTerminate() { terminateRequested = true; }
 
-void Notify(const std::string& text, bool serious) {
+void Notify(const std::string& title, const std::string& text, bool serious) {
   if (Backend* backend = CurrentBackend()) {
-    backend->ShowMessage(messageBoxTitle, text, serious);
+    backend->ShowMessage(title, text, serious);
   } else {
-    std::fprintf(stderr, "%s: %s\n", messageBoxTitle.c_str(), text.c_str());
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
   }
 }
 

@@ -17,8 +17,7 @@ namespace {
 constexpr int kMaxSubmitRounds = 3;
 
 void ShowNote(const std::string& text) {
-  messageBoxTitle = "Hinweis";
-  Notify(text, false);
+  Notify("Hinweis", text, false);
 }
 
 void ShowNoConnection() { ShowNote("Es konnte keine Verbindung zum Internet herrgestellt werden!"); }

@@ -191,10 +191,8 @@ TEST(Input, AppTerminateReportsARequestOnce) {
 TEST(Messages, NotifyShowsTheTitleThroughTheBackend) {
   RecordingBackend recorder;
   SetBackend(&recorder);
-  messageBoxTitle = "Fehler";
-  Notify("Verbindung fehlgeschlagen", true);
-  messageBoxTitle = "Hinweis";
-  Notify("herrgestellt", false);
+  Notify("Fehler", "Verbindung fehlgeschlagen", true);
+  Notify("Hinweis", "herrgestellt", false);
   SetBackend(nullptr);
   ASSERT_EQ(recorder.messages.size(), 2u);
   EXPECT_EQ(recorder.messages[0].title, "Fehler");
