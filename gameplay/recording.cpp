@@ -18,13 +18,18 @@ namespace {
 
 // Times run forward; a recording whose clock ran backwards (a test clock set
 // back, say) stops rather than lie.
-bool Append(GameRecording& recording, RecordTag tag, int64_t now) {
+bool Fits(GameRecording& recording, int64_t now) {
   if (!recording.started || !recording.complete) return false;
   if (now < recording.lastTime || now - recording.startTime > kMaxRecordedMillis ||
       recording.frames >= kMaxRecordedFrames || recording.body.size() >= kMaxRecordingBody) {
     recording.complete = false;
     return false;
   }
+  return true;
+}
+
+bool Append(GameRecording& recording, RecordTag tag, int64_t now) {
+  if (!Fits(recording, now)) return false;
   recording.body.push_back(static_cast<char>(tag));
   AppendVarint(recording.body, static_cast<uint64_t>(now - recording.lastTime));
   return true;
@@ -44,7 +49,14 @@ void BeginRecording(GameRecording& recording, uint8_t mode, uint8_t difficulty, 
 }
 
 void RecordFrame(GameRecording& recording, int64_t now) {
-  if (!Append(recording, RecordTag::Frame, now)) return;
+  if (!Fits(recording, now)) return;
+  const int64_t step = now - recording.lastTime;
+  if (step < kShortFrameSteps) {
+    recording.body.push_back(static_cast<char>(kShortFrame + step));
+  } else {
+    recording.body.push_back(static_cast<char>(RecordTag::Frame));
+    AppendVarint(recording.body, static_cast<uint64_t>(step));
+  }
   recording.lastTime = now;
   recording.frames += 1;
 }

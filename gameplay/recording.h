@@ -21,6 +21,10 @@ constexpr int64_t kMaxRecordedFrames = 1'000'000;
 constexpr size_t kMaxRecordingBody = 4u << 20;
 
 enum class RecordTag : uint8_t { Frame = 0, Click = 1, Pause = 2, Resume = 3, Continue = 4, Abort = 5 };
+// A frame whose step is shorter than kShortFrameSteps milliseconds, nearly
+// every one, is the single byte kShortFrame + step.
+constexpr uint8_t kShortFrame = 16;
+constexpr int kShortFrameSteps = 256 - kShortFrame;
 
 struct GameRecording {
   std::string body;  // uncompressed: the start, then the records

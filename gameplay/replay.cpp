@@ -130,12 +130,14 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   int64_t pausedMillis = 0;
   while (!in.done()) {
     const auto tag = in.Byte();
-    const auto step = in.Varint();
-    if (!tag || !step) return fail("recording cut short in a record");
+    if (!tag) return fail("recording cut short in a record");
+    const bool shortFrame = *tag >= kShortFrame;
+    const auto step = shortFrame ? std::optional<uint64_t>(*tag - kShortFrame) : in.Varint();
+    if (!step) return fail("recording cut short in a record");
     if (*step > kLongestStep) return fail("a step of the clock too long");
     const int64_t at = frameTime + static_cast<int64_t>(*step);
     if (at > limits.maxMillis) return fail("recording longer than a game may last");
-    switch (static_cast<RecordTag>(*tag)) {
+    switch (shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag)) {
       case RecordTag::Frame:
         if (game.paused) return fail("a frame while the game is paused");
         if (++result.frames > limits.maxFrames) return fail("recording has too many frames");

@@ -7,9 +7,11 @@ a Turbo game until its clock runs out; a Level game until GAME OVER. The
 points the screen showed are read from the board before the click (a
 Classic group's size) or from the highscore file the entry screen saved."""
 
+import contextlib
 import glob
 import os
 import re
+import shutil
 import subprocess
 import tempfile
 
@@ -22,6 +24,16 @@ from test_menus import entry_at, is_game, is_main_menu, is_pause
 REPLAY_LINE = re.compile(r"^(?P<file>.+): score (?P<score>\d+), (?P<ranking>[A-Za-z ]+), (?P<frames>\d+) frames, "
                          r"(?P<seconds>[\d.]+) s played, (?P<end>game over|not ended), board [0-9a-f]{16}$")
 TURBO_LEICHT_LIST = 3
+
+
+@contextlib.contextmanager
+def recordings():
+    """A directory for the game's recordings, removed afterwards."""
+    directory = tempfile.mkdtemp(prefix="qz-recordings-")
+    try:
+        yield directory
+    finally:
+        shutil.rmtree(directory, ignore_errors=True)
 
 
 def replay(binary, path):
@@ -76,7 +88,11 @@ def saved_points(game, name, ranking):
 
 
 def case_classic_with_marks_and_a_pause(display):
-    directory = tempfile.mkdtemp(prefix="qz-recordings-")
+    with recordings() as directory:
+        play_classic_with_marks_and_a_pause(display, directory)
+
+
+def play_classic_with_marks_and_a_pause(display, directory):
     game = display.start_game(env=dict(SEED, QUARZELLO_RECORD_DIR=directory))
     before = start(game, "first", "second")  # Classic, Mittel: groups of two, two clicks each
     target = next(((c, r) for r in (18, 17, 16) for c in range(COLUMNS)
@@ -114,7 +130,11 @@ def case_classic_with_marks_and_a_pause(display):
 
 
 def case_turbo_to_its_end(display):
-    directory = tempfile.mkdtemp(prefix="qz-recordings-")
+    with recordings() as directory:
+        play_turbo_to_its_end(display, directory)
+
+
+def play_turbo_to_its_end(display, directory):
     game = display.start_game(env=dict(SEED, QUARZELLO_RECORD_DIR=directory))
     before = start(game, "second", "first")  # Turbo, Leicht: one click takes any stone
     for c in (8, 3, 12):
@@ -138,7 +158,11 @@ def case_turbo_to_its_end(display):
 
 
 def case_level_to_game_over(display):
-    directory = tempfile.mkdtemp(prefix="qz-recordings-")
+    with recordings() as directory:
+        play_level_to_game_over(display, directory)
+
+
+def play_level_to_game_over(display, directory):
     game = display.start_game(env=dict(SEED, QUARZELLO_RECORD_DIR=directory))
     play_level_game_to_its_end(game, "level")
     path = the_recording(directory, game, "level-recording")
