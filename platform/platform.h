@@ -200,8 +200,6 @@ void Notify(const std::string& title, const std::string& text, bool serious);
 
 std::string IntToText(int value);
 int TextToInt(const std::string& text);  // leading blanks, sign, "$" hex, "%" binary; no digits give 0
-std::string Hex8(int value);
-std::string Latin1FromUtf8(const std::string& utf8);  // characters beyond ISO-8859-1 become "?"
 std::string Utf8FromLatin1(const std::string& latin1);
 // Unicode code points of a UTF-8 text; a byte that is not valid UTF-8 stands
 // for itself (ISO-8859-1).

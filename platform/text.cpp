@@ -36,14 +36,6 @@ int TextToInt(const std::string& text) {
   return static_cast<int>(negative ? 0u - value : value);
 }
 
-std::string Hex8(int value) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text(8, '0');
-  auto bits = static_cast<uint32_t>(value);
-  for (int i = 7; i >= 0; --i, bits >>= 4) text[static_cast<size_t>(i)] = kDigits[bits & 15];
-  return text;
-}
-
 std::vector<uint32_t> CodePointsFromUtf8(const std::string& utf8) {
   std::vector<uint32_t> codes;
   const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -75,12 +67,6 @@ std::vector<uint32_t> CodePointsFromUtf8(const std::string& utf8) {
     i += static_cast<size_t>(extra) + 1;
   }
   return codes;
-}
-
-std::string Latin1FromUtf8(const std::string& utf8) {
-  std::string latin1;
-  for (uint32_t code : CodePointsFromUtf8(utf8)) latin1.push_back(code < 256 ? static_cast<char>(code) : '?');
-  return latin1;
 }
 
 std::string Utf8FromLatin1(const std::string& latin1) {
