@@ -21,8 +21,10 @@ class TableTest : public HighscoreTest {
     std::advance(it, i);
     return **it;
   }
+  // Into the file as well: a table opened from the menu shows the file.
   void Fill(uint8_t index, int entries) {
     for (int i = 0; i < entries; ++i) highscores.list[index].add_sorted("Spieler" + std::to_string(i), 1000 - i);
+    WriteFile(kHighscoreFile, EncodeHighscoreFile(highscores, "", 0));
   }
 };
 
