@@ -296,6 +296,27 @@ TEST_F(TableTest, RowsAreClippedAndTheOwnEntryGlows) {
   EXPECT_EQ(name->red, 79);
 }
 
+TEST_F(TableTest, FromTheMenuTheTableShowsTheFileAsItIsNow) {
+  highscores.list[0].add_sorted("Alt", 10);  // as read at start-up
+  THighscore other;
+  other.add(Classic, 0, "Neu", 20);
+  other.add(Classic, 0, "Neuer", 30);
+  ASSERT_TRUE(other.SaveHighscore("", 0));
+  Frame();
+  ASSERT_EQ(tableView.pageEntries->size(), 2u);
+  EXPECT_EQ((*tableView.pageEntries)[0]->name, "Neuer");
+  EXPECT_EQ(TScoreview::scoreRows.size(), 2u);
+
+  ClickAt(200, 405);  // "Menü"
+  Frame();
+  other.add(Classic, 0, "Dritter", 5);
+  ASSERT_TRUE(other.SaveHighscore("", 0));
+  ui.screen = Highscores;
+  Frame();
+  ASSERT_EQ(tableView.pageEntries->size(), 3u);
+  EXPECT_EQ((*tableView.pageEntries)[2]->name, "Dritter");
+}
+
 TEST_F(TableTest, MenuLeavesAndForgetsTheTable) {
   Fill(0, 5);
   Frame();
