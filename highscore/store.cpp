@@ -1,14 +1,16 @@
 #include "highscore/store.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
-#include "platform/platform.h"
 
 namespace quarzello {
 
@@ -23,14 +25,131 @@ constexpr size_t kMaxPlayerName = 15;
 // holds place n, and for a list of n entries its number of pages (at least 1).
 int PageOfPlace(int n) { return n % kPageSize == 0 ? (n - 1) / kPageSize + 1 : n / kPageSize + 1; }
 
-// A text cut off by the end of the file is completed with zero bytes, as
-// every read past the end gives 0.
-std::string ReadText(Stream* file) {
-  int length = ReadByte(file);
-  std::string text;
-  for (int i = 0; i < length; ++i) text += static_cast<char>(ReadByte(file));
-  return text;
+// The file's bytes, read the way the platform's streams read: every read
+// past the end gives 0, and an integer cut off by the end keeps the bytes
+// present.
+class FileBytes {
+ public:
+  explicit FileBytes(const std::string& bytes) : bytes_(bytes) {}
+  bool Eof() const { return at_ >= bytes_.size(); }
+  int Byte() { return Eof() ? 0 : static_cast<uint8_t>(bytes_[at_++]); }
+  int32_t Int() {
+    uint32_t value = 0;
+    for (int shift = 0; shift < 32 && !Eof(); shift += 8) value |= static_cast<uint32_t>(Byte()) << shift;
+    return static_cast<int32_t>(value);
+  }
+  // A text cut off by the end of the file is completed with zero bytes.
+  std::string Text() {
+    int length = Byte();
+    std::string text;
+    for (int i = 0; i < length; ++i) text += static_cast<char>(Byte());
+    return text;
+  }
+
+ private:
+  const std::string& bytes_;
+  size_t at_ = 0;
+};
+
+// The records of a highscore file: entries are appended to lists (the seven
+// local ones), the name to playerName. Damaged files are read as far as they
+// go: an entry before any list record or a list index above 6 ends reading,
+// unknown tags are skipped byte by byte.
+void ParseHighscoreFile(const std::string& bytes, TScorelist* lists, std::string& playerName,
+                        uint8_t& saveOnline) {
+  FileBytes file(bytes);
+  TScorelist* current = nullptr;
+  while (!file.Eof()) {
+    int tag = file.Byte();
+    if (tag == kTagList) {
+      int index = file.Byte();
+      if (index >= kRankings) break;
+      current = &lists[index];
+    } else if (tag == kTagEntry) {
+      if (!current) break;
+      auto score = std::make_shared<TScore>();
+      score->name = file.Text();
+      score->punkte = file.Int();
+      current->add(score);
+    } else if (tag == kTagPlayer) {
+      playerName += file.Text();
+      if (playerName.size() > kMaxPlayerName) playerName.resize(kMaxPlayerName);
+      saveOnline = file.Byte() != 0 ? 1 : 0;
+    }
+  }
 }
+
+enum class FileState { kRead, kMissing, kUnreadable };
+
+// The whole file in one go. Missing only when there is no file of that name;
+// a directory or a failed read is unreadable.
+FileState ReadWholeFile(const char* path, std::string& bytes) {
+  bytes.clear();
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
+  struct stat info {};
+  FileState state = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) ? FileState::kRead : FileState::kUnreadable;
+  char buffer[16384];
+  while (state == FileState::kRead) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) state = FileState::kUnreadable;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return state;
+}
+
+// The lock a save holds while it reads, merges and replaces highscore.tvs.
+//
+// It is taken on a lock file beside the rankings, not on highscore.tvs
+// itself: a save replaces highscore.tvs by renaming a new file over it, so a
+// lock on it would sit on an inode that the next save takes away from the
+// name. A game that waited for that lock would get it on the old, replaced
+// file while a third game opens and locks the new one, and both would write
+// at once (unless every taker checked the inode again after locking and
+// started over). There may also be no highscore.tvs yet, and locking it would
+// then mean creating an empty one ahead of the save, which is not "replaced as
+// a whole or not at all". The lock file is never renamed or removed, so all
+// games lock the same inode for ever; it stays empty.
+//
+// flock is tried without blocking, again every few milliseconds, for at most
+// kHighscoreLockWaitMillis: a game stopped (or hung) while it holds the lock
+// makes the others wait a moment only, and then they save without it, as
+// every save did before there was a lock. Closing the file releases the lock.
+class SaveLock {
+ public:
+  SaveLock() {
+    fd_ = open(kHighscoreLockFile, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Someone else's lock file: a lock needs no write access.
+    if (fd_ < 0) fd_ = open(kHighscoreLockFile, O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kHighscoreLockWaitMillis);
+    for (;;) {
+      if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        held_ = true;
+        return;
+      }
+      // Anything but "held by another" (no locks on this file system, ...):
+      // no use waiting.
+      if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    close(fd_);
+    fd_ = -1;
+  }
+  ~SaveLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  SaveLock(const SaveLock&) = delete;
+  SaveLock& operator=(const SaveLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+};
 
 void AppendText(std::string& bytes, const std::string& text) {
   bytes += static_cast<char>(text.size());
@@ -67,13 +186,18 @@ void TScorelist::add(ScoreRef score) { list.push_back(std::move(score)); }
 
 ScoreRef TScorelist::add_sorted(const std::string& name, int32_t punkte) {
   auto score = std::make_shared<TScore>(TScore{name, punkte});
+  insert_sorted(score);
+  return score;
+}
+
+void TScorelist::insert_sorted(ScoreRef score) {
   // Strictly smaller: among equal points the older entry keeps the better place.
+  const int32_t punkte = score->punkte;
   auto below = std::find_if(list.begin(), list.end(), [&](const ScoreRef& s) { return s->punkte < punkte; });
   if (below == list.end())
-    add(score);
+    add(std::move(score));
   else
-    add_before(score, below->get());
-  return score;
+    add_before(std::move(score), below->get());
 }
 
 void TScorelist::add_before(ScoreRef fresh, const TScore* existing) {
@@ -114,6 +238,7 @@ int THighscore::pages(uint8_t mode, uint8_t difficulty, ListKind kind) const {
 NewEntry THighscore::add(uint8_t mode, uint8_t difficulty, const std::string& name, int32_t punkte) {
   const uint8_t index = RankingIndex(mode, difficulty);
   ScoreRef entry = list[index].add_sorted(name, punkte);
+  unsaved.emplace_back(index, entry);
   return {index, entry, list[index].find(entry.get())};
 }
 
@@ -126,28 +251,21 @@ void THighscore::SetOnlineLists(OnlineLists fetched) {
 // ---------------------------------------------------------------- the file
 
 void THighscore::LoadHighscore(std::string& playerName, uint8_t& saveOnline) {
-  Stream* file = OpenRead(kHighscoreFile);
-  if (!file) return;
-  TScorelist* current = nullptr;
-  while (!Eof(file)) {
-    int tag = ReadByte(file);
-    if (tag == kTagList) {
-      int index = ReadByte(file);
-      if (index >= kRankings) break;
-      current = &list[index];
-    } else if (tag == kTagEntry) {
-      if (!current) break;
-      auto score = std::make_shared<TScore>();
-      score->name = ReadText(file);
-      score->punkte = ReadInt(file);
-      current->add(score);
-    } else if (tag == kTagPlayer) {
-      playerName += ReadText(file);
-      if (playerName.size() > kMaxPlayerName) playerName.resize(kMaxPlayerName);
-      saveOnline = ReadByte(file) != 0 ? 1 : 0;
-    }
-  }
-  CloseByteStream(file);
+  std::string bytes;
+  if (ReadWholeFile(kHighscoreFile, bytes) != FileState::kRead) return;
+  ParseHighscoreFile(bytes, list.data(), playerName, saveOnline);
+}
+
+void THighscore::ReloadLocalRankings() {
+  std::string bytes;
+  // A file that is there but cannot be read is not taken for empty rankings.
+  if (ReadWholeFile(kHighscoreFile, bytes) == FileState::kUnreadable) return;
+  std::array<TScorelist, kRankings> fresh;
+  std::string ignoredName;  // the player record of the game that saved last
+  uint8_t ignoredChoice = 0;
+  ParseHighscoreFile(bytes, fresh.data(), ignoredName, ignoredChoice);
+  for (const auto& [index, entry] : unsaved) fresh[index].insert_sorted(entry);
+  for (int index = 0; index < kRankings; ++index) list[index] = std::move(fresh[index]);
 }
 
 std::string EncodeHighscoreFile(const THighscore& store, const std::string& playerName,
@@ -169,8 +287,18 @@ std::string EncodeHighscoreFile(const THighscore& store, const std::string& play
   return bytes;
 }
 
-bool THighscore::SaveHighscore(const std::string& playerName, uint8_t saveOnline) const {
-  return ReplaceFileAtomically(kHighscoreFile, EncodeHighscoreFile(*this, playerName, saveOnline));
+// Two games may run at once on one highscore.tvs (the installed launcher
+// starts every game in the same directory). Each read the file at its start;
+// writing out its own copy would drop what the other saved since, so the
+// file is read again, under the lock, and the new entries go into that.
+SaveOutcome THighscore::SaveHighscore(const std::string& playerName, uint8_t saveOnline) {
+  const SaveLock lock;
+  ReloadLocalRankings();
+  SaveOutcome outcome;
+  outcome.locked = lock.held();
+  outcome.written = ReplaceFileAtomically(kHighscoreFile, EncodeHighscoreFile(*this, playerName, saveOnline));
+  if (outcome.written) unsaved.clear();
+  return outcome;
 }
 
 // A crash, a full disk or a read-only directory must never cost the player

@@ -51,10 +51,15 @@ void CarryOutEntry() {
   // again, untick the box or cancel.
   if (ui.saveOnline == 1 && SubmitOnline() != OnlineResult::Done) return;
 
+  // The save enters the result into the rankings as the file holds them now,
+  // with what other games running beside this one saved meanwhile; the table
+  // shows those, the new entry lit at its place among them.
   const NewEntry added = highscores.add(game.gameMode, game.difficulty, ui.playerName, game.score);
+  const SaveOutcome saved = highscores.SaveHighscore(ui.playerName, ui.saveOnline);
   tableView.ownScore = added.entry;
-  ShowRankingPage(game.gameMode, game.difficulty, ListKind::Local, added.page);
-  if (!highscores.SaveHighscore(ui.playerName, ui.saveOnline))
+  ShowRankingPage(game.gameMode, game.difficulty, ListKind::Local,
+                  highscores.list[added.list].find(added.entry.get()));
+  if (!saved)
     ShowNote("Die Highscore-Liste konnte nicht gespeichert werden! Ihr Eintrag bleibt nur bis zum Beenden des "
              "Spiels erhalten.");
   // After a successful fetch the online table of the same ranking is shown,

@@ -29,8 +29,10 @@ void ShowShownPage() {
       highscores.get(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal, tableView.shownPage);
 }
 
-// Entered from the main menu: always the local Classic/Leicht table.
+// Entered from the main menu: always the local Classic/Leicht table, of the
+// file as it is now (another game may have saved since this one started).
 void SetUpFromMenu() {
+  highscores.ReloadLocalRankings();
   tableView.shownMode = Classic;
   tableView.shownDifficulty = 0;
   tableView.shownLocal = ListKind::Local;

@@ -160,6 +160,41 @@ TEST_F(EntryTest, OfflineEntryIsRankedSavedAndShown) {
   EXPECT_EQ(ui.saveOnline, 0);
 }
 
+TEST_F(EntryTest, TheTableShowsWhatAnotherGameSavedMeanwhile) {
+  highscores.add(Turbo, 1, "Alt", 100);
+  ASSERT_TRUE(highscores.SaveHighscore("Lena", 0));
+  // Another game, started from the same file, saves ten better results.
+  THighscore other;
+  std::string otherName;
+  uint8_t otherChoice = 0;
+  other.LoadHighscore(otherName, otherChoice);
+  for (int i = 0; i < 10; ++i) other.add(Turbo, 1, "Bernd", 5000 + i);
+  ASSERT_TRUE(other.SaveHighscore("Bernd", 1));
+
+  PressWeiter();
+  EXPECT_EQ(ui.screen, Highscores);
+  EXPECT_TRUE(recording.messages.empty());
+  const TScorelist& ranking = highscores.list[RankingIndex(Turbo, 1)];
+  ASSERT_EQ(ranking.list.size(), 12u);
+  EXPECT_EQ(ranking.list[10]->name, "Lena");
+  EXPECT_EQ(ranking.list[11]->name, "Alt");
+  EXPECT_EQ(tableView.ownScore, ranking.list[10]);
+  EXPECT_EQ(tableView.shownPage, 2) << "the page of the entry among the merged rankings";
+  EXPECT_EQ(tableView.pageCount, 2);
+  ASSERT_EQ(TScoreview::scoreRows.size(), 2u);
+  EXPECT_EQ(TScoreview::scoreRows.front()->name, "Lena");
+  EXPECT_EQ(TScoreview::scoreRows.front()->platz, 11);
+  EXPECT_EQ(TScoreview::scoreRows.front()->highlight, 1);
+  EXPECT_EQ(TScoreview::scoreRows.back()->highlight, 0);
+
+  highscores.reset();
+  ui.reset();
+  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
+  EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 12u);
+  EXPECT_EQ(ui.playerName, "Lena") << "the name and checkbox of the game that saved";
+  EXPECT_EQ(ui.saveOnline, 0);
+}
+
 TEST_F(EntryTest, OnlineEntryIsSubmittedAndItsOnlinePageShown) {
   ui.saveOnline = 1;
   std::vector<std::string> table = {"TABLE", "4"};

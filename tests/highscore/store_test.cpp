@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "tests/highscore/fixture.h"
 
 namespace quarzello::highscore_test {
@@ -122,6 +124,14 @@ TEST_F(StoreTest, OnlineListsAreReplacedAllAtOnce) {
 // The player's name and online choice travel with the file.
 class HighscoreFileTest : public HighscoreTest {
  protected:
+  std::vector<std::string> DirectoryEntries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   std::string playerName;
   uint8_t saveOnline = 0;
 };
@@ -133,8 +143,9 @@ TEST_F(HighscoreFileTest, EmptyStoreIsNineteenBytes) {
   EXPECT_EQ(ReadFile("highscore.tvs"),
             Bytes({0x03, 0x02, 0x41, 0x6C, 0x01, 0x01, 0x00, 0x01, 0x01, 0x01, 0x02, 0x01, 0x03, 0x01, 0x04, 0x01,
                    0x05, 0x01, 0x06}));
-  // Only the file is left behind: no temporary file.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
+  // Only the file and the (empty) lock file are left behind: no temporary file.
+  EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{"highscore.tvs", "highscore.tvs.lock"}));
+  EXPECT_EQ(ReadFile(kHighscoreLockFile), "");
 }
 
 TEST_F(HighscoreFileTest, EntriesAreWrittenAsTaggedRecords) {
@@ -243,19 +254,25 @@ TEST_F(HighscoreFileTest, FailedSaveKeepsTheOldFileAndTheEntries) {
   }
   EXPECT_EQ(ReadFile("highscore.tvs"), before);
   EXPECT_EQ(highscores.list[0].list.size(), 21u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1) << "temporary file left behind";
+  EXPECT_EQ(highscores.unsaved.size(), 20u) << "kept for the next save";
+  EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{"highscore.tvs", "highscore.tvs.lock"}))
+      << "temporary file left behind";
 
-  // The target cannot be replaced at all: a directory stands in its place.
+  // The target cannot be replaced at all, nor read: a directory stands in its
+  // place. The rankings in memory are kept as they are.
   std::filesystem::remove("highscore.tvs");
   std::filesystem::create_directory("highscore.tvs");
   std::filesystem::create_directory("highscore.tvs/inside");
   EXPECT_FALSE(highscores.SaveHighscore(playerName, saveOnline));
   EXPECT_TRUE(std::filesystem::is_directory("highscore.tvs/inside"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
+  EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{"highscore.tvs", "highscore.tvs.lock"}));
+  EXPECT_EQ(highscores.list[0].list.size(), 21u);
 
   // Once it can be written again, everything is there.
   std::filesystem::remove_all("highscore.tvs");
+  WriteFile("highscore.tvs", before);
   EXPECT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
+  EXPECT_TRUE(highscores.unsaved.empty());
   highscores.reset();
   highscores.LoadHighscore(playerName, saveOnline);
   EXPECT_EQ(highscores.list[0].list.size(), 21u);

@@ -21,8 +21,10 @@ class TableTest : public HighscoreTest {
     std::advance(it, i);
     return **it;
   }
+  // Into the file as well: a table opened from the menu shows the file.
   void Fill(uint8_t index, int entries) {
     for (int i = 0; i < entries; ++i) highscores.list[index].add_sorted("Spieler" + std::to_string(i), 1000 - i);
+    WriteFile(kHighscoreFile, EncodeHighscoreFile(highscores, "", 0));
   }
 };
 
@@ -292,6 +294,27 @@ TEST_F(TableTest, RowsAreClippedAndTheOwnEntryGlows) {
   // The glow leaves the row's text in the small font's colour, alpha blended.
   EXPECT_EQ(name->blend, kBlendAlpha);
   EXPECT_EQ(name->red, 79);
+}
+
+TEST_F(TableTest, FromTheMenuTheTableShowsTheFileAsItIsNow) {
+  highscores.list[0].add_sorted("Alt", 10);  // as read at start-up
+  THighscore other;
+  other.add(Classic, 0, "Neu", 20);
+  other.add(Classic, 0, "Neuer", 30);
+  ASSERT_TRUE(other.SaveHighscore("", 0));
+  Frame();
+  ASSERT_EQ(tableView.pageEntries->size(), 2u);
+  EXPECT_EQ((*tableView.pageEntries)[0]->name, "Neuer");
+  EXPECT_EQ(TScoreview::scoreRows.size(), 2u);
+
+  ClickAt(200, 405);  // "Menü"
+  Frame();
+  other.add(Classic, 0, "Dritter", 5);
+  ASSERT_TRUE(other.SaveHighscore("", 0));
+  ui.screen = Highscores;
+  Frame();
+  ASSERT_EQ(tableView.pageEntries->size(), 3u);
+  EXPECT_EQ((*tableView.pageEntries)[2]->name, "Dritter");
 }
 
 TEST_F(TableTest, MenuLeavesAndForgetsTheTable) {
