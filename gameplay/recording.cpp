@@ -20,11 +20,12 @@ namespace {
 // back, say) stops rather than lie.
 bool Fits(GameRecording& recording, int64_t now) {
   if (!recording.started || !recording.complete) return false;
-  if (now < recording.lastTime || now - recording.startTime > kMaxRecordedMillis ||
+  if (now < recording.latest || now - recording.startTime > kMaxRecordedMillis ||
       recording.frames >= kMaxRecordedFrames || recording.body.size() >= kMaxRecordingBody) {
     recording.complete = false;
     return false;
   }
+  recording.latest = now;
   return true;
 }
 
@@ -40,7 +41,7 @@ bool Append(GameRecording& recording, RecordTag tag, int64_t now) {
 void BeginRecording(GameRecording& recording, uint8_t mode, uint8_t difficulty, int32_t generatorState, int64_t now) {
   recording = GameRecording{};
   recording.started = true;
-  recording.startTime = recording.lastTime = now;
+  recording.startTime = recording.lastTime = recording.latest = now;
   recording.body.reserve(1 << 14);
   AppendVarint(recording.body, kRulesVersion);
   recording.body.push_back(static_cast<char>(mode));

@@ -29,7 +29,8 @@ constexpr int kShortFrameSteps = 256 - kShortFrame;
 struct GameRecording {
   std::string body;  // uncompressed: the start, then the records
   int64_t startTime = 0;
-  int64_t lastTime = 0;  // of the last frame, or the start
+  int64_t lastTime = 0;  // of the last frame, or the start: what steps count from
+  int64_t latest = 0;    // of the last record of any kind
   int64_t frames = 0;
   bool started = false;
   bool complete = true;  // false once a cap was reached or the clock ran backwards

@@ -127,6 +127,7 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   result.difficulty = *difficulty;
 
   int64_t frameTime = 0;
+  int64_t latest = 0;  // records come in the order of their times
   int64_t pausedMillis = 0;
   while (!in.done()) {
     const auto tag = in.Byte();
@@ -137,6 +138,8 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
     if (*step > kLongestStep) return fail("a step of the clock too long");
     const int64_t at = frameTime + static_cast<int64_t>(*step);
     if (at > limits.maxMillis) return fail("recording longer than a game may last");
+    if (at < latest) return fail("a record earlier than the one before it");
+    latest = at;
     switch (shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag)) {
       case RecordTag::Frame:
         if (game.paused) return fail("a frame while the game is paused");

@@ -173,6 +173,9 @@ TEST(Replay, ForgedRecordsAreRefused) {
   EXPECT_EQ(ReplayGame(Forged().Frames(2).Raw(std::string("\x02\x00\x00\x05", 4)).Bytes()).error,
             "a frame while the game is paused");
   EXPECT_EQ(ReplayGame(Forged().Frames(2).Raw("\x01\x05\x03").Bytes()).error, "recording cut short in a click");
+  // A pause of ten seconds, then a frame before it ended: time cannot run back.
+  EXPECT_EQ(ReplayGame(Forged().Frames(2).Raw(std::string("\x02\x01\x03\xd0\x4e", 5)).Frames(1).Bytes()).error,
+            "a record earlier than the one before it");
   std::string longStep(1, static_cast<char>(RecordTag::Frame));
   AppendVarint(longStep, 1ULL << 41);
   EXPECT_EQ(ReplayGame(Forged().Raw(longStep).Bytes()).error, "a step of the clock too long");

@@ -87,7 +87,7 @@ inline Played Play(uint8_t mode, uint8_t difficulty, int seed, int pace, int64_t
     played.news.insert(played.news.end(), game.outbox.begin(), game.outbox.end());
     game.outbox.clear();
   }
-  PressContinue(game, now + 1);
+  PressContinue(game, now + 10);
   for (int i = 0; i < 60; ++i) {
     now += 17;
     BeginFrame(game, now);
