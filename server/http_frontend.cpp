@@ -240,7 +240,9 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
         peer_(std::move(peer)),
         buffer_(server.settings().maxHeaderBytes + server.settings().maxBodyBytes + kReadSlack) {
     parser_.header_limit(static_cast<uint32_t>(server.settings().maxHeaderBytes));
-    parser_.body_limit(server.settings().maxBodyBytes);
+    // The parser holds an announced length against this as soon as the head
+    // is in; OnHeader narrows it to the request's own limit.
+    parser_.body_limit(std::max(server.settings().maxBodyBytes, server.settings().maxUploadBodyBytes));
   }
   ~Connection() {
     if (holdsUploadSlot_) server_.GiveBackUploadSlot();
@@ -284,6 +286,13 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
       }
       holdsUploadSlot_ = true;
       parser_.body_limit(server_.settings().maxUploadBodyBytes);
+    } else {
+      const size_t limit = server_.settings().maxBodyBytes;
+      if (parser_.content_length() && *parser_.content_length() > limit) {
+        OnBadRead(http::error::body_limit);
+        return;
+      }
+      parser_.body_limit(limit);
     }
     if (parser_.is_done()) {
       OnRead({}, 0);

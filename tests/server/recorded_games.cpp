@@ -133,4 +133,23 @@ std::string PackRecording(const std::string& body, int level) {
   return out;
 }
 
+std::vector<size_t> RecordOffsets(const std::string& body) {
+  size_t at = 0;
+  auto skipVarint = [&] {
+    while (at < body.size() && (static_cast<unsigned char>(body[at]) & 0x80)) ++at;
+    ++at;
+  };
+  skipVarint();  // rules version
+  at += 2;       // mode, difficulty
+  skipVarint();  // generator state
+  std::vector<size_t> offsets;
+  while (at < body.size()) {
+    offsets.push_back(at);
+    const auto tag = static_cast<RecordTag>(body[at++]);
+    skipVarint();
+    if (tag == RecordTag::Click) at += 2;
+  }
+  return offsets;
+}
+
 }  // namespace servertest

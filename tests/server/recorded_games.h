@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace servertest {
 
@@ -42,5 +43,9 @@ PlayedGame PlayToTheEnd(const PlayPlan& plan);
 // packed again; for tests that edit recordings.
 std::string UnpackRecording(const std::string& recording);
 std::string PackRecording(const std::string& body, int level = 9);
+
+// Where the records of an unpacked body begin: the first after its start
+// (rules version, mode, difficulty, generator state), then each in turn.
+std::vector<size_t> RecordOffsets(const std::string& body);
 
 }  // namespace servertest
