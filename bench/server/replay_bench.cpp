@@ -4,13 +4,19 @@
 // tests/server/recorded_games.cpp and replayed with the core's ReplayGame on
 // one core, as a replay worker of the service does.
 //
-//   build/replay_bench [ROUNDS]
+//   build/server/replay_bench [ROUNDS]
+//   build/server/replay_bench --write DIR COUNT
+// The second form writes COUNT Turbo games (turbo-N.qzr) and a 10-minute
+// Level game (level.qzr) into DIR, with "FILE RANKING SCORE" lines in
+// DIR/games.txt, for bench/server/uploads.sh.
 
 #include <time.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "gameplay/replay.h"
@@ -43,9 +49,25 @@ void Measure(const char* label, const servertest::PlayPlan& plan, int rounds) {
               result.ok() && result.score == played.score && result.reachedEnd ? "" : "  (REPLAY DIFFERS)");
 }
 
+int WriteGames(const std::string& dir, int count) {
+  std::ofstream list(dir + "/games.txt");
+  auto write = [&](const std::string& name, const servertest::PlayedGame& played) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << played.recording;
+    list << name << ' ' << played.ranking << ' ' << played.score << '\n';
+  };
+  write("level.qzr", servertest::PlayToTheEnd({.mode = 2, .seed = 5, .movesUntilMillis = 590'000,
+                                               .framesBetweenMoves = 3}));
+  for (int i = 0; i < count; ++i) {
+    write("turbo-" + std::to_string(i) + ".qzr",
+          servertest::PlayToTheEnd({.mode = 1, .difficulty = static_cast<uint8_t>(i % 3), .seed = 100 + i}));
+  }
+  return list ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--write") return WriteGames(argv[2], std::atoi(argv[3]));
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
   Measure("Turbo Mittel, 121 s", {.mode = 1, .difficulty = 1, .seed = 4, .framesBetweenMoves = 20}, rounds);
   Measure("Level, about 10 min", {.mode = 2, .seed = 5, .movesUntilMillis = 590'000, .framesBetweenMoves = 3},
