@@ -28,6 +28,7 @@ namespace highscored {
 namespace {
 
 constexpr size_t kMaxAnswerBytes = 4096;
+constexpr int kWorkerNice = 10;
 
 // The answer of a worker: one line.
 //   PLAYED score mode difficulty frames playMillis reachedEnd generatorState
@@ -191,9 +192,11 @@ bool ProcessReplayer::Spawn(Worker& worker) {
     dup2(sockets[1], STDIN_FILENO);
     dup2(sockets[1], STDOUT_FILENO);
     close_range(3, ~0U, 0);  // the service's sockets and database stay with it
-    sched_param lowest{};
-    sched_setscheduler(0, SCHED_IDLE, &lowest);
-    setpriority(PRIO_PROCESS, 0, 19);
+    // Below the serving threads, which win the processor whenever they wake,
+    // but not so low that any other busy program on the machine starves it.
+    sched_param batch{};
+    sched_setscheduler(0, SCHED_BATCH, &batch);
+    setpriority(PRIO_PROCESS, 0, kWorkerNice);
     execv(argv[0], argv.data());
     _exit(127);
   }

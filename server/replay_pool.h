@@ -1,8 +1,8 @@
 #pragma once
 
 // Playing uploaded recordings again with the game's own core (qz_gameplay),
-// apart from the serving threads: in worker processes of their own, at the
-// lowest scheduling priority, each replay bounded in CPU time. A recording
+// apart from the serving threads: in worker processes of their own, at a
+// low scheduling priority, each replay bounded in CPU time. A recording
 // that makes the core crash or spin costs one worker process, which is
 // started again, and never the service.
 
