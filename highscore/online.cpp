@@ -1,5 +1,7 @@
 #include "highscore/online.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -185,6 +187,45 @@ FetchedTables FetchTables() {
   }
   fetched.result = OnlineResult::Done;
   return fetched;
+}
+
+OnlineResult UploadRecording(const std::string& recording) {
+  Connection connection = Connect();
+  if (!connection) return OnlineResult::NoConnection;
+  const std::string body = "key_id=" + IntToText(onlineState.keyId) + "&id=" + IntToText(onlineState.ownId) +
+                           "&hash=" + IntToText(RecordingHash(onlineState.onlineKey, recording)) +
+                           "&recording=" + Base64UrlEncode(recording);
+  SendRequest(connection.get(), "POST /quarzello/replay.php HTTP/1.0", body);
+  ReplyReader reply(connection.get());
+  if (!reply.Whole()) return OnlineResult::NoConnection;
+  if (reply.Line() == "OKAY") return OnlineResult::Done;
+  ShowServerError(reply.Line());
+  return OnlineResult::ServerError;
+}
+
+int32_t RecordingHash(const std::string& key, const std::string& recording) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  for (const std::string* part : {&key, &recording, &key})
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(part->data()), static_cast<uInt>(part->size()));
+  return static_cast<int32_t>(static_cast<uint32_t>(crc));
+}
+
+std::string Base64UrlEncode(const std::string& bytes) {
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  std::string text;
+  text.reserve(bytes.size() / 3 * 4 + 4);
+  uint32_t bits = 0;
+  int held = 0;  // bits waiting in bits
+  for (char c : bytes) {
+    bits = (bits << 8) | static_cast<unsigned char>(c);
+    held += 8;
+    while (held >= 6) {
+      held -= 6;
+      text += kDigits[(bits >> held) & 63];
+    }
+  }
+  if (held > 0) text += kDigits[(bits << (6 - held)) & 63];
+  return text;
 }
 
 std::string UrlEncodeName(const std::string& text) {

@@ -1,5 +1,6 @@
 // The client of the online highscore service: register for a key, submit the
-// finished game's score, fetch the seven online rankings. Each request is one
+// finished game's score, upload the recording of that game so that the
+// service can play it again, fetch the seven online rankings. Each request is one
 // HTTP/1.0 POST on its own connection and blocks until it is done. What the
 // player sees meanwhile is the caller's business; only the server's own error
 // messages are shown from here, as they arrive.
@@ -46,6 +47,16 @@ OnlineResult RegisterClient();
 // ranking: the RankingIndex of the game's local list.
 OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t ranking);
 FetchedTables FetchTables();
+// The recording (EncodeRecording's bytes) of the game whose score was just
+// submitted, for the entry ownId under the key it was submitted with. A
+// refusal is the server's error, shown as such.
+OnlineResult UploadRecording(const std::string& recording);
+
+// The upload's check value: CRC-32 over the key, the recording and the key
+// again, as a signed 32-bit number; the service computes the same.
+int32_t RecordingHash(const std::string& key, const std::string& recording);
+// RFC 4648 base64 with the URL-safe alphabet and no padding.
+std::string Base64UrlEncode(const std::string& bytes);
 
 std::string UrlEncodeName(const std::string& text);
 

@@ -6,6 +6,8 @@
 #include "server/clock.h"
 #include "server/form.h"
 #include "server/random_key.h"
+#include "server/recording_upload.h"
+#include "gameplay/modes.h"
 
 namespace highscored {
 
@@ -24,6 +26,18 @@ const char* const kWrongHash = "Die Prüfsumme des Punktwerts stimmt nicht. Er w
 const char* const kTooManyRequests =
     "Zu viele Anfragen von Ihrer Adresse. Bitte versuchen Sie es in einer Minute erneut.";
 const char* const kStoreFailed = "Der Highscore-Server ist gerade gestört. Bitte versuchen Sie es später erneut.";
+const char* const kBadRecordingText = "Die Aufzeichnung des Spiels ist fehlerhaft kodiert.";
+const char* const kNoSuchEntry = "Zu diesem Eintrag nimmt der Highscore-Server keine Aufzeichnung an.";
+const char* const kWrongRecordingHash = "Die Prüfsumme der Aufzeichnung stimmt nicht. Sie wurde nicht angenommen.";
+const char* const kAlreadyVerified = "Dieser Eintrag ist schon mit seiner Aufzeichnung bestätigt.";
+const char* const kRecordingUsed = "Diese Aufzeichnung bestätigt schon einen anderen Eintrag.";
+const char* const kUnreadableRecording = "Die Aufzeichnung ist beschädigt und lässt sich nicht abspielen.";
+const char* const kCostlyRecording = "Die Aufzeichnung lässt sich nicht in der erlaubten Zeit abspielen.";
+const char* const kOtherRanking = "Die Aufzeichnung ist ein Spiel einer anderen Rangliste.";
+const char* const kNotEnded = "Das aufgezeichnete Spiel ist nicht zu Ende gespielt.";
+const char* const kOtherPoints = "Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.";
+const char* const kReplaysBusy =
+    "Der Highscore-Server kann die Aufzeichnung gerade nicht prüfen. Bitte versuchen Sie es später erneut.";
 
 std::string MissingField(const std::string& field) {
   return "Das Feld \"" + field + "\" fehlt oder ist ungültig.";
@@ -58,8 +72,15 @@ Reply StoreFailed(const StoreError& error) {
 
 }  // namespace
 
-HighscoreService::HighscoreService(ScoreStore& store, const ServiceSettings& settings)
-    : store_(store), settings_(settings), rateLimiter_(settings.rateLimitPerMinute) {}
+HighscoreService::HighscoreService(ScoreStore& store, const ServiceSettings& settings, Replayer* replayer)
+    : store_(store), settings_(settings), replayer_(replayer), rateLimiter_(settings.rateLimitPerMinute) {}
+
+// Counted in the database when it is shared by several services, else here.
+bool HighscoreService::Allow(const std::string& clientAddress) {
+  if (settings_.rateLimitPerMinute <= 0) return true;
+  if (store_.SharesRateLimits()) return store_.AllowRequest(clientAddress, settings_.rateLimitPerMinute, WallMillis());
+  return rateLimiter_.Allow(clientAddress, SteadyMillis());
+}
 
 Reply HighscoreService::Error(int status, const std::string& message) { return {status, "ERROR\n" + message + "\n"}; }
 
@@ -67,9 +88,9 @@ Reply HighscoreService::Register(const std::string& body, const std::string& cli
   const auto form = ParseForm(body);
   if (!form) return Error(400, kMalformedBody);
   if (Field(*form, "register") != "yes") return Error(400, MissingField("register"));
-  if (!rateLimiter_.Allow(clientAddress, SteadyMillis())) return Error(429, kTooManyRequests);
 
   try {
+    if (!Allow(clientAddress)) return Error(429, kTooManyRequests);
     const int64_t now = WallMillis();
     DropExpiredKeysNow(now);
     const std::string key = MakeRandomKey();
@@ -111,9 +132,8 @@ Reply HighscoreService::Submit(const std::string& body, const std::string& clien
   const auto hash = NumberField(*form, "hash", true);
   if (!hash) return Error(400, MissingField("hash"));
 
-  if (!rateLimiter_.Allow(clientAddress, SteadyMillis())) return Error(429, kTooManyRequests);
-
   try {
+    if (!Allow(clientAddress)) return Error(429, kTooManyRequests);
     const SubmitResult result = store_.AddScore(score, WallMillis(), [&](const std::string& key) {
       return quarzello::ScoreHash(key, score.points, score.mode) == *hash;
     });
@@ -153,6 +173,76 @@ Reply HighscoreService::Fetch(const std::string& body) {
   return {200, tables->text};
 }
 
+Reply HighscoreService::Upload(const std::string& body, const std::string& clientAddress) {
+  const auto form = ParseForm(body);
+  if (!form) return Error(400, kMalformedBody);
+  const auto keyId = NumberField(*form, "key_id", true);
+  if (!keyId) return Error(400, MissingField("key_id"));
+  const auto entryId = NumberField(*form, "id", false);
+  if (!entryId) return Error(400, MissingField("id"));
+  const auto hash = NumberField(*form, "hash", true);
+  if (!hash) return Error(400, MissingField("hash"));
+  const auto text = Field(*form, "recording");
+  if (!text) return Error(400, MissingField("recording"));
+
+  auto refused = [](int status, const char* message, const std::string& why) {
+    Reply reply = Error(status, message);
+    reply.note = why;
+    return reply;
+  };
+  try {
+    if (!Allow(clientAddress)) return Error(429, kTooManyRequests);
+    const auto recording = DecodeBase64Url(*text);
+    if (!recording || recording->empty()) return refused(400, kBadRecordingText, "recording is not base64url");
+
+    const auto target = store_.FindUploadTarget(*entryId);
+    if (!target || target->keyId != *keyId || (target->key.empty() && !target->verified)) {
+      return refused(400, kNoSuchEntry, "no such entry for this key");
+    }
+    if (target->verified) return refused(409, kAlreadyVerified, "entry already verified");
+    if (RecordingHash(target->key, *recording) != *hash) return refused(400, kWrongRecordingHash, "wrong hash");
+
+    if (replayer_ == nullptr) return refused(503, kReplaysBusy, "no replays here");
+    const ReplayOutcome replay = replayer_->Replay(*recording);
+    switch (replay.kind) {
+      case ReplayOutcome::Kind::Busy: return refused(503, kReplaysBusy, "no replay worker free");
+      case ReplayOutcome::Kind::TooCostly: return refused(400, kCostlyRecording, replay.error);
+      case ReplayOutcome::Kind::Unreadable: return refused(400, kUnreadableRecording, replay.error);
+      case ReplayOutcome::Kind::Played: break;
+    }
+    const std::string played = "replayed: ranking " +
+                               std::to_string(quarzello::RankingIndex(static_cast<uint8_t>(replay.mode),
+                                                                      static_cast<uint8_t>(replay.difficulty))) +
+                               ", " + std::to_string(replay.score) + " points, " + std::to_string(replay.frames) +
+                               " frames" + (replay.reachedEnd ? "" : ", not ended");
+    if (quarzello::RankingIndex(static_cast<uint8_t>(replay.mode), static_cast<uint8_t>(replay.difficulty)) !=
+        target->ranking) {
+      return refused(400, kOtherRanking, played);
+    }
+    if (!replay.reachedEnd) return refused(400, kNotEnded, played);
+    if (replay.score != target->points) return refused(400, kOtherPoints, played);
+
+    VerifiedRecording verified;
+    verified.entryId = *entryId;
+    verified.ranking = target->ranking;
+    verified.points = target->points;
+    verified.generatorState = replay.generatorState;
+    verified.bytes = *recording;
+    switch (store_.StoreVerified(verified, WallMillis())) {
+      case VerifyStatus::AlreadyVerified: return refused(409, kAlreadyVerified, played + "; entry already verified");
+      case VerifyStatus::RecordingUsed: return refused(409, kRecordingUsed, played + "; game verifies another entry");
+      case VerifyStatus::Stored: break;
+    }
+    // As after a stored score: the next fetch lists the entry.
+    scoresGeneration_.fetch_add(1);
+    Reply reply{200, "OKAY\n" + std::to_string(*entryId) + "\n"};
+    reply.note = played;
+    return reply;
+  } catch (const StoreError& error) {
+    return StoreFailed(error);
+  }
+}
+
 bool HighscoreService::IsFresh(const std::shared_ptr<const TablesText>& tables, int64_t nowMillis) const {
   return tables && tables->generation == scoresGeneration_.load() &&
          nowMillis - tables->builtMillis < settings_.tablesMaxAgeMillis;
@@ -186,7 +276,7 @@ std::shared_ptr<const HighscoreService::TablesText> HighscoreService::CurrentTab
   // Read before the query: a score stored meanwhile makes this copy stale at once.
   fresh->generation = scoresGeneration_.load();
   fresh->builtMillis = SteadyMillis();
-  const Rankings rankings = store_.TopEntries(settings_.tableSize);
+  const Rankings rankings = store_.TopEntries(settings_.tableSize, settings_.acceptUnverified);
   for (int mode = 0; mode < kRankingCount; ++mode) {
     fresh->text += "TABLE\n" + std::to_string(mode) + "\n";
     for (const RankedEntry& entry : rankings[mode]) {

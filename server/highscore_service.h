@@ -9,18 +9,21 @@
 #include <vector>
 
 #include "server/rate_limiter.h"
+#include "server/replay_pool.h"
 #include "server/store.h"
 
 namespace highscored {
 
 struct ServiceSettings {
   int tableSize = 100;                         // entries per ranking in a fetch
-  int rateLimitPerMinute = 30;                 // registrations and submissions per address; 0 = no limit
+  int rateLimitPerMinute = 30;                 // registrations, submissions and uploads per address; 0 = no limit
   int64_t keyLifetimeMillis = 10 * 60'000;
   // Fetches are answered from a copy of the rankings that is renewed after
   // every stored score, and at least this often so that scores stored by
   // other servers on the same database show up.
   int64_t tablesMaxAgeMillis = 1000;
+  // Whether fetches list entries whose recording has not been played again.
+  bool acceptUnverified = false;
 };
 
 struct Reply {
@@ -32,14 +35,18 @@ struct Reply {
   std::string note;  // for the log only: why the service failed
 };
 
-// The three requests of the game, from form-encoded body to reply text.
+// The four requests of the game, from form-encoded body to reply text.
 class HighscoreService {
  public:
-  HighscoreService(ScoreStore& store, const ServiceSettings& settings);
+  // Uploads are played again by replayer; without one they are refused.
+  HighscoreService(ScoreStore& store, const ServiceSettings& settings, Replayer* replayer = nullptr);
 
   Reply Register(const std::string& body, const std::string& clientAddress);
   Reply Submit(const std::string& body, const std::string& clientAddress);
   Reply Fetch(const std::string& body);
+  // The recording of a submitted game: played again, and the entry counts
+  // once it reached the submitted points.
+  Reply Upload(const std::string& body, const std::string& clientAddress);
 
   // A first line other than "OKAY", then the message the game shows.
   static Reply Error(int status, const std::string& message);
@@ -58,9 +65,11 @@ class HighscoreService {
   std::shared_ptr<const TablesText> CurrentTables();
   bool IsFresh(const std::shared_ptr<const TablesText>& tables, int64_t nowMillis) const;
   void DropExpiredKeysNow(int64_t nowMillis);
+  bool Allow(const std::string& clientAddress);
 
   ScoreStore& store_;
   const ServiceSettings settings_;
+  Replayer* const replayer_;
   RateLimiter rateLimiter_;
   std::atomic<int64_t> lastKeySweepMillis_{0};
 

@@ -10,6 +10,8 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/asio/executor_work_guard.hpp>
+#include <algorithm>
+#include <atomic>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <cerrno>
@@ -39,6 +41,7 @@ using Clock = std::chrono::steady_clock;
 const std::string kRegisterPath = "/quarzello/register.php";
 const std::string kSubmitPath = "/quarzello/highscore.php";
 const std::string kFetchPath = "/quarzello/get.php";
+const std::string kUploadPath = "/quarzello/replay.php";
 
 // Many players may connect within the same moment; a short backlog would
 // make them wait for SYN retransmissions.
@@ -65,6 +68,8 @@ std::string ErrorMessageFor(int status) {
       return "Die Kopfzeilen der Anfrage sind zu groß.";
     case 503:
       return "Zu viele Verbindungen von Ihrer Adresse. Bitte versuchen Sie es gleich erneut.";
+    case 507:  // not sent: the refusal of one upload too many, sent as 503
+      return "Der Highscore-Server prüft gerade zu viele Aufzeichnungen. Bitte versuchen Sie es später erneut.";
     default:
       return "Die Anfrage ist fehlerhaft.";
   }
@@ -149,7 +154,10 @@ std::string HttpRequest::Header(std::string_view name) const {
 class HttpFrontEnd::Server {
  public:
   Server(HighscoreService& service, const HttpSettings& settings)
-      : service_(service), settings_(settings), workers_(static_cast<size_t>(settings.threads)) {
+      : service_(service),
+        settings_(settings),
+        workers_(static_cast<size_t>(settings.threads)),
+        uploadWorkers_(static_cast<size_t>(std::max(1, settings.uploadThreads))) {
     for (int i = 0; i < settings.threads; ++i) loops_.push_back(std::make_unique<Loop>());
   }
 
@@ -160,10 +168,22 @@ class HttpFrontEnd::Server {
 
   const HttpSettings& settings() const { return settings_; }
   asio::thread_pool& workers() { return workers_; }
+  asio::thread_pool& uploadWorkers() { return uploadWorkers_; }
+  // An upload slot for a connection whose request is an upload; false when
+  // all are taken.
+  bool TakeUploadSlot() {
+    int open = uploadsOpen_.load();
+    while (open < settings_.maxUploads) {
+      if (uploadsOpen_.compare_exchange_weak(open, open + 1)) return true;
+    }
+    return false;
+  }
+  void GiveBackUploadSlot() { uploadsOpen_.fetch_sub(1); }
   // Whether answering the request may wait for the database to store something.
   static bool Waits(const HttpRequest& request) {
-    return request.path == kRegisterPath || request.path == kSubmitPath;
+    return request.path == kRegisterPath || request.path == kSubmitPath || IsUpload(request.path);
   }
+  static bool IsUpload(std::string_view path) { return path == kUploadPath; }
   HttpResponse Answer(const HttpRequest& request);
   std::string ClientAddress(const std::string& peer, const std::string& forwardedFor) const;
   void Forget(const void* connection, const std::string& peer);
@@ -204,6 +224,10 @@ class HttpFrontEnd::Server {
   };
   std::vector<std::unique_ptr<Loop>> loops_;
   asio::thread_pool workers_;
+  // Uploads wait for replays on threads of their own, so that a flood of
+  // them holds up neither registrations and submissions nor fetches.
+  asio::thread_pool uploadWorkers_;
+  std::atomic<int> uploadsOpen_{0};
 };
 
 // One connection, one request: read it within the deadline, answer, close.
@@ -216,14 +240,20 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
         peer_(std::move(peer)),
         buffer_(server.settings().maxHeaderBytes + server.settings().maxBodyBytes + kReadSlack) {
     parser_.header_limit(static_cast<uint32_t>(server.settings().maxHeaderBytes));
-    parser_.body_limit(server.settings().maxBodyBytes);
+    // The parser holds an announced length against this as soon as the head
+    // is in; OnHeader narrows it to the request's own limit.
+    parser_.body_limit(std::max(server.settings().maxBodyBytes, server.settings().maxUploadBodyBytes));
   }
-  ~Connection() { server_.Forget(this, peer_); }
+  ~Connection() {
+    if (holdsUploadSlot_) server_.GiveBackUploadSlot();
+    server_.Forget(this, peer_);
+  }
 
   void Start() {
     // One deadline for the whole request, however slowly it trickles in.
     stream_.expires_after(std::chrono::seconds(server_.settings().clientTimeoutSeconds));
-    http::async_read(stream_, buffer_, parser_, beast::bind_front_handler(&Connection::OnRead, shared_from_this()));
+    http::async_read_header(stream_, buffer_, parser_,
+                            beast::bind_front_handler(&Connection::OnHeader, shared_from_this()));
   }
 
   // On the strand, when the server stops: a request still coming in is
@@ -236,6 +266,40 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
 
  private:
   enum class State { Reading, Answering, Writing, Lingering };
+
+  // The head is in: an upload may bring a larger body, if a slot is free.
+  void OnHeader(ErrorCode error, size_t) {
+    if (error) {
+      OnBadRead(error);
+      return;
+    }
+    const std::string_view target = parser_.get().target();
+    if (Server::IsUpload(target.substr(0, target.find('?'))) && parser_.get().method() == http::verb::post) {
+      if (!server_.TakeUploadSlot()) {
+        HttpResponse busy = GameError(507);
+        busy.status = 503;
+        busy.logSummary += " (uploads at their cap)";
+        LogRequest(server_.ClientAddress(peer_, std::string(parser_.get()["X-Forwarded-For"])),
+                   "POST", std::string(target), busy, "-");
+        Send(std::move(busy), false, true);
+        return;
+      }
+      holdsUploadSlot_ = true;
+      parser_.body_limit(server_.settings().maxUploadBodyBytes);
+    } else {
+      const size_t limit = server_.settings().maxBodyBytes;
+      if (parser_.content_length() && *parser_.content_length() > limit) {
+        OnBadRead(http::error::body_limit);
+        return;
+      }
+      parser_.body_limit(limit);
+    }
+    if (parser_.is_done()) {
+      OnRead({}, 0);
+      return;
+    }
+    http::async_read(stream_, buffer_, parser_, beast::bind_front_handler(&Connection::OnRead, shared_from_this()));
+  }
 
   void OnRead(ErrorCode error, size_t) {
     if (error) {
@@ -261,8 +325,9 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     // Registrations and submissions wait for the database: they are answered
     // on a worker, so that this loop's other connections are not held up and
     // many of them can share one commit. The loop keeps running meanwhile.
-    asio::post(server_.workers(), [self = shared_from_this(), request = std::move(request),
-                                   loopBusy = asio::make_work_guard(stream_.get_executor())]() mutable {
+    asio::thread_pool& pool = Server::IsUpload(request.path) ? server_.uploadWorkers() : server_.workers();
+    asio::post(pool, [self = shared_from_this(), request = std::move(request),
+                      loopBusy = asio::make_work_guard(stream_.get_executor())]() mutable {
       auto answered = std::make_shared<std::pair<HttpRequest, HttpResponse>>(std::move(request), HttpResponse{});
       answered->second = self->Respond(answered->first);
       asio::post(self->executor(), [self, answered] { self->Reply(answered->first, std::move(answered->second)); });
@@ -385,6 +450,7 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
   http::response<http::string_body> reply_;
   State state_ = State::Reading;
   bool unread_ = false;
+  bool holdsUploadSlot_ = false;
   char drain_[4096];
 };
 
@@ -505,13 +571,15 @@ const GetHandler* HttpFrontEnd::Server::FindRoute(const std::string& path) const
 HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
   const bool register_ = request.path == kRegisterPath;
   const bool submit = request.path == kSubmitPath;
-  if (register_ || submit || request.path == kFetchPath) {
+  const bool upload = request.path == kUploadPath;
+  if (register_ || submit || upload || request.path == kFetchPath) {
     if (request.method != "POST") return MethodNotAllowed("POST");
     if (request.Header("Content-Length").empty() && request.Header("Transfer-Encoding").empty()) {
       return GameError(411);
     }
     if (register_) return GameReply(service_.Register(request.body, request.clientAddress));
     if (submit) return GameReply(service_.Submit(request.body, request.clientAddress));
+    if (upload) return GameReply(service_.Upload(request.body, request.clientAddress));
     return GameReply(service_.Fetch(request.body));
   }
   const GetHandler* handler = FindRoute(request.path);
@@ -526,6 +594,7 @@ void HttpFrontEnd::Server::Run() {
   loops_.front()->context.run();
   for (auto& helper : helpers) helper.join();
   workers_.join();
+  uploadWorkers_.join();
   {
     std::lock_guard lock(mutex_);
     ended_ = true;
@@ -561,6 +630,7 @@ void HttpFrontEnd::Server::Stop() {
     lock.unlock();
     for (auto& loop : loops_) loop->context.stop();
     workers_.stop();
+    uploadWorkers_.stop();
   }
 }
 

@@ -17,6 +17,13 @@ struct HttpSettings {
   int port = 8080;  // 0 picks a free port
   int threads = 16;
   size_t maxBodyBytes = 4096;
+  // The body of an upload of a recording.
+  size_t maxUploadBodyBytes = 1u << 20;
+  // Uploads being received, waiting for a replay or replayed at once; one
+  // more is refused as soon as its head has arrived.
+  int maxUploads = 16;
+  // Threads that answer uploads (each waits for a replay worker).
+  int uploadThreads = 4;
   // Request line and header lines together; this also bounds their number.
   size_t maxHeaderBytes = 8192;
   size_t maxHeaderFields = 64;
@@ -57,7 +64,7 @@ struct HttpResponse {
 // Answers a GET (or HEAD: the same reply without its body).
 using GetHandler = std::function<HttpResponse(const HttpRequest&)>;
 
-// Serves the game's three requests over HTTP, one request per connection,
+// Serves the game's four requests over HTTP, one request per connection,
 // plus whatever GET routes are added.
 class HttpFrontEnd {
  public:

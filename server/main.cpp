@@ -3,7 +3,12 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
 #include <exception>
 #include <thread>
 
@@ -11,6 +16,7 @@
 #include "server/http_frontend.h"
 #include "server/log.h"
 #include "server/options.h"
+#include "server/replay_pool.h"
 #include "server/store.h"
 #include "server/web_rankings.h"
 #include "server/web_routes.h"
@@ -18,6 +24,9 @@
 using namespace highscored;
 
 int main(int argc, char** argv) {
+  // A replay worker, started by the service itself.
+  if (argc == 3 && std::string(argv[1]) == "--replay-worker") return RunReplayWorker(std::atoll(argv[2]));
+
   Options options = ParseOptions(argc, argv);
   if (options.showHelp) {
     std::fputs(kUsage, stdout);
@@ -42,7 +51,9 @@ int main(int argc, char** argv) {
   try {
     if (options.database.empty()) options.database = DefaultDatabase();
     const auto store = OpenStore(options.database, options.http.threads);
-    HighscoreService service(*store, options.service);
+    // Started before anything listens: the workers inherit nothing of the network.
+    ProcessReplayer replayer("/proc/self/exe", options.replay);
+    HighscoreService service(*store, options.service, &replayer);
     WebRankings web(*store, [&service] { return service.StoredScores(); }, options.web);
     HttpFrontEnd frontEnd(service, options.http);
     AddWebRoutes(frontEnd, web);
@@ -59,6 +70,13 @@ int main(int argc, char** argv) {
       sigwait(&stopSignals, &received);
       if (received == SIGUSR1) return;
       LogNote("stopping");
+      // Replays under way are given a second, then their uploads are told to come back later.
+      std::jthread cutReplays([&replayer](std::stop_token stop) {
+        std::mutex mutex;
+        std::unique_lock lock(mutex);
+        std::condition_variable_any().wait_for(lock, stop, std::chrono::seconds(1), [] { return false; });
+        replayer.Shutdown();
+      });
       frontEnd.Stop();
     });
 

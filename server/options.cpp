@@ -15,8 +15,16 @@ const char* const kUsage =
     "                         in $XDG_DATA_HOME/quarzello or ~/.local/share/quarzello)\n"
     "  --db postgresql://...  keep them in a PostgreSQL database\n"
     "  --table-size N         entries per ranking in a fetch (default 100)\n"
-    "  --rate-limit N         registrations and submissions per client address and minute\n"
-    "                         (default 30, 0 = no limit)\n"
+    "  --rate-limit N         registrations, submissions and uploads of recordings per client\n"
+    "                         address and minute (default 30, 0 = no limit); counted in the\n"
+    "                         database for all services on it when that is PostgreSQL\n"
+    "  --accept-unverified    list entries whose recording was not played again too, marked\n"
+    "                         (default: only verified entries are listed)\n"
+    "  --replay-workers N     recordings played again at once, each in a process of its own\n"
+    "                         at the lowest priority (default 2)\n"
+    "  --replay-cpu-limit MILLIS  CPU time a replay may take (default 4000)\n"
+    "  --max-uploads N        uploads of recordings received or waiting at once; more are\n"
+    "                         refused at once (default 16)\n"
     "  --key-ttl SECONDS      how long a registration key stays valid (default 600)\n"
     "  --threads N            serving threads, and as many workers for registrations and\n"
     "                         submissions (default 16)\n"
@@ -69,6 +77,11 @@ Options ParseOptions(int argc, const char* const* argv) {
       options.showHelp = true;
       continue;
     }
+    if (name == "--accept-unverified" && !value) {
+      options.service.acceptUnverified = true;
+      options.web.acceptUnverified = true;
+      continue;
+    }
     if (!value) {
       if (i + 1 >= argc) {
         options.error = "missing value for " + name;
@@ -116,6 +129,21 @@ Options ParseOptions(int argc, const char* const* argv) {
       const auto millis = Number(*value, 0, 1000);
       if (millis) options.web.maxAgeMillis = *millis;
       valid = millis.has_value();
+    } else if (name == "--replay-workers") {
+      const auto workers = Number(*value, 1, 256);
+      if (workers) {
+        options.replay.workers = *workers;
+        options.http.uploadThreads = *workers * 2;
+      }
+      valid = workers.has_value();
+    } else if (name == "--replay-cpu-limit") {
+      const auto millis = Number(*value, 1, 60'000);
+      if (millis) options.replay.cpuLimitMillis = *millis;
+      valid = millis.has_value();
+    } else if (name == "--max-uploads") {
+      const auto uploads = Number(*value, 1, 100'000);
+      if (uploads) options.http.maxUploads = *uploads;
+      valid = uploads.has_value();
     } else if (name == "--trusted-proxy") {
       options.http.trustedProxy = *value;
       valid = !value->empty();

@@ -4,6 +4,7 @@
 
 #include "server/highscore_service.h"
 #include "server/http_frontend.h"
+#include "server/replay_pool.h"
 #include "server/web_rankings.h"
 
 namespace highscored {
@@ -12,6 +13,7 @@ struct Options {
   HttpSettings http;
   ServiceSettings service;
   WebSettings web;
+  ReplaySettings replay;
   std::string database;  // empty: the SQLite file in the data directory
   bool showHelp = false;
   std::string error;  // set when the command line cannot be used

@@ -1,6 +1,9 @@
 #include <libpq-fe.h>
 
+#include <atomic>
 #include <condition_variable>
+#include <limits>
+#include <optional>
 #include <mutex>
 #include <string_view>
 #include <type_traits>
@@ -26,6 +29,25 @@ constexpr const char* kSchema = R"(
     points integer NOT NULL,
     created_at bigint NOT NULL);
   CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, points DESC, id);
+  -- Added when recordings came; scores stored before them stay unverified.
+  ALTER TABLE scores ADD COLUMN IF NOT EXISTS key_id integer,
+    ADD COLUMN IF NOT EXISTS key_secret text,
+    ADD COLUMN IF NOT EXISTS verified boolean NOT NULL DEFAULT false;
+  CREATE INDEX IF NOT EXISTS scores_verified_ranking ON scores (mode, points DESC, id) WHERE verified;
+  CREATE TABLE IF NOT EXISTS recordings (
+    score_id integer PRIMARY KEY REFERENCES scores (id),
+    mode smallint NOT NULL,
+    generator_state bigint NOT NULL,
+    points integer NOT NULL,
+    bytes bytea NOT NULL,
+    verified_at bigint NOT NULL,
+    UNIQUE (mode, generator_state, points));
+  -- The rate limits of every service on this database, as RateLimiter keeps
+  -- them in one process: requests still allowed at updated_at.
+  CREATE TABLE IF NOT EXISTS rate_buckets (
+    address text PRIMARY KEY,
+    requests double precision NOT NULL,
+    updated_at bigint NOT NULL);
 )";
 
 struct PreparedSql {
@@ -33,27 +55,51 @@ struct PreparedSql {
   const char* sql;
 };
 
+#define QZ_TOP_ENTRIES(where)                                                              \
+  "SELECT m.mode, s.id, s.name, s.points FROM generate_series(0, 6) AS m(mode) "           \
+  "CROSS JOIN LATERAL (SELECT id, name, points FROM scores WHERE scores.mode = m.mode " where \
+  " ORDER BY points DESC, id ASC LIMIT $1) AS s ORDER BY m.mode, s.points DESC, s.id ASC"
+// An empty stretch still gives the count, in a row of NULLs.
+#define QZ_SLICE(where)                                                                          \
+  "WITH total AS (SELECT count(*) AS n FROM scores WHERE mode = $1 " where ") "                  \
+  "SELECT total.n, s.id, s.name, s.points, s.created_at, s.verified FROM total LEFT JOIN "       \
+  "(SELECT id, name, points, created_at, verified FROM scores WHERE mode = $1 " where            \
+  " ORDER BY points DESC, id ASC LIMIT $2 OFFSET $3) AS s ON true "                              \
+  "ORDER BY s.points DESC, s.id ASC"
+// The bucket refills by perMinute ($2) a minute since it was last counted,
+// up to perMinute; a request is counted when one is left. No row comes back
+// when none is. Clocks of other services that run behind refill nothing.
+#define QZ_REFILLED "LEAST($2::float8, b.requests + GREATEST(0, $3 - b.updated_at) * $2::float8 / 60000)"
+
 // The same statements as the SQLite store, so both behave alike.
 constexpr PreparedSql kStatements[] = {
     {"begin", "BEGIN"},
     {"commit", "COMMIT"},
+    {"rollback", "ROLLBACK"},
     {"insert_key", "INSERT INTO keys (id, secret, expires_at) VALUES ($1, $2, $3) ON CONFLICT (id) DO NOTHING"},
     {"find_key", "SELECT secret FROM keys WHERE id = $1 AND expires_at > $2 FOR UPDATE"},
     {"use_key", "DELETE FROM keys WHERE id = $1"},
     {"insert_score",
-     "INSERT INTO scores (mode, name, points, created_at) VALUES ($1, $2, $3, $4) RETURNING id"},
-    {"top_entries",
-     "SELECT m.mode, s.id, s.name, s.points FROM generate_series(0, 6) AS m(mode) "
-     "CROSS JOIN LATERAL (SELECT id, name, points FROM scores WHERE scores.mode = m.mode "
-     "ORDER BY points DESC, id ASC LIMIT $1) AS s ORDER BY m.mode, s.points DESC, s.id ASC"},
-    // An empty stretch still gives the count, in a row of NULLs.
-    {"slice",
-     "WITH total AS (SELECT count(*) AS n FROM scores WHERE mode = $1) "
-     "SELECT total.n, s.id, s.name, s.points, s.created_at FROM total LEFT JOIN "
-     "(SELECT id, name, points, created_at FROM scores WHERE mode = $1 "
-     "ORDER BY points DESC, id ASC LIMIT $2 OFFSET $3) AS s ON true "
-     "ORDER BY s.points DESC, s.id ASC"},
+     "INSERT INTO scores (mode, name, points, created_at, key_id, key_secret) VALUES ($1, $2, $3, $4, $5, $6) "
+     "RETURNING id"},
+    {"top_verified", QZ_TOP_ENTRIES("AND verified")},
+    {"top_all", QZ_TOP_ENTRIES("")},
+    {"slice_verified", QZ_SLICE("AND verified")},
+    {"slice_all", QZ_SLICE("")},
     {"drop_expired", "DELETE FROM keys WHERE expires_at <= $1"},
+    {"upload_target", "SELECT mode, points, key_id, key_secret, verified FROM scores WHERE id = $1"},
+    {"mark_verified", "UPDATE scores SET verified = true, key_secret = NULL WHERE id = $1 AND NOT verified RETURNING id"},
+    {"insert_recording",
+     "INSERT INTO recordings (score_id, mode, generator_state, points, bytes, verified_at) "
+     "VALUES ($1, $2, $3, $4, $5, $6) ON CONFLICT DO NOTHING RETURNING score_id"},
+    {"recording", "SELECT bytes FROM recordings WHERE score_id = $1"},
+    {"allow_request",
+     "INSERT INTO rate_buckets AS b (address, requests, updated_at) VALUES ($1, $2::float8 - 1, $3) "
+     "ON CONFLICT (address) DO UPDATE SET requests = " QZ_REFILLED " - 1, updated_at = GREATEST(b.updated_at, $3) "
+     "WHERE " QZ_REFILLED " >= 1 RETURNING requests"},
+    // Only full buckets are forgotten: a full bucket and none are the same.
+    {"forget_full_buckets",
+     "DELETE FROM rate_buckets AS b WHERE b.requests + GREATEST(0, $2 - b.updated_at) * $1::float8 / 60000 >= $1"},
 };
 
 using ResultPtr = std::unique_ptr<PGresult, decltype(&PQclear)>;
@@ -77,13 +123,21 @@ class Connection {
 
   void CreateSchema() { Check(ResultPtr(PQexec(conn_, kSchema), &PQclear), PGRES_COMMAND_OK); }
 
-  // Runs a prepared statement with its parameters as text.
-  ResultPtr Run(const char* statement, const std::vector<std::string>& params) {
+  // Runs a prepared statement with its parameters as text (or as binary
+  // where binary says so), its result as text or all binary.
+  ResultPtr Run(const char* statement, const std::vector<std::string>& params, const std::vector<int>& binary = {},
+                int binaryResult = 0) {
     std::vector<const char*> values;
+    std::vector<int> lengths;
     values.reserve(params.size());
-    for (const auto& param : params) values.push_back(param.c_str());
-    ResultPtr result(PQexecPrepared(conn_, statement, static_cast<int>(values.size()), values.data(), nullptr,
-                                    nullptr, 0),
+    for (const auto& param : params) {
+      values.push_back(param.c_str());
+      lengths.push_back(static_cast<int>(param.size()));
+    }
+    std::vector<int> formats(params.size(), 0);
+    for (size_t i = 0; i < binary.size() && i < formats.size(); ++i) formats[i] = binary[i];
+    ResultPtr result(PQexecPrepared(conn_, statement, static_cast<int>(values.size()), values.data(), lengths.data(),
+                                    formats.data(), binaryResult),
                      &PQclear);
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) Fail(result.get());
@@ -159,10 +213,11 @@ class PostgresStore : public ScoreStore {
       } else if (!acceptKey(PQgetvalue(found.get(), 0, 0))) {
         result.status = SubmitStatus::Refused;
       } else {
+        const std::string key = PQgetvalue(found.get(), 0, 0);
         conn.Run("use_key", {std::to_string(score.keyId)});
         const ResultPtr inserted =
             conn.Run("insert_score", {std::to_string(score.mode), score.name, std::to_string(score.points),
-                                      std::to_string(nowMillis)});
+                                      std::to_string(nowMillis), std::to_string(score.keyId), key});
         result.status = SubmitStatus::Stored;
         result.id = IntValue(inserted, 0, 0);
       }
@@ -171,9 +226,9 @@ class PostgresStore : public ScoreStore {
     });
   }
 
-  Rankings TopEntries(int perRanking) override {
+  Rankings TopEntries(int perRanking, bool includeUnverified) override {
     return WithConnection([&](Connection& conn) {
-      const ResultPtr rows = conn.Run("top_entries", {std::to_string(perRanking)});
+      const ResultPtr rows = conn.Run(includeUnverified ? "top_all" : "top_verified", {std::to_string(perRanking)});
       Rankings rankings;
       for (int row = 0; row < PQntuples(rows.get()); ++row) {
         const int mode = IntValue(rows, row, 0);
@@ -184,18 +239,78 @@ class PostgresStore : public ScoreStore {
     });
   }
 
-  RankingSlice Slice(int ranking, int64_t offset, int count) override {
+  RankingSlice Slice(int ranking, int64_t offset, int count, bool includeUnverified) override {
     return WithConnection([&](Connection& conn) {
-      const ResultPtr rows =
-          conn.Run("slice", {std::to_string(ranking), std::to_string(count), std::to_string(offset)});
+      const ResultPtr rows = conn.Run(includeUnverified ? "slice_all" : "slice_verified",
+                                      {std::to_string(ranking), std::to_string(count), std::to_string(offset)});
       RankingSlice slice;
       for (int row = 0; row < PQntuples(rows.get()); ++row) {
         slice.total = std::stoll(PQgetvalue(rows.get(), row, 0));
         if (PQgetisnull(rows.get(), row, 1)) continue;
         slice.entries.push_back({IntValue(rows, row, 1), PQgetvalue(rows.get(), row, 2), IntValue(rows, row, 3),
-                                 std::stoll(PQgetvalue(rows.get(), row, 4))});
+                                 std::stoll(PQgetvalue(rows.get(), row, 4)),
+                                 std::string_view(PQgetvalue(rows.get(), row, 5)) == "t"});
       }
       return slice;
+    });
+  }
+
+  std::optional<UploadTarget> FindUploadTarget(int32_t entryId) override {
+    return WithConnection([&](Connection& conn) -> std::optional<UploadTarget> {
+      const ResultPtr rows = conn.Run("upload_target", {std::to_string(entryId)});
+      if (PQntuples(rows.get()) == 0) return std::nullopt;
+      UploadTarget target;
+      target.ranking = IntValue(rows, 0, 0);
+      target.points = IntValue(rows, 0, 1);
+      target.keyId = PQgetisnull(rows.get(), 0, 2) ? 0 : IntValue(rows, 0, 2);
+      target.key = PQgetvalue(rows.get(), 0, 3);
+      target.verified = std::string_view(PQgetvalue(rows.get(), 0, 4)) == "t";
+      return target;
+    });
+  }
+
+  VerifyStatus StoreVerified(const VerifiedRecording& recording, int64_t nowMillis) override {
+    return WithConnection([&](Connection& conn) {
+      conn.Run("begin", {});
+      const ResultPtr marked = conn.Run("mark_verified", {std::to_string(recording.entryId)});
+      if (PQntuples(marked.get()) == 0) {
+        conn.Run("rollback", {});
+        return VerifyStatus::AlreadyVerified;
+      }
+      const ResultPtr inserted =
+          conn.Run("insert_recording",
+                   {std::to_string(recording.entryId), std::to_string(recording.ranking),
+                    std::to_string(recording.generatorState), std::to_string(recording.points), recording.bytes,
+                    std::to_string(nowMillis)},
+                   {0, 0, 0, 0, 1, 0});
+      if (PQntuples(inserted.get()) == 0) {
+        conn.Run("rollback", {});
+        return VerifyStatus::RecordingUsed;
+      }
+      conn.Run("commit", {});
+      return VerifyStatus::Stored;
+    });
+  }
+
+  std::optional<std::string> Recording(int32_t entryId) override {
+    return WithConnection([&](Connection& conn) -> std::optional<std::string> {
+      const ResultPtr rows = conn.Run("recording", {std::to_string(entryId)}, {}, 1);
+      if (PQntuples(rows.get()) == 0) return std::nullopt;
+      return std::string(PQgetvalue(rows.get(), 0, 0), static_cast<size_t>(PQgetlength(rows.get(), 0, 0)));
+    });
+  }
+
+  bool SharesRateLimits() const override { return true; }
+
+  bool AllowRequest(const std::string& address, int perMinute, int64_t nowMillis) override {
+    return WithConnection([&](Connection& conn) {
+      const std::vector<std::string> params = {address, std::to_string(perMinute), std::to_string(nowMillis)};
+      // Once a minute (of this service) the full buckets go, whoever made them.
+      int64_t last = lastBucketSweepMillis_.load();
+      if (nowMillis - last >= 60'000 && lastBucketSweepMillis_.compare_exchange_strong(last, nowMillis)) {
+        conn.Run("forget_full_buckets", {params[1], params[2]});
+      }
+      return PQntuples(conn.Run("allow_request", params).get()) == 1;
     });
   }
 
@@ -236,6 +351,7 @@ class PostgresStore : public ScoreStore {
   std::mutex mutex_;
   std::condition_variable available_;
   std::vector<std::unique_ptr<Connection>> idle_;
+  std::atomic<int64_t> lastBucketSweepMillis_{std::numeric_limits<int64_t>::min() / 2};
 };
 
 }  // namespace

@@ -22,7 +22,7 @@ RankingView MakeRankingView(int ranking, int64_t page, const RankingSlice& slice
   int64_t place = FirstOnPage(page);
   for (const DatedEntry& entry : slice.entries) {
     view.entries.push_back({++place, entry.name, entry.points, entry.submittedMillis,
-                            nowMillis - entry.submittedMillis < kRecentMillis});
+                            nowMillis - entry.submittedMillis < kRecentMillis, entry.verified, entry.id});
   }
   return view;
 }

@@ -21,6 +21,8 @@ struct ShownEntry {
   int32_t points = 0;
   int64_t submittedMillis = 0;
   bool recent = false;
+  bool verified = false;  // its recording, at replays/ID, reached its points
+  int32_t id = 0;
 };
 
 struct RankingView {

@@ -14,7 +14,10 @@ std::string RenderRankingsJson(const RankingView& view) {
     separator = ",";
     json += "{\"place\":" + std::to_string(entry.place) + ",\"name\":" + JsonQuote(entry.name) +
             ",\"points\":" + std::to_string(entry.points) + ",\"submitted\":\"" +
-            IsoUtcTime(entry.submittedMillis) + "\",\"new\":" + (entry.recent ? "true" : "false") + "}";
+            IsoUtcTime(entry.submittedMillis) + "\",\"new\":" + (entry.recent ? "true" : "false") +
+            ",\"verified\":" + (entry.verified ? "true" : "false");
+    if (entry.verified) json += ",\"recording\":\"/quarzello/replays/" + std::to_string(entry.id) + "\"";
+    json += "}";
   }
   return Latin1ToUtf8(json + "]}\n");
 }

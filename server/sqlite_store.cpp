@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <exception>
 #include <limits>
+#include <optional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -26,7 +27,29 @@ constexpr const char* kSchema = R"(
     points INTEGER NOT NULL,
     created_at INTEGER NOT NULL);
   CREATE INDEX IF NOT EXISTS scores_ranking ON scores (mode, points DESC, id);
+  CREATE TABLE IF NOT EXISTS recordings (
+    score_id INTEGER PRIMARY KEY REFERENCES scores (id),
+    mode INTEGER NOT NULL,
+    generator_state INTEGER NOT NULL,
+    points INTEGER NOT NULL,
+    bytes BLOB NOT NULL,
+    verified_at INTEGER NOT NULL,
+    UNIQUE (mode, generator_state, points));
 )";
+
+// Columns that databases made before recordings were taken lack; added on
+// start. Scores stored before them stay unverified.
+constexpr struct {
+  const char* name;
+  const char* definition;
+} kAddedScoreColumns[] = {
+    {"key_id", "key_id INTEGER"},
+    {"key_secret", "key_secret TEXT"},
+    {"verified", "verified INTEGER NOT NULL DEFAULT 0"},
+};
+
+constexpr const char* kVerifiedIndex =
+    "CREATE INDEX IF NOT EXISTS scores_verified_ranking ON scores (mode, points DESC, id) WHERE verified = 1;";
 
 // One prepared statement, reset after every use so that it never holds a
 // read transaction open.
@@ -47,6 +70,10 @@ class Statement {
   }
   Statement& Bind(int index, const std::string& text) {
     sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Statement& BindBlob(int index, const std::string& bytes) {
+    sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
     return *this;
   }
 
@@ -70,6 +97,10 @@ class Statement {
 
   int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
   bool IsNull(int column) { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  std::string Blob(int column) {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    return bytes ? std::string(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
+  }
   std::string Text(int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
@@ -103,13 +134,37 @@ sqlite3* OpenDatabase(const std::string& path) {
   char* error = nullptr;
   const std::string setup = std::string("PRAGMA busy_timeout = 5000; PRAGMA journal_mode = WAL; ") +
                             "PRAGMA synchronous = FULL;" + kSchema;
-  if (sqlite3_exec(db, setup.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    const std::string message = error ? error : sqlite3_errmsg(db);
-    sqlite3_free(error);
-    sqlite3_close(db);
-    throw StoreError("SQLite: cannot set up " + path + ": " + message);
+  auto run = [&](const std::string& sql) {
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string message = error ? error : sqlite3_errmsg(db);
+      sqlite3_free(error);
+      sqlite3_close(db);
+      throw StoreError("SQLite: cannot set up " + path + ": " + message);
+    }
+  };
+  run(setup);
+  for (const auto& column : kAddedScoreColumns) {
+    sqlite3_stmt* probe = nullptr;
+    const std::string sql = std::string("SELECT 1 FROM pragma_table_info('scores') WHERE name = '") + column.name + "'";
+    bool present = false;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &probe, nullptr) == SQLITE_OK) present = sqlite3_step(probe) == SQLITE_ROW;
+    sqlite3_finalize(probe);
+    if (!present) run(std::string("ALTER TABLE scores ADD COLUMN ") + column.definition);
   }
+  run(kVerifiedIndex);
   return db;
+}
+
+std::string TopSql(const std::string& where) {
+  return "SELECT id, name, points FROM scores " + where + " ORDER BY points DESC, id ASC LIMIT ?2";
+}
+
+std::string SliceSql(const std::string& where) {
+  return "WITH total AS (SELECT count(*) AS n FROM scores " + where + ") "
+         "SELECT total.n, s.id, s.name, s.points, s.created_at, s.verified FROM total LEFT JOIN "
+         "(SELECT id, name, points, created_at, verified FROM scores " + where + " "
+         "ORDER BY points DESC, id ASC LIMIT ?2 OFFSET ?3) AS s ON true "
+         "ORDER BY s.points DESC, s.id ASC";
 }
 
 // Writes are carried out by one thread that gathers every write waiting at
@@ -126,17 +181,21 @@ class SqliteStore : public ScoreStore {
         rollback_(db_, "ROLLBACK"),
         insertKey_(db_, "INSERT OR IGNORE INTO keys (id, secret, expires_at) VALUES (?1, ?2, ?3)"),
         claimKey_(db_, "DELETE FROM keys WHERE id = ?1 AND expires_at > ?2 RETURNING secret, expires_at"),
-        insertScore_(db_, "INSERT INTO scores (mode, name, points, created_at) VALUES (?1, ?2, ?3, ?4)"),
+        insertScore_(db_,
+                     "INSERT INTO scores (mode, name, points, created_at, key_id, key_secret) "
+                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
         dropExpired_(db_, "DELETE FROM keys WHERE expires_at <= ?1"),
-        topEntries_(readConnection_.db,
-                    "SELECT id, name, points FROM scores WHERE mode = ?1 "
-                    "ORDER BY points DESC, id ASC LIMIT ?2"),
-        slice_(readConnection_.db,
-               "WITH total AS (SELECT count(*) AS n FROM scores WHERE mode = ?1) "
-               "SELECT total.n, s.id, s.name, s.points, s.created_at FROM total LEFT JOIN "
-               "(SELECT id, name, points, created_at FROM scores WHERE mode = ?1 "
-               "ORDER BY points DESC, id ASC LIMIT ?2 OFFSET ?3) AS s ON true "
-               "ORDER BY s.points DESC, s.id ASC"),
+        gameUsed_(db_, "SELECT 1 FROM recordings WHERE mode = ?1 AND generator_state = ?2 AND points = ?3"),
+        markVerified_(db_, "UPDATE scores SET verified = 1, key_secret = NULL WHERE id = ?1 AND verified = 0"),
+        insertRecording_(db_,
+                         "INSERT INTO recordings (score_id, mode, generator_state, points, bytes, verified_at) "
+                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
+        topVerified_(readConnection_.db, TopSql("WHERE mode = ?1 AND verified = 1").c_str()),
+        topAll_(readConnection_.db, TopSql("WHERE mode = ?1").c_str()),
+        sliceVerified_(readConnection_.db, SliceSql("WHERE mode = ?1 AND verified = 1").c_str()),
+        sliceAll_(readConnection_.db, SliceSql("WHERE mode = ?1").c_str()),
+        uploadTarget_(readConnection_.db, "SELECT mode, points, key_id, key_secret, verified FROM scores WHERE id = ?1"),
+        recording_(readConnection_.db, "SELECT bytes FROM recordings WHERE score_id = ?1"),
         writer_([this] { WriteBatches(); }) {}
 
   ~SqliteStore() override {
@@ -178,7 +237,8 @@ class SqliteStore : public ScoreStore {
         insertKey_.Bind(1, score.keyId).Bind(2, key).Bind(3, expiresAt).Run();
         result.status = SubmitStatus::Refused;
       } else {
-        insertScore_.Bind(1, score.mode).Bind(2, score.name).Bind(3, score.points).Bind(4, nowMillis).Run();
+        insertScore_.Bind(1, score.mode).Bind(2, score.name).Bind(3, score.points).Bind(4, nowMillis);
+        insertScore_.Bind(5, score.keyId).Bind(6, key).Run();
         result.status = SubmitStatus::Stored;
         result.id = CheckedId(sqlite3_last_insert_rowid(db_));
       }
@@ -188,34 +248,78 @@ class SqliteStore : public ScoreStore {
 
   // Reads have a connection of their own: in WAL mode they see the last
   // commit and neither wait for the writer nor hold it up.
-  Rankings TopEntries(int perRanking) override {
+  Rankings TopEntries(int perRanking, bool includeUnverified) override {
     std::lock_guard lock(readMutex_);
+    Statement& top = includeUnverified ? topAll_ : topVerified_;
     Rankings rankings;
     for (int mode = 0; mode < kRankingCount; ++mode) {
-      topEntries_.Bind(1, mode).Bind(2, perRanking);
-      while (topEntries_.Step()) {
-        rankings[mode].push_back(
-            {static_cast<int32_t>(topEntries_.Int(0)), topEntries_.Text(1), static_cast<int32_t>(topEntries_.Int(2))});
+      top.Bind(1, mode).Bind(2, perRanking);
+      while (top.Step()) {
+        rankings[mode].push_back({static_cast<int32_t>(top.Int(0)), top.Text(1), static_cast<int32_t>(top.Int(2))});
       }
-      topEntries_.Reset();
+      top.Reset();
     }
     return rankings;
   }
 
   // One statement, so that the count and the entries come from the same
   // snapshot; an empty stretch still gives the count in a row of NULLs.
-  RankingSlice Slice(int ranking, int64_t offset, int count) override {
+  RankingSlice Slice(int ranking, int64_t offset, int count, bool includeUnverified) override {
     std::lock_guard lock(readMutex_);
-    RankingSlice slice;
-    slice_.Bind(1, ranking).Bind(2, count).Bind(3, offset);
-    while (slice_.Step()) {
-      slice.total = slice_.Int(0);
-      if (slice_.IsNull(1)) continue;
-      slice.entries.push_back({static_cast<int32_t>(slice_.Int(1)), slice_.Text(2),
-                               static_cast<int32_t>(slice_.Int(3)), slice_.Int(4)});
+    Statement& slice = includeUnverified ? sliceAll_ : sliceVerified_;
+    RankingSlice result;
+    slice.Bind(1, ranking).Bind(2, count).Bind(3, offset);
+    while (slice.Step()) {
+      result.total = slice.Int(0);
+      if (slice.IsNull(1)) continue;
+      result.entries.push_back({static_cast<int32_t>(slice.Int(1)), slice.Text(2), static_cast<int32_t>(slice.Int(3)),
+                                slice.Int(4), slice.Int(5) != 0});
     }
-    slice_.Reset();
-    return slice;
+    slice.Reset();
+    return result;
+  }
+
+  std::optional<UploadTarget> FindUploadTarget(int32_t entryId) override {
+    std::lock_guard lock(readMutex_);
+    std::optional<UploadTarget> target;
+    if (uploadTarget_.Bind(1, entryId).Step()) {
+      target = UploadTarget{static_cast<int>(uploadTarget_.Int(0)), static_cast<int32_t>(uploadTarget_.Int(1)),
+                            static_cast<int32_t>(uploadTarget_.Int(2)), uploadTarget_.Text(3),
+                            uploadTarget_.Int(4) != 0};
+    }
+    uploadTarget_.Reset();
+    return target;
+  }
+
+  VerifyStatus StoreVerified(const VerifiedRecording& recording, int64_t nowMillis) override {
+    VerifyStatus status = VerifyStatus::Stored;
+    // Inside the writer's transaction: nothing else writes between the
+    // checks and the insert.
+    Write([&] {
+      const bool used =
+          gameUsed_.Bind(1, recording.ranking).Bind(2, recording.generatorState).Bind(3, recording.points).Step();
+      gameUsed_.Reset();
+      if (used) {
+        status = VerifyStatus::RecordingUsed;
+        return;
+      }
+      markVerified_.Bind(1, recording.entryId).Run();
+      if (sqlite3_changes(db_) != 1) {
+        status = VerifyStatus::AlreadyVerified;
+        return;
+      }
+      insertRecording_.Bind(1, recording.entryId).Bind(2, recording.ranking).Bind(3, recording.generatorState);
+      insertRecording_.Bind(4, recording.points).BindBlob(5, recording.bytes).Bind(6, nowMillis).Run();
+    });
+    return status;
+  }
+
+  std::optional<std::string> Recording(int32_t entryId) override {
+    std::lock_guard lock(readMutex_);
+    std::optional<std::string> bytes;
+    if (recording_.Bind(1, entryId).Step()) bytes = recording_.Blob(0);
+    recording_.Reset();
+    return bytes;
   }
 
   void DropExpiredKeys(int64_t nowMillis) override {
@@ -287,9 +391,10 @@ class SqliteStore : public ScoreStore {
   Connection writeConnection_;
   Connection readConnection_;
   sqlite3* db_;  // the writer's
-  Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_;
+  Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_, gameUsed_,
+      markVerified_, insertRecording_;
   std::mutex readMutex_;
-  Statement topEntries_, slice_;
+  Statement topVerified_, topAll_, sliceVerified_, sliceAll_, uploadTarget_, recording_;
 
   std::mutex queueMutex_;
   std::condition_variable queueChanged_;

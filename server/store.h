@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct DatedEntry {
   std::string name;
   int32_t points = 0;
   int64_t submittedMillis = 0;  // wall clock
+  bool verified = false;        // its recording was played again and reached its points
 };
 
 // A stretch of one ranking in its order, and how many entries the whole
@@ -48,6 +50,31 @@ struct SubmitResult {
   SubmitStatus status = SubmitStatus::UnknownKey;
   int32_t id = 0;  // the new entry's id when stored
 };
+
+// What an upload of a recording is checked against: the entry as it was
+// submitted, and the key it was submitted with (empty once the entry is
+// verified, or for entries stored before recordings were taken).
+struct UploadTarget {
+  int ranking = 0;
+  int32_t points = 0;
+  int32_t keyId = 0;
+  std::string key;
+  bool verified = false;
+};
+
+// A recording that was played again and reached its entry's points. The
+// game it records is told by its ranking, the generator state it starts
+// from and its points: the same game can verify one entry only, however its
+// bytes are packed or padded.
+struct VerifiedRecording {
+  int32_t entryId = 0;
+  int ranking = 0;
+  int32_t points = 0;
+  int64_t generatorState = 0;
+  std::string bytes;  // as uploaded, served again for anyone to check
+};
+
+enum class VerifyStatus { Stored, AlreadyVerified, RecordingUsed };
 
 // Raised when the database cannot be reached or refuses a statement.
 class StoreError : public std::runtime_error {
@@ -73,13 +100,32 @@ class ScoreStore {
   virtual SubmitResult AddScore(const NewScore& score, int64_t nowMillis,
                                 const std::function<bool(const std::string& key)>& acceptKey) = 0;
 
-  // The best perRanking entries of every ranking.
-  virtual Rankings TopEntries(int perRanking) = 0;
+  // The best perRanking entries of every ranking: the verified ones only, or
+  // all of them.
+  virtual Rankings TopEntries(int perRanking, bool includeUnverified) = 0;
 
   // Up to count entries of one ranking, skipping the first offset.
-  virtual RankingSlice Slice(int ranking, int64_t offset, int count) = 0;
+  virtual RankingSlice Slice(int ranking, int64_t offset, int count, bool includeUnverified) = 0;
 
   virtual void DropExpiredKeys(int64_t nowMillis) = 0;
+
+  // The entry a recording is uploaded for, if it exists.
+  virtual std::optional<UploadTarget> FindUploadTarget(int32_t entryId) = 0;
+
+  // Marks the entry verified and keeps its recording, in one transaction;
+  // nothing changes when the entry is verified already or the same game
+  // verified another entry.
+  virtual VerifyStatus StoreVerified(const VerifiedRecording& recording, int64_t nowMillis) = 0;
+
+  // The recording of a verified entry.
+  virtual std::optional<std::string> Recording(int32_t entryId) = 0;
+
+  // Whether the rate limits are counted in the database, so that every
+  // service sharing it counts the same requests; then AllowRequest counts
+  // them (a bucket of perMinute requests per address that refills evenly
+  // over a minute, as RateLimiter does in one process).
+  virtual bool SharesRateLimits() const { return false; }
+  virtual bool AllowRequest(const std::string& /*address*/, int /*perMinute*/, int64_t /*nowMillis*/) { return true; }
 };
 
 // "sqlite:PATH" or a "postgresql://" / "postgres://" connection URL.

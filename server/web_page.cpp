@@ -53,6 +53,9 @@ tr.new td.place{border-radius:8px 0 0 8px}tr.new td.points{border-radius:0 8px 8
 .new-mark{display:inline-block;margin-left:6px;padding:0 5px;border-radius:4px;font-size:11px;line-height:16px;
 vertical-align:2px;font-weight:bold;color:#fff;background:#d63a42}
 td.empty{text-align:center;font-style:italic}
+.verified,.unverified{display:inline-block;margin-left:6px;width:18px;height:16px;border-radius:4px;font-size:12px;
+line-height:16px;text-align:center;vertical-align:1px;text-decoration:none;font-weight:bold}
+.verified{color:#fff;background:#3c8d4f}.unverified{color:#62748a;border:1px solid #96aabb;line-height:14px}
 .pages{display:flex;align-items:center;justify-content:center;gap:16px;margin-top:10px}
 .arrow{display:inline-flex;align-items:center;justify-content:center;width:40px;height:34px;border:1px solid #b0c0cc;
 border-radius:6px;background:linear-gradient(#fff,#e5ecf1);text-decoration:none;font-weight:bold;color:#2f373a}
@@ -96,7 +99,7 @@ std::string Tabs(int current) {
   return nav + "</nav>\n";
 }
 
-std::string Rows(const RankingView& view) {
+std::string Rows(const RankingView& view, bool showsUnverified) {
   if (view.entries.empty()) return "<tr><td class=\"empty\" colspan=\"3\">Kein Einträge</td></tr>\n";
   std::string rows;
   for (const ShownEntry& entry : view.entries) {
@@ -105,6 +108,12 @@ std::string Rows(const RankingView& view) {
             HtmlEscape(entry.name);
     if (entry.recent) rows += "<span class=\"new-mark\" title=\"eingetragen " + IsoUtcTime(entry.submittedMillis) +
                               "\">neu</span>";
+    if (entry.verified) {
+      rows += "<a class=\"verified\" href=\"replays/" + std::to_string(entry.id) +
+              "\" title=\"nachgespielt und bestätigt: die Aufzeichnung laden\">&#10003;</a>";
+    } else if (showsUnverified) {
+      rows += "<span class=\"unverified\" title=\"nicht nachgespielt\">?</span>";
+    }
     // Like the game, an entry with no points shows none.
     rows += "</td><td class=\"points\">" + (entry.points > 0 ? std::to_string(entry.points) : std::string()) +
             "</td></tr>\n";
@@ -132,19 +141,21 @@ std::string Document(const std::string& title, const std::string& body) {
 
 }  // namespace
 
-std::string RenderRankingsPage(const RankingView& view) {
+std::string RenderRankingsPage(const RankingView& view, bool showsUnverified) {
   const std::string title = RankingTitle(view.ranking);
   std::string body = Tabs(view.ranking);
   body += "<main class=\"board\">\n<h2>" + title + "</h2>\n";
   body += "<table>\n<thead><tr><th class=\"place\" scope=\"col\">Platz</th><th scope=\"col\">Name</th>"
           "<th class=\"points\" scope=\"col\">Punkte</th></tr></thead>\n<tbody>\n" +
-          Rows(view) + "</tbody>\n</table>\n";
+          Rows(view, showsUnverified) + "</tbody>\n</table>\n";
   body += "<nav class=\"pages\" aria-label=\"Seiten\">" +
           Arrow(view, view.page - 1, "prev", "vorige Seite", "&lt;") + "<span>Seite " + std::to_string(view.page) +
           " von " + std::to_string(view.pageCount) + "</span>" +
           Arrow(view, view.page + 1, "next", "nächste Seite", "&gt;") + "</nav>\n";
-  body += "<p class=\"legend\"><span class=\"new-mark\">neu</span> in den letzten 24 Stunden eingetragen</p>\n"
-          "</main>\n";
+  body += "<p class=\"legend\"><span class=\"new-mark\">neu</span> in den letzten 24 Stunden eingetragen, "
+          "<span class=\"verified\">&#10003;</span> nachgespielt und bestätigt (zur Aufzeichnung)";
+  if (showsUnverified) body += ", <span class=\"unverified\">?</span> nicht nachgespielt";
+  body += "</p>\n</main>\n";
   body += "<footer><a href=\"api/rankings" + Link(view.ranking, view.page) + "\">Diese Seite als JSON</a></footer>\n";
   return Document("Quarzello Highscore: " + title + ", Seite " + std::to_string(view.page), body);
 }

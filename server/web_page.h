@@ -12,8 +12,10 @@
 namespace highscored {
 
 // A whole HTML5 document in UTF-8. Links are relative, so the page works
-// under any path prefix that also serves web/ and api/ beside it.
-std::string RenderRankingsPage(const RankingView& view);
+// under any path prefix that also serves web/, api/ and replays/ beside it.
+// Verified entries link their recording; with showsUnverified the others
+// are marked as not verified.
+std::string RenderRankingsPage(const RankingView& view, bool showsUnverified = false);
 
 // A short page for a request that names no ranking page, with a way back.
 std::string RenderErrorPage(const std::string& message);

@@ -14,6 +14,7 @@ namespace {
 const std::string kPrefix = "/quarzello";
 const std::string kJsonPath = "api/rankings";
 const std::string kPicturesPath = "web/";
+const std::string kReplaysPath = "replays/";
 
 const char* const kHtmlType = "text/html; charset=utf-8";
 const char* const kJsonType = "application/json";
@@ -27,6 +28,7 @@ const char* const kMalformedQuery = "Die Anfrage ist fehlerhaft kodiert.";
 const char* const kNoSuchRanking = "Diese Rangliste gibt es nicht.";
 const char* const kNoSuchPage = "Diese Seite gibt es nicht.";
 const char* const kNoSuchAddress = "Diese Adresse gibt es auf dem Highscore-Server nicht.";
+const char* const kNoSuchRecording = "Zu diesem Eintrag gibt es keine bestätigte Aufzeichnung.";
 const char* const kStoreFailed = "Der Highscore-Server ist gerade gestört. Bitte versuchen Sie es später erneut.";
 
 // The path below /quarzello/ or below the root.
@@ -51,7 +53,8 @@ bool WebRankings::Serves(const std::string& path) {
   if (path.empty() || path[0] != '/') return false;
   const std::string relative = Relative(path);
   return relative.empty() || relative == kJsonPath ||
-         (relative.rfind(kPicturesPath, 0) == 0 && WebPicture(relative.substr(kPicturesPath.size())));
+         (relative.rfind(kPicturesPath, 0) == 0 && WebPicture(relative.substr(kPicturesPath.size()))) ||
+         (relative.rfind(kReplaysPath, 0) == 0 && ParseDecimal(relative.substr(kReplaysPath.size()), false));
 }
 
 WebReply WebRankings::Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch) {
@@ -62,6 +65,7 @@ WebReply WebRankings::Get(const std::string& path, const std::string& query, con
   const std::string relative = Relative(path);
   if (relative.empty()) return Rankings(Kind::kPage, query, ifNoneMatch);
   if (relative == kJsonPath) return Rankings(Kind::kJson, query, ifNoneMatch);
+  if (relative.rfind(kReplaysPath, 0) == 0) return Recording(*ParseDecimal(relative.substr(kReplaysPath.size()), false));
 
   const std::string_view picture = *WebPicture(relative.substr(kPicturesPath.size()));
   const std::string etag = EntityTag(picture);
@@ -72,6 +76,29 @@ WebReply WebRankings::Get(const std::string& path, const std::string& query, con
     reply.body.clear();
   }
   return reply;
+}
+
+// A verified entry's recording, as it was uploaded: for quarzello-replay.
+WebReply WebRankings::Recording(int32_t entryId) {
+  std::optional<std::string> bytes;
+  try {
+    bytes = store_.Recording(entryId);
+  } catch (const StoreError& error) {
+    WebReply reply{503, RenderErrorPage(kStoreFailed), {{"Content-Type", kHtmlType}}, error.what()};
+    return reply;
+  }
+  if (!bytes) {
+    return {404, RenderErrorPage(kNoSuchRecording), {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}},
+            ""};
+  }
+  const std::string etag = EntityTag(*bytes);
+  return {200, std::move(*bytes),
+          {{"Content-Type", "application/octet-stream"},
+           {"Content-Disposition", "attachment; filename=\"quarzello-" + std::to_string(entryId) + ".qzr\""},
+           {"Cache-Control", kPictureCaching},
+           {"ETag", etag},
+           {"X-Content-Type-Options", "nosniff"}},
+          ""};
 }
 
 WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::string& ifNoneMatch) {
@@ -155,14 +182,14 @@ WebRankings::Built WebRankings::Build(Kind kind, int ranking, int64_t page) {
   // Read before the query: a score stored meanwhile makes this copy stale at once.
   built.generation = storedScores_();
   built.builtMillis = SteadyMillis();
-  const RankingSlice slice = store_.Slice(ranking, FirstOnPage(page), kEntriesPerPage);
+  const RankingSlice slice = store_.Slice(ranking, FirstOnPage(page), kEntriesPerPage, settings_.acceptUnverified);
   const RankingView view = MakeRankingView(ranking, page, slice, WallMillis());
   if (page > view.pageCount) {
     built.status = 404;
     built.body = kind == Kind::kPage ? RenderErrorPage(kNoSuchPage) : RenderJsonError(kNoSuchPage);
     return built;
   }
-  built.body = kind == Kind::kPage ? RenderRankingsPage(view) : RenderRankingsJson(view);
+  built.body = kind == Kind::kPage ? RenderRankingsPage(view, settings_.acceptUnverified) : RenderRankingsJson(view);
   built.etag = EntityTag(built.body);
   return built;
 }

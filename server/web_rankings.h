@@ -26,6 +26,8 @@ struct WebSettings {
   // another service on the same database shows within this time.
   int64_t maxAgeMillis = 1000;
   size_t maxCachedPages = 512;
+  // Whether entries whose recording has not been played again are listed (marked).
+  bool acceptUnverified = false;
 };
 
 // The rankings for browsers: the HTML page, its JSON variant and the
@@ -55,6 +57,7 @@ class WebRankings {
   enum class Kind { kPage, kJson };
 
   WebReply Rankings(Kind kind, const std::string& query, const std::string& ifNoneMatch);
+  WebReply Recording(int32_t entryId);
   std::shared_ptr<const Built> CachedOrBuilt(Kind kind, int ranking, int64_t page);
   std::shared_ptr<const Built> Lookup(const std::string& key, int64_t nowMillis);
   bool IsFresh(const Built& built, int64_t nowMillis) const;

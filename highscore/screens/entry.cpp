@@ -4,6 +4,7 @@
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
+#include "gameplay/recording.h"
 #include "highscore/screens/connecting.h"
 #include "highscore/screens/table.h"
 #include "platform/platform.h"
@@ -42,6 +43,21 @@ OnlineResult SubmitOnline() {
   return result;
 }
 
+// The recording of the game just submitted goes after it, so that the
+// service can play it again; the score counts online once it has. Whatever
+// becomes of it, the entry stays: the player is only told.
+void UploadGameRecording() {
+  const std::string recording = EncodeRecording(game.recording);
+  if (recording.empty()) {
+    if (game.recording.started)
+      ShowNote("Das Spiel ist zu lang für eine Aufzeichnung. Der Punktwert kann online nicht bestätigt werden.");
+    return;
+  }
+  ShowConnecting("Aufzeichnung wird übertragen");
+  if (UploadRecording(recording) == OnlineResult::NoConnection)
+    ShowNote("Die Aufzeichnung des Spiels konnte nicht übertragen werden! Online zählt der Punktwert erst mit ihr.");
+}
+
 void CarryOutEntry() {
   if (ui.playerName.size() < 2) {
     ShowNote("Ihr angegebener Name muss mindestens 2 Zeichen lang sein!");
@@ -62,6 +78,7 @@ void CarryOutEntry() {
   if (!saved)
     ShowNote("Die Highscore-Liste konnte nicht gespeichert werden! Ihr Eintrag bleibt nur bis zum Beenden des "
              "Spiels erhalten.");
+  if (ui.saveOnline == 1) UploadGameRecording();
   // After a successful fetch the online table of the same ranking is shown,
   // on the page of the entry the server marked as the player's own.
   if (ui.saveOnline == 1 && FetchOnlineTables() == OnlineResult::Done) {

@@ -71,13 +71,15 @@ def read_file(workdir):
 # ---------------------------------------------------------------- the stand-in service
 
 class StandIn:
-    """Answers register, submit and fetch; the fetched Level table holds
-    twelve strong entries and then every score submitted so far, the last one
-    marked as the player's own."""
+    """Answers register, submit, the upload of the recording and fetch; the
+    fetched Level table holds twelve strong entries and then every score
+    submitted so far, the last one marked as the player's own. An upload is
+    answered with upload_reply."""
 
-    def __init__(self):
+    def __init__(self, upload_reply=("OKAY", "501")):
         self.requests = []
         self.submitted = []
+        self.upload_reply = list(upload_reply)
         stand_in = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -92,6 +94,8 @@ class StandIn:
                 elif self.path == "/quarzello/highscore.php":
                     stand_in.submitted.append((fields["name"][0], int(fields["pts"][0])))
                     lines = ["OKAY", str(500 + len(stand_in.submitted))]
+                elif self.path == "/quarzello/replay.php":
+                    lines = stand_in.upload_reply
                 else:
                     lines = ["TABLE", str(LEVEL_LIST)]
                     for name, points in SEEDED:
@@ -199,8 +203,8 @@ def case_entry_saved_and_restored(display):
         table = wait_table(game, "online-table")
 
         paths = [path for path, _ in service.requests]
-        assert_equal(paths, ["/quarzello/register.php", "/quarzello/highscore.php", "/quarzello/get.php"],
-                     "requests")
+        assert_equal(paths, ["/quarzello/register.php", "/quarzello/highscore.php", "/quarzello/replay.php",
+                             "/quarzello/get.php"], "requests")
         check(service.requests[1][1].startswith("name=Tester&pts="), f"submission: {service.requests[1][1]}")
         check("&mode=6&lang=de&key_id=1&hash=" in service.requests[1][1], f"submission: {service.requests[1][1]}")
         points = service.submitted[0][1]
@@ -229,7 +233,7 @@ def case_entry_saved_and_restored(display):
         game.wait_for(lambda s: s.count_diff(entry, (28, 195, 52, 219), threshold=12) == 0, "unticked")
         game.click(200, 370)
         table = wait_table(game, "local-table")
-        assert_equal(len(service.requests), 3, "requests after an offline entry")
+        assert_equal(len(service.requests), 4, "requests after an offline entry")
         name, flag, lists = read_file(workdir)
         assert_equal((name, flag), ("Tester", 0), "player record")
         ranking = lists[LEVEL_LIST]

@@ -5,6 +5,7 @@
 
 #include "tests/highscore/fixture.h"
 #include "tests/server/harness.h"
+#include "tests/server/recorded_games.h"
 
 namespace servertest {
 
@@ -17,9 +18,15 @@ class GameClientTest : public HighscoreTest, public ::testing::WithParamInterfac
  protected:
   void SetUp() override {
     HighscoreTest::SetUp();
-    server = std::make_unique<ServerProcess>(
-        std::vector<std::string>{"--db", MakeDatabase(GetParam(), serverDir), "--rate-limit", "0", "--threads", "4"},
-        serverDir.path() + "/server.log");
+    database = MakeDatabase(GetParam(), serverDir);
+    // Most of these submit scores that no game made.
+    StartServer({"--accept-unverified"});
+  }
+  void StartServer(const std::vector<std::string>& more) {
+    std::vector<std::string> options = {"--db", database, "--rate-limit", "0", "--threads", "4"};
+    options.insert(options.end(), more.begin(), more.end());
+    server.reset();
+    server = std::make_unique<ServerProcess>(options, serverDir.path() + "/server.log");
     ASSERT_TRUE(server->started()) << server->Log();
     setenv("QUARZELLO_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(server->port())).c_str(), 1);
   }
@@ -35,6 +42,7 @@ class GameClientTest : public HighscoreTest, public ::testing::WithParamInterfac
   }
 
   TempDir serverDir;
+  std::string database;
   std::unique_ptr<ServerProcess> server;
 };
 
@@ -91,6 +99,33 @@ TEST_P(GameClientTest, RefusedScoresShowTheServersMessage) {
   EXPECT_EQ(recording.messages[0].text,
             "Trelvani meldete folgenden Fehler:\r\nDer Name muss aus 2 bis 15 einfachen Zeichen bestehen.");
   EXPECT_TRUE(recording.messages[0].serious);
+}
+
+TEST_P(GameClientTest, TheRecordingOfTheSubmittedGameMakesItCountAndARefusalIsShown) {
+  StartServer({});
+  const PlayedGame played = PlayToTheEnd({.mode = Turbo, .difficulty = 2, .seed = 21});
+  ASSERT_FALSE(played.recording.empty());
+  ASSERT_EQ(RegisterClient(), OnlineResult::Done);
+  ASSERT_EQ(Submit("Kurt", played.score, Turbo, 2), OnlineResult::Done);
+  ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
+  EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 2, ListKind::Online)].list.empty()) << "not before its recording";
+
+  ASSERT_EQ(UploadRecording(played.recording), OnlineResult::Done) << server->Log();
+  ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
+  const auto& turboSchwer = highscores.list[RankingIndex(Turbo, 2, ListKind::Online)].list;
+  ASSERT_EQ(turboSchwer.size(), 1u);
+  EXPECT_EQ(turboSchwer[0]->punkte, played.score);
+  EXPECT_EQ(tableView.ownScore, turboSchwer[0]);
+  EXPECT_TRUE(recording.messages.empty());
+
+  // The same game for a score it did not make.
+  ASSERT_EQ(RegisterClient(), OnlineResult::Done);
+  ASSERT_EQ(Submit("Kurt", played.score + 10, Turbo, 2), OnlineResult::Done);
+  EXPECT_EQ(UploadRecording(played.recording), OnlineResult::ServerError);
+  ASSERT_EQ(recording.messages.size(), 1u);
+  EXPECT_EQ(recording.messages[0].title, "Fehler");
+  EXPECT_EQ(recording.messages[0].text, "Trelvani meldete folgenden Fehler:\r\nDas aufgezeichnete Spiel erreicht "
+                                        "nicht den eingetragenen Punktwert.");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, GameClientTest, ::testing::Values("sqlite"));

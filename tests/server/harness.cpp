@@ -255,6 +255,44 @@ int32_t GameHash(const std::string& key, int32_t points, int mode) {
   return static_cast<int32_t>(static_cast<uint32_t>(sum));
 }
 
+int32_t RecordingCheck(const std::string& key, const std::string& recording) {
+  uLong crc = crc32(0L, nullptr, 0);
+  crc = crc32(crc, reinterpret_cast<const Bytef*>(key.data()), static_cast<uInt>(key.size()));
+  crc = crc32(crc, reinterpret_cast<const Bytef*>(recording.data()), static_cast<uInt>(recording.size()));
+  crc = crc32(crc, reinterpret_cast<const Bytef*>(key.data()), static_cast<uInt>(key.size()));
+  return static_cast<int32_t>(static_cast<uint32_t>(crc));
+}
+
+std::string Base64Url(const std::string& bytes) {
+  static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const size_t n = std::min<size_t>(3, bytes.size() - i);
+    uint32_t group = 0;
+    for (size_t j = 0; j < 3; ++j) group = group << 8 | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
+    for (size_t j = 0; j <= n; ++j) text += kDigits[(group >> (18 - 6 * j)) & 63];
+  }
+  return text;
+}
+
+HttpReply Upload(int port, const Registration& registration, int32_t entryId, const std::string& recording,
+                 const std::string& from) {
+  const std::string body = "key_id=" + std::to_string(registration.keyId) + "&id=" + std::to_string(entryId) +
+                           "&hash=" + std::to_string(RecordingCheck(registration.key, recording)) +
+                           "&recording=" + Base64Url(recording);
+  return PostAsGame(port, kUploadPath, body, from);
+}
+
+HttpReply Get(int port, const std::string& target, const std::string& headers) {
+  return ParseHttpReply(SendRaw(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
+                                          headers + "\r\n"));
+}
+
+std::string Body(const HttpReply& reply) {
+  const size_t headEnd = reply.raw.find("\r\n\r\n");
+  return headEnd == std::string::npos ? "" : reply.raw.substr(headEnd + 4);
+}
+
 std::optional<Registration> Register(int port) {
   const HttpReply reply = PostAsGame(port, kRegisterPath, "register=yes");
   if (reply.lines.size() < 3 || reply.lines[0] != "OKAY") return std::nullopt;

@@ -80,6 +80,7 @@ HttpReply PostAsGame(int port, const std::string& path, const std::string& body,
 const std::string kRegisterPath = "/quarzello/register.php";
 const std::string kSubmitPath = "/quarzello/highscore.php";
 const std::string kFetchPath = "/quarzello/get.php";
+const std::string kUploadPath = "/quarzello/replay.php";
 
 // The game's encoding of a player name in a request body.
 std::string EncodeName(const std::string& name);
@@ -103,6 +104,20 @@ struct FetchedEntry {
   bool operator==(const FetchedEntry&) const = default;
 };
 using FetchedTables = std::array<std::vector<FetchedEntry>, 7>;
+
+// The upload's check value: CRC-32 over key, recording and key again.
+int32_t RecordingCheck(const std::string& key, const std::string& recording);
+// URL-safe base64 without padding.
+std::string Base64Url(const std::string& bytes);
+
+// Uploads a recording for an entry as the game does, under the key of the
+// registration the entry was submitted with.
+HttpReply Upload(int port, const Registration& registration, int32_t entryId, const std::string& recording,
+                 const std::string& from = "");
+
+// A GET as a browser sends it; the body is everything after the head.
+HttpReply Get(int port, const std::string& target, const std::string& headers = "");
+std::string Body(const HttpReply& reply);
 
 // Reads a fetch reply the way the game does.
 std::optional<FetchedTables> Fetch(int port, int32_t own = 0, const std::string& from = "");

@@ -7,6 +7,7 @@
 #include "server/form.h"
 #include "server/options.h"
 #include "server/rate_limiter.h"
+#include "server/recording_upload.h"
 
 namespace highscored {
 namespace {
@@ -79,9 +80,44 @@ TEST(RateLimiterTest, AllowsTheShareOfAMinuteAndRefillsOverTime) {
   EXPECT_FALSE(limiter.Allow("10.0.0.1", 10 * 60'000)) << "a long pause does not save up more than a minute";
 }
 
+TEST(RateLimiterTest, TheSweepForgetsOnlyFullBuckets) {
+  RateLimiter limiter(3);
+  const int64_t t0 = 1'000'000;
+  EXPECT_TRUE(limiter.Allow("10.0.0.9", t0));  // sweeps once, at the first request
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(limiter.Allow("10.0.0.1", t0 + 59'900));
+  // This request comes with the next sweep, a tenth of a second later.
+  EXPECT_FALSE(limiter.Allow("10.0.0.1", t0 + 60'000)) << "a bucket drained just before a sweep stays drained";
+  EXPECT_FALSE(limiter.Allow("10.0.0.1", t0 + 79'000));
+  EXPECT_TRUE(limiter.Allow("10.0.0.1", t0 + 80'000));
+  // 10.0.0.9 was full at that sweep and forgotten: it starts full again.
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(limiter.Allow("10.0.0.9", t0 + 80'000));
+  EXPECT_FALSE(limiter.Allow("10.0.0.9", t0 + 80'000));
+}
+
 TEST(RateLimiterTest, ZeroMeansNoLimit) {
   RateLimiter limiter(0);
   for (int i = 0; i < 1000; ++i) ASSERT_TRUE(limiter.Allow("10.0.0.1", 0));
+}
+
+TEST(UploadTest, Base64UrlBothWaysAndNothingElse) {
+  const std::string bytes("\x00\xfb\xff\x10QZ", 6);
+  for (size_t length = 0; length <= bytes.size(); ++length) {
+    const std::string part = bytes.substr(0, length);
+    EXPECT_EQ(DecodeBase64Url(EncodeBase64Url(part)), part) << length;
+    EXPECT_EQ(DecodeBase64Url(EncodeBase64Url(part) + std::string((3 - length % 3) % 3, '=')), part) << length;
+  }
+  EXPECT_EQ(EncodeBase64Url("\xfb\xff"), "-_8");
+  for (const char* bad : {"A", "AB+C", "AB/C", "AB C", "AB%3D", "AB=C", "AF", "AAB"}) {
+    EXPECT_FALSE(DecodeBase64Url(bad)) << bad;
+  }
+}
+
+TEST(UploadTest, TheHashTiesTheRecordingToItsKey) {
+  const std::string key = "0123456789abcdef0123456789abcdef";
+  const std::string text = key + "QZRC" + key;
+  EXPECT_EQ(RecordingHash(key, "QZRC"),
+            static_cast<int32_t>(crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()))));
+  EXPECT_NE(RecordingHash(key, "QZRC"), RecordingHash("1" + key.substr(1), "QZRC"));
 }
 
 Options Parse(std::vector<const char*> args) {
@@ -115,6 +151,21 @@ TEST(OptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(set.http.maxConnectionsPerAddress, 0);
 
   EXPECT_EQ(Parse({"--listen", "[::1]:9000"}).http.address, "::1");
+  EXPECT_FALSE(defaults.service.acceptUnverified);
+  EXPECT_EQ(defaults.replay.workers, 2);
+  EXPECT_EQ(defaults.replay.cpuLimitMillis, 4000);
+  EXPECT_EQ(defaults.http.maxUploads, 16);
+  EXPECT_EQ(defaults.http.maxUploadBodyBytes, 1u << 20);
+  const Options replays = Parse({"--accept-unverified", "--replay-workers", "3", "--replay-cpu-limit", "250",
+                                 "--max-uploads", "8", "--table-size", "5"});
+  EXPECT_EQ(replays.error, "");
+  EXPECT_TRUE(replays.service.acceptUnverified);
+  EXPECT_TRUE(replays.web.acceptUnverified);
+  EXPECT_EQ(replays.replay.workers, 3);
+  EXPECT_EQ(replays.http.uploadThreads, 6);
+  EXPECT_EQ(replays.replay.cpuLimitMillis, 250);
+  EXPECT_EQ(replays.http.maxUploads, 8);
+  EXPECT_EQ(replays.service.tableSize, 5) << "the flag takes no value";
   EXPECT_EQ(defaults.web.maxAgeMillis, 1000);
   EXPECT_EQ(Parse({"--page-max-age", "0"}).web.maxAgeMillis, 0);
 }
@@ -129,6 +180,8 @@ TEST(OptionsTest, RefusesWhatCannotBeUsed) {
   EXPECT_NE(Parse({"--max-connections", "0"}).error, "");
   EXPECT_NE(Parse({"--max-connections-per-address", "-1"}).error, "");
   EXPECT_NE(Parse({"--colour", "blue"}).error, "");
+  EXPECT_NE(Parse({"--replay-workers", "0"}).error, "");
+  EXPECT_NE(Parse({"--replay-cpu-limit", "0"}).error, "");
 }
 
 }  // namespace

@@ -13,16 +13,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-HttpReply Get(int port, const std::string& target, const std::string& headers = "") {
-  return ParseHttpReply(SendRaw(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-                                          headers + "\r\n"));
-}
-
-std::string Body(const HttpReply& reply) {
-  const size_t headEnd = reply.raw.find("\r\n\r\n");
-  return headEnd == std::string::npos ? "" : reply.raw.substr(headEnd + 4);
-}
-
 std::string Header(const HttpReply& reply, const std::string& name) {
   const std::string head = reply.raw.substr(0, reply.raw.find("\r\n\r\n") + 2);
   const size_t start = head.find("\r\n" + name + ": ");
@@ -71,14 +61,14 @@ TEST_P(WebRequestsTest, TheWholeRankingPageByPageBeyondWhatAFetchReturns) {
       << data;
   EXPECT_TRUE(Contains(data, "\"place\":23,\"name\":\"Spieler23\""));
   EXPECT_TRUE(Contains(data, "{\"place\":24,\"name\":\"Altmeister\",\"points\":4000,"
-                             "\"submitted\":\"1970-01-01T00:00:01Z\",\"new\":false}]}"));
+                             "\"submitted\":\"1970-01-01T00:00:01Z\",\"new\":false,\"verified\":false}]}"));
 
   const HttpReply page = Get(port, "/quarzello/?mode=4&page=3");
   EXPECT_EQ(page.statusLine, "HTTP/1.1 200 OK");
   EXPECT_EQ(Header(page, "Content-Type"), "text/html; charset=utf-8");
   const std::string html = Body(page);
   EXPECT_TRUE(Contains(html, "<tr class=\"new\"><td class=\"place\">22.</td><td class=\"name\">Spieler22<"));
-  EXPECT_TRUE(Contains(html, "<tr><td class=\"place\">24.</td><td class=\"name\">Altmeister</td>"));
+  EXPECT_TRUE(Contains(html, "<tr><td class=\"place\">24.</td><td class=\"name\">Altmeister<span class=\"unverified\""));
   EXPECT_EQ(Body(Get(port, "/?mode=4&page=3")), html) << "the same page under the root";
 
   EXPECT_EQ(Get(port, "/quarzello/api/rankings?mode=4&page=4").statusLine, "HTTP/1.1 404 Not Found");
@@ -133,7 +123,7 @@ TEST(WebRequestsSqliteTest, NamesInTheDatabaseAreIso88591AndShowInUtf8) {
     ASSERT_TRUE(creator.started());
   }
   InsertDirectly(database, 0, "J\xfcrgen <b>", 10, 1000);
-  ServerProcess server({"--db", database}, dir.path() + "/server.log");
+  ServerProcess server({"--db", database, "--accept-unverified"}, dir.path() + "/server.log");
   EXPECT_TRUE(Contains(Body(Get(server.port(), "/quarzello/")), "J\xc3\xbcrgen &lt;b&gt;"));
   EXPECT_TRUE(Contains(Body(Get(server.port(), "/api/rankings")), "\"name\":\"J\xc3\xbcrgen \\u003cb\\u003e\""));
 }

@@ -78,7 +78,7 @@ RankingView NamedView(const std::string& name, bool recent) {
   view.page = 2;
   view.pageCount = 3;
   view.total = 21;
-  view.entries.push_back({11, name, 4711, kNow, recent});
+  view.entries.push_back({11, name, 4711, kNow, recent, true, 31});
   view.entries.push_back({12, "Null", 0, kNow - 48 * kHour, false});
   return view;
 }
@@ -117,8 +117,9 @@ TEST(RankingsJsonTest, OnePageWithItsPlaceNamesAndMarks) {
   EXPECT_EQ(RenderRankingsJson(NamedView("J\xfc\"<", true)),
             "{\"mode\":5,\"title\":\"Turbo Schwer\",\"page\":2,\"pages\":3,\"total\":21,\"entries\":["
             "{\"place\":11,\"name\":\"J\xc3\xbc\\\"\\u003c\",\"points\":4711,\"submitted\":\"2027-01-15T08:00:00Z\","
-            "\"new\":true},"
-            "{\"place\":12,\"name\":\"Null\",\"points\":0,\"submitted\":\"2027-01-13T08:00:00Z\",\"new\":false}]}\n");
+            "\"new\":true,\"verified\":true,\"recording\":\"/quarzello/replays/31\"},"
+            "{\"place\":12,\"name\":\"Null\",\"points\":0,\"submitted\":\"2027-01-13T08:00:00Z\",\"new\":false,"
+            "\"verified\":false}]}\n");
   EXPECT_EQ(RenderJsonError("Diese Seite gibt es nicht."), "{\"error\":\"Diese Seite gibt es nicht.\"}\n");
 }
 
@@ -129,9 +130,15 @@ class CountingStore : public ScoreStore {
   SubmitResult AddScore(const NewScore&, int64_t, const std::function<bool(const std::string&)>&) override {
     return {};
   }
-  Rankings TopEntries(int) override { return {}; }
+  Rankings TopEntries(int, bool) override { return {}; }
   void DropExpiredKeys(int64_t) override {}
-  RankingSlice Slice(int ranking, int64_t offset, int count) override {
+  std::optional<UploadTarget> FindUploadTarget(int32_t) override { return {}; }
+  VerifyStatus StoreVerified(const VerifiedRecording&, int64_t) override { return VerifyStatus::Stored; }
+  std::optional<std::string> Recording(int32_t id) override {
+    if (id != 7) return std::nullopt;
+    return std::string("QZRC\x01 bytes", 11);
+  }
+  RankingSlice Slice(int ranking, int64_t offset, int count, bool) override {
     ++slices;
     if (failing) throw StoreError("gone");
     RankingSlice slice{total, {}};
