@@ -9,6 +9,7 @@
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "highscore/online.h"
+#include "highscore/protocol.h"
 #include "highscore/screens/table.h"
 #include "highscore/store.h"
 
@@ -17,7 +18,6 @@ namespace quarzello {
 namespace {
 
 constexpr float kSmallestScale = 0.3f;
-constexpr size_t kLongestName = 15;
 
 bool painting = false;
 
@@ -34,7 +34,7 @@ void TogglePause() {
 void EditPlayerName(int code) {
   if (code == 8) {
     if (!ui.playerName.empty()) ui.playerName.pop_back();
-  } else if (code >= 32 && code <= 125 && ui.playerName.size() < kLongestName) {
+  } else if (IsNameCode(code) && ui.playerName.size() < kLongestName) {
     ui.playerName.push_back(static_cast<char>(code));
   }
 }

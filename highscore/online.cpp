@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "highscore/protocol.h"
 #include "highscore/score_hash.h"
 #include "platform/platform.h"
 
@@ -34,6 +35,8 @@ Connection Connect() {
   SetNetworkTimeoutMillis(onlineState.timeoutMillis);
   return Connection(OpenUrl("tcp::" + HighscoreHost(), true, true));
 }
+
+std::string RequestLine(const char* path) { return std::string("POST ") + path + " HTTP/1.0"; }
 
 void SendRequest(Stream* stream, const std::string& requestLine, const std::string& body) {
   std::string request;
@@ -129,7 +132,7 @@ std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 OnlineResult RegisterClient() {
   Connection connection = Connect();
   if (!connection) return OnlineResult::NoConnection;
-  SendRequest(connection.get(), "POST /quarzello/register.php HTTP/1.0", "register=yes");
+  SendRequest(connection.get(), RequestLine(kRegisterPath), "register=yes");
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
@@ -147,7 +150,7 @@ OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t 
   std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
                      IntToText(ranking) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
                      IntToText(ScoreHash(onlineState.onlineKey, points, ranking));
-  SendRequest(connection.get(), "POST /quarzello/highscore.php HTTP/1.0", body);
+  SendRequest(connection.get(), RequestLine(kSubmitPath), body);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
@@ -164,7 +167,7 @@ FetchedTables FetchTables() {
   FetchedTables fetched;
   Connection connection = Connect();
   if (!connection) return fetched;
-  SendRequest(connection.get(), "POST /quarzello/get.php HTTP/1.0",
+  SendRequest(connection.get(), RequestLine(kFetchPath),
               "get_highscore=yes&own=" + IntToText(onlineState.ownId));
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return fetched;
@@ -195,7 +198,7 @@ OnlineResult UploadRecording(const std::string& recording) {
   const std::string body = "key_id=" + IntToText(onlineState.keyId) + "&id=" + IntToText(onlineState.ownId) +
                            "&hash=" + IntToText(RecordingHash(onlineState.onlineKey, recording)) +
                            "&recording=" + Base64UrlEncode(recording);
-  SendRequest(connection.get(), "POST /quarzello/replay.php HTTP/1.0", body);
+  SendRequest(connection.get(), RequestLine(kUploadPath), body);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") return OnlineResult::Done;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "highscore/protocol.h"
 
 namespace quarzello {
 
@@ -19,7 +20,6 @@ THighscore highscores;
 namespace {
 
 enum FileTag : uint8_t { kTagList = 1, kTagEntry = 2, kTagPlayer = 3 };
-constexpr size_t kMaxPlayerName = 15;
 
 // (n - 1) / 10 + 1 when n is a multiple of 10, else n / 10 + 1: the page that
 // holds place n, and for a list of n entries its number of pages (at least 1).
@@ -73,7 +73,7 @@ void ParseHighscoreFile(const std::string& bytes, TScorelist* lists, std::string
       current->add(score);
     } else if (tag == kTagPlayer) {
       playerName += file.Text();
-      if (playerName.size() > kMaxPlayerName) playerName.resize(kMaxPlayerName);
+      if (playerName.size() > kLongestName) playerName.resize(kLongestName);
       saveOnline = file.Byte() != 0 ? 1 : 0;
     }
   }

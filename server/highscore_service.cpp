@@ -1,3 +1,4 @@
+#include "highscore/protocol.h"
 #include "highscore/score_hash.h"
 #include "server/highscore_service.h"
 
@@ -13,8 +14,6 @@ namespace highscored {
 
 namespace {
 
-constexpr size_t kShortestName = 2;
-constexpr size_t kLongestName = 15;
 constexpr int64_t kKeySweepIntervalMillis = 60'000;
 constexpr int kKeyIdAttempts = 8;
 
@@ -46,9 +45,9 @@ std::string MissingField(const std::string& field) {
 // Names are shown by the game one byte per character; it lets players type
 // the codes 32 to 125 only.
 bool IsValidName(const std::string& name) {
-  if (name.size() < kShortestName || name.size() > kLongestName) return false;
+  if (name.size() < quarzello::kShortestName || name.size() > quarzello::kLongestName) return false;
   for (unsigned char c : name) {
-    if (c < 32 || c > 125) return false;
+    if (!quarzello::IsNameCode(c)) return false;
   }
   return true;
 }

@@ -25,6 +25,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "highscore/protocol.h"
 #include "server/log.h"
 
 namespace highscored {
@@ -38,10 +39,10 @@ using tcp = asio::ip::tcp;
 using ErrorCode = beast::error_code;
 using Clock = std::chrono::steady_clock;
 
-const std::string kRegisterPath = "/quarzello/register.php";
-const std::string kSubmitPath = "/quarzello/highscore.php";
-const std::string kFetchPath = "/quarzello/get.php";
-const std::string kUploadPath = "/quarzello/replay.php";
+const std::string kRegisterPath = quarzello::kRegisterPath;
+const std::string kSubmitPath = quarzello::kSubmitPath;
+const std::string kFetchPath = quarzello::kFetchPath;
+const std::string kUploadPath = quarzello::kUploadPath;
 
 // Many players may connect within the same moment; a short backlog would
 // make them wait for SYN retransmissions.

@@ -5,6 +5,7 @@
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
 #include "gameplay/recording.h"
+#include "highscore/protocol.h"
 #include "highscore/screens/connecting.h"
 #include "highscore/screens/table.h"
 #include "platform/platform.h"
@@ -59,7 +60,7 @@ void UploadGameRecording() {
 }
 
 void CarryOutEntry() {
-  if (ui.playerName.size() < 2) {
+  if (ui.playerName.size() < kShortestName) {
     ShowNote("Ihr angegebener Name muss mindestens 2 Zeichen lang sein!");
     return;
   }
