@@ -92,58 +92,36 @@ uint64_t BoardHash(const Board& board) {
   return h;
 }
 
-ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
-  ReplayResult result;
-  auto fail = [&result](std::string error) {
-    result.error = std::move(error);
-    return result;
-  };
-  const size_t header = std::strlen(kRecordingMagic) + 1;
-  if (bytes.size() > limits.maxFileBytes) return fail("recording larger than " + std::to_string(limits.maxFileBytes) + " bytes");
-  if (bytes.size() < header || bytes.substr(0, header - 1) != kRecordingMagic) return fail("not a recording");
-  if (static_cast<uint8_t>(bytes[header - 1]) != kRecordingFormat) return fail("recording format not known");
-  std::string body;
-  std::string error;
-  if (!Inflate(bytes.substr(header), limits.maxBodyBytes, body, error)) return fail(error);
+namespace {
 
-  Reader in(body);
-  const auto rules = in.Varint();
-  const auto mode = in.Byte();
-  const auto difficulty = in.Byte();
-  const auto state = in.Varint();
-  if (!rules || !mode || !difficulty || !state) return fail("recording cut short in its start");
-  if (*rules != kRulesVersion) return fail("recording made under rules version " + std::to_string(*rules));
-  if (*mode > Level || *difficulty > Schwer) return fail("no such mode or difficulty");
-  if (!Random::ValidState(static_cast<int64_t>(*state))) return fail("no such generator state");
+// A recording's game as it is played again, record by record.
+struct Replay {
+  Replay(const ReplayLimits& limits, ReplayResult& result) : limits(limits), result(result) {}
 
+  const ReplayLimits& limits;
+  ReplayResult& result;
   Random random;
-  random.state = static_cast<int32_t>(*state);
   Game game;
-  game.gameMode = *mode;
-  game.difficulty = *difficulty;
-  StartGame(game, random, 0);
-  game.recording = GameRecording{};  // a replay records nothing
-  result.mode = *mode;
-  result.difficulty = *difficulty;
-
   int64_t frameTime = 0;
   int64_t latest = 0;  // records come in the order of their times
   int64_t pausedMillis = 0;
-  while (!in.done()) {
+
+  // One record; an error when it is one no game could have made.
+  std::string Play(Reader& in) {
     const auto tag = in.Byte();
-    if (!tag) return fail("recording cut short in a record");
+    if (!tag) return "recording cut short in a record";
     const bool shortFrame = *tag >= kShortFrame;
     const auto step = shortFrame ? std::optional<uint64_t>(*tag - kShortFrame) : in.Varint();
-    if (!step) return fail("recording cut short in a record");
-    if (*step > kLongestStep) return fail("a step of the clock too long");
+    if (!step) return "recording cut short in a record";
+    if (*step > kLongestStep) return "a step of the clock too long";
     const int64_t at = frameTime + static_cast<int64_t>(*step);
-    if (at > limits.maxMillis) return fail("recording longer than a game may last");
-    if (at < latest) return fail("a record earlier than the one before it");
+    if (at > limits.maxMillis) return "recording longer than a game may last";
+    if (at < latest) return "a record earlier than the one before it";
     latest = at;
     switch (shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag)) {
       case RecordTag::Frame:
-        if (game.paused) return fail("a frame while the game is paused");
-        if (++result.frames > limits.maxFrames) return fail("recording has too many frames");
+        if (game.paused) return "a frame while the game is paused";
+        if (++result.frames > limits.maxFrames) return "recording has too many frames";
         frameTime = at;
         BeginFrame(game, at);
         EndFrame(game);
@@ -151,8 +129,8 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
       case RecordTag::Click: {
         const auto c = in.Byte();
         const auto r = in.Byte();
-        if (!c || !r) return fail("recording cut short in a click");
-        if (*c >= kColumns || *r >= kRows) return fail("a click beside the board");
+        if (!c || !r) return "recording cut short in a click";
+        if (*c >= kColumns || *r >= kRows) return "a click beside the board";
         ClickBoardCell(game, *c, *r, at);
         break;
       }
@@ -163,12 +141,63 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
         break;
       case RecordTag::Continue: PressContinue(game, at); break;
       case RecordTag::Abort: AbortGame(game, at); break;
-      default: return fail("unknown record " + std::to_string(*tag));
+      default: return "unknown record " + std::to_string(*tag);
     }
     game.outbox.clear();
+    return {};
   }
+};
+
+// The unpacked body of a recording file, or why there is none.
+std::string Unpack(std::string_view bytes, const ReplayLimits& limits, std::string& body) {
+  const size_t header = std::strlen(kRecordingMagic) + 1;
+  if (bytes.size() > limits.maxFileBytes) return "recording larger than " + std::to_string(limits.maxFileBytes) + " bytes";
+  if (bytes.size() < header || bytes.substr(0, header - 1) != kRecordingMagic) return "not a recording";
+  if (static_cast<uint8_t>(bytes[header - 1]) != kRecordingFormat) return "recording format not known";
+  std::string error;
+  if (!Inflate(bytes.substr(header), limits.maxBodyBytes, body, error)) return error;
+  return {};
+}
+
+}  // namespace
+
+ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
+  ReplayResult result;
+  std::string body;
+  result.error = Unpack(bytes, limits, body);
+  if (!result.ok()) return result;
+
+  Reader in(body);
+  const auto rules = in.Varint();
+  const auto mode = in.Byte();
+  const auto difficulty = in.Byte();
+  const auto state = in.Varint();
+  if (!rules || !mode || !difficulty || !state) {
+    result.error = "recording cut short in its start";
+  } else if (*rules != kRulesVersion) {
+    result.error = "recording made under rules version " + std::to_string(*rules);
+  } else if (*mode > Level || *difficulty > Schwer) {
+    result.error = "no such mode or difficulty";
+  } else if (!Random::ValidState(static_cast<int64_t>(*state))) {
+    result.error = "no such generator state";
+  }
+  if (!result.ok()) return result;
+  result.mode = *mode;
+  result.difficulty = *difficulty;
+  result.generatorState = static_cast<int32_t>(*state);
+
+  Replay replay(limits, result);
+  replay.random.state = result.generatorState;
+  replay.game.gameMode = result.mode;
+  replay.game.difficulty = result.difficulty;
+  StartGame(replay.game, replay.random, 0);
+  replay.game.recording = GameRecording{};  // a replay records nothing
+  while (!in.done() && result.ok()) result.error = replay.Play(in);
+  if (!result.ok()) return result;
+
+  const Game& game = replay.game;
   result.score = game.score;
-  result.playMillis = frameTime - pausedMillis;
+  result.playMillis = replay.frameTime - replay.pausedMillis;
   result.reachedEnd = game.gameOverState != Running && !game.aborted;
   result.boardHash = BoardHash(game.world.board);
   return result;

@@ -26,6 +26,7 @@ struct ReplayResult {
   int score = 0;
   uint8_t mode = 0;
   uint8_t difficulty = 0;
+  int32_t generatorState = 0;  // the game was dealt from this
   int64_t frames = 0;
   int64_t playMillis = 0;   // from the start to the last frame, pauses left out
   bool reachedEnd = false;  // the game came to "GAME OVER" and was not given up

@@ -2,8 +2,6 @@
 
 #include <zlib.h>
 
-#include <array>
-#include <cstring>
 
 namespace highscored {
 
@@ -84,38 +82,6 @@ int32_t RecordingHash(std::string_view key, std::string_view recording) {
   crc = Crc(crc, recording);
   crc = Crc(crc, key);
   return static_cast<int32_t>(crc);
-}
-
-std::optional<int64_t> RecordedGeneratorState(std::string_view recording) {
-  const size_t header = std::strlen(quarzello::kRecordingMagic) + 1;
-  if (recording.size() <= header) return std::nullopt;
-  z_stream z{};
-  if (inflateInit(&z) != Z_OK) return std::nullopt;
-  std::array<unsigned char, 32> start{};
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(recording.data() + header));
-  z.avail_in = static_cast<uInt>(recording.size() - header);
-  z.next_out = start.data();
-  z.avail_out = static_cast<uInt>(start.size());
-  const int status = inflate(&z, Z_SYNC_FLUSH);
-  const size_t produced = start.size() - z.avail_out;
-  inflateEnd(&z);
-  if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return std::nullopt;
-
-  // rules version (varint), mode, difficulty, generator state (varint)
-  size_t at = 0;
-  auto varint = [&]() -> std::optional<uint64_t> {
-    uint64_t value = 0;
-    for (int shift = 0; shift < 63 && at < produced; shift += 7) {
-      const unsigned char byte = start[at++];
-      value |= static_cast<uint64_t>(byte & 0x7F) << shift;
-      if ((byte & 0x80) == 0) return value;
-    }
-    return std::nullopt;
-  };
-  if (!varint() || (at += 2) > produced) return std::nullopt;
-  const auto state = varint();
-  if (!state || *state > static_cast<uint64_t>(INT64_MAX)) return std::nullopt;
-  return static_cast<int64_t>(*state);
 }
 
 }  // namespace highscored

@@ -43,8 +43,4 @@ std::string EncodeBase64Url(std::string_view bytes);
 // computes the same in highscore/online.cpp.
 int32_t RecordingHash(std::string_view key, std::string_view recording);
 
-// The generator state a recording's game starts from (with its rules
-// version, mode and difficulty, the first thing in its packed body).
-std::optional<int64_t> RecordedGeneratorState(std::string_view recording);
-
 }  // namespace highscored

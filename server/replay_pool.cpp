@@ -118,12 +118,6 @@ ReplayOutcome ReplayHere(std::string_view recording) {
     outcome.error = result.error;
     return outcome;
   }
-  const auto state = RecordedGeneratorState(recording);
-  if (!state) {
-    outcome.kind = ReplayOutcome::Kind::Unreadable;
-    outcome.error = "recording cut short in its start";
-    return outcome;
-  }
   outcome.kind = ReplayOutcome::Kind::Played;
   outcome.score = result.score;
   outcome.mode = result.mode;
@@ -131,7 +125,7 @@ ReplayOutcome ReplayHere(std::string_view recording) {
   outcome.frames = result.frames;
   outcome.playMillis = result.playMillis;
   outcome.reachedEnd = result.reachedEnd;
-  outcome.generatorState = *state;
+  outcome.generatorState = result.generatorState;
   return outcome;
 }
 

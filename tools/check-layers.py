@@ -60,7 +60,8 @@ def includes(path):
 
 
 def folder_of(path):
-    return path.split(os.sep)[0]
+    """The folder a file lies in: one layer's, since each folder holds one."""
+    return os.path.dirname(path)
 
 
 def cycles(edges):
@@ -195,8 +196,9 @@ def longest_functions(files, count):
 def report(layers):
     files = source_files(GAME_FOLDERS)
     print("lines per folder (.h and .cpp):")
-    for folder in GAME_FOLDERS + ["server"]:
-        print(f"  {folder:10} {count_lines(source_files([folder])):6}")
+    for folder in sorted({folder_of(p) for p in files}) + ["server"]:
+        here = [p for p in files + source_files(["server"]) if folder_of(p) == folder]
+        print(f"  {folder:18} {count_lines(here):6}")
 
     arrows = {}
     for path in files:
