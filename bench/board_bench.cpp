@@ -4,6 +4,7 @@
 
 #include "board/board.h"
 #include "board/rules.h"
+#include "front/app.h"
 #include "front/widgets/frontend.h"
 #include "gameplay/game.h"
 #include "gameplay/screen/game_screen.h"
@@ -36,14 +37,13 @@ void FillBoardWithFortyStoneGroup() {
 }
 
 void BM_ClickRemovingFortyStones(benchmark::State& state) {
+  ResetGameWideState();
   generator.Seed(1);
   SetTestClock(1000);
-  game.reset();
   game.gameMode = Turbo;
   game.feedFromTop = 1;
   game.instantRemove = 1;
   game.minGroup = 2;
-  ui.reset();
   ui.mouseX = static_cast<int>(CellCentreX(8));
   ui.mouseY = static_cast<int>(CellCentreY(15));
   for (auto _ : state) {
