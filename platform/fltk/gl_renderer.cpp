@@ -144,9 +144,24 @@ void GlRenderer::Use(const BatchState& state) {
   if (!stateValid_ || state.blend != current_.blend) {
     glBlendFunc(GL_ONE, state.blend == kBlendLight ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
   }
-  glScissor(state.clipX, canvasHeight_ - state.clipY - state.clipHeight, state.clipWidth, state.clipHeight);
+  Scissor(state.clipX, state.clipY, state.clipWidth, state.clipHeight);
   current_ = state;
   stateValid_ = true;
+}
+
+void GlRenderer::Scissor(int x, int y, int width, int height) const {
+  if (area_ == nullptr) {
+    glScissor(x, canvasHeight_ - y - height, width, height);
+    return;
+  }
+  // The scissor of a whole repaint, which OpenGL cuts to the canvas, cut to the area too.
+  const PixelRect clip = Intersection(Intersection({x, y, x + width, y + height}, *area_),
+                                      {0, 0, canvasWidth_, canvasHeight_});
+  if (clip.Empty()) {
+    glScissor(0, 0, 0, 0);
+  } else {
+    glScissor(clip.x0, canvasHeight_ - clip.y1, clip.x1 - clip.x0, clip.y1 - clip.y0);
+  }
 }
 
 void GlRenderer::Flush() {
@@ -216,8 +231,10 @@ void GlRenderer::AddText(const DrawCommand& command) {
   }
 }
 
-void GlRenderer::Render(const DisplayList& list, int width, int height) {
+void GlRenderer::Render(const DisplayList& list, int width, int height, const PixelRect* area) {
+  canvasWidth_ = width;
   canvasHeight_ = height;
+  area_ = area;
   drawCalls_ = 0;
   stateValid_ = false;
   glViewport(0, 0, width, height);
@@ -237,11 +254,13 @@ void GlRenderer::Render(const DisplayList& list, int width, int height) {
   glClearColor(0, 0, 0, 1);
 
   for (const DrawCommand& command : list) {
+    // A command that cannot reach the area changes nothing there.
+    if (area != nullptr && Intersection(CommandBounds(command, width, height), *area).Empty()) continue;
     switch (command.kind) {
       case DrawCommand::kClear:
         Flush();
         stateValid_ = false;
-        glScissor(command.viewX, height - command.viewY - command.viewHeight, command.viewWidth, command.viewHeight);
+        Scissor(command.viewX, command.viewY, command.viewWidth, command.viewHeight);
         glClear(GL_COLOR_BUFFER_BIT);
         break;
       case DrawCommand::kImage:
@@ -253,4 +272,5 @@ void GlRenderer::Render(const DisplayList& list, int width, int height) {
     }
   }
   Flush();
+  area_ = nullptr;
 }

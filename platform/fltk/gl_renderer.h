@@ -9,12 +9,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/damage.h"
 #include "platform/platform.h"
 
 class GlRenderer {
  public:
-  // Draws `list` onto a canvas of width x height pixels.
-  void Render(const DisplayList& list, int width, int height);
+  // Draws `list` onto a canvas of width x height pixels. With `area`, only
+  // the pixels inside it change (every scissor is cut down to it), and they
+  // become exactly what drawing the whole list gives there.
+  void Render(const DisplayList& list, int width, int height, const PixelRect* area = nullptr);
   // The context was made anew: textures of the old one are gone.
   void ForgetTextures();
   int DrawCallsOfLastFrame() const { return drawCalls_; }
@@ -51,12 +54,15 @@ class GlRenderer {
   void AddImage(const DrawCommand& command);
   void AddText(const DrawCommand& command);
   static BatchState StateOf(const DrawCommand& command, GLuint texture);
+  // glScissor of a clip rectangle (canvas pixels, y down), cut down to area_.
+  void Scissor(int x, int y, int width, int height) const;
 
   std::unordered_map<uint32_t, Texture> images_;
   std::unordered_map<uint32_t, FontAtlas> fonts_;
   std::vector<Vertex> vertices_;
   BatchState current_;
   bool stateValid_ = false;
-  int canvasHeight_ = 0;
+  int canvasWidth_ = 0, canvasHeight_ = 0;
+  const PixelRect* area_ = nullptr;
   int drawCalls_ = 0;
 };
