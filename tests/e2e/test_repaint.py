@@ -15,7 +15,7 @@ the game and away) while a group pulses."""
 import os
 import time
 
-from harness import SCREEN_WIDTH, check, run_cases
+from harness import SCREEN_WIDTH, Shot, check, run_cases, write_png
 from play import BOARD_BOX, COLUMNS, ROWS, SEED, cell_centre, removable_colour, same_colour, stone_colour
 
 PARK = (200, 485)
@@ -23,6 +23,7 @@ MENU = {"first": 165, "second": 215, "third": 265}
 # Everything but the Level progress bar, which moves on every frame.
 ABOVE_BAR = (0, 0, 400, 60)
 BELOW_BAR = (0, 74, 400, 500)
+MODE_VALUE_BOX = (280, 26, 360, 52)  # Level: the level and the rows left in it
 FULL = {"QUARZELLO_FULL_REPAINT": "1"}
 
 
@@ -95,13 +96,21 @@ def largest_group(shot):
     return best[0], other
 
 
-def pulse(game, board, name, seconds=1.5):
+def pulsing_on(game, name, beats=3):
+    """Waits until the pulsing glow has shown that many new pictures."""
+    shot = game.screenshot(name)
+    for beat in range(beats):
+        shot = game.wait_for(changed_from(shot, BOARD_BOX), f"{name}-{beat}",
+                             failure="the marked group does not pulse")
+
+
+def pulse(game, board, name, beats=6):
     """Marks the largest group and lets it pulse for a while."""
     group, other = largest_group(board)
     click(game, *cell_centre(*group))
     park(game)
     game.wait_for(changed_from(board, BOARD_BOX), f"{name}-marked")
-    time.sleep(seconds)
+    pulsing_on(game, name, beats)
     return group, other
 
 
@@ -122,14 +131,47 @@ def scene_pulse(game):
 
 def scene_removal(game):
     board = start_classic(game)
-    group, _ = pulse(game, board, "removal", seconds=0.5)
+    group, _ = pulse(game, board, "removal", beats=2)
     click(game, *cell_centre(*group))  # the second click removes it
     park(game)
     game.wait_for(changed_from(board, (40, 26, 117, 52)), "removal-scored")
     return [("after-removal", game.wait_stable("after-removal"), None)]
 
 
-def scene_level_rows(game):
+def grab(game):
+    """The window's pixels straight from the X server: quicker than a
+    screenshot, for boards that hold still only between two rows."""
+    left, top, width, height = game.geometry()
+    raw = game.display.x.grab(left, top, width, height)
+    check(raw is not None and len(raw) == 4 * width * height, "the window's pixels cannot be read")
+    rgb = bytearray(3 * width * height)
+    for channel, offset in enumerate((2, 1, 0)):  # B, G, R, x
+        rgb[channel::3] = raw[offset::4]
+    return Shot(None, width, height, bytes(rgb))
+
+
+def wait_board_still(game, name, predicate=lambda shot: True, timeout=60):
+    """Grabs until the board is the same in two grabs 100 ms apart and
+    predicate holds; that picture is saved like a screenshot."""
+    deadline = time.monotonic() + timeout
+    previous = grab(game)
+    while True:
+        time.sleep(0.1)
+        shot = grab(game)
+        if shot.diff_box(previous, BOARD_BOX, threshold=0) is None and predicate(shot):
+            game._shots += 1
+            shot.path = os.path.join(game.display.shots_dir, f"{game._shots:02d}-{name}.png")
+            write_png(shot.path, shot.width, shot.height, shot.rgb)
+            return shot
+        check(game.running(), f"the game ended while waiting for '{name}':\n{game.output()}")
+        check(time.monotonic() < deadline, f"the board did not hold still for '{name}'")
+        previous = shot
+
+
+def scene_level_rows(game, reference=None):
+    """The board once its first rows have come in, and again after the next
+    row has risen; the bar moves all the while. The second run waits for
+    the boards whose row count (in the mode panel) is the first run's."""
     park(game)
     game.wait_stable("menu")
     choose(game, "first", "modes")
@@ -137,18 +179,22 @@ def scene_level_rows(game):
     click(game, 200, MENU["third"])  # Level
     park(game)
     game.wait_for(changed_from(before), "level-started")
-    # The board once its first rows have come in, and again after the next
-    # row has risen; the bar moves all the while.
-    first = game.wait_stable("level-board", box=BOARD_BOX)
-    game.wait_for(changed_from(first, BOARD_BOX), "level-rising")
-    risen = game.wait_stable("level-risen", box=BOARD_BOX, predicate=changed_from(first, BOARD_BOX))
+    if reference is None:
+        first = wait_board_still(game, "level-board")
+        risen = wait_board_still(game, "level-risen", predicate=changed_from(first, BOARD_BOX))
+    else:
+        def rows_as_in(target):
+            return lambda shot: shot.diff_box(target, MODE_VALUE_BOX, threshold=0) is None
+
+        first, risen = (wait_board_still(game, name, predicate=rows_as_in(target))
+                        for name, target in (("level-board", reference[0][1]), ("level-risen", reference[2][1])))
     return [(name, shot, box) for name, shot in (("level-board", first), ("level-risen", risen))
             for box in (ABOVE_BAR, BELOW_BAR)]
 
 
 def scene_pause(game):
     board = start_classic(game)
-    _, other = pulse(game, board, "pause", seconds=0.5)
+    _, other = pulse(game, board, "pause", beats=2)
     before = game.screenshot("before-pause")
     game.key("p")
     park(game)
@@ -157,16 +203,17 @@ def scene_pause(game):
     game.key("p")
     park(game)
     game.wait_for(changed_from(paused), "back-changed")
-    time.sleep(0.5)  # the group pulses on
+    pulsing_on(game, "back")
     return [("paused", paused, None), ("back", let_go(game, other, "back"), None)]
 
 
 def scene_resize(game, scale):
     board = start_classic(game)
-    _, other = pulse(game, board, "resize", seconds=0.5)
+    _, other = pulse(game, board, "resize", beats=2)
     # To the other size and back, the group pulsing all the while.
     to_size(game, 400 * (3 - scale), 500 * (3 - scale))
-    time.sleep(0.5)
+    game.wait_for(lambda shot: shot.width == 400 * (3 - scale), "resized-drawn")
+    pulsing_on(game, "resized")
     resized = let_go(game, other, "resized")
     to_size(game, 400 * scale, 500 * scale)
     game.wait_for(lambda shot: shot.width == 400 * scale, "resized-back")
@@ -175,7 +222,7 @@ def scene_resize(game, scale):
 
 def scene_expose(game):
     board = start_classic(game)
-    _, other = pulse(game, board, "expose", seconds=0.5)
+    _, other = pulse(game, board, "expose", beats=2)
     left, top, width, height = game.geometry()
     cover = game.display.spawn(["xmessage", "-geometry", f"+{left - 150}+{top + height // 3}",
                                 "Quarzello verdeckt " * 4])
@@ -184,11 +231,14 @@ def scene_expose(game):
     for step in range(0, 9):
         game.display.run(["xdotool", "windowmove", "--sync", str(window),
                           str(left - 150 + step * (width + 150) // 8), str(top + height // 3)])
-        time.sleep(0.05)
+        if step == 4:
+            covered = game.screenshot("covered")
+            white = sum(1 for i in range(0, len(covered.rgb), 3) if covered.rgb[i:i + 3] == b"\xff\xff\xff")
+            check(white > 3000 * covered.scale ** 2, f"the other window is not over the game ({covered.path})")
     game.display.run(["xdotool", "windowmove", "--sync", str(window), "0", "0"])
     cover.terminate()
     cover.wait(10)
-    time.sleep(0.3)
+    pulsing_on(game, "uncovered")
     return [("exposed", let_go(game, other, "exposed"), None)]
 
 
@@ -211,7 +261,7 @@ def compare(display, scale, scene):
     for way, env in (("partial", {}), ("full", FULL)):
         game = display.start_game(env={**SEED, **env})
         to_size(game, 400 * scale, 500 * scale)
-        pictures = scene(game)
+        pictures = scene(game, runs.get("partial"))
         check(game.running(), f"the game ({way}) ended:\n{game.output()}")
         runs[way] = pictures
         game.stop()
@@ -228,16 +278,18 @@ def compare(display, scale, scene):
                               f"{partial.diff_box(full, box, threshold=0)}")
 
 
-def make_case(scene, scale, takes_scale=False):
+def make_case(scene, scale, takes_scale=False, takes_reference=False):
     if takes_scale:
-        return lambda display: compare(display, scale, lambda game: scene(game, scale))
-    return lambda display: compare(display, scale, scene)
+        return lambda display: compare(display, scale, lambda game, _: scene(game, scale))
+    if takes_reference:
+        return lambda display: compare(display, scale, scene)
+    return lambda display: compare(display, scale, lambda game, _: scene(game))
 
 
 for _scale in (1, 2):
     globals()[f"case_pulse_{_scale}x"] = make_case(scene_pulse, _scale)
     globals()[f"case_removal_{_scale}x"] = make_case(scene_removal, _scale)
-    globals()[f"case_level_rows_{_scale}x"] = make_case(scene_level_rows, _scale)
+    globals()[f"case_level_rows_{_scale}x"] = make_case(scene_level_rows, _scale, takes_reference=True)
     globals()[f"case_pause_{_scale}x"] = make_case(scene_pause, _scale)
     globals()[f"case_resize_{_scale}x"] = make_case(scene_resize, _scale, takes_scale=True)
     globals()[f"case_expose_{_scale}x"] = make_case(scene_expose, _scale)
