@@ -14,6 +14,12 @@
 
 class GlRenderer {
  public:
+  // The texels of a cell that are not fully clear, [x0, x1) x [y0, y1) in the
+  // cell; whether all of them are fully opaque.
+  struct CellInk {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool opaque = false;
+  };
   // Draws `list` onto a canvas of width x height pixels. With `area`, only
   // the pixels inside it change (every scissor is cut down to it), and they
   // become exactly what drawing the whole list gives there.
@@ -31,6 +37,7 @@ class GlRenderer {
     GLuint name = 0;
     int width = 0, height = 0;
     int gutter = 0;  // cells are copied apart with a border of their own edge pixels
+    std::vector<CellInk> cells;  // by cell number
   };
   struct GlyphBox {
     float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
@@ -39,6 +46,7 @@ class GlRenderer {
     Texture texture;
     std::array<GlyphBox, 256> boxes{};
   };
+  static constexpr uint8_t kNoBlending = 0;
   struct BatchState {
     GLuint texture = 0;
     uint8_t blend = 0;
