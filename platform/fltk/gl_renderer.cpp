@@ -54,6 +54,32 @@ std::vector<uint8_t> CellsWithGutter(const Image& image, const std::vector<uint8
   return out;
 }
 
+// Where each cell of a picture has ink: a clear texel, premultiplied, adds
+// nothing under either blending, so the quad may leave out a clear border.
+std::vector<GlRenderer::CellInk> InkOfCells(const Image& image, int columns, int rows) {
+  std::vector<GlRenderer::CellInk> cells(static_cast<size_t>(columns) * rows);
+  for (int row = 0; row < rows; ++row) {
+    for (int column = 0; column < columns; ++column) {
+      GlRenderer::CellInk ink{image.cellWidth, image.cellHeight, 0, 0, true};
+      for (int y = 0; y < image.cellHeight; ++y) {
+        const uint8_t* line = &image.rgba[(static_cast<size_t>(row * image.cellHeight + y) * image.width +
+                                           static_cast<size_t>(column * image.cellWidth)) * 4];
+        for (int x = 0; x < image.cellWidth; ++x) {
+          const uint8_t alpha = line[x * 4 + 3];
+          ink.opaque &= alpha == 255;
+          if (alpha == 0) continue;
+          ink.x0 = std::min(ink.x0, x);
+          ink.y0 = std::min(ink.y0, y);
+          ink.x1 = std::max(ink.x1, x + 1);
+          ink.y1 = std::max(ink.y1, y + 1);
+        }
+      }
+      cells[static_cast<size_t>(row * columns + column)] = ink;
+    }
+  }
+  return cells;
+}
+
 uint8_t Channel(float value) { return static_cast<uint8_t>(std::lround(std::clamp(value, 0.0f, 255.0f))); }
 
 }  // namespace
@@ -82,8 +108,13 @@ const GlRenderer::Texture& GlRenderer::ImageTexture(const Image& image) {
     texture.height = image.height;
     texture.name = Upload(texture.width, texture.height, pixels.data(), filtered);
   }
+  const bool wholeCell = texture.gutter != 0 || (image.cellWidth == image.width && image.cellHeight == image.height);
+  if (wholeCell && image.cellWidth > 0 && image.cellHeight > 0 && columns * image.cellWidth <= image.width &&
+      rows * image.cellHeight <= image.height && image.rgba.size() >= static_cast<size_t>(image.width) * image.height * 4) {
+    texture.cells = InkOfCells(image, columns, rows);
+  }
   stateValid_ = false;  // the upload bound another texture
-  return images_[image.id] = texture;
+  return images_[image.id] = std::move(texture);
 }
 
 const GlRenderer::FontAtlas& GlRenderer::Atlas(const Font& font) {
@@ -142,11 +173,31 @@ void GlRenderer::Use(const BatchState& state) {
   Flush();
   if (!stateValid_ || state.texture != current_.texture) glBindTexture(GL_TEXTURE_2D, state.texture);
   if (!stateValid_ || state.blend != current_.blend) {
-    glBlendFunc(GL_ONE, state.blend == kBlendLight ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+    if (state.blend == kNoBlending) {
+      glDisable(GL_BLEND);
+    } else {
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_ONE, state.blend == kBlendLight ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+    }
   }
-  glScissor(state.clipX, canvasHeight_ - state.clipY - state.clipHeight, state.clipWidth, state.clipHeight);
+  Scissor(state.clipX, state.clipY, state.clipWidth, state.clipHeight);
   current_ = state;
   stateValid_ = true;
+}
+
+void GlRenderer::Scissor(int x, int y, int width, int height) const {
+  if (area_ == nullptr) {
+    glScissor(x, canvasHeight_ - y - height, width, height);
+    return;
+  }
+  // The scissor of a whole repaint, which OpenGL cuts to the canvas, cut to the area too.
+  const PixelRect clip = Intersection(Intersection({x, y, x + width, y + height}, *area_),
+                                      {0, 0, canvasWidth_, canvasHeight_});
+  if (clip.Empty()) {
+    glScissor(0, 0, 0, 0);
+  } else {
+    glScissor(clip.x0, canvasHeight_ - clip.y1, clip.x1 - clip.x0, clip.y1 - clip.y0);
+  }
 }
 
 void GlRenderer::Flush() {
@@ -178,21 +229,32 @@ void GlRenderer::AddImage(const DrawCommand& command) {
   const Image& image = *command.image;
   if (command.frame < 0 || command.frame >= image.frames) return;
   const Texture& texture = ImageTexture(image);
-  Use(StateOf(command, texture.name));
-  GlyphBox box;
+  const int cell = image.firstCell + command.frame;
+  // The quad covers the cell's ink and one texel around it, which filtering
+  // may still blend in; the clear rest would add nothing but work.
+  CellInk ink{0, 0, image.cellWidth, image.cellHeight, false};
+  if (cell >= 0 && static_cast<size_t>(cell) < texture.cells.size()) ink = texture.cells[static_cast<size_t>(cell)];
+  if (ink.x1 <= ink.x0 || ink.y1 <= ink.y0) return;
+  const int tx0 = std::max(ink.x0 - 1, 0), ty0 = std::max(ink.y0 - 1, 0);
+  const int tx1 = std::min(ink.x1 + 1, image.cellWidth), ty1 = std::min(ink.y1 + 1, image.cellHeight);
+  BatchState state = StateOf(command, texture.name);
+  // An opaque picture drawn opaque replaces what is beneath: blending would
+  // give the same pixels at more cost.
+  if (ink.opaque && command.blend == kBlendAlpha && command.alpha == 1.0f) state.blend = kNoBlending;
+  Use(state);
+  float left = 0, top = 0;
   if (texture.gutter != 0) {
     const int columns = image.width / image.cellWidth;
-    const int cell = image.firstCell + command.frame;
-    const float left = static_cast<float>(cell % columns * (image.cellWidth + 2) + 1);
-    const float top = static_cast<float>(cell / columns * (image.cellHeight + 2) + 1);
-    const float w = static_cast<float>(texture.width), h = static_cast<float>(texture.height);
-    box = {left / w, top / h, (left + image.cellWidth) / w, (top + image.cellHeight) / h};
-  } else {
-    box = {0, 0, 1, 1};
+    left = static_cast<float>(cell % columns * (image.cellWidth + 2) + 1);
+    top = static_cast<float>(cell / columns * (image.cellHeight + 2) + 1);
   }
+  const float w = static_cast<float>(texture.width), h = static_cast<float>(texture.height);
+  const GlyphBox box{(left + static_cast<float>(tx0)) / w, (top + static_cast<float>(ty0)) / h,
+                     (left + static_cast<float>(tx1)) / w, (top + static_cast<float>(ty1)) / h};
   const float x0 = command.x - image.handleX * command.sx;
   const float y0 = command.y - image.handleY * command.sy;
-  AddQuad(x0, y0, x0 + image.cellWidth * command.sx, y0 + image.cellHeight * command.sy, box, command);
+  AddQuad(x0 + static_cast<float>(tx0) * command.sx, y0 + static_cast<float>(ty0) * command.sy,
+          x0 + static_cast<float>(tx1) * command.sx, y0 + static_cast<float>(ty1) * command.sy, box, command);
 }
 
 void GlRenderer::AddText(const DrawCommand& command) {
@@ -216,8 +278,10 @@ void GlRenderer::AddText(const DrawCommand& command) {
   }
 }
 
-void GlRenderer::Render(const DisplayList& list, int width, int height) {
+void GlRenderer::Render(const DisplayList& list, int width, int height, const PixelRect* area) {
+  canvasWidth_ = width;
   canvasHeight_ = height;
+  area_ = area;
   drawCalls_ = 0;
   stateValid_ = false;
   glViewport(0, 0, width, height);
@@ -237,11 +301,13 @@ void GlRenderer::Render(const DisplayList& list, int width, int height) {
   glClearColor(0, 0, 0, 1);
 
   for (const DrawCommand& command : list) {
+    // A command that cannot reach the area changes nothing there.
+    if (area != nullptr && Intersection(CommandBounds(command, width, height), *area).Empty()) continue;
     switch (command.kind) {
       case DrawCommand::kClear:
         Flush();
         stateValid_ = false;
-        glScissor(command.viewX, height - command.viewY - command.viewHeight, command.viewWidth, command.viewHeight);
+        Scissor(command.viewX, command.viewY, command.viewWidth, command.viewHeight);
         glClear(GL_COLOR_BUFFER_BIT);
         break;
       case DrawCommand::kImage:
@@ -253,4 +319,5 @@ void GlRenderer::Render(const DisplayList& list, int width, int height) {
     }
   }
   Flush();
+  area_ = nullptr;
 }

@@ -9,12 +9,21 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/damage.h"
 #include "platform/platform.h"
 
 class GlRenderer {
  public:
-  // Draws `list` onto a canvas of width x height pixels.
-  void Render(const DisplayList& list, int width, int height);
+  // The texels of a cell that are not fully clear, [x0, x1) x [y0, y1) in the
+  // cell; whether all of them are fully opaque.
+  struct CellInk {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool opaque = false;
+  };
+  // Draws `list` onto a canvas of width x height pixels. With `area`, only
+  // the pixels inside it change (every scissor is cut down to it), and they
+  // become exactly what drawing the whole list gives there.
+  void Render(const DisplayList& list, int width, int height, const PixelRect* area = nullptr);
   // The context was made anew: textures of the old one are gone.
   void ForgetTextures();
   int DrawCallsOfLastFrame() const { return drawCalls_; }
@@ -28,6 +37,7 @@ class GlRenderer {
     GLuint name = 0;
     int width = 0, height = 0;
     int gutter = 0;  // cells are copied apart with a border of their own edge pixels
+    std::vector<CellInk> cells;  // by cell number
   };
   struct GlyphBox {
     float u0 = 0, v0 = 0, u1 = 0, v1 = 0;
@@ -36,6 +46,7 @@ class GlRenderer {
     Texture texture;
     std::array<GlyphBox, 256> boxes{};
   };
+  static constexpr uint8_t kNoBlending = 0;
   struct BatchState {
     GLuint texture = 0;
     uint8_t blend = 0;
@@ -51,12 +62,15 @@ class GlRenderer {
   void AddImage(const DrawCommand& command);
   void AddText(const DrawCommand& command);
   static BatchState StateOf(const DrawCommand& command, GLuint texture);
+  // glScissor of a clip rectangle (canvas pixels, y down), cut down to area_.
+  void Scissor(int x, int y, int width, int height) const;
 
   std::unordered_map<uint32_t, Texture> images_;
   std::unordered_map<uint32_t, FontAtlas> fonts_;
   std::vector<Vertex> vertices_;
   BatchState current_;
   bool stateValid_ = false;
-  int canvasHeight_ = 0;
+  int canvasWidth_ = 0, canvasHeight_ = 0;
+  const PixelRect* area_ = nullptr;
   int drawCalls_ = 0;
 };

@@ -10,8 +10,11 @@
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 
+#include "platform/damage.h"
 #include "platform/fltk/gl_renderer.h"
 #include "platform/fltk/x11.h"
 #include "platform/platform.h"
@@ -60,6 +63,13 @@ int GameKeyCode(int flKey) {
 // The keys whose presses the game acts on once, with the FLTK keys behind them.
 constexpr int kFlPressKeys[] = {FL_Enter, FL_KP_Enter, ' '};
 
+// A testing aid: QUARZELLO_FULL_REPAINT=1 repaints every changed frame whole
+// and swaps, the way frames were drawn before the damage was computed.
+bool FullRepaintsForced() {
+  const char* value = std::getenv("QUARZELLO_FULL_REPAINT");
+  return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+}
+
 class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
  public:
   Canvas(int x, int y, int width, int height, const char* title) : Fl_Gl_Window(x, y, width, height, title) {
@@ -95,6 +105,9 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
     if (Fl::event() == FL_CLOSE) Post({WindowClose});
   }
   void RenderLast();
+  // Paints the frame over the one the back buffer holds, only inside the
+  // damage, and copies those rectangles onto the window.
+  void RepaintDamage(const Damage& damage);
   void ShowWithFirstFrame();
   // Keys still down when the window gets the keyboard back count as held.
   void HoldKeysDown();
@@ -107,6 +120,16 @@ class Canvas final : public Fl_Gl_Window, public GameWindow, public Backend {
   // would be lost, and its first expose draws the newest.
   bool exposed_ = false;
   bool onWindow_ = false;  // the context has drawn on the window since it was made
+  // The back buffer holds the whole picture of lastFrame_ at this size (it
+  // was last shown by copying rectangles, never by a swap, which leaves the
+  // back buffer undefined).
+  bool backHoldsLast_ = false;
+  int backWidth_ = 0, backHeight_ = 0;
+  // The size at the last swap. Mesa's software driver learns a new size of
+  // the window only from a swap: until one at the current size, a copied
+  // rectangle would be placed by the old height (and refused).
+  int swappedWidth_ = 0, swappedHeight_ = 0;
+  const bool fullRepaints_ = FullRepaintsForced();
 };
 
 void Canvas::RenderLast() {
@@ -127,22 +150,58 @@ void Canvas::RenderLast() {
 
 void Canvas::draw() {
   // Exposes, resizes and message boxes' own loops land here: they show the
-  // last finished frame again and never run a frame function.
+  // last finished frame again and never run a frame function. FLTK swaps
+  // the buffers after it.
   RenderLast();
   damaged_ = false;
   exposed_ = true;
+  backHoldsLast_ = false;
+  swappedWidth_ = w();
+  swappedHeight_ = h();
 }
 
 void Canvas::Present(const DisplayList& frame) {
   // A still screen produces the same list tick after tick: nothing to send.
   if (!damaged_ && frame == lastFrame_) return;
-  lastFrame_ = frame;
-  if (!shown()) return ShowWithFirstFrame();
-  if (!exposed_) return;  // drawn by the first expose
+  if (!shown()) {
+    lastFrame_ = frame;
+    return ShowWithFirstFrame();
+  }
+  if (!exposed_) {
+    lastFrame_ = frame;
+    return;  // drawn by the first expose
+  }
   make_current();
-  RenderLast();
-  swap_buffers();
+  // Only what changed is painted when the back buffer still holds the last
+  // frame whole; a resize, an expose, a new context and the first frame on
+  // the window paint everything.
+  const bool partial = !fullRepaints_ && !damaged_ && backHoldsLast_ && context_valid() && onWindow_ &&
+                       backWidth_ == w() && backHeight_ == h() && CanCopySubBuffer();
+  const Damage damage = partial ? DamageBetween(lastFrame_, frame, w(), h()) : Damage{true, {}};
+  lastFrame_ = frame;
+  if (!damage.full) {
+    RepaintDamage(damage);
+  } else {
+    RenderLast();
+    if (!fullRepaints_ && swappedWidth_ == w() && swappedHeight_ == h() && CanCopySubBuffer()) {
+      // Copied rather than swapped, so that the back buffer keeps the picture.
+      CopySubBuffer(0, 0, w(), h(), h());
+      backHoldsLast_ = true;
+      backWidth_ = w();
+      backHeight_ = h();
+    } else {
+      swap_buffers();
+      backHoldsLast_ = false;
+      swappedWidth_ = w();
+      swappedHeight_ = h();
+    }
+  }
   damaged_ = false;
+}
+
+void Canvas::RepaintDamage(const Damage& damage) {
+  for (const PixelRect& rect : damage.rects) renderer_.Render(lastFrame_, w(), h(), &rect);
+  for (const PixelRect& rect : damage.rects) CopySubBuffer(rect.x0, rect.y0, rect.x1, rect.y1, h());
 }
 
 // The window appears only once its first frame is ready, and that frame is

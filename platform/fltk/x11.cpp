@@ -68,22 +68,54 @@ bool IsMaximizedByWindowManager(Fl_Window& window) {
   return maximizedHorizontally && maximizedVertically;
 }
 
-void SwapWithoutWaitingForRetrace() {
-  Display* display = glXGetCurrentDisplay();
-  const GLXDrawable drawable = glXGetCurrentDrawable();
-  if (display == nullptr || drawable == 0) return;
+namespace {
+
+// Whether the display's GLX offers an extension of that name.
+bool Offers(Display* display, const char* name) {
   // Appended piece by piece: g++ 12 at -O3 warns falsely about the copy
   // inside " " + std::string.
   std::string extensions = " ";
   extensions += glXQueryExtensionsString(display, DefaultScreen(display));
   extensions += ' ';
-  const auto offers = [&](const char* name) {
-    std::string word = " ";
-    word += name;
-    word += ' ';
-    return extensions.find(word) != std::string::npos;
-  };
-  const auto function = [](const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); };
+  std::string word = " ";
+  word += name;
+  word += ' ';
+  return extensions.find(word) != std::string::npos;
+}
+
+__GLXextFuncPtr GlxFunction(const char* name) { return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)); }
+
+PFNGLXCOPYSUBBUFFERMESAPROC copySubBuffer = nullptr;
+Display* copySubBufferDisplay = nullptr;
+
+}  // namespace
+
+bool CanCopySubBuffer() {
+  Display* display = glXGetCurrentDisplay();
+  if (display == nullptr) return false;
+  if (display != copySubBufferDisplay) {
+    copySubBufferDisplay = display;
+    copySubBuffer = Offers(display, "GLX_MESA_copy_sub_buffer")
+                        ? reinterpret_cast<PFNGLXCOPYSUBBUFFERMESAPROC>(GlxFunction("glXCopySubBufferMESA"))
+                        : nullptr;
+  }
+  return copySubBuffer != nullptr;
+}
+
+void CopySubBuffer(int x0, int y0, int x1, int y1, int canvasHeight) {
+  Display* display = glXGetCurrentDisplay();
+  const GLXDrawable drawable = glXGetCurrentDrawable();
+  if (display == nullptr || drawable == 0 || !CanCopySubBuffer()) return;
+  // GLX counts from the bottom left corner.
+  copySubBuffer(display, drawable, x0, canvasHeight - y1, x1 - x0, y1 - y0);
+}
+
+void SwapWithoutWaitingForRetrace() {
+  Display* display = glXGetCurrentDisplay();
+  const GLXDrawable drawable = glXGetCurrentDrawable();
+  if (display == nullptr || drawable == 0) return;
+  const auto offers = [&](const char* name) { return Offers(display, name); };
+  const auto function = GlxFunction;
   // GLX_SGI_swap_control cannot ask for 0, so only these two serve.
   if (offers("GLX_EXT_swap_control")) {
     if (auto set = reinterpret_cast<PFNGLXSWAPINTERVALEXTPROC>(function("glXSwapIntervalEXT"))) {

@@ -19,6 +19,15 @@ bool IsMaximizedByWindowManager(Fl_Window& window);
 // another rate must not slow them down. A driver without one keeps its way.
 void SwapWithoutWaitingForRetrace();
 
+// Whether the current context can copy a rectangle of its drawable's back
+// buffer onto the window without swapping (GLX_MESA_copy_sub_buffer). The
+// back buffer then keeps the whole picture, and a frame that changes a few
+// rectangles repaints and sends only those.
+bool CanCopySubBuffer();
+// Copies [x0, x1) x [y0, y1) (canvas pixels, y down) of the current drawable's
+// back buffer onto the window, a canvas canvasHeight pixels high.
+void CopySubBuffer(int x0, int y0, int x1, int y1, int canvasHeight);
+
 // The GLX attributes the canvas's visual is chosen with: RGB, double-buffered.
 extern const int kCanvasVisual[];
 // An OpenGL context for windows of that visual, made before the window exists
