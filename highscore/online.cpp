@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "gameplay/texts.h"
 #include "highscore/score_hash.h"
 #include "platform/platform.h"
 
@@ -112,7 +113,7 @@ class ReplyReader {
 };
 
 void ShowServerError(const std::string& message) {
-  Notify("Fehler", "Trelvani meldete folgenden Fehler:\r\n" + message, true);
+  Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {message}), true);
 }
 
 }  // namespace
@@ -127,7 +128,9 @@ std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 OnlineResult RegisterClient() {
   Connection connection = Connect();
   if (!connection) return OnlineResult::NoConnection;
-  SendRequest(connection.get(), "POST /quarzello/register.php HTTP/1.0", "register=yes");
+  // Only an English client names its language here: the German request stays as it always was.
+  const std::string body = SelectedLanguage() == Language::German ? "register=yes" : "register=yes&lang=en";
+  SendRequest(connection.get(), "POST /quarzello/register.php HTTP/1.0", body);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
@@ -143,7 +146,7 @@ OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t 
   Connection connection = Connect();
   if (!connection) return OnlineResult::NoConnection;
   std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
-                     IntToText(ranking) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
+                     IntToText(ranking) + "&lang=" + LanguageCode(SelectedLanguage()) + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
                      IntToText(ScoreHash(onlineState.onlineKey, points, ranking));
   SendRequest(connection.get(), "POST /quarzello/highscore.php HTTP/1.0", body);
   ReplyReader reply(connection.get());
