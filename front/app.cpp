@@ -1,6 +1,9 @@
 #include "front/app.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 #include "front/widgets/frontend.h"
@@ -8,6 +11,7 @@
 #include "front/screens.h"
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/texts.h"
 #include "highscore/online.h"
 #include "highscore/protocol.h"
 #include "highscore/screens/table.h"
@@ -170,7 +174,26 @@ void PaintFrame(GameWindow& window) {
   painting = false;
 }
 
+int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight) {
+  constexpr double kHighDpi = 144.0;
+  constexpr int kHighDpiFactor = 2;
+  constexpr double kUsableShare = 0.9;
+  const char* const begin = xftDpi.c_str();
+  char* stop = nullptr;
+  const double dpi = std::strtod(begin, &stop);
+  const char* const end = stop;
+  const bool number = end != begin && std::all_of(end, begin + xftDpi.size(),
+                                                  [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+  if (!number || !std::isfinite(dpi) || dpi < kHighDpi) return 1;
+  for (int factor = kHighDpiFactor; factor > 1; --factor) {
+    if (kDesignWidth * factor <= kUsableShare * workWidth && kDesignHeight * factor <= kUsableShare * workHeight)
+      return factor;
+  }
+  return 1;
+}
+
 void ResetGameWideState() {
+  SelectLanguage(Language::German);
   ui.reset();
   generator = Random{};
   game.reset();

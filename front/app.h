@@ -2,6 +2,8 @@
 // the game-wide variables and paints one frame of the current screen per tick.
 #pragma once
 
+#include <string>
+
 #include "platform/window.h"
 
 namespace quarzello {
@@ -20,6 +22,13 @@ void ExitIfRequested();
 void PaintFrame(GameWindow& window);
 // Sets ui.scale from the window size and reshapes the window to 4 : 5.
 void KeepAspectRatio(GameWindow& window);
+
+// The scale factor the window starts at, from the X server's Xft.dpi resource
+// as written (empty when there is none) and the size of the screen's work
+// area: 2 from 144 dpi on, or the largest whole factor below it whose
+// drawing area fits within 90 % of the work area; 1 without the resource,
+// below 144 dpi, for a resource that is not a number, and when nothing fits.
+int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight);
 
 // Every game-wide value back to how the program starts: the front end, the
 // running game and its generator, the keyboard, the rankings and the table,

@@ -1,12 +1,16 @@
 // The program's entry: start-up in its fixed order, then the event loop.
+#include <cstdlib>
+
 #include "front/app.h"
 #include "front/widgets/frontend.h"
 #include "front/widgets/widgets.h"
+#include "gameplay/texts.h"
 #include "highscore/store.h"
 
 namespace quarzello {
 
 void RunApplication() {
+  SelectLanguage(LanguageFromSetting(std::getenv("QUARZELLO_LANG")));
   StartWindowSystem();
   RegisterEmbeddedFiles();
   // The class-level lists of the game's classes exist from the program's
@@ -17,9 +21,15 @@ void RunApplication() {
   DecodeImages();
   TFont::load();
 
-  GameWindow* window =
-      OpenWindow("Quarzello", Truncate(static_cast<float>(DesktopWidth() - kDesignWidth) * 0.5f),
-                 Truncate(static_cast<float>(DesktopHeight() - kDesignHeight) * 0.5f), kDesignWidth, kDesignHeight);
+  // A HiDPI desktop gets the drawing area at a whole multiple of the design
+  // size, centred on the work area like the plain one.
+  const ScreenArea work = DesktopWorkArea();
+  const int factor = StartScaleFactor(XftDpiResource(), work.width, work.height);
+  const int width = kDesignWidth * factor, height = kDesignHeight * factor;
+  GameWindow* window = OpenWindow(Text(TextId::WindowTitle),
+                                  work.x + Truncate(static_cast<float>(work.width - width) * 0.5f),
+                                  work.y + Truncate(static_cast<float>(work.height - height) * 0.5f), width, height);
+  KeepAspectRatio(*window);  // ui.scale for the start size
   generator.Seed(StartSeed());
   CheckImages();
   // The board, its effect lists and the play values start out empty.

@@ -1,13 +1,15 @@
 // The main menu, the credits, the choice of mode and difficulty, and the
 // pause screen. None keeps state between frames: each frame draws the whole
 // screen and reacts to the click of this frame through the widgets.
-#include <array>
+#include <vector>
 #include <string>
 
 #include "front/widgets/frontend.h"
 #include "front/screens.h"
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
 
 namespace quarzello {
 
@@ -36,67 +38,39 @@ void DrawCentredAt(const std::string& text, float x, float y) {
 }
 
 // Left-aligned lines at design x 30, one every 15 units from design y 300.
-template <size_t N>
-void DrawDescription(const std::array<const char*, N>& lines) {
+void DrawDescription(const std::vector<TextId>& lines) {
   float y = 300;
-  for (const char* line : lines) {
-    DrawString(line, 30 * ui.scale, y * ui.scale);
+  for (const TextId line : lines) {
+    DrawString(Text(line), 30 * ui.scale, y * ui.scale);
     y += 15;
   }
 }
 
-using ModeText = std::array<const char*, 5>;
-const ModeText kClassicText = {
-    "Im Classic-Modus besteht keinerlei Zeit-",
-    "beschränkung. Das Spiel ist beendet, sobald",
-    "keine Spielsteine mehr entfernt werden können.",
-    "Ziel ist also, mit den gegebenen Steinen eine",
-    "möglichst hohe Punktzahl zu erreichen.",
-};
-const ModeText kTurboText = {
-    "Im Turbo-Modus fallen kontinuierlich von",
-    "oben neue Steine nach. Es wird gegen die Zeit",
-    "gespielt und am Ende kriegt ein schnelles Auge",
-    "gepaart mit einer noch schnelleren Hand die",
-    "meisten Punkte.",
-};
-const ModeText kLevelText = {
-    "Im Level-Modus steigt der Schwierigkeits-",
-    "grad immer weiter an, indem Steine in immer",
-    "kürzeren Intervallen unten dazugekommen. Das",
-    "Spiel endet, sobald eine Spalte bis oben hin",
-    "mit Spielsteinen befüllt ist.",
-};
-
 // Indexed by difficulty: Leicht, Mittel, Schwer.
-using DifficultyText = std::array<const char*, 3>;
+using DifficultyText = std::vector<TextId>;
 const DifficultyText kClassicDifficultyText[3] = {
-    {"- Spielsteine in 3 verschiedenen Farben", "- viel Steinnachschub von der Seite",
-     "- Mindestanzahl zusammenhängender Steine: 1"},
-    {"- Spielsteine in 4 verschiedenen Farben", "- wenig Steinnachschub von der Seite",
-     "- Mindestanzahl zusammenhängender Steine: 2"},
-    {"- Spielsteine in 4 verschiedenen Farben", "- kein Steinnachschub von der Seite",
-     "- Mindestanzahl zusammenhängender Steine: 3"},
+    {TextId::ThreeColours, TextId::MuchSideSupply, TextId::SmallestGroup1},
+    {TextId::FourColours, TextId::LittleSideSupply, TextId::SmallestGroup2},
+    {TextId::FourColours, TextId::NoSideSupply, TextId::SmallestGroup3},
 };
 const DifficultyText kTurboDifficultyText[3] = {
-    {"- Spielsteine in 3 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 1", ""},
-    {"- Spielsteine in 4 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 2", ""},
-    {"- Spielsteine in 3 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 3",
-     "- es tauchen gelegentlich Felsen auf"},
+    {TextId::ThreeColours, TextId::SmallestGroup1},
+    {TextId::FourColours, TextId::SmallestGroup2},
+    {TextId::ThreeColours, TextId::SmallestGroup3, TextId::RocksAppear},
 };
 
 struct CreditLine {
   float y;
-  const char* text;
+  TextId text;
 };
 const CreditLine kCredits[] = {
-    {260, "2026"},
-    {275, "Trelvani"},
-    {320, "PROGRAMMING"},
-    {335, "Quarzello-Team"},
-    {380, "GRAPHICS"},
-    {395, "Quarzello-Team"},
-    {450, "https://quarzello.invalid"},
+    {260, TextId::CreditsYear},
+    {275, TextId::CreditsCompany},
+    {320, TextId::CreditsProgramming},
+    {335, TextId::CreditsProgrammers},
+    {380, TextId::CreditsGraphics},
+    {395, TextId::CreditsArtists},
+    {450, TextId::CreditsWebsite},
 };
 
 }  // namespace
@@ -104,10 +78,10 @@ const CreditLine kCredits[] = {
 void DrawMainMenu() {
   BeginMenuFrame();
   TFont::set(1);
-  if (MenuButton("Spielen", 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
-  if (MenuButton("Highscore", 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
-  if (MenuButton("Credits", 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
-  if (MenuButton("Beenden", 200, 400) == WidgetResult::Clicked) ExitProgram();
+  if (MenuButton(Text(TextId::MenuPlay), 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  if (MenuButton(Text(TextId::MenuHighscore), 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
+  if (MenuButton(Text(TextId::MenuCredits), 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
+  if (MenuButton(Text(TextId::MenuQuit), 200, 400) == WidgetResult::Clicked) ExitProgram();
   SetDrawScale(ui.scale, ui.scale);
   EndMenuFrame();
 }
@@ -116,7 +90,7 @@ void DrawCredits() {
   BeginMenuFrame();
   DrawImageFrame(img.imgLogo, 200 * ui.scale, 170 * ui.scale, 0);
   SelectSmallDarkText();
-  for (const CreditLine& line : kCredits) DrawCentredAt(line.text, 200, line.y);
+  for (const CreditLine& line : kCredits) DrawCentredAt(Text(line.text), 200, line.y);
   EndMenuFrame();
   // Any click leaves, wherever it lands.
   if (ui.mouseClicked == 1) {
@@ -128,31 +102,34 @@ void DrawCredits() {
 void DrawModeSelect() {
   BeginMenuFrame();
   SelectSmallDarkText();
-  DrawCentredAt("Wählen Sie einen Spielmodus:", 200, 90);
+  DrawCentredAt(Text(TextId::ChooseMode), 200, 90);
 
   TFont::set(1);
-  const WidgetResult classic = MenuButton("Classic", 200, 150);
-  const WidgetResult turbo = MenuButton("Turbo", 200, 200);
-  const WidgetResult level = MenuButton("Level", 200, 250);
-  if (MenuButton("Zurück", 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
+  const WidgetResult classic = MenuButton(ModeName(Classic), 200, 150);
+  const WidgetResult turbo = MenuButton(ModeName(Turbo), 200, 200);
+  const WidgetResult level = MenuButton(ModeName(Level), 200, 250);
+  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
 
   SelectSmallDarkText();
   if (classic != WidgetResult::Idle) {
-    DrawDescription(kClassicText);
+    DrawDescription({TextId::ClassicLine1, TextId::ClassicLine2, TextId::ClassicLine3, TextId::ClassicLine4,
+                     TextId::ClassicLine5});
     if (classic == WidgetResult::Clicked) {
       game.gameMode = Classic;
       ui.screen = DifficultySelect;
     }
   }
   if (turbo != WidgetResult::Idle) {
-    DrawDescription(kTurboText);
+    DrawDescription(
+        {TextId::TurboLine1, TextId::TurboLine2, TextId::TurboLine3, TextId::TurboLine4, TextId::TurboLine5});
     if (turbo == WidgetResult::Clicked) {
       game.gameMode = Turbo;
       ui.screen = DifficultySelect;
     }
   }
   if (level != WidgetResult::Idle) {
-    DrawDescription(kLevelText);
+    DrawDescription(
+        {TextId::LevelLine1, TextId::LevelLine2, TextId::LevelLine3, TextId::LevelLine4, TextId::LevelLine5});
     // Level mode asks for no difficulty.
     if (level == WidgetResult::Clicked) {
       game.gameMode = Level;
@@ -166,12 +143,13 @@ void DrawModeSelect() {
 void DrawDifficultySelect() {
   BeginMenuFrame();
   SelectSmallDarkText();
-  DrawCentredAt("Wählen Sie einen Schwierigkeitsgrad:", 200, 90);
+  DrawCentredAt(Text(TextId::ChooseDifficulty), 200, 90);
 
   TFont::set(1);
-  const WidgetResult choice[3] = {MenuButton("Leicht", 200, 150), MenuButton("Mittel", 200, 200),
-                         MenuButton("Schwer", 200, 250)};
-  if (MenuButton("Zurück", 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  const WidgetResult choice[3] = {MenuButton(DifficultyName(Leicht), 200, 150),
+                                  MenuButton(DifficultyName(Mittel), 200, 200),
+                                  MenuButton(DifficultyName(Schwer), 200, 250)};
+  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
 
   SelectSmallDarkText();
   const DifficultyText* texts = game.gameMode == Classic ? kClassicDifficultyText : kTurboDifficultyText;
@@ -190,15 +168,15 @@ void DrawDifficultySelect() {
 void DrawPause() {
   BeginMenuFrame();
   TFont::set(1);
-  DrawCentredAt("PAUSE", 200, 200);
+  DrawCentredAt(Text(TextId::PauseTitle), 200, 200);
   // The game is dropped as it stands: neither scored nor kept for later.
-  if (MenuButton("Spiel abbrechen", 200, 400) == WidgetResult::Clicked) {
+  if (MenuButton(Text(TextId::AbandonGame), 200, 400) == WidgetResult::Clicked) {
     AbortGame(game, NowMillis());
     KeepRecordingForTesting(game);
     ui.screen = MainMenu;
   }
   SelectSmallDarkText();
-  DrawCentredAt("Drücken Sie 'P' um das Spiel fortzusetzen!", 200, 240);
+  DrawCentredAt(Text(TextId::PauseHint), 200, 240);
   EndMenuFrame();
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "gameplay/texts.h"
 #include "highscore/protocol.h"
 #include "highscore/score_hash.h"
 #include "platform/platform.h"
@@ -117,7 +118,7 @@ class ReplyReader {
 };
 
 void ShowServerError(const std::string& message) {
-  Notify("Fehler", "Trelvani meldete folgenden Fehler:\r\n" + message, true);
+  Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {message}), true);
 }
 
 }  // namespace
@@ -132,7 +133,9 @@ std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 OnlineResult RegisterClient() {
   Connection connection = Connect();
   if (!connection) return OnlineResult::NoConnection;
-  SendRequest(connection.get(), RequestLine(kRegisterPath), "register=yes");
+  // Only an English client names its language here: the German request stays as it always was.
+  const std::string body = SelectedLanguage() == Language::German ? "register=yes" : "register=yes&lang=en";
+  SendRequest(connection.get(), RequestLine(kRegisterPath), body);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return OnlineResult::NoConnection;
   if (reply.Line() == "OKAY") {
@@ -148,7 +151,7 @@ OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t 
   Connection connection = Connect();
   if (!connection) return OnlineResult::NoConnection;
   std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
-                     IntToText(ranking) + "&lang=de" + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
+                     IntToText(ranking) + "&lang=" + LanguageCode(SelectedLanguage()) + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
                      IntToText(ScoreHash(onlineState.onlineKey, points, ranking));
   SendRequest(connection.get(), RequestLine(kSubmitPath), body);
   ReplyReader reply(connection.get());
@@ -196,6 +199,7 @@ OnlineResult UploadRecording(const std::string& recording) {
   Connection connection = Connect();
   if (!connection) return OnlineResult::NoConnection;
   const std::string body = "key_id=" + IntToText(onlineState.keyId) + "&id=" + IntToText(onlineState.ownId) +
+                           "&lang=" + LanguageCode(SelectedLanguage()) +
                            "&hash=" + IntToText(RecordingHash(onlineState.onlineKey, recording)) +
                            "&recording=" + Base64UrlEncode(recording);
   SendRequest(connection.get(), RequestLine(kUploadPath), body);

@@ -78,6 +78,14 @@ class GameWindow {
 void StartWindowSystem();
 int DesktopWidth();
 int DesktopHeight();
+// The part of the main screen that windows may take (without panels and docks).
+struct ScreenArea {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+ScreenArea DesktopWorkArea();
+// The X server's Xft.dpi resource as written, the desktop's scale (96 at
+// 100 %, 192 at 200 %); empty when it has none.
+std::string XftDpiResource();
 // Opens the window titled `title` whose inner area is width x height at
 // (x, y), with an OpenGL canvas filling it, and makes the canvas the backend
 // of all drawing. Ends the program if there is no display or no OpenGL. The

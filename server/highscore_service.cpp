@@ -8,6 +8,7 @@
 #include "server/form.h"
 #include "server/random_key.h"
 #include "server/recording_upload.h"
+#include "server/texts.h"
 #include "gameplay/modes.h"
 
 namespace highscored {
@@ -38,8 +39,8 @@ const char* const kOtherPoints = "Das aufgezeichnete Spiel erreicht nicht den ei
 const char* const kReplaysBusy =
     "Der Highscore-Server kann die Aufzeichnung gerade nicht prüfen. Bitte versuchen Sie es später erneut.";
 
-std::string MissingField(const std::string& field) {
-  return "Das Feld \"" + field + "\" fehlt oder ist ungültig.";
+std::string MissingField(const std::string& field, Language language) {
+  return Translate("Das Feld \"%1\" fehlt oder ist ungültig.", language, {field});
 }
 
 // Names are shown by the game one byte per character; it lets players type
@@ -63,8 +64,8 @@ std::optional<int32_t> NumberField(const Form& form, const std::string& name, bo
   return text ? ParseDecimal(*text, allowNegative) : std::nullopt;
 }
 
-Reply StoreFailed(const StoreError& error) {
-  Reply reply = HighscoreService::Error(503, kStoreFailed);
+Reply StoreFailed(const StoreError& error, Language language) {
+  Reply reply = HighscoreService::Error(503, Translate(kStoreFailed, language));
   reply.note = error.what();
   return reply;
 }
@@ -84,12 +85,13 @@ bool HighscoreService::Allow(const std::string& clientAddress) {
 Reply HighscoreService::Error(int status, const std::string& message) { return {status, "ERROR\n" + message + "\n"}; }
 
 Reply HighscoreService::Register(const std::string& body, const std::string& clientAddress) {
+  const Language language = BodyLanguage(body);
   const auto form = ParseForm(body);
-  if (!form) return Error(400, kMalformedBody);
-  if (Field(*form, "register") != "yes") return Error(400, MissingField("register"));
+  if (!form) return Error(400, Translate(kMalformedBody, language));
+  if (Field(*form, "register") != "yes") return Error(400, MissingField("register", language));
 
   try {
-    if (!Allow(clientAddress)) return Error(429, kTooManyRequests);
+    if (!Allow(clientAddress)) return Error(429, Translate(kTooManyRequests, language));
     const int64_t now = WallMillis();
     DropExpiredKeysNow(now);
     const std::string key = MakeRandomKey();
@@ -102,37 +104,38 @@ Reply HighscoreService::Register(const std::string& body, const std::string& cli
     }
     throw StoreError("no free key id found");
   } catch (const StoreError& error) {
-    return StoreFailed(error);
+    return StoreFailed(error, language);
   }
 }
 
 Reply HighscoreService::Submit(const std::string& body, const std::string& clientAddress) {
+  const Language language = BodyLanguage(body);
   const auto form = ParseForm(body);
-  if (!form) return Error(400, kMalformedBody);
+  if (!form) return Error(400, Translate(kMalformedBody, language));
 
   NewScore score;
   const auto name = Field(*form, "name");
-  if (!name) return Error(400, MissingField("name"));
-  if (!IsValidName(*name)) return Error(400, kBadName);
+  if (!name) return Error(400, MissingField("name", language));
+  if (!IsValidName(*name)) return Error(400, Translate(kBadName, language));
   score.name = *name;
 
   const auto points = NumberField(*form, "pts", false);
-  if (!points) return Error(400, kBadPoints);
+  if (!points) return Error(400, Translate(kBadPoints, language));
   score.points = *points;
 
   const auto mode = NumberField(*form, "mode", false);
-  if (!mode || *mode >= kRankingCount) return Error(400, kBadMode);
+  if (!mode || *mode >= kRankingCount) return Error(400, Translate(kBadMode, language));
   score.mode = *mode;
 
   const auto keyId = NumberField(*form, "key_id", true);
-  if (!keyId) return Error(400, MissingField("key_id"));
+  if (!keyId) return Error(400, MissingField("key_id", language));
   score.keyId = *keyId;
 
   const auto hash = NumberField(*form, "hash", true);
-  if (!hash) return Error(400, MissingField("hash"));
+  if (!hash) return Error(400, MissingField("hash", language));
 
   try {
-    if (!Allow(clientAddress)) return Error(429, kTooManyRequests);
+    if (!Allow(clientAddress)) return Error(429, Translate(kTooManyRequests, language));
     const SubmitResult result = store_.AddScore(score, WallMillis(), [&](const std::string& key) {
       return quarzello::ScoreHash(key, score.points, score.mode) == *hash;
     });
@@ -147,24 +150,25 @@ Reply HighscoreService::Submit(const std::string& body, const std::string& clien
       case SubmitStatus::Refused:
         break;
     }
-    return Error(400, kWrongHash);
+    return Error(400, Translate(kWrongHash, language));
   } catch (const StoreError& error) {
-    return StoreFailed(error);
+    return StoreFailed(error, language);
   }
 }
 
 Reply HighscoreService::Fetch(const std::string& body) {
+  const Language language = BodyLanguage(body);
   const auto form = ParseForm(body);
-  if (!form) return Error(400, kMalformedBody);
-  if (Field(*form, "get_highscore") != "yes") return Error(400, MissingField("get_highscore"));
+  if (!form) return Error(400, Translate(kMalformedBody, language));
+  if (Field(*form, "get_highscore") != "yes") return Error(400, MissingField("get_highscore", language));
   const auto own = NumberField(*form, "own", true);
-  if (!own) return Error(400, MissingField("own"));
+  if (!own) return Error(400, MissingField("own", language));
 
   std::shared_ptr<const TablesText> tables;
   try {
     tables = CurrentTables();
   } catch (const StoreError& error) {
-    return StoreFailed(error);
+    return StoreFailed(error, language);
   }
   for (const auto& [id, end] : tables->entryEnds) {
     if (id == *own) return {200, tables->text.substr(0, end) + "is own\n" + tables->text.substr(end)};
@@ -173,24 +177,25 @@ Reply HighscoreService::Fetch(const std::string& body) {
 }
 
 Reply HighscoreService::Upload(const std::string& body, const std::string& clientAddress) {
+  const Language language = BodyLanguage(body);
   const auto form = ParseForm(body);
-  if (!form) return Error(400, kMalformedBody);
+  if (!form) return Error(400, Translate(kMalformedBody, language));
   const auto keyId = NumberField(*form, "key_id", true);
-  if (!keyId) return Error(400, MissingField("key_id"));
+  if (!keyId) return Error(400, MissingField("key_id", language));
   const auto entryId = NumberField(*form, "id", false);
-  if (!entryId) return Error(400, MissingField("id"));
+  if (!entryId) return Error(400, MissingField("id", language));
   const auto hash = NumberField(*form, "hash", true);
-  if (!hash) return Error(400, MissingField("hash"));
+  if (!hash) return Error(400, MissingField("hash", language));
   const auto text = Field(*form, "recording");
-  if (!text) return Error(400, MissingField("recording"));
+  if (!text) return Error(400, MissingField("recording", language));
 
-  auto refused = [](int status, const char* message, const std::string& why) {
-    Reply reply = Error(status, message);
+  auto refused = [language](int status, const char* message, const std::string& why) {
+    Reply reply = Error(status, Translate(message, language));
     reply.note = why;
     return reply;
   };
   try {
-    if (!Allow(clientAddress)) return Error(429, kTooManyRequests);
+    if (!Allow(clientAddress)) return Error(429, Translate(kTooManyRequests, language));
     const auto recording = DecodeBase64Url(*text);
     if (!recording || recording->empty()) return refused(400, kBadRecordingText, "recording is not base64url");
 
@@ -238,7 +243,7 @@ Reply HighscoreService::Upload(const std::string& body, const std::string& clien
     reply.note = played;
     return reply;
   } catch (const StoreError& error) {
-    return StoreFailed(error);
+    return StoreFailed(error, language);
   }
 }
 

@@ -67,10 +67,28 @@ th.place,td.place{width:2.8em}th.points,td.points{width:4.8em}}
 @media (min-width:1200px){.page{max-width:760px}body{font-size:18px}h2{font-size:30px}}
 )";
 
-std::string Link(int ranking, int64_t page) {
+// The language the page is drawn in, and what its links say of it.
+struct PageText {
+  Language language = Language::kGerman;
+  std::string linkSuffix;  // "&amp;lang=en" when the query asked for it
+
+  explicit PageText(PageLanguage page) : language(page.language) {
+    if (page.fromQuery) linkSuffix = std::string("&amp;lang=") + LanguageCode(page.language);
+  }
+  std::string operator()(std::string_view german, std::initializer_list<std::string_view> values = {}) const {
+    return Translate(german, language, values);
+  }
+};
+
+std::string Link(int ranking, int64_t page, const PageText& text) {
   std::string href = "?mode=" + std::to_string(ranking);
   if (page != 1) href += "&amp;page=" + std::to_string(page);
-  return href;
+  return href + text.linkSuffix;
+}
+
+std::string Title(int ranking, const PageText& text) {
+  const std::string difficulty = DifficultyName(ranking);
+  return difficulty.empty() ? ModeName(ranking) : ModeName(ranking) + " " + text(difficulty);
 }
 
 int StoneOf(int ranking) {
@@ -79,40 +97,40 @@ int StoneOf(int ranking) {
   return kByDifficulty[ranking % 3];
 }
 
-std::string Tab(int ranking, int current) {
-  const std::string text = DifficultyName(ranking).empty() ? ModeName(ranking) : DifficultyName(ranking);
+std::string Tab(int ranking, int current, const PageText& text) {
+  const std::string label = DifficultyName(ranking).empty() ? ModeName(ranking) : text(DifficultyName(ranking));
   std::string tab = "<a class=\"tab s" + std::to_string(StoneOf(ranking));
   if (ranking == current) tab += " current";
-  return tab + "\" href=\"" + Link(ranking, 1) + "\" title=\"" + RankingTitle(ranking) + "\">" + text + "</a>";
+  return tab + "\" href=\"" + Link(ranking, 1, text) + "\" title=\"" + Title(ranking, text) + "\">" + label + "</a>";
 }
 
 // One panel per game mode, holding a tab per ranking of that mode.
-std::string Tabs(int current) {
-  std::string nav = "<nav class=\"rankings\" aria-label=\"Ranglisten\">\n";
+std::string Tabs(int current, const PageText& text) {
+  std::string nav = "<nav class=\"rankings\" aria-label=\"" + text("Ranglisten") + "\">\n";
   for (int first = 0; first < kRankingCount; first += 3) {
     nav += "<div class=\"panel\"><span class=\"label\">" + ModeName(first) + "</span><span class=\"field\">";
     for (int ranking = first; ranking < kRankingCount && ranking < first + 3; ++ranking) {
-      nav += Tab(ranking, current);
+      nav += Tab(ranking, current, text);
     }
     nav += "</span></div>\n";
   }
   return nav + "</nav>\n";
 }
 
-std::string Rows(const RankingView& view, bool showsUnverified) {
-  if (view.entries.empty()) return "<tr><td class=\"empty\" colspan=\"3\">Kein Einträge</td></tr>\n";
+std::string Rows(const RankingView& view, bool showsUnverified, const PageText& text) {
+  if (view.entries.empty()) return "<tr><td class=\"empty\" colspan=\"3\">" + text("Kein Einträge") + "</td></tr>\n";
   std::string rows;
   for (const ShownEntry& entry : view.entries) {
     rows += entry.recent ? "<tr class=\"new\">" : "<tr>";
     rows += "<td class=\"place\">" + std::to_string(entry.place) + ".</td><td class=\"name\">" +
             HtmlEscape(entry.name);
-    if (entry.recent) rows += "<span class=\"new-mark\" title=\"eingetragen " + IsoUtcTime(entry.submittedMillis) +
-                              "\">neu</span>";
+    if (entry.recent) rows += "<span class=\"new-mark\" title=\"" + text("eingetragen %1", {IsoUtcTime(entry.submittedMillis)}) +
+                              "\">" + text("neu") + "</span>";
     if (entry.verified) {
-      rows += "<a class=\"verified\" href=\"replays/" + std::to_string(entry.id) +
-              "\" title=\"nachgespielt und bestätigt: die Aufzeichnung laden\">&#10003;</a>";
+      rows += "<a class=\"verified\" href=\"replays/" + std::to_string(entry.id) + "\" title=\"" +
+              text("nachgespielt und bestätigt: die Aufzeichnung laden") + "\">&#10003;</a>";
     } else if (showsUnverified) {
-      rows += "<span class=\"unverified\" title=\"nicht nachgespielt\">?</span>";
+      rows += "<span class=\"unverified\" title=\"" + text("nicht nachgespielt") + "\">?</span>";
     }
     // Like the game, an entry with no points shows none.
     rows += "</td><td class=\"points\">" + (entry.points > 0 ? std::to_string(entry.points) : std::string()) +
@@ -121,49 +139,59 @@ std::string Rows(const RankingView& view, bool showsUnverified) {
   return rows;
 }
 
-std::string Arrow(const RankingView& view, int64_t page, const char* rel, const char* label, const char* symbol) {
+std::string Arrow(const RankingView& view, int64_t page, const char* rel, const std::string& label, const char* symbol,
+                  const PageText& text) {
   if (page < 1 || page > view.pageCount) {
     return std::string("<span class=\"arrow off\" aria-hidden=\"true\">") + symbol + "</span>";
   }
-  return "<a class=\"arrow\" rel=\"" + std::string(rel) + "\" href=\"" + Link(view.ranking, page) +
+  return "<a class=\"arrow\" rel=\"" + std::string(rel) + "\" href=\"" + Link(view.ranking, page, text) +
          "\" aria-label=\"" + label + "\">" + symbol + "</a>";
 }
 
-std::string Document(const std::string& title, const std::string& body) {
-  return Latin1ToUtf8("<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n"
+std::string Document(const std::string& title, const std::string& body, const PageText& text) {
+  return Latin1ToUtf8("<!DOCTYPE html>\n<html lang=\"" + std::string(LanguageCode(text.language)) +
+                      "\">\n<head>\n<meta charset=\"utf-8\">\n"
                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
                       title + "</title>\n<link rel=\"icon\" type=\"image/png\" href=\"web/" + kIconPicture +
                       "\">\n<style>" + kStyle + "</style>\n</head>\n<body>\n<div class=\"page\">\n<header><h1><img src=\"web/" +
                       kTitlePicture + "\" width=\"200\" height=\"45\" alt=\"Highscore\"></h1>\n"
-                      "<p class=\"subtitle\">Die Online-Ranglisten von Quarzello</p></header>\n" +
+                      "<p class=\"subtitle\">" + text("Die Online-Ranglisten von Quarzello") + "</p></header>\n" +
                       body + "</div>\n</body>\n</html>\n");
 }
 
 }  // namespace
 
-std::string RenderRankingsPage(const RankingView& view, bool showsUnverified) {
-  const std::string title = RankingTitle(view.ranking);
-  std::string body = Tabs(view.ranking);
+std::string RenderRankingsPage(const RankingView& view, bool showsUnverified, PageLanguage language) {
+  const PageText text(language);
+  const std::string title = Title(view.ranking, text);
+  const std::string page = std::to_string(view.page);
+  std::string body = Tabs(view.ranking, text);
   body += "<main class=\"board\">\n<h2>" + title + "</h2>\n";
-  body += "<table>\n<thead><tr><th class=\"place\" scope=\"col\">Platz</th><th scope=\"col\">Name</th>"
-          "<th class=\"points\" scope=\"col\">Punkte</th></tr></thead>\n<tbody>\n" +
-          Rows(view, showsUnverified) + "</tbody>\n</table>\n";
-  body += "<nav class=\"pages\" aria-label=\"Seiten\">" +
-          Arrow(view, view.page - 1, "prev", "vorige Seite", "&lt;") + "<span>Seite " + std::to_string(view.page) +
-          " von " + std::to_string(view.pageCount) + "</span>" +
-          Arrow(view, view.page + 1, "next", "nächste Seite", "&gt;") + "</nav>\n";
-  body += "<p class=\"legend\"><span class=\"new-mark\">neu</span> in den letzten 24 Stunden eingetragen, "
-          "<span class=\"verified\">&#10003;</span> nachgespielt und bestätigt (zur Aufzeichnung)";
-  if (showsUnverified) body += ", <span class=\"unverified\">?</span> nicht nachgespielt";
+  body += "<table>\n<thead><tr><th class=\"place\" scope=\"col\">" + text("Platz") +
+          "</th><th scope=\"col\">Name</th><th class=\"points\" scope=\"col\">" + text("Punkte") +
+          "</th></tr></thead>\n<tbody>\n" + Rows(view, showsUnverified, text) + "</tbody>\n</table>\n";
+  body += "<nav class=\"pages\" aria-label=\"" + text("Seiten") + "\">" +
+          Arrow(view, view.page - 1, "prev", text("vorige Seite"), "&lt;", text) + "<span>" +
+          text("Seite %1 von %2", {page, std::to_string(view.pageCount)}) + "</span>" +
+          Arrow(view, view.page + 1, "next", text("nächste Seite"), "&gt;", text) + "</nav>\n";
+  body += "<p class=\"legend\"><span class=\"new-mark\">" + text("neu") + "</span> " +
+          text("in den letzten 24 Stunden eingetragen") + ", <span class=\"verified\">&#10003;</span> " +
+          text("nachgespielt und bestätigt (zur Aufzeichnung)");
+  if (showsUnverified) body += ", <span class=\"unverified\">?</span> " + text("nicht nachgespielt");
   body += "</p>\n</main>\n";
-  body += "<footer><a href=\"api/rankings" + Link(view.ranking, view.page) + "\">Diese Seite als JSON</a></footer>\n";
-  return Document("Quarzello Highscore: " + title + ", Seite " + std::to_string(view.page), body);
+  // The JSON variant is for programs and speaks German whatever the page does.
+  body += "<footer><a href=\"api/rankings" + Link(view.ranking, view.page, PageText({})) + "\">" +
+          text("Diese Seite als JSON") + "</a></footer>\n";
+  return Document(text("Quarzello Highscore: %1, Seite %2", {title, page}), body, text);
 }
 
-std::string RenderErrorPage(const std::string& message) {
-  return Document("Quarzello Highscore", "<main class=\"board\">\n<h2>" + HtmlEscape(message) +
-                                             "</h2>\n<p class=\"legend\"><a href=\"?mode=0\">Zu den Ranglisten</a></p>\n"
-                                             "</main>\n");
+std::string RenderErrorPage(const std::string& message, PageLanguage language) {
+  const PageText text(language);
+  return Document("Quarzello Highscore",
+                  "<main class=\"board\">\n<h2>" + HtmlEscape(text(message)) + "</h2>\n<p class=\"legend\"><a href=\"?mode=0" +
+                      text.linkSuffix + "\">" + text("Zu den Ranglisten") +
+                      "</a></p>\n</main>\n",
+                  text);
 }
 
 }  // namespace highscored

@@ -57,15 +57,19 @@ bool WebRankings::Serves(const std::string& path) {
          (relative.rfind(kReplaysPath, 0) == 0 && ParseDecimal(relative.substr(kReplaysPath.size()), false));
 }
 
-WebReply WebRankings::Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch) {
+WebReply WebRankings::Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch,
+                          const std::string& acceptLanguage) {
+  const PageLanguage language = ChoosePageLanguage(query, acceptLanguage);
   if (!Serves(path)) {
-    return {404, RenderErrorPage(kNoSuchAddress), {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}},
-            ""};
+    return {404, RenderErrorPage(kNoSuchAddress, language),
+            {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}, {"Vary", "Accept-Language"}}, ""};
   }
   const std::string relative = Relative(path);
-  if (relative.empty()) return Rankings(Kind::kPage, query, ifNoneMatch);
-  if (relative == kJsonPath) return Rankings(Kind::kJson, query, ifNoneMatch);
-  if (relative.rfind(kReplaysPath, 0) == 0) return Recording(*ParseDecimal(relative.substr(kReplaysPath.size()), false));
+  if (relative.empty()) return Rankings(Kind::kPage, query, ifNoneMatch, language);
+  if (relative == kJsonPath) return Rankings(Kind::kJson, query, ifNoneMatch, {});
+  if (relative.rfind(kReplaysPath, 0) == 0) {
+    return Recording(*ParseDecimal(relative.substr(kReplaysPath.size()), false), language);
+  }
 
   const std::string_view picture = *WebPicture(relative.substr(kPicturesPath.size()));
   const std::string etag = EntityTag(picture);
@@ -79,16 +83,16 @@ WebReply WebRankings::Get(const std::string& path, const std::string& query, con
 }
 
 // A verified entry's recording, as it was uploaded: for quarzello-replay.
-WebReply WebRankings::Recording(int32_t entryId) {
+WebReply WebRankings::Recording(int32_t entryId, PageLanguage language) {
   std::optional<std::string> bytes;
   try {
     bytes = store_.Recording(entryId);
   } catch (const StoreError& error) {
-    WebReply reply{503, RenderErrorPage(kStoreFailed), {{"Content-Type", kHtmlType}}, error.what()};
+    WebReply reply{503, RenderErrorPage(kStoreFailed, language), {{"Content-Type", kHtmlType}}, error.what()};
     return reply;
   }
   if (!bytes) {
-    return {404, RenderErrorPage(kNoSuchRecording), {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}},
+    return {404, RenderErrorPage(kNoSuchRecording, language), {{"Content-Type", kHtmlType}, {"X-Content-Type-Options", "nosniff"}},
             ""};
   }
   const std::string etag = EntityTag(*bytes);
@@ -101,17 +105,18 @@ WebReply WebRankings::Recording(int32_t entryId) {
           ""};
 }
 
-WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::string& ifNoneMatch) {
+WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::string& ifNoneMatch,
+                               PageLanguage language) {
   WebReply reply;
   if (kind == Kind::kPage) {
-    reply.headers = {{"Content-Type", kHtmlType}, {"Content-Security-Policy", kPagePolicy}};
+    reply.headers = {{"Content-Type", kHtmlType}, {"Content-Security-Policy", kPagePolicy}, {"Vary", "Accept-Language"}};
   } else {
     reply.headers = {{"Content-Type", kJsonType}, {"Access-Control-Allow-Origin", "*"}};
   }
   reply.headers.emplace_back("X-Content-Type-Options", "nosniff");
   auto refuse = [&](int status, const std::string& message) {
     reply.status = status;
-    reply.body = kind == Kind::kPage ? RenderErrorPage(message) : RenderJsonError(message);
+    reply.body = kind == Kind::kPage ? RenderErrorPage(message, language) : RenderJsonError(message);
     return reply;
   };
 
@@ -124,7 +129,7 @@ WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::s
 
   std::shared_ptr<const Built> built;
   try {
-    built = CachedOrBuilt(kind, *ranking, *page);
+    built = CachedOrBuilt(kind, *ranking, *page, language);
   } catch (const StoreError& error) {
     reply = refuse(503, kStoreFailed);
     reply.note = error.what();
@@ -156,15 +161,17 @@ std::shared_ptr<const WebRankings::Built> WebRankings::Lookup(const std::string&
   return it->second;
 }
 
-std::shared_ptr<const WebRankings::Built> WebRankings::CachedOrBuilt(Kind kind, int ranking, int64_t page) {
+std::shared_ptr<const WebRankings::Built> WebRankings::CachedOrBuilt(Kind kind, int ranking, int64_t page,
+                                                                   PageLanguage language) {
   const std::string key = (kind == Kind::kPage ? "page " : "json ") + std::to_string(ranking) + " " +
-                          std::to_string(page);
+                          std::to_string(page) + " " + LanguageCode(language.language) +
+                          (language.fromQuery ? " asked" : "");
   if (auto cached = Lookup(key, SteadyMillis())) return cached;
 
   // One request builds a page while the others that want it wait for it.
   std::lock_guard build(buildMutex_);
   if (auto cached = Lookup(key, SteadyMillis())) return cached;
-  auto built = std::make_shared<const Built>(Build(kind, ranking, page));
+  auto built = std::make_shared<const Built>(Build(kind, ranking, page, language));
 
   std::lock_guard lock(cacheMutex_);
   if (cache_.size() >= settings_.maxCachedPages) {
@@ -177,7 +184,7 @@ std::shared_ptr<const WebRankings::Built> WebRankings::CachedOrBuilt(Kind kind, 
   return built;
 }
 
-WebRankings::Built WebRankings::Build(Kind kind, int ranking, int64_t page) {
+WebRankings::Built WebRankings::Build(Kind kind, int ranking, int64_t page, PageLanguage language) {
   Built built;
   // Read before the query: a score stored meanwhile makes this copy stale at once.
   built.generation = storedScores_();
@@ -186,10 +193,11 @@ WebRankings::Built WebRankings::Build(Kind kind, int ranking, int64_t page) {
   const RankingView view = MakeRankingView(ranking, page, slice, WallMillis());
   if (page > view.pageCount) {
     built.status = 404;
-    built.body = kind == Kind::kPage ? RenderErrorPage(kNoSuchPage) : RenderJsonError(kNoSuchPage);
+    built.body = kind == Kind::kPage ? RenderErrorPage(kNoSuchPage, language) : RenderJsonError(kNoSuchPage);
     return built;
   }
-  built.body = kind == Kind::kPage ? RenderRankingsPage(view, settings_.acceptUnverified) : RenderRankingsJson(view);
+  built.body = kind == Kind::kPage ? RenderRankingsPage(view, settings_.acceptUnverified, language)
+                                   : RenderRankingsJson(view);
   built.etag = EntityTag(built.body);
   return built;
 }

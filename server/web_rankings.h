@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "server/store.h"
+#include "server/texts.h"
 
 namespace highscored {
 
@@ -43,8 +44,11 @@ class WebRankings {
   static bool Serves(const std::string& path);
 
   // A GET or HEAD with its raw query string and the request's If-None-Match
-  // header (empty when none); a path not served gets a page saying so.
-  WebReply Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch);
+  // and Accept-Language headers (empty when none); a path not served gets a
+  // page saying so. Pages follow the language (server/texts.h); the JSON
+  // variant stays German.
+  WebReply Get(const std::string& path, const std::string& query, const std::string& ifNoneMatch,
+               const std::string& acceptLanguage = "");
 
  private:
   struct Built {
@@ -56,12 +60,12 @@ class WebRankings {
   };
   enum class Kind { kPage, kJson };
 
-  WebReply Rankings(Kind kind, const std::string& query, const std::string& ifNoneMatch);
-  WebReply Recording(int32_t entryId);
-  std::shared_ptr<const Built> CachedOrBuilt(Kind kind, int ranking, int64_t page);
+  WebReply Rankings(Kind kind, const std::string& query, const std::string& ifNoneMatch, PageLanguage language);
+  WebReply Recording(int32_t entryId, PageLanguage language);
+  std::shared_ptr<const Built> CachedOrBuilt(Kind kind, int ranking, int64_t page, PageLanguage language);
   std::shared_ptr<const Built> Lookup(const std::string& key, int64_t nowMillis);
   bool IsFresh(const Built& built, int64_t nowMillis) const;
-  Built Build(Kind kind, int ranking, int64_t page);
+  Built Build(Kind kind, int ranking, int64_t page, PageLanguage language);
 
   ScoreStore& store_;
   const std::function<uint64_t()> storedScores_;

@@ -19,7 +19,8 @@ HttpResponse ToHttpResponse(const WebReply& reply) {
 
 void AddWebRoutes(HttpFrontEnd& frontEnd, WebRankings& web) {
   const GetHandler handler = [&web](const HttpRequest& request) {
-    return ToHttpResponse(web.Get(request.path, request.query, request.Header("If-None-Match")));
+    return ToHttpResponse(
+        web.Get(request.path, request.query, request.Header("If-None-Match"), request.Header("Accept-Language")));
   };
   // "/" takes every path the game's own leave; the others name the page
   // under the game's folder without its slash.

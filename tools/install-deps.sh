@@ -15,7 +15,7 @@ packages=(
   libcairo2-dev fonts-dejavu-core
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick x11-utils mesa-utils python3 wrk hyperfine procps
+  xvfb xauth xdotool imagemagick x11-utils x11-xserver-utils mesa-utils python3 wrk hyperfine procps
   libx11-6 libxtst6  # loaded by the end-to-end harness through ctypes
   desktop-file-utils appstream man-db  # checking the installed desktop entry, metainfo and man pages
   chromium chromium-driver python3-selenium tidy  # the rankings page in a browser

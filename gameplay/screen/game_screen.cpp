@@ -13,6 +13,7 @@
 #include "gameplay/game.h"
 #include "gameplay/screen/game_screen.h"
 #include "gameplay/modes.h"
+#include "gameplay/texts.h"
 #include "platform/platform.h"
 
 namespace quarzello {
@@ -60,8 +61,9 @@ void DrawProgressBar() {
 void OfferContinue() {
   TFont::set(0);
   SetColor(47, 55, 58);
-  const float width = static_cast<float>(StringWidth("Weiter"));
-  if (TabButton("Weiter", 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
+  const std::string label = Text(TextId::Continue);
+  const float width = static_cast<float>(StringWidth(label));
+  if (TabButton(label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
     PressContinue(game, game.now);
   }
   SetColor(255, 255, 255);
@@ -89,7 +91,7 @@ std::string FormatTimeLeft(int64_t deadline) {
   const int minutes = seconds / 60;
   seconds -= 60 * minutes;
   if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);
-  return IntToText(seconds) + "s";
+  return FormatText(TextId::SecondsLeft, {IntToText(seconds)});
 }
 
 void KeepRecordingForTesting(const Game& game) {
@@ -97,8 +99,9 @@ void KeepRecordingForTesting(const Game& game) {
   if (dir == nullptr || *dir == 0) return;
   const std::string bytes = EncodeRecording(game.recording);
   if (bytes.empty()) return;
-  const std::string name = std::string(dir) + "/" + ModeName(game.gameMode) + "-" + IntToText(game.difficulty) + "-" +
-                           IntToText(game.score) + "-" + IntToText(getpid()) + "-" +
+  // Named alike in every language.
+  const std::string mode = TextIn(Language::German, ModeNameId(game.gameMode));
+  const std::string name = std::string(dir) + "/" + mode + "-" + IntToText(game.difficulty) + "-" + IntToText(game.score) + "-" + IntToText(getpid()) + "-" +
                            IntToText(static_cast<int>(NowMillis() % 1000000000)) + ".qzr";
   // Written aside and renamed, so that whoever waits for the file never reads half of it.
   const std::string partial = name + ".part";
@@ -151,12 +154,12 @@ void StartNewGame() {
 void ShowGameNews() {
   for (const GameNews& news : game.outbox) {
     switch (news.kind) {
-      case GameNews::Bonus: TMsg::create("Bonus: " + IntToText(news.value), 50, 50); break;
-      case GameNews::LevelRose: TMsg::create("LEVEL " + IntToText(news.value), 150, 0); break;
+      case GameNews::Bonus: TMsg::create(FormatText(TextId::BonusPoints, {IntToText(news.value)}), 50, 50); break;
+      case GameNews::LevelRose: TMsg::create(FormatText(TextId::LevelNumber, {IntToText(news.value)}), 150, 0); break;
       case GameNews::Ended:
         // A level or bonus message still showing gives way.
         TMsg::messages.clear();
-        TMsg::create("GAME OVER", -1, 0);
+        TMsg::create(Text(TextId::GameOverNews), -1, 0);
         break;
     }
   }

@@ -9,23 +9,23 @@
 
 namespace quarzello {
 
-void ShowConnecting(const std::string& text) {
+void ShowConnecting(TextId text) {
   Cls();
   SetColor(255, 255, 255);
   SetDrawScale(ui.scale, ui.scale);
   DrawImageFrame(img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
-  DrawString("Verbinde zu", 40 * ui.scale, 210 * ui.scale);
-  DrawString(text + "...", 40 * ui.scale, 260 * ui.scale);
+  DrawString(Text(TextId::ConnectingTo), 40 * ui.scale, 210 * ui.scale);
+  DrawString(Text(text), 40 * ui.scale, 260 * ui.scale);
   TFont::set(1);
-  DrawTextCentered("Highscore", Truncate(200 * ui.scale), Truncate(85 * ui.scale), -1.0f);
-  DrawString("Trelvani", 40 * ui.scale, 222 * ui.scale);
+  DrawTextCentered(Text(TextId::HighscoreTitle), Truncate(200 * ui.scale), Truncate(85 * ui.scale), -1.0f);
+  DrawString(Text(TextId::ConnectingServer), 40 * ui.scale, 222 * ui.scale);
   SetColor(255, 255, 255);
   Flip(-1);
 }
 
 OnlineResult FetchOnlineTables() {
-  ShowConnecting("Lade aktuelle Highscore");
+  ShowConnecting(TextId::Fetching);
   FetchedTables fetched = FetchTables();
   if (fetched.result == OnlineResult::Done) {
     highscores.SetOnlineLists(std::move(fetched.lists));

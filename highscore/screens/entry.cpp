@@ -5,6 +5,7 @@
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
 #include "gameplay/recording.h"
+#include "gameplay/texts.h"
 #include "highscore/protocol.h"
 #include "highscore/screens/connecting.h"
 #include "highscore/screens/table.h"
@@ -18,27 +19,27 @@ namespace {
 // in the submission for ever.
 constexpr int kMaxSubmitRounds = 3;
 
-void ShowNote(const std::string& text) {
-  Notify("Hinweis", text, false);
+void ShowNote(TextId text) {
+  Notify(Text(TextId::NoteTitle), Text(text), false);
 }
 
-void ShowNoConnection() { ShowNote("Es konnte keine Verbindung zum Internet herrgestellt werden!"); }
+void ShowNoConnection() { ShowNote(TextId::NoConnection); }
 
 // Registers and submits until the server stops asking for a retry; the
 // result is that of the last request.
 OnlineResult SubmitOnline() {
   OnlineResult result = OnlineResult::Retry;
   for (int round = 0; round < kMaxSubmitRounds && result == OnlineResult::Retry; ++round) {
-    ShowConnecting("Highscore wird angemeldet");
+    ShowConnecting(TextId::Registering);
     result = RegisterClient();
     if (result == OnlineResult::Done) {
-      ShowConnecting("Highscore wird eingetragen");
+      ShowConnecting(TextId::Submitting);
       result = SubmitScore(ui.playerName, game.score, RankingIndex(game.gameMode, game.difficulty));
     }
     if (result == OnlineResult::NoConnection) ShowNoConnection();
   }
   if (result == OnlineResult::Retry) {
-    ShowNote("Der Highscore-Server hat den Eintrag mehrmals abgelehnt. Bitte versuchen Sie es später noch einmal!");
+    ShowNote(TextId::EntryRefused);
     return OnlineResult::ServerError;
   }
   return result;
@@ -51,17 +52,17 @@ void UploadGameRecording() {
   const std::string recording = EncodeRecording(game.recording);
   if (recording.empty()) {
     if (game.recording.started)
-      ShowNote("Das Spiel ist zu lang für eine Aufzeichnung. Der Punktwert kann online nicht bestätigt werden.");
+      ShowNote(TextId::TooLongToRecord);
     return;
   }
-  ShowConnecting("Aufzeichnung wird übertragen");
+  ShowConnecting(TextId::SendingRecording);
   if (UploadRecording(recording) == OnlineResult::NoConnection)
-    ShowNote("Die Aufzeichnung des Spiels konnte nicht übertragen werden! Online zählt der Punktwert erst mit ihr.");
+    ShowNote(TextId::RecordingNotSent);
 }
 
 void CarryOutEntry() {
   if (ui.playerName.size() < kShortestName) {
-    ShowNote("Ihr angegebener Name muss mindestens 2 Zeichen lang sein!");
+    ShowNote(TextId::NameTooShort);
     return;
   }
   // Nothing is entered unless the submission went through: the player may try
@@ -77,8 +78,7 @@ void CarryOutEntry() {
   ShowRankingPage(game.gameMode, game.difficulty, ListKind::Local,
                   highscores.list[added.list].find(added.entry.get()));
   if (!saved)
-    ShowNote("Die Highscore-Liste konnte nicht gespeichert werden! Ihr Eintrag bleibt nur bis zum Beenden des "
-             "Spiels erhalten.");
+    ShowNote(TextId::ListNotSaved);
   if (ui.saveOnline == 1) UploadGameRecording();
   // After a successful fetch the online table of the same ranking is shown,
   // on the page of the entry the server marked as the player's own.
@@ -105,16 +105,16 @@ void DrawNewHighscore() {
   SetDrawScale(ui.scale, ui.scale);
   DrawImageFrame(img.imgGameBackground, 0, 0, 0);
   TFont::set(1);
-  centred("Neue Highscore", 200, 85);
+  centred(Text(TextId::NewHighscoreTitle), 200, 85);
   TFont::set(0);
   centred(IntToText(game.score), 78, 33);
   centred(ModeName(game.gameMode), 200, 33);
   centred(ModeValue(), 319, 33);
 
   std::string cursor = NowMillis() % 500 < 250 ? "_" : "";
-  DrawString("Name: " + ui.playerName + cursor, 30 * ui.scale, 150 * ui.scale);
+  DrawString(FormatText(TextId::NameLine, {ui.playerName + cursor}), 30 * ui.scale, 150 * ui.scale);
 
-  const std::string checkbox = "Punktwert online speichern";
+  const std::string checkbox = Text(TextId::SaveOnline);
   int width = StringWidth(checkbox);
   const WidgetResult box = TabButton(checkbox, static_cast<float>(width / 2 + 65), 200, static_cast<float>(width), 16);
   if (box == WidgetResult::Clicked)
@@ -123,8 +123,8 @@ void DrawNewHighscore() {
   DrawImageFrame(img.imgStones, 40 * ui.scale, 207 * ui.scale, (4 - ui.saveOnline) * 26);
 
   TFont::set(1);
-  const WidgetResult proceed = MenuButton("Weiter", 200, 350);
-  const WidgetResult cancel = MenuButton("Abbrechen", 200, 400);
+  const WidgetResult proceed = MenuButton(Text(TextId::Continue), 200, 350);
+  const WidgetResult cancel = MenuButton(Text(TextId::Cancel), 200, 400);
   if (cancel == WidgetResult::Clicked || game.score == 0) ui.screen = MainMenu;
   SetColor(255, 255, 255);
   Flip(-1);

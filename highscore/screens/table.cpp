@@ -4,6 +4,7 @@
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
+#include "gameplay/texts.h"
 #include "highscore/screens/connecting.h"
 #include "platform/platform.h"
 
@@ -44,7 +45,7 @@ void SetUpFromMenu() {
 // True when one of them changed the shown ranking.
 bool RankingTabs() {
   bool changed = false;
-  const char* const table = tableView.shownLocal == ListKind::Local ? "Lokal" : "Online";
+  const char* const table = Text(tableView.shownLocal == ListKind::Local ? TextId::LocalList : TextId::OnlineList);
   if (TabButton(table, 78, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownLocal = tableView.shownLocal == ListKind::Local ? ListKind::Online : ListKind::Local;
     if (tableView.shownLocal == ListKind::Online && highscores.online == 0) FetchOnlineTables();
@@ -66,7 +67,7 @@ bool RankingTabs() {
 // The page line and its two arrows: -1 when the page went back, 1 when it
 // went forward, 0 when it stayed.
 int PageArrows() {
-  DrawTextCentered("Seite " + IntToText(tableView.shownPage) + " von " + IntToText(tableView.pageCount),
+  DrawTextCentered(FormatText(TextId::PageOf, {IntToText(tableView.shownPage), IntToText(tableView.pageCount)}),
                    ScaledInt(200), ScaledInt(355), -1.0f);
   int turn = 0;
   if (TabButton("< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) turn = -1;
@@ -82,7 +83,7 @@ int PageArrows() {
 // On the online table: the link that fetches it again. True when clicked.
 bool RefreshLink() {
   if (tableView.shownLocal != ListKind::Online) return false;
-  const std::string refresh = "Online-Higscore aktualisieren";
+  const std::string refresh = Text(TextId::RefreshOnline);
   const float width = static_cast<float>(StringWidth(refresh));
   if (TabButton(refresh, 200, 375, width, 16) != WidgetResult::Clicked) return false;
   FetchOnlineTables();
@@ -191,7 +192,7 @@ void BuildTableRows(int direction) {
   const ScorePage none;
   const ScorePage& entries = tableView.pageEntries ? *tableView.pageEntries : none;
   if (entries.empty()) {
-    TScoreview::create(0, "Kein Einträge", 0, 0, 0, 145, 5);
+    TScoreview::create(0, Text(TextId::NoEntries), 0, 0, 0, 145, 5);
     return;
   }
   int i = 1;
@@ -234,8 +235,8 @@ void DrawHighscores() {
   SetViewport(0, 0, ScaledInt(400), ScaledInt(500));
 
   TFont::set(1);
-  DrawTextCentered("Highscore", ScaledInt(200), ScaledInt(85), -1.0f);
-  if (MenuButton("Menü", 200, 400) == WidgetResult::Clicked) {
+  DrawTextCentered(Text(TextId::HighscoreTitle), ScaledInt(200), ScaledInt(85), -1.0f);
+  if (MenuButton(Text(TextId::BackToMenu), 200, 400) == WidgetResult::Clicked) {
     TScoreview::scoreRows.clear();
     tableView.pageEntries.reset();
     ui.screen = MainMenu;

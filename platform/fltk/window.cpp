@@ -353,6 +353,18 @@ int DesktopHeight() {
   return Fl::h();
 }
 
+ScreenArea DesktopWorkArea() {
+  ConnectDisplay();
+  ScreenArea area;
+  Fl::screen_work_area(area.x, area.y, area.width, area.height, 0);
+  return area;
+}
+
+std::string XftDpiResource() {
+  ConnectDisplay();
+  return ReadXftDpi();
+}
+
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height) {
   ConnectDisplay();
   UseDetectableAutoRepeat();

@@ -7,6 +7,7 @@
 #include <GL/glxext.h>
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
+#include <X11/Xresource.h>
 
 #include <string>
 #include <thread>
@@ -38,6 +39,22 @@ void StartLoadingOpenGlDriver() {
 }
 
 void OpenDisplay() { fl_open_display(); }
+
+std::string ReadXftDpi() {
+  fl_open_display();
+  const char* resources = XResourceManagerString(fl_display);
+  if (resources == nullptr) return "";
+  XrmInitialize();
+  XrmDatabase database = XrmGetStringDatabase(resources);
+  if (database == nullptr) return "";
+  char* type = nullptr;
+  XrmValue value{};
+  std::string dpi;
+  if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr)
+    dpi.assign(value.addr, value.size > 0 ? value.size - 1 : 0);
+  XrmDestroyDatabase(database);
+  return dpi;
+}
 
 void UseDetectableAutoRepeat() {
   fl_open_display();

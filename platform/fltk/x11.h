@@ -2,6 +2,8 @@
 // name a type Font, as the game's platform header does.
 #pragma once
 
+#include <string>
+
 class Fl_Window;
 
 // Loading the OpenGL driver is the longest step of the start: a thread loads
@@ -9,6 +11,9 @@ class Fl_Window;
 void StartLoadingOpenGlDriver();
 // Connects FLTK to the X server (ends the program through Fl::fatal without one).
 void OpenDisplay();
+// The Xft.dpi entry of the server's resource database (RESOURCE_MANAGER, as
+// xrdb sets it), or "" when it has none.
+std::string ReadXftDpi();
 // Held keys then give one key-up per real release, not one per auto-repeat.
 void UseDetectableAutoRepeat();
 // Whether the window manager shows the window maximized in both directions.

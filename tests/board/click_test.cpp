@@ -1,3 +1,4 @@
+#include "gameplay/texts.h"
 #include "tests/board/board_fixture.h"
 
 namespace quarzello::board_test {
@@ -123,7 +124,7 @@ TEST_F(ClickTest, ConfirmedRemovalLeavingNoMoveEndsTheGame) {
   EXPECT_EQ(game.score, 4);
   EXPECT_EQ(game.gameOverState, 1);
   ASSERT_EQ(TMsg::messages.size(), 1u);
-  EXPECT_EQ(TMsg::messages.back()->txt, "GAME OVER");
+  EXPECT_EQ(TMsg::messages.back()->txt, Text(TextId::GameOverNews));
   EXPECT_EQ(TMsg::messages.back()->timer, -1);
   EXPECT_EQ(TMsg::messages.back()->y_offset, 0);
 }
@@ -216,7 +217,7 @@ TEST_P(LevelBonusTest, BonusDependsOnTheStonesLeft) {
     EXPECT_TRUE(TMsg::messages.empty());
   } else {
     ASSERT_EQ(TMsg::messages.size(), 1u);
-    EXPECT_EQ(TMsg::messages.back()->txt, "Bonus: " + std::to_string(bonus));
+    EXPECT_EQ(TMsg::messages.back()->txt, FormatText(TextId::BonusPoints, {std::to_string(bonus)}));
     EXPECT_EQ(TMsg::messages.back()->timer, 50);
     EXPECT_EQ(TMsg::messages.back()->y_offset, 50);
   }

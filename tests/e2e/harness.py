@@ -29,6 +29,7 @@ API, in short:
                                    started through wrapper (a command prefix) if given
       .spawn(args, **popen)        a helper process (a server), killed on close
       .run(args)                   run a command against this display (stdout)
+      .set_xft_dpi(value)          the Xft.dpi resource through xrdb (None removes it)
       .find_window(title)          id of the mapped window of that title, or None
       .window_geometry(id)         (x, y, width, height) of its inner area
     Game
@@ -544,6 +545,14 @@ class Display:
         if check_status and result.returncode != 0:
             raise E2EFailure(f"{' '.join(args)} failed: {result.stderr.strip()}")
         return result.stdout
+
+    def set_xft_dpi(self, value):
+        """Sets the Xft.dpi resource of the server as a desktop does (xrdb),
+        or removes every resource when value is None."""
+        args = ["xrdb", "-remove"] if value is None else ["xrdb", "-merge"]
+        result = subprocess.run(args, input=f"Xft.dpi: {value}\n", env=self.env, text=True,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        check(result.returncode == 0, f"xrdb failed: {result.stderr.strip()}")
 
     def find_window(self, title):
         """Id of a mapped window with exactly this title, or None."""

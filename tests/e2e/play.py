@@ -58,6 +58,32 @@ def start(game, mode, difficulty=None):
     return game.wait_for(lambda shot: find_pair(shot) is not None, "settled")
 
 
+def advance(game, at, previous, box, name):
+    """Clicks a design point and waits until the picture inside box has
+    changed from previous and then holds still. Compares screens with one
+    another, not with the pictures they are drawn from, so it serves at any
+    window size and in any language."""
+    click_at(game, *at)
+    park(game)
+    game.wait_for(lambda shot: shot.count_diff(previous, box, threshold=12) > 50, name)
+    return game.wait_stable(name, box=box)
+
+
+TITLE_BOX = (0, 85, 400, 112)   # the question of the mode and difficulty screens
+BOTTOM_STRIP = (0, 475, 400, 500)  # menu background above, game background below
+
+
+def start_by_pictures(game, mode, difficulty):
+    """From the main menu into a Classic or Turbo game, as start() does, but
+    knowing each screen only by its change from the one before."""
+    park(game)
+    menu = game.wait_stable("menu")
+    modes = advance(game, (200, MENU_ROWS["first"]), menu, TITLE_BOX, "mode")
+    difficulties = advance(game, (200, MENU_ROWS[mode]), modes, TITLE_BOX, "difficulty")
+    advance(game, (200, MENU_ROWS[difficulty]), difficulties, BOTTOM_STRIP, "game")
+    return game.wait_stable("settled", box=BOARD_BOX)
+
+
 def score_changed(before):
     return lambda shot: shot.diff_box(before, SCORE_BOX) is not None
 

@@ -1,6 +1,7 @@
 // Playing with the keyboard alone, through the event loop: the board cursor,
 // the highlight over every screen's buttons, and keys that act as the mouse's
 // click would.
+#include "gameplay/texts.h"
 #include "front/widgets/keyboard.h"
 
 #include <gtest/gtest.h>
@@ -301,8 +302,8 @@ TEST_F(Keys, HeldEnterPressesOnce) {
   Press(kKeyEnter);
   Paint();
   ASSERT_EQ(rec.messages.size(), 1u);
-  EXPECT_EQ(rec.messages[0].title, "Hinweis");
-  EXPECT_EQ(rec.messages[0].text, "Ihr angegebener Name muss mindestens 2 Zeichen lang sein!");
+  EXPECT_EQ(rec.messages[0].title, Text(TextId::NoteTitle));
+  EXPECT_EQ(rec.messages[0].text, Text(TextId::NameTooShort));
   Press(kKeyEnter, false, true);
   Paint();
   EXPECT_EQ(rec.messages.size(), 1u);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
 #include "front/screens.h"
 #include "tests/front/frame_support.h"
 
@@ -14,25 +16,25 @@ namespace {
 using MenuTest = FrameTest;
 
 const std::vector<std::string> kClassicLines = {
-    "Im Classic-Modus besteht keinerlei Zeit-",
-    "beschränkung. Das Spiel ist beendet, sobald",
-    "keine Spielsteine mehr entfernt werden können.",
-    "Ziel ist also, mit den gegebenen Steinen eine",
-    "möglichst hohe Punktzahl zu erreichen.",
+    Text(TextId::ClassicLine1),
+    Text(TextId::ClassicLine2),
+    Text(TextId::ClassicLine3),
+    Text(TextId::ClassicLine4),
+    Text(TextId::ClassicLine5),
 };
 const std::vector<std::string> kTurboLines = {
-    "Im Turbo-Modus fallen kontinuierlich von",
-    "oben neue Steine nach. Es wird gegen die Zeit",
-    "gespielt und am Ende kriegt ein schnelles Auge",
-    "gepaart mit einer noch schnelleren Hand die",
-    "meisten Punkte.",
+    Text(TextId::TurboLine1),
+    Text(TextId::TurboLine2),
+    Text(TextId::TurboLine3),
+    Text(TextId::TurboLine4),
+    Text(TextId::TurboLine5),
 };
 const std::vector<std::string> kLevelLines = {
-    "Im Level-Modus steigt der Schwierigkeits-",
-    "grad immer weiter an, indem Steine in immer",
-    "kürzeren Intervallen unten dazugekommen. Das",
-    "Spiel endet, sobald eine Spalte bis oben hin",
-    "mit Spielsteinen befüllt ist.",
+    Text(TextId::LevelLine1),
+    Text(TextId::LevelLine2),
+    Text(TextId::LevelLine3),
+    Text(TextId::LevelLine4),
+    Text(TextId::LevelLine5),
 };
 
 // The texts of a frame that are not in `others`.
@@ -92,16 +94,16 @@ TEST_F(MenuTest, MainMenuDrawsItsBackgroundAndFourEntries) {
   EXPECT_EQ(frame[1].y, 0.0f);
   EXPECT_FLOAT_EQ(frame[1].sx, 1.5f);
 
-  EXPECT_EQ(TextStrings(frame), (std::vector<std::string>{"Spielen", "Highscore", "Credits", "Beenden"}));
-  ExpectEntry(frame, "Spielen", 150, false, 1.5f);
-  ExpectEntry(frame, "Highscore", 200, false, 1.5f);
-  ExpectEntry(frame, "Credits", 250, false, 1.5f);
-  ExpectEntry(frame, "Beenden", 400, false, 1.5f);
+  EXPECT_EQ(TextStrings(frame), (std::vector<std::string>{Text(TextId::MenuPlay), Text(TextId::MenuHighscore), Text(TextId::MenuCredits), Text(TextId::MenuQuit)}));
+  ExpectEntry(frame, Text(TextId::MenuPlay), 150, false, 1.5f);
+  ExpectEntry(frame, Text(TextId::MenuHighscore), 200, false, 1.5f);
+  ExpectEntry(frame, Text(TextId::MenuCredits), 250, false, 1.5f);
+  ExpectEntry(frame, Text(TextId::MenuQuit), 400, false, 1.5f);
 
   MouseAtDesign(5, 260);
   const DisplayList& hovered = Paint(DrawMainMenu);
-  ExpectEntry(hovered, "Spielen", 150, false, 1.5f);
-  ExpectEntry(hovered, "Credits", 250, true, 1.5f);
+  ExpectEntry(hovered, Text(TextId::MenuPlay), 150, false, 1.5f);
+  ExpectEntry(hovered, Text(TextId::MenuCredits), 250, true, 1.5f);
   EXPECT_EQ(ui.screen, MainMenu);
 }
 
@@ -157,9 +159,9 @@ TEST_F(MenuTest, CreditsShowTheLogoAndSevenCentredLines) {
   EXPECT_FLOAT_EQ(frame[2].y, 255.0f);
 
   const std::pair<float, std::string> lines[] = {
-      {260, "2026"},           {275, "Trelvani"}, {320, "PROGRAMMING"},
-      {335, "Quarzello-Team"}, {380, "GRAPHICS"}, {395, "Quarzello-Team"},
-      {450, "https://quarzello.invalid"},
+      {260, Text(TextId::CreditsYear)},           {275, Text(TextId::CreditsCompany)}, {320, Text(TextId::CreditsProgramming)},
+      {335, Text(TextId::CreditsProgrammers)}, {380, Text(TextId::CreditsGraphics)}, {395, Text(TextId::CreditsArtists)},
+      {450, Text(TextId::CreditsWebsite)},
   };
   const std::vector<const DrawCommand*> texts = TextsOf(frame);
   ASSERT_EQ(texts.size(), 7u);
@@ -195,8 +197,8 @@ TEST_F(MenuTest, AnyClickOnTheCreditsLeadsBackToTheMenu) {
 
 TEST_F(MenuTest, ChoiceScreensAskTheirQuestionAboveFourEntries) {
   const std::tuple<void (*)(), std::string, std::vector<std::string>> screens[] = {
-      {DrawModeSelect, "Wählen Sie einen Spielmodus:", {"Classic", "Turbo", "Level"}},
-      {DrawDifficultySelect, "Wählen Sie einen Schwierigkeitsgrad:", {"Leicht", "Mittel", "Schwer"}},
+      {DrawModeSelect, Text(TextId::ChooseMode), {ModeName(Classic), ModeName(Turbo), ModeName(Level)}},
+      {DrawDifficultySelect, Text(TextId::ChooseDifficulty), {DifficultyName(Leicht), DifficultyName(Mittel), DifficultyName(Schwer)}},
   };
   ui.scale = 0.8f;
   MouseAtDesign(200, 300);  // below the entries: no description either
@@ -204,18 +206,18 @@ TEST_F(MenuTest, ChoiceScreensAskTheirQuestionAboveFourEntries) {
     const DisplayList frame = Paint(frameFunction);
     std::vector<std::string> expected = {question};
     expected.insert(expected.end(), entries.begin(), entries.end());
-    expected.push_back("Zur\xFC" "ck");  // one byte per character
+    expected.push_back(Text(TextId::Back));
     EXPECT_EQ(TextStrings(frame), expected);
     ExpectCentred(frame, question, 90, 0, 0.8f);
     const DrawCommand& asked = TextCommand(frame, question);
     EXPECT_EQ(std::tie(asked.red, asked.green, asked.blue), std::make_tuple(47, 55, 58));
     for (size_t i = 0; i < entries.size(); ++i) ExpectEntry(frame, entries[i], 150.0f + 50.0f * i, false, 0.8f);
-    ExpectEntry(frame, "Zurück", 400, false, 0.8f);
+    ExpectEntry(frame, Text(TextId::Back), 400, false, 0.8f);
   }
 }
 
 TEST_F(MenuTest, HoveringAModeShowsItsDescription) {
-  const std::vector<std::string> entries = {"Wählen Sie einen Spielmodus:", "Classic", "Turbo", "Level", "Zurück"};
+  const std::vector<std::string> entries = {Text(TextId::ChooseMode), ModeName(Classic), ModeName(Turbo), ModeName(Level), Text(TextId::Back)};
   const std::pair<float, const std::vector<std::string>*> modes[] = {
       {160, &kClassicLines}, {210, &kTurboLines}, {260, &kLevelLines}};
   ui.screen = ModeSelect;
@@ -254,21 +256,21 @@ TEST_F(MenuTest, LevelStartsAGameAtOnce) {
 }
 
 TEST_F(MenuTest, DifficultyDescriptionsDependOnTheChosenMode) {
-  const std::vector<std::string> entries = {"Wählen Sie einen Schwierigkeitsgrad:", "Leicht", "Mittel", "Schwer",
-                                            "Zurück"};
+  const std::vector<std::string> entries = {Text(TextId::ChooseDifficulty), DifficultyName(Leicht), DifficultyName(Mittel), DifficultyName(Schwer),
+                                            Text(TextId::Back)};
   const std::vector<std::string> classic[3] = {
-      {"- Spielsteine in 3 verschiedenen Farben", "- viel Steinnachschub von der Seite",
-       "- Mindestanzahl zusammenhängender Steine: 1"},
-      {"- Spielsteine in 4 verschiedenen Farben", "- wenig Steinnachschub von der Seite",
-       "- Mindestanzahl zusammenhängender Steine: 2"},
-      {"- Spielsteine in 4 verschiedenen Farben", "- kein Steinnachschub von der Seite",
-       "- Mindestanzahl zusammenhängender Steine: 3"},
+      {Text(TextId::ThreeColours), Text(TextId::MuchSideSupply),
+       Text(TextId::SmallestGroup1)},
+      {Text(TextId::FourColours), Text(TextId::LittleSideSupply),
+       Text(TextId::SmallestGroup2)},
+      {Text(TextId::FourColours), Text(TextId::NoSideSupply),
+       Text(TextId::SmallestGroup3)},
   };
   const std::vector<std::string> turbo[3] = {
-      {"- Spielsteine in 3 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 1", ""},
-      {"- Spielsteine in 4 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 2", ""},
-      {"- Spielsteine in 3 verschiedenen Farben", "- Mindestanzahl zusammenhängender Steine: 3",
-       "- es tauchen gelegentlich Felsen auf"},
+      {Text(TextId::ThreeColours), Text(TextId::SmallestGroup1), ""},
+      {Text(TextId::FourColours), Text(TextId::SmallestGroup2), ""},
+      {Text(TextId::ThreeColours), Text(TextId::SmallestGroup3),
+       Text(TextId::RocksAppear)},
   };
   for (uint8_t mode : {Classic, Turbo}) {
     for (int difficulty = 0; difficulty < 3; ++difficulty) {
@@ -315,12 +317,12 @@ TEST_F(MenuTest, PauseShowsItsTextsAndCanAbandonTheGame) {
   game.pauseStart = 5000;
   MouseAtDesign(200, 20);
   const DisplayList frame = Paint(DrawPause);
-  EXPECT_EQ(TextStrings(frame), (std::vector<std::string>{"PAUSE", "Spiel abbrechen",
-                                                           "Drücken Sie 'P' um das Spiel fortzusetzen!"}));
-  ExpectCentred(frame, "PAUSE", 200, 1, 1.5f);
-  ExpectEntry(frame, "Spiel abbrechen", 400, false, 1.5f);
-  ExpectCentred(frame, "Drücken Sie 'P' um das Spiel fortzusetzen!", 240, 0, 1.5f);
-  const DrawCommand& hint = TextCommand(frame, "Drücken Sie 'P' um das Spiel fortzusetzen!");
+  EXPECT_EQ(TextStrings(frame), (std::vector<std::string>{Text(TextId::PauseTitle), Text(TextId::AbandonGame),
+                                                           Text(TextId::PauseHint)}));
+  ExpectCentred(frame, Text(TextId::PauseTitle), 200, 1, 1.5f);
+  ExpectEntry(frame, Text(TextId::AbandonGame), 400, false, 1.5f);
+  ExpectCentred(frame, Text(TextId::PauseHint), 240, 0, 1.5f);
+  const DrawCommand& hint = TextCommand(frame, Text(TextId::PauseHint));
   EXPECT_EQ(std::tie(hint.red, hint.green, hint.blue), std::make_tuple(47, 55, 58));
   EXPECT_EQ(ui.screen, Pause);
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "gameplay/texts.h"
 #include "tests/front/frame_support.h"
 
 namespace quarzello::front_test {
@@ -17,12 +18,12 @@ class MessageTest : public FrameTest {
 };
 
 TEST_F(MessageTest, CreateAppendsAFreshMessageInStateOne) {
-  TMsg* first = TMsg::create("LEVEL 2", 150, 0);
-  TMsg* second = TMsg::create("Bonus: 500", 50, 50);
+  TMsg* first = TMsg::create(FormatText(TextId::LevelNumber, {"2"}), 150, 0);
+  TMsg* second = TMsg::create(FormatText(TextId::BonusPoints, {"500"}), 50, 50);
   ASSERT_EQ(TMsg::messages.size(), 2u);
   EXPECT_EQ(TMsg::messages.front().get(), first);
   EXPECT_EQ(TMsg::messages.back().get(), second);
-  EXPECT_EQ(second->txt, "Bonus: 500");
+  EXPECT_EQ(second->txt, FormatText(TextId::BonusPoints, {"500"}));
   EXPECT_EQ(second->state, 1);
   EXPECT_EQ(second->alpha, 0.0f);
   EXPECT_EQ(second->timer, 50);
@@ -31,7 +32,7 @@ TEST_F(MessageTest, CreateAppendsAFreshMessageInStateOne) {
 
 TEST_F(MessageTest, HoldOf150IsFullyOpaqueFor151FramesAndGoneAfter180) {
   ui.scale = 1.25f;
-  TMsg::create("LEVEL 3", 150, 0);
+  TMsg::create(FormatText(TextId::LevelNumber, {"3"}), 150, 0);
   std::vector<DrawCommand> drawn;
   for (int i = 0; i < 181; ++i) {
     const DisplayList& frame = Step();
@@ -63,19 +64,19 @@ TEST_F(MessageTest, HoldOf150IsFullyOpaqueFor151FramesAndGoneAfter180) {
 
 TEST_F(MessageTest, MessageIsCentredInTheLargeFontBelowItsOffset) {
   ui.scale = 2.0f;
-  TMsg* message = TMsg::create("Bonus: 250", 0, 50);
+  TMsg* message = TMsg::create(FormatText(TextId::BonusPoints, {"250"}), 0, 50);
   for (int i = 0; i < 12; ++i) Step();  // fade in, the one holding frame, the first fading frame
   ASSERT_EQ(message->state, 3);
   const DisplayList growing = Step();
   const DisplayList after = Record([] { DrawString("after", 0, 0); });
 
-  const DrawCommand& text = TextCommand(growing, "Bonus: 250");
+  const DrawCommand& text = TextCommand(growing, FormatText(TextId::BonusPoints, {"250"}));
   EXPECT_EQ(text.font, TFont::font(1));
   EXPECT_EQ(std::tie(text.red, text.green, text.blue), std::make_tuple(47, 55, 58));
   EXPECT_FLOAT_EQ(text.y, 270.0f);  // (50 + 85) * 2
   const float factor = text.sx;     // this frame's size: scale times (2 - alpha)
   EXPECT_NEAR(factor, 2.0f * 1.05f, 1e-5f);
-  EXPECT_FLOAT_EQ(text.x, CentredLeft("Bonus: 250", TFont::font(1), 400, factor));
+  EXPECT_FLOAT_EQ(text.x, CentredLeft(FormatText(TextId::BonusPoints, {"250"}), TFont::font(1), 400, factor));
 
   // The message leaves the drawing state as it found it in a frame.
   const DrawCommand& next = TextCommand(after, "after");
@@ -95,11 +96,11 @@ TEST_F(MessageTest, HoldOfZeroLastsThirtyOneFrames) {
 }
 
 TEST_F(MessageTest, HoldOfMinusOneNeverFadesUntilTheListIsEmptied) {
-  TMsg* message = TMsg::create("GAME OVER", -1, 0);
+  TMsg* message = TMsg::create(Text(TextId::GameOverNews), -1, 0);
   for (int i = 0; i < 2000; ++i) Step();
   ASSERT_EQ(TMsg::messages.size(), 1u);
   EXPECT_EQ(message->state, 2);
-  EXPECT_EQ(TextCommand(Step(), "GAME OVER").alpha, 1.0f);
+  EXPECT_EQ(TextCommand(Step(), Text(TextId::GameOverNews)).alpha, 1.0f);
 
   TMsg::messages.clear();
   EXPECT_TRUE(TextsOf(Step()).empty());

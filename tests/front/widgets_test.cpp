@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
 #include "tests/front/frame_support.h"
 
 namespace quarzello::front_test {
@@ -42,7 +44,7 @@ TEST_F(WidgetTest, AFontThatFailedToLoadFallsBackToTheDefaultFontButKeepsItsColo
 TEST_F(WidgetTest, DrawTextCenteredHalvesTheWidthBeforeScaling) {
   // An odd width shows whether the half width is rounded down before it is scaled.
   std::string odd;
-  for (const char* candidate : {"A", "B", "C", "W", "Ab", "Menü", "Weiter", "ij", "Mittel"}) {
+  for (const char* candidate : {"A", "B", "C", "W", "Ab", Text(TextId::BackToMenu), Text(TextId::Continue), "ij", DifficultyName(Mittel)}) {
     if (WidthIn(TFont::font(1), candidate) % 2 == 1) {
       odd = candidate;
       break;
@@ -65,25 +67,25 @@ TEST_F(WidgetTest, DrawTextCenteredHalvesTheWidthBeforeScaling) {
 TEST_F(WidgetTest, MenuRowsHaveStrictEdgesAndIgnoreTheMouseX) {
   ui.scale = 1.5f;
   TFont::set(1);
-  const int height = FontHeight("Spielen");
+  const int height = FontHeight(Text(TextId::MenuPlay));
   const float bottom = 150 + height * 1.5f;  // the band's lower edge in canvas pixels
 
   ui.mouseX = 0;
   ui.mouseY = 150;
-  EXPECT_FALSE(MenuRowHit("Spielen", 150));
+  EXPECT_FALSE(MenuRowHit(Text(TextId::MenuPlay), 150));
   ui.mouseY = 151;
-  EXPECT_TRUE(MenuRowHit("Spielen", 150));
+  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
   ui.mouseX = -40;  // even left of the canvas
-  EXPECT_TRUE(MenuRowHit("Spielen", 150));
+  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
   ui.mouseX = 10000;
-  EXPECT_TRUE(MenuRowHit("Spielen", 150));
+  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
 
   ui.mouseY = static_cast<int>(bottom);
-  EXPECT_EQ(MenuRowHit("Spielen", 150), static_cast<float>(ui.mouseY) < bottom);
+  EXPECT_EQ(MenuRowHit(Text(TextId::MenuPlay), 150), static_cast<float>(ui.mouseY) < bottom);
   ui.mouseY = static_cast<int>(bottom) + 1;
-  EXPECT_FALSE(MenuRowHit("Spielen", 150));
+  EXPECT_FALSE(MenuRowHit(Text(TextId::MenuPlay), 150));
   ui.mouseY = static_cast<int>(bottom) - 1;
-  EXPECT_TRUE(MenuRowHit("Spielen", 150));
+  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
 }
 
 TEST_F(WidgetTest, BoxesHaveStrictEdgesOnAllFourSides) {
@@ -111,22 +113,22 @@ TEST_F(WidgetTest, MenuButtonIsSmallerAwayFromTheMouseAndFullSizeUnderIt) {
   const DisplayList& frame = Record([&] {
     TFont::set(1);
     SetColor(10, 20, 30);
-    away = MenuButton("Spielen", 200, 150);
-    under = MenuButton("Credits", 200, 200);
+    away = MenuButton(Text(TextId::MenuPlay), 200, 150);
+    under = MenuButton(Text(TextId::MenuCredits), 200, 200);
     DrawString("after", 0, 0);
   });
   EXPECT_EQ(away, WidgetResult::Idle);
   EXPECT_EQ(under, WidgetResult::Hovered);
 
-  const DrawCommand& small = TextCommand(frame, "Spielen");
+  const DrawCommand& small = TextCommand(frame, Text(TextId::MenuPlay));
   EXPECT_FLOAT_EQ(small.sx, 0.8f * 2.0f);
   EXPECT_FLOAT_EQ(small.sy, 0.8f * 2.0f);
-  EXPECT_FLOAT_EQ(small.x, CentredLeft("Spielen", TFont::font(1), 400, 0.8f * 2.0f));
+  EXPECT_FLOAT_EQ(small.x, CentredLeft(Text(TextId::MenuPlay), TFont::font(1), 400, 0.8f * 2.0f));
   EXPECT_FLOAT_EQ(small.y, 300.0f);
 
-  const DrawCommand& large = TextCommand(frame, "Credits");
+  const DrawCommand& large = TextCommand(frame, Text(TextId::MenuCredits));
   EXPECT_FLOAT_EQ(large.sx, 2.0f);
-  EXPECT_FLOAT_EQ(large.x, CentredLeft("Credits", TFont::font(1), 400, 2.0f));
+  EXPECT_FLOAT_EQ(large.x, CentredLeft(Text(TextId::MenuCredits), TFont::font(1), 400, 2.0f));
   EXPECT_FLOAT_EQ(large.y, 400.0f);
 
   // The caller's font and colour are kept; the draw scale goes back to the canvas scale.
@@ -157,8 +159,8 @@ TEST_F(WidgetTest, AClickAwayFromEveryWidgetIsLeftForOthers) {
   TFont::set(1);
   MouseAtDesign(200, 20);
   ui.mouseClicked = 1;
-  EXPECT_EQ(MenuButton("Spielen", 200, 150), WidgetResult::Idle);
-  EXPECT_EQ(TabButton("Weiter", 200, 130, 40, 16), WidgetResult::Idle);
+  EXPECT_EQ(MenuButton(Text(TextId::MenuPlay), 200, 150), WidgetResult::Idle);
+  EXPECT_EQ(TabButton(Text(TextId::Continue), 200, 130, 40, 16), WidgetResult::Idle);
   EXPECT_EQ(ui.mouseClicked, 1);
 }
 
@@ -168,14 +170,14 @@ TEST_F(WidgetTest, TabButtonAwayFromTheMouseKeepsTheCallersFontAndDrawsNoGlow) {
   const DisplayList& frame = Record([] {
     TFont::set(1);
     SetColor(1, 2, 3);
-    EXPECT_EQ(TabButton("Lokal", 78, 33, 116, 24), WidgetResult::Idle);
+    EXPECT_EQ(TabButton(Text(TextId::LocalList), 78, 33, 116, 24), WidgetResult::Idle);
   });
   for (const DrawCommand& command : frame) EXPECT_NE(command.kind, DrawCommand::kImage);
-  const DrawCommand& label = TextCommand(frame, "Lokal");
+  const DrawCommand& label = TextCommand(frame, Text(TextId::LocalList));
   EXPECT_EQ(label.font, TFont::font(1));
   EXPECT_EQ(std::tie(label.red, label.green, label.blue), std::make_tuple(1, 2, 3));
   EXPECT_FLOAT_EQ(label.sx, 1.5f);
-  EXPECT_FLOAT_EQ(label.x, CentredLeft("Lokal", TFont::font(1), Truncate(78 * 1.5f), 1.5f));
+  EXPECT_FLOAT_EQ(label.x, CentredLeft(Text(TextId::LocalList), TFont::font(1), Truncate(78 * 1.5f), 1.5f));
   EXPECT_FLOAT_EQ(label.y, static_cast<float>(Truncate(33 * 1.5f)));
 }
 
@@ -187,7 +189,7 @@ TEST_F(WidgetTest, TabButtonUnderTheMouseGlowsAdditivelyUnderALabelInTheSmallFon
   const DisplayList& frame = Record([&] {
     TFont::set(1);
     SetColor(1, 2, 3);
-    result = TabButton("Online", 78, 33, 116, 24);
+    result = TabButton(Text(TextId::OnlineList), 78, 33, 116, 24);
     DrawString("after", 0, 0);
   });
   EXPECT_EQ(result, WidgetResult::Clicked);
@@ -200,18 +202,18 @@ TEST_F(WidgetTest, TabButtonUnderTheMouseGlowsAdditivelyUnderALabelInTheSmallFon
   EXPECT_EQ(glow.blend, kBlendLight);
   EXPECT_EQ(std::tie(glow.red, glow.green, glow.blue), std::make_tuple(64, 64, 64));
   // The glow's width comes from the label measured in the caller's font.
-  EXPECT_FLOAT_EQ(glow.sx, static_cast<float>(WidthIn(TFont::font(1), "Online") / 8) * 1.5f);
+  EXPECT_FLOAT_EQ(glow.sx, static_cast<float>(WidthIn(TFont::font(1), Text(TextId::OnlineList)) / 8) * 1.5f);
   EXPECT_FLOAT_EQ(glow.sy, 1.5f);
   EXPECT_FLOAT_EQ(glow.x, 76 * 1.5f);
   EXPECT_FLOAT_EQ(glow.y, 42 * 1.5f);
 
   const DrawCommand& label = frame[2];
-  EXPECT_EQ(label.text, "Online");
+  EXPECT_EQ(label.text, Text(TextId::OnlineList));
   EXPECT_EQ(label.font, TFont::font(0));
   EXPECT_EQ(std::tie(label.red, label.green, label.blue), std::make_tuple(79, 88, 94));
   EXPECT_EQ(label.blend, kBlendAlpha);
   EXPECT_FLOAT_EQ(label.sx, 1.5f);
-  EXPECT_FLOAT_EQ(label.x, CentredLeft("Online", TFont::font(0), Truncate(78 * 1.5f), 1.5f));
+  EXPECT_FLOAT_EQ(label.x, CentredLeft(Text(TextId::OnlineList), TFont::font(0), Truncate(78 * 1.5f), 1.5f));
   EXPECT_FLOAT_EQ(frame[3].sx, 1.5f);
 }
 
@@ -222,11 +224,11 @@ TEST_F(WidgetTest, TabButtonWithoutTheGlowPictureStillWorks) {
   WidgetResult result{};
   const DisplayList& frame = Record([&] {
     TFont::set(1);
-    result = TabButton("Weiter", 200, 130, 60, 16);
+    result = TabButton(Text(TextId::Continue), 200, 130, 60, 16);
   });
   EXPECT_EQ(result, WidgetResult::Clicked);
   for (const DrawCommand& command : frame) EXPECT_NE(command.kind, DrawCommand::kImage);
-  EXPECT_EQ(TextCommand(frame, "Weiter").font, TFont::font(0));
+  EXPECT_EQ(TextCommand(frame, Text(TextId::Continue)).font, TFont::font(0));
 }
 
 TEST_F(WidgetTest, TabButtonHitBoxIsScaledFromDesignUnits) {

@@ -1,5 +1,6 @@
 // A press on the board of a running game belongs to the board alone: the
 // widgets of the frame after it must not see it as well.
+#include "gameplay/texts.h"
 #include "front/app.h"
 #include "tests/front/fixed_window.h"
 #include "tests/gameplay/game_fixture.h"
@@ -40,7 +41,7 @@ TEST_F(ClickOwnerTest, TheClickThatEndsAClassicGameUnderWeiterDoesNotPressWeiter
   // The final board stays to be looked at until "Weiter" is pressed.
   EXPECT_EQ(game.gameOverState, 1);
   EXPECT_EQ(FilledCells(), kRows - 4);
-  EXPECT_NE(FindTextCommand(rec.LastFrame(), "Weiter"), nullptr);
+  EXPECT_NE(FindTextCommand(rec.LastFrame(), Text(TextId::Continue)), nullptr);
 
   PressAt(200, 138);
   PaintOneFrame();

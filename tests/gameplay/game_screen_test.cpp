@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <tuple>
 
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace quarzello::gameplay_test {
@@ -48,7 +50,7 @@ class GameScreenTest : public GameTest {
 
   int GameOverMessages() {
     return static_cast<int>(std::count_if(TMsg::messages.begin(), TMsg::messages.end(),
-                                          [](const auto& msg) { return msg->txt == "GAME OVER"; }));
+                                          [](const auto& msg) { return msg->txt == Text(TextId::GameOverNews); }));
   }
 };
 
@@ -57,10 +59,20 @@ class GameScreenTest : public GameTest {
 TEST_F(GameScreenTest, TimeLeftIsShownInMinutesAndThenSeconds) {
   const struct {
     int left;
-    const char* text;
-  } cases[] = {{121000, "2:01"}, {120999, "2:00"}, {70000, "1:10"}, {69999, "1:09"}, {67999, "1:07"},
-               {60000, "1:00"}, {59999, "59s"},  {10000, "10s"},  {9999, "9s"},
-               {1000, "1s"},    {999, "0s"},     {0, "0s"},       {-999, "0s"}};
+    std::string text;
+  } cases[] = {{121000, "2:01"},
+               {120999, "2:00"},
+               {70000, "1:10"},
+               {69999, "1:09"},
+               {67999, "1:07"},
+               {60000, "1:00"},
+               {59999, FormatText(TextId::SecondsLeft, {"59"})},
+               {10000, FormatText(TextId::SecondsLeft, {"10"})},
+               {9999, FormatText(TextId::SecondsLeft, {"9"})},
+               {1000, FormatText(TextId::SecondsLeft, {"1"})},
+               {999, FormatText(TextId::SecondsLeft, {"0"})},
+               {0, FormatText(TextId::SecondsLeft, {"0"})},
+               {-999, FormatText(TextId::SecondsLeft, {"0"})}};
   for (const auto& c : cases) EXPECT_EQ(FormatTimeLeft(kStart + c.left), c.text) << c.left;
   game.gameOverState = 1;
   EXPECT_EQ(FormatTimeLeft(kStart + 70000), "0");
@@ -77,7 +89,7 @@ TEST_F(GameScreenTest, TheHudShowsScoreModeAndSideSupply) {
   EXPECT_EQ(frame[1].x, 0.0f);
   EXPECT_EQ(frame[1].sx, 1.5f);
   ExpectHudText(frame, "1234", 78);
-  ExpectHudText(frame, "Classic", 200);
+  ExpectHudText(frame, ModeName(Classic), 200);
   ExpectHudText(frame, "10", 319);
   EXPECT_TRUE(ImagesOf(frame, &progressBar).empty());
 
@@ -92,14 +104,14 @@ TEST_F(GameScreenTest, TheHudShowsTheTurboClockAndTheLevel) {
   Clock(kStart + 16);
   DisplayList frame = Frame();
   ExpectHudText(frame, "0", 78);
-  ExpectHudText(frame, "Turbo", 200);
+  ExpectHudText(frame, ModeName(Turbo), 200);
   ExpectHudText(frame, "2:00", 319);
 
   Start(Level);
   game.level = 3;
   game.rowsToNextLevel = 11;
   frame = Frame();
-  ExpectHudText(frame, "Level", 200);
+  ExpectHudText(frame, ModeName(Level), 200);
   ExpectHudText(frame, "3 (11)", 319);
 }
 
@@ -151,7 +163,7 @@ TEST_F(GameScreenTest, AFrameDrawsBackgroundHudBoardEffectsMessagesThenCounters)
   shownPoints.points = 9;
   shownPoints.x = shownPoints.y = 100.0f;
   game.world.counters.push_back(shownPoints);
-  TMsg* shown = TMsg::create("LEVEL 9", 150, 0);
+  TMsg* shown = TMsg::create(FormatText(TextId::LevelNumber, {"9"}), 150, 0);
   shown->state = 2;
   shown->alpha = 1.0f;
   const DisplayList& frame = Frame();
@@ -160,11 +172,11 @@ TEST_F(GameScreenTest, AFrameDrawsBackgroundHudBoardEffectsMessagesThenCounters)
     return std::find_if(frame.begin(), frame.end(), match) - frame.begin();
   };
   const auto backdrop = first([&](const DrawCommand& c) { return c.image == &background; });
-  const auto hud = first([](const DrawCommand& c) { return c.text == "Classic"; });
+  const auto hud = first([](const DrawCommand& c) { return c.text == ModeName(Classic); });
   const auto board = first([&](const DrawCommand& c) { return c.image == &stones && c.frame % 26 == 0; });
   const auto exploding = first([&](const DrawCommand& c) { return c.image == &stones && c.frame == 105; });
   const auto flying = first([&](const DrawCommand& c) { return c.image == &stones && c.frame == 53; });
-  const auto message = first([](const DrawCommand& c) { return c.text == "LEVEL 9"; });
+  const auto message = first([](const DrawCommand& c) { return c.text == FormatText(TextId::LevelNumber, {"9"}); });
   const auto count = first([&](const DrawCommand& c) { return c.image == &counterFont; });
   const auto size = static_cast<std::ptrdiff_t>(frame.size());
   EXPECT_LT(backdrop, hud);
@@ -198,7 +210,7 @@ TEST_F(GameScreenTest, TurboEndsExactlyOnceOnTheFirstFrameAfterItsDeadline) {
   EXPECT_LE(game.world.removedStones.size(), flying);
   // Both the score and the time left read 0.
   EXPECT_EQ(std::count_if(frame.begin(), frame.end(), [](const DrawCommand& c) { return c.text == "0"; }), 2);
-  EXPECT_NE(FindTextCommand(frame, "Weiter"), nullptr);
+  EXPECT_NE(FindTextCommand(frame, Text(TextId::Continue)), nullptr);
 }
 
 TEST_F(GameScreenTest, APausedTurboGameKeepsItsTimeLeft) {
@@ -234,12 +246,12 @@ TEST_F(GameScreenTest, APausedLevelGameGetsNoEarlyRowAndItsBarStandsStill) {
 TEST_F(GameScreenTest, WeiterClearsTheBoardAndHandsOverOnceNothingIsInFlight) {
   Start(Classic, 0);
   for (int frame = 0; frame < 40; ++frame) Frame();
-  EXPECT_EQ(FindTextCommand(rec.LastFrame(), "Weiter"), nullptr);
+  EXPECT_EQ(FindTextCommand(rec.LastFrame(), Text(TextId::Continue)), nullptr);
   const int sideSupply = game.sideSupply;
   game.gameOverState = 1;
-  TMsg::create("GAME OVER", -1, 0);
+  TMsg::create(Text(TextId::GameOverNews), -1, 0);
 
-  const DrawCommand* button = FindTextCommand(Frame(), "Weiter");
+  const DrawCommand* button = FindTextCommand(Frame(), Text(TextId::Continue));
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(std::tie(button->red, button->green, button->blue), std::make_tuple(47, 55, 58));
   EXPECT_EQ(button->y, 130.0f);

@@ -1,3 +1,4 @@
+#include "gameplay/texts.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace quarzello::gameplay_test {
@@ -81,7 +82,7 @@ TEST_F(LevelFeedTest, TheTenthRowRaisesTheLevelAndTheNextFollowsAtItsPace) {
   EXPECT_EQ(game.level, 2);
   EXPECT_EQ(game.rowsToNextLevel, 10);
   EXPECT_EQ(game.deadline, now + 2660);
-  ASSERT_EQ(Messages(), std::vector<std::string>{"LEVEL 2"});
+  ASSERT_EQ(Messages(), std::vector<std::string>{FormatText(TextId::LevelNumber, {"2"})});
   EXPECT_EQ(TMsg::messages.front()->timer, 150);
   EXPECT_EQ(TMsg::messages.front()->y_offset, 0);
 }
@@ -137,7 +138,7 @@ TEST_F(LevelFeedTest, ARowArrivingAtAFullColumnEndsTheGame) {
   EXPECT_EQ(game.world.board(4, 1).get(), below);  // the row still came in
   EXPECT_EQ(game.world.board(7, 0).get(), secondOfColumn7);  // the top stone fell off
   EXPECT_EQ(FilledCells(), kColumns * kRows);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"GAME OVER"});
+  EXPECT_EQ(Messages(), std::vector<std::string>{Text(TextId::GameOverNews)});
   EXPECT_EQ(TMsg::messages.front()->timer, -1);
 
   const int rows = game.rowsToNextLevel;

@@ -1,6 +1,7 @@
 #include <set>
 #include <tuple>
 
+#include "gameplay/texts.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace quarzello::gameplay_test {
@@ -34,7 +35,7 @@ void LeaveAnAbandonedGame() {
   game.world.removedStones.push_back(std::make_unique<stone>());
   game.world.counters.push_back(counter{});
   game.world.explosions.push_back(explosion{});
-  TMsg::create("GAME OVER", -1, 0);
+  TMsg::create(Text(TextId::GameOverNews), -1, 0);
   ui.screen = Pause;
   for (int c = 0; c < kColumns; ++c) PutStone(c, 0, 1, Marked);
 }

@@ -1,5 +1,7 @@
 #include <cstdlib>
 
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
 #include "highscore/screens/entry.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
@@ -44,22 +46,22 @@ TEST_F(EntryTest, ShowsTheResultOfTheGame) {
   SetTestClock(100000);  // cursor shown for the first 250 ms of every 500
   Frame();
   const DisplayList& frame = recording.LastFrame();
-  EXPECT_EQ(Texts(frame), (std::vector<std::string>{"Neue Highscore", "4321", "Turbo", "Mittel", "Name: Lena_",
-                                                     "Punktwert online speichern", "Weiter", "Abbrechen"}));
-  EXPECT_EQ(FindText(frame, "Name: Lena_")->x, 60.0f);
-  EXPECT_EQ(FindText(frame, "Name: Lena_")->y, 300.0f);
-  EXPECT_EQ(FindText(frame, "Mittel")->y, 66.0f);
+  EXPECT_EQ(Texts(frame), (std::vector<std::string>{Text(TextId::NewHighscoreTitle), "4321", ModeName(Turbo), DifficultyName(Mittel), FormatText(TextId::NameLine, {"Lena_"}),
+                                                     Text(TextId::SaveOnline), Text(TextId::Continue), Text(TextId::Cancel)}));
+  EXPECT_EQ(FindText(frame, FormatText(TextId::NameLine, {"Lena_"}))->x, 60.0f);
+  EXPECT_EQ(FindText(frame, FormatText(TextId::NameLine, {"Lena_"}))->y, 300.0f);
+  EXPECT_EQ(FindText(frame, DifficultyName(Mittel))->y, 66.0f);
   EXPECT_EQ(FindText(frame, "4321")->red, 79) << "small font";
-  EXPECT_EQ(FindText(frame, "Neue Highscore")->red, 47) << "large font";
+  EXPECT_EQ(FindText(frame, Text(TextId::NewHighscoreTitle))->red, 47) << "large font";
   SetTestClock(100250);
   Frame();
-  EXPECT_NE(FindText(recording.LastFrame(), "Name: Lena"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::NameLine, {"Lena"})), nullptr);
   SetTestClock(100499);
   Frame();
-  EXPECT_NE(FindText(recording.LastFrame(), "Name: Lena"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::NameLine, {"Lena"})), nullptr);
   SetTestClock(100500);
   Frame();
-  EXPECT_NE(FindText(recording.LastFrame(), "Name: Lena_"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::NameLine, {"Lena_"})), nullptr);
   EXPECT_EQ(ui.screen, NewHighscore);
 
   game.gameMode = Level;
@@ -70,8 +72,8 @@ TEST_F(EntryTest, ShowsTheResultOfTheGame) {
   game.difficulty = 2;
   game.sideSupply = 3;
   Frame();
-  EXPECT_EQ(Texts(recording.LastFrame())[2], "Classic");
-  EXPECT_EQ(Texts(recording.LastFrame())[3], "Schwer");
+  EXPECT_EQ(Texts(recording.LastFrame())[2], ModeName(Classic));
+  EXPECT_EQ(Texts(recording.LastFrame())[3], DifficultyName(Schwer));
 }
 
 TEST_F(EntryTest, TheCursorKeepsBlinkingAfterWeeksOfUptime) {
@@ -79,10 +81,10 @@ TEST_F(EntryTest, TheCursorKeepsBlinkingAfterWeeksOfUptime) {
   const int64_t period = wrap - wrap % 500;
   SetTestClock(period + 500 + 249);
   Frame();
-  EXPECT_NE(FindText(recording.LastFrame(), "Name: Lena_"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::NameLine, {"Lena_"})), nullptr);
   SetTestClock(period + 500 + 250);
   Frame();
-  EXPECT_NE(FindText(recording.LastFrame(), "Name: Lena"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::NameLine, {"Lena"})), nullptr);
 }
 
 TEST_F(EntryTest, CheckboxTogglesAndShowsItsMark) {
@@ -126,8 +128,8 @@ TEST_F(EntryTest, TooShortANameIsRefused) {
   PressWeiter();
   EXPECT_EQ(ui.screen, NewHighscore);
   ASSERT_EQ(recording.messages.size(), 1u);
-  EXPECT_EQ(recording.messages[0].title, "Hinweis");
-  EXPECT_EQ(recording.messages[0].text, "Ihr angegebener Name muss mindestens 2 Zeichen lang sein!");
+  EXPECT_EQ(recording.messages[0].title, Text(TextId::NoteTitle));
+  EXPECT_EQ(recording.messages[0].text, Text(TextId::NameTooShort));
   EXPECT_FALSE(recording.messages[0].serious);
   EXPECT_FALSE(std::filesystem::exists("highscore.tvs"));
   EXPECT_EQ(ui.playerName, "L");
@@ -215,8 +217,8 @@ TEST_F(EntryTest, OnlineEntryIsSubmittedAndItsOnlinePageShown) {
   // The frame itself and the three connection notices.
   std::vector<std::string> notices;
   for (size_t i = framesBefore + 1; i < recording.frames.size(); ++i) notices.push_back(Texts(recording.frames[i])[1]);
-  EXPECT_EQ(notices, (std::vector<std::string>{"Highscore wird angemeldet...", "Highscore wird eingetragen...",
-                                               "Lade aktuelle Highscore..."}));
+  EXPECT_EQ(notices, (std::vector<std::string>{Text(TextId::Registering), Text(TextId::Submitting),
+                                               Text(TextId::Fetching)}));
 
   EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   EXPECT_EQ(tableView.pageCount, 2);
@@ -234,10 +236,10 @@ TEST_F(EntryTest, OnlineWithoutServerEntersNothing) {
   PressWeiter();
   EXPECT_EQ(ui.screen, NewHighscore);
   EXPECT_EQ(recording.frames.size(), framesBefore + 2) << "the frame and the connection notice";
-  EXPECT_NE(FindText(recording.LastFrame(), "Highscore wird angemeldet..."), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::Registering)), nullptr);
   ASSERT_EQ(recording.messages.size(), 1u);
-  EXPECT_EQ(recording.messages[0].title, "Hinweis");
-  EXPECT_EQ(recording.messages[0].text, "Es konnte keine Verbindung zum Internet herrgestellt werden!");
+  EXPECT_EQ(recording.messages[0].title, Text(TextId::NoteTitle));
+  EXPECT_EQ(recording.messages[0].text, Text(TextId::NoConnection));
   EXPECT_FALSE(recording.messages[0].serious);
   EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 1)].list.empty());
   EXPECT_FALSE(std::filesystem::exists("highscore.tvs"));
@@ -251,7 +253,7 @@ TEST_F(EntryTest, ServerErrorEntersNothing) {
   PressWeiter();
   EXPECT_EQ(ui.screen, NewHighscore);
   ASSERT_EQ(recording.messages.size(), 1u);
-  EXPECT_EQ(recording.messages[0].title, "Fehler");
+  EXPECT_EQ(recording.messages[0].title, Text(TextId::ErrorTitle));
   EXPECT_TRUE(recording.messages[0].serious);
   EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 1)].list.empty());
   EXPECT_FALSE(std::filesystem::exists("highscore.tvs"));
@@ -273,7 +275,7 @@ TEST_F(EntryTest, RetryRegistersAgainButNotForEver) {
   EXPECT_EQ(ui.screen, NewHighscore);
   EXPECT_EQ(server.Requests().size(), 5u + 6u) << "three rounds, then it gives up";
   ASSERT_EQ(recording.messages.size(), 1u);
-  EXPECT_EQ(recording.messages[0].title, "Hinweis");
+  EXPECT_EQ(recording.messages[0].title, Text(TextId::NoteTitle));
   EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 1u);
 }
 
@@ -296,7 +298,7 @@ TEST_F(EntryTest, FailedSaveKeepsTheEntryAndSaysSo) {
   }
   EXPECT_EQ(ui.screen, Highscores);
   ASSERT_EQ(recording.messages.size(), 1u);
-  EXPECT_EQ(recording.messages[0].title, "Hinweis");
+  EXPECT_EQ(recording.messages[0].title, Text(TextId::NoteTitle));
   EXPECT_FALSE(recording.messages[0].serious);
   EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 1u);
   EXPECT_EQ(ReadFile("highscore.tvs"), std::string("\x03\x02XY\x00", 5));

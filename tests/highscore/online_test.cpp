@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "gameplay/texts.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
@@ -53,7 +54,7 @@ TEST_F(OnlineTest, RegisterErrorIsShownInASeriousBox) {
   server.AnswerWith({"ERROR", "Zu viele Anmeldungen"});
   EXPECT_EQ(RegisterClient(), OnlineResult::ServerError);
   ASSERT_EQ(recording.messages.size(), 1u);
-  EXPECT_EQ(recording.messages[0].title, "Fehler");
+  EXPECT_EQ(recording.messages[0].title, Text(TextId::ErrorTitle));
   EXPECT_EQ(recording.messages[0].text, "Trelvani meldete folgenden Fehler:\r\nZu viele Anmeldungen");
   EXPECT_TRUE(recording.messages[0].serious);
   EXPECT_EQ(onlineState.onlineKey, "");
@@ -144,7 +145,7 @@ TEST_F(OnlineTest, FetchFillsTheOnlineListsInTheServersOrder) {
   EXPECT_EQ(tableView.ownScore, highscores.list[13].list[0]);
   // The connection notice was shown first.
   ASSERT_EQ(recording.frames.size(), 1u);
-  EXPECT_NE(FindText(recording.frames[0], "Lade aktuelle Highscore..."), nullptr);
+  EXPECT_NE(FindText(recording.frames[0], Text(TextId::Fetching)), nullptr);
 }
 
 TEST_F(OnlineTest, IsOwnBeforeAnyEntryMeansNone) {
@@ -164,20 +165,20 @@ TEST_F(OnlineTest, IsOwnBeforeAnyEntryMeansNone) {
 
 TEST_F(OnlineTest, ShowConnectingDrawsOneFrame) {
   ui.scale = 2.0f;
-  ShowConnecting("Highscore wird angemeldet");
+  ShowConnecting(TextId::Registering);
   ASSERT_EQ(recording.frames.size(), 1u);
   const DisplayList& frame = recording.frames[0];
-  EXPECT_EQ(Texts(frame), (std::vector<std::string>{"Verbinde zu", "Highscore wird angemeldet...", "Highscore",
-                                                     "Trelvani"}));
-  const DrawCommand* connecting = FindText(frame, "Verbinde zu");
+  EXPECT_EQ(Texts(frame), (std::vector<std::string>{Text(TextId::ConnectingTo), Text(TextId::Registering), Text(TextId::HighscoreTitle),
+                                                     Text(TextId::ConnectingServer)}));
+  const DrawCommand* connecting = FindText(frame, Text(TextId::ConnectingTo));
   EXPECT_EQ(connecting->x, 80.0f);
   EXPECT_EQ(connecting->y, 420.0f);
-  EXPECT_EQ(FindText(frame, "Trelvani")->y, 444.0f);
-  EXPECT_EQ(FindText(frame, "Highscore")->y, 170.0f);
+  EXPECT_EQ(FindText(frame, Text(TextId::ConnectingServer))->y, 444.0f);
+  EXPECT_EQ(FindText(frame, Text(TextId::HighscoreTitle))->y, 170.0f);
   // Small font for the first two lines, large for the rest, each in its colour.
   EXPECT_EQ(connecting->red, 79);
-  EXPECT_EQ(FindText(frame, "Trelvani")->red, 47);
-  EXPECT_EQ(FindText(frame, "Trelvani")->font, FindText(frame, "Highscore")->font);
+  EXPECT_EQ(FindText(frame, Text(TextId::ConnectingServer))->red, 47);
+  EXPECT_EQ(FindText(frame, Text(TextId::ConnectingServer))->font, FindText(frame, Text(TextId::HighscoreTitle))->font);
 }
 
 // ---------------------------------------------------------------- servers that misbehave

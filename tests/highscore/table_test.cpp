@@ -1,5 +1,7 @@
 #include <cstdlib>
 
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
@@ -129,7 +131,7 @@ TEST_F(TableTest, PagingWhileRowsComeIn) {
 TEST_F(TableTest, PageLineAndArrowsAtTheEnds) {
   Fill(0, 25);
   Frame();
-  EXPECT_NE(FindText(recording.LastFrame(), "Seite 1 von 3"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::PageOf, {"1", "3"})), nullptr);
   ClickAt(100, 363);
   Frame();
   EXPECT_EQ(tableView.shownPage, 1);
@@ -143,7 +145,7 @@ TEST_F(TableTest, PageLineAndArrowsAtTheEnds) {
   Frame();
   EXPECT_EQ(tableView.shownPage, 3);
   EXPECT_EQ(TScoreview::scoreRows.size(), rows) << "no rebuild";
-  EXPECT_NE(FindText(recording.LastFrame(), "Seite 3 von 3"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::PageOf, {"3", "3"})), nullptr);
 }
 
 TEST_F(TableTest, TabsCycleThroughTheRankings) {
@@ -154,7 +156,7 @@ TEST_F(TableTest, TabsCycleThroughTheRankings) {
   tableView.shownMode = Turbo;  // from an earlier visit: the menu always starts at Classic/Leicht
   tableView.ownScore = std::make_shared<TScore>();
   Frame();
-  EXPECT_EQ(tabs(), (std::vector<std::string>{"Lokal", "Classic", "Leicht"}));
+  EXPECT_EQ(tabs(), (std::vector<std::string>{Text(TextId::LocalList), ModeName(Classic), DifficultyName(Leicht)}));
   EXPECT_EQ(tableView.ownScore, nullptr);
 
   ClickAt(319, 45);
@@ -165,19 +167,19 @@ TEST_F(TableTest, TabsCycleThroughTheRankings) {
   ClickAt(200, 45);
   Frame();
   Frame();  // a clicked tab shows its new label from the next frame on
-  EXPECT_EQ(tabs(), (std::vector<std::string>{"Lokal", "Turbo", "Schwer"}));
+  EXPECT_EQ(tabs(), (std::vector<std::string>{Text(TextId::LocalList), ModeName(Turbo), DifficultyName(Schwer)}));
   ClickAt(200, 45);
   Frame();
   Frame();
   EXPECT_EQ(tableView.shownMode, Level);
-  EXPECT_EQ(FindText(recording.LastFrame(), "Schwer"), nullptr) << "no difficulty tab in Level";
+  EXPECT_EQ(FindText(recording.LastFrame(), DifficultyName(Schwer)), nullptr) << "no difficulty tab in Level";
   ClickAt(319, 45);  // where the difficulty tab was: nothing there
   Frame();
   EXPECT_EQ(tableView.shownDifficulty, 2);
   ClickAt(200, 45);
   Frame();
   Frame();
-  EXPECT_EQ(tabs(), (std::vector<std::string>{"Lokal", "Classic", "Schwer"}));
+  EXPECT_EQ(tabs(), (std::vector<std::string>{Text(TextId::LocalList), ModeName(Classic), DifficultyName(Schwer)}));
   ClickAt(319, 45);
   Frame();
   EXPECT_EQ(tableView.shownDifficulty, 0);
@@ -200,7 +202,7 @@ TEST_F(TableTest, EachTabShowsItsRankingFromPageOne) {
   Frame();
   EXPECT_EQ(tableView.shownPage, 1);
   EXPECT_EQ(tableView.pageCount, 1);
-  ASSERT_EQ(TScoreview::scoreRows.back()->name, "Kein Einträge");
+  ASSERT_EQ(TScoreview::scoreRows.back()->name, Text(TextId::NoEntries));
   EXPECT_EQ(TScoreview::scoreRows.back()->platz, 0);
   EXPECT_EQ(TScoreview::scoreRows.back()->y, 145);
 }
@@ -211,7 +213,7 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   server.Script({{FakeHighscoreServer::Reply({"TABLE", "0", "ENTRY", "Web", "42"})},
                  {FakeHighscoreServer::Reply({"TABLE", "0"})}});
   Frame();
-  EXPECT_EQ(FindText(recording.LastFrame(), "Online-Higscore aktualisieren"), nullptr);
+  EXPECT_EQ(FindText(recording.LastFrame(), Text(TextId::RefreshOnline)), nullptr);
   ClickAt(78, 45);
   Frame();
   Frame();
@@ -219,8 +221,8 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   ASSERT_EQ(tableView.pageEntries->size(), 1u);
   EXPECT_EQ((*tableView.pageEntries)[0]->name, "Web");
-  EXPECT_NE(FindText(recording.LastFrame(), "Online"), nullptr);
-  EXPECT_NE(FindText(recording.LastFrame(), "Online-Higscore aktualisieren"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::OnlineList)), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::RefreshOnline)), nullptr);
 
   // Back to local and to online again: no second fetch.
   ClickAt(78, 45);
@@ -234,7 +236,7 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   Frame();
   EXPECT_EQ(server.Requests().size(), 2u);
   EXPECT_TRUE(tableView.pageEntries->empty());
-  EXPECT_EQ(TScoreview::scoreRows.back()->name, "Kein Einträge");
+  EXPECT_EQ(TScoreview::scoreRows.back()->name, Text(TextId::NoEntries));
   unsetenv("QUARZELLO_HIGHSCORE_HOST");
 }
 
@@ -271,7 +273,7 @@ TEST_F(TableTest, RowsAreClippedAndTheOwnEntryGlows) {
   EXPECT_EQ(name->y, 290.0f);
   EXPECT_EQ((std::vector<int>{name->viewX, name->viewY, name->viewWidth, name->viewHeight}),
             (std::vector<int>{50, 160, 700, 720}));
-  const DrawCommand* title = FindText(frame, "Highscore");
+  const DrawCommand* title = FindText(frame, Text(TextId::HighscoreTitle));
   EXPECT_EQ((std::vector<int>{title->viewX, title->viewY, title->viewWidth, title->viewHeight}),
             (std::vector<int>{0, 0, 800, 1000}));
   // An entry with 0 points shows its place and name only.
@@ -326,7 +328,7 @@ TEST_F(TableTest, MenuLeavesAndForgetsTheTable) {
   EXPECT_EQ(ui.screen, MainMenu);
   EXPECT_FALSE(tableView.pageEntries.has_value());
   EXPECT_TRUE(TScoreview::scoreRows.empty());
-  EXPECT_NE(FindText(recording.LastFrame(), "Menü"), nullptr);
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::BackToMenu)), nullptr);
 }
 
 }  // namespace

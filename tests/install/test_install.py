@@ -124,6 +124,8 @@ def case_layout(build_dir, shots_dir):
         check(re.search(r"^#QUARZELLO_HIGHSCORE_HOST=127\.0\.0\.1:8080$", defaults, re.M) and
               not re.search(r"^QUARZELLO_HIGHSCORE_HOST", defaults, re.M),
               "the site settings must leave the host unset, with the local service as a commented example")
+        check(re.search(r"^#QUARZELLO_LANG=en$", defaults, re.M) and not re.search(r"^QUARZELLO_LANG", defaults, re.M),
+              "the site settings must leave the language unset, with English as a commented example")
     finally:
         shutil.rmtree(root)
 
@@ -163,7 +165,7 @@ def case_launcher_data_dir(build_dir, shots_dir):
     try:
         launcher = installed(root, "games/quarzello")
         with open(installed(root, "etc/default/quarzello"), "a") as f:
-            f.write("QUARZELLO_HIGHSCORE_HOST=127.0.0.1:9\n")
+            f.write("QUARZELLO_HIGHSCORE_HOST=127.0.0.1:9\nQUARZELLO_LANG=en\n")
         with Display(launcher, shots_dir) as display:
             base = {"HOME": home, "XDG_DATA_HOME": ""}
 
@@ -174,6 +176,7 @@ def case_launcher_data_dir(build_dir, shots_dir):
             assert_equal(cwd, data, "working directory started from /")
             assert_equal(environment_of(game.pid).get("QUARZELLO_HIGHSCORE_HOST"), "127.0.0.1:9",
                          "host from the site settings")
+            assert_equal(environment_of(game.pid).get("QUARZELLO_LANG"), "en", "language from the site settings")
             empty = open_table(game, "empty-table", filled=False)
             assert_equal(ink(empty, ROWS_SIX_TO_TEN), 0, "ink in rows 6 to 10 of an empty table")
             game.key("Escape")
@@ -187,10 +190,11 @@ def case_launcher_data_dir(build_dir, shots_dir):
             with open(os.path.join(xdg, "quarzello", "highscore.tvs"), "wb") as f:
                 f.write(encode_file("", 0, {CLASSIC_LEICHT: SEEDED}))
             game, cwd = start(display, home,
-                              dict(base, XDG_DATA_HOME=xdg, QUARZELLO_HIGHSCORE_HOST="127.0.0.1:7"))
+                              dict(base, XDG_DATA_HOME=xdg, QUARZELLO_HIGHSCORE_HOST="127.0.0.1:7", QUARZELLO_LANG="de"))
             assert_equal(cwd, os.path.join(xdg, "quarzello"), "working directory started from HOME")
             assert_equal(environment_of(game.pid).get("QUARZELLO_HIGHSCORE_HOST"), "127.0.0.1:7",
                          "the player's own host")
+            assert_equal(environment_of(game.pid).get("QUARZELLO_LANG"), "de", "the player's own language")
             open_table(game, "seeded-table", filled=True)
             game.key("Escape")
             assert_equal(game.exit_status(timeout=5), 0, "exit status")

@@ -81,17 +81,28 @@ class RankingsInABrowser(unittest.TestCase):
                        (OLD_ENTRY,))
 
         os.makedirs(SCREENSHOTS, exist_ok=True)
+        cls.browser = cls.start_browser("de-DE,de")
+        cls.english_browser = None
+
+    @classmethod
+    def start_browser(cls, languages):
+        """Headless Chromium whose requests carry Accept-Language for these languages."""
         options = webdriver.ChromeOptions()
+        profile = os.path.join(cls.dir.name, "profile-" + languages.split(",")[0])
         for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                     "--hide-scrollbars", "--user-data-dir=" + os.path.join(cls.dir.name, "profile")]:
+                     "--hide-scrollbars", "--user-data-dir=" + profile, "--lang=" + languages.split(",")[0],
+                     "--accept-lang=" + languages]:
             options.add_argument(flag)
+        options.add_experimental_option("prefs", {"intl.accept_languages": languages})
         options.binary_location = "/usr/bin/chromium"
-        cls.browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
     @classmethod
     def tearDownClass(cls):
         cls.browser.quit()
+        if cls.english_browser:
+            cls.english_browser.quit()
         cls.server.send_signal(signal.SIGTERM)
         cls.server.wait(timeout=10)
         cls.log.close()
@@ -99,7 +110,7 @@ class RankingsInABrowser(unittest.TestCase):
 
     def test_every_kind_of_page_is_valid_html(self):
         for path in ["/quarzello/?mode=4&page=2", "/quarzello/?mode=6", "/?mode=2", "/quarzello/?mode=9",
-                     "/quarzello/?mode=4&page=9"]:
+                     "/quarzello/?mode=4&page=9", "/quarzello/?mode=4&page=2&lang=en", "/?mode=9&lang=en"]:
             status, body = fetch(self.base + path)
             checked = subprocess.run(["tidy", "-q", "-e", "-utf8"], input=body, capture_output=True)
             self.assertEqual(checked.returncode, 0, "%s (%d): %s" % (path, status, checked.stderr.decode()))
@@ -166,6 +177,29 @@ class RankingsInABrowser(unittest.TestCase):
         self.wait_heading("Classic Schwer")
         self.assertEqual(self.rows(), ["Kein Einträge"])
         self.assertEqual(self.page_line(), "Seite 1 von 1")
+
+    def test_the_page_follows_the_browsers_language_and_the_address_overrides_it(self):
+        type(self).english_browser = english = self.start_browser("en-GB,en")
+        english.get(self.base + "/quarzello/?mode=4")
+        wait_for(lambda: english.find_element(By.TAG_NAME, "h2").text == "Turbo Medium", "the English page")
+        self.assertEqual(english.find_element(By.CSS_SELECTOR, ".pages span:not(.arrow)").text, "Page 1 of 3")
+        self.assertEqual(english.find_element(By.TAG_NAME, "html").get_attribute("lang"), "en")
+        self.assertEqual(english.find_element(By.CSS_SELECTOR, "th.points").text, "Points")
+        english.save_screenshot(os.path.join(SCREENSHOTS, "rankings-english.png"))
+        english.get(self.base + "/quarzello/?mode=4&lang=de")
+        wait_for(lambda: english.find_element(By.TAG_NAME, "h2").text == "Turbo Mittel", "German asked for")
+        english.find_element(By.CSS_SELECTOR, "a[rel='next']").click()
+        wait_for(lambda: english.find_element(By.CSS_SELECTOR, ".pages span:not(.arrow)").text == "Seite 2 von 3",
+                 "German kept on the next page")
+
+        self.browser.get(self.base + "/quarzello/?mode=4")
+        self.wait_heading("Turbo Mittel")
+        self.assertEqual(self.page_line(), "Seite 1 von 3")
+        self.browser.get(self.base + "/quarzello/?mode=4&lang=en")
+        self.wait_heading("Turbo Medium")
+        self.click("a[title='Classic Hard']")
+        self.wait_heading("Classic Hard")
+        self.assertEqual(self.rows(), ["No entries yet"])
 
     def test_readable_on_a_phone(self):
         self.show(360, 1000)

@@ -118,6 +118,39 @@ TEST_P(RequestsTest, AWrongHashIsRefusedAndLeavesTheKeyToItsOwner) {
   EXPECT_EQ((*Fetch(server->port()))[0], (std::vector<FetchedEntry>{{"Anna", 1000, false}}));
 }
 
+TEST_P(RequestsTest, ErrorsSpeakTheLanguageTheGameNames) {
+  auto server = Start();
+  const auto registration = Register(server->port());
+  ASSERT_TRUE(registration);
+  const auto wrongSubmit = [&](const char* language) {
+    return PostAsGame(server->port(), kSubmitPath,
+                      "name=Anna&pts=1000000&mode=0&lang=" + std::string(language) + "&key_id=" +
+                          std::to_string(registration->keyId) + "&hash=" +
+                          std::to_string(GameHash(registration->key, 1000, 0)));
+  };
+  const HttpReply german = wrongSubmit("de");
+  EXPECT_EQ(german.lines, (std::vector<std::string>{"ERROR", "Die Prüfsumme des Punktwerts stimmt nicht. Er wurde "
+                                                               "nicht gespeichert."}));
+  const HttpReply english = wrongSubmit("en");
+  EXPECT_EQ(english.lines,
+            (std::vector<std::string>{"ERROR", "The score's checksum does not match. The score was not stored."}));
+  EXPECT_EQ(german.statusLine, english.statusLine);
+
+  EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=A&pts=1&mode=0&lang=en").lines.at(1),
+            "The name must be 2 to 15 plain characters long.");
+  EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=Anna&pts=1&mode=0&lang=en&key_id=1").lines.at(1),
+            "The field \"hash\" is missing or not valid.");
+  EXPECT_EQ(PostAsGame(server->port(), kRegisterPath, "register=no&lang=en").lines.at(1),
+            "The field \"register\" is missing or not valid.");
+  EXPECT_EQ(PostAsGame(server->port(), kRegisterPath, "register=no").lines.at(1),
+            "Das Feld \"register\" fehlt oder ist ungültig.");
+  EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=%zz&lang=en").lines.at(1),
+            "The request is not encoded properly.")
+      << "the language counts even in a body that cannot be decoded";
+  EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=Anna&lang=fr").lines.at(1),
+            "Die Punktzahl ist ungültig.");
+}
+
 TEST_P(RequestsTest, KeyIdsAreDrawnOverTheWholeRangeTheGameReads) {
   auto server = Start();
   std::set<int32_t> ids;

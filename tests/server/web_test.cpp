@@ -8,6 +8,7 @@
 #include "server/ranking_view.h"
 #include "server/rankings_json.h"
 #include "server/web_page.h"
+#include "server/texts.h"
 #include "server/web_rankings.h"
 #include "server/web_text.h"
 
@@ -113,6 +114,43 @@ TEST(WebPageTest, AnEmptyRankingSaysSoAndHasNoWayOn) {
   EXPECT_FALSE(Contains(page, "rel=\"next\""));
 }
 
+TEST(PageLanguageTest, EnglishOnlyWhenPreferredAndTheQueryDecides) {
+  const auto english = [](const char* query, const char* accept) {
+    return ChoosePageLanguage(query, accept).language == Language::kEnglish;
+  };
+  for (const char* accept : {"en", "en-GB,en;q=0.9", "fr, en;q=0.5", "EN-us", "de;q=0.5, en", "en, de",
+                             "de;q=0.4,en-US;q=0.8,en;q=0.7"})
+    EXPECT_TRUE(english("", accept)) << accept;
+  for (const char* accept : {"", "de", "de-DE,de;q=0.9,en;q=0.8", "fr", "*", "de, en", "en;q=0", "en;q=x",
+                             "en;q=2", "enx", "de-CH, en;q=0.9"})
+    EXPECT_FALSE(english("", accept)) << accept;
+  EXPECT_TRUE(english("mode=2&lang=en", "de"));
+  EXPECT_FALSE(english("lang=de", "en"));
+  EXPECT_FALSE(english("lang=fr", "de")) << "an unknown one leaves it to the browser";
+  EXPECT_TRUE(english("lang=fr", "en"));
+  EXPECT_TRUE(ChoosePageLanguage("lang=de", "en").fromQuery);
+  EXPECT_FALSE(ChoosePageLanguage("mode=1", "en").fromQuery);
+}
+
+TEST(WebPageTest, TheEnglishPageSaysItAllInEnglishAndKeepsAnAskedLanguage) {
+  const std::string page = RenderRankingsPage(NamedView("Anna", true), false, {Language::kEnglish, true});
+  for (const char* text : {"<html lang=\"en\">", "<h2>Turbo Hard</h2>", "<span>Page 2 of 3</span>", ">Place</th>",
+                           ">Points</th>", "aria-label=\"next page\"", ">new</span> entered in the last 24 hours",
+                           "The online rankings of Quarzello", "This page as JSON", ">Easy</a>", ">Medium</a>",
+                           "<title>Quarzello Highscore: Turbo Hard, page 2</title>",
+                           "rel=\"next\" href=\"?mode=5&amp;page=3&amp;lang=en\""})
+    EXPECT_TRUE(Contains(page, text)) << text;
+  for (const char* german : {"Seite", "Platz", "Punkte", "Leicht", "Schwer", "eingetragen", ">neu<", "Ranglisten"})
+    EXPECT_FALSE(Contains(page, german)) << german;
+  EXPECT_TRUE(Contains(page, "href=\"api/rankings?mode=5&amp;page=2\"")) << "JSON stays German";
+  // Chosen by the browser, the links leave the choice to the browser again.
+  EXPECT_TRUE(Contains(RenderRankingsPage(NamedView("Anna", true), false, {Language::kEnglish, false}),
+                       "rel=\"next\" href=\"?mode=5&amp;page=3\""));
+  const std::string error = RenderErrorPage("Diese Seite gibt es nicht.", {Language::kEnglish, false});
+  EXPECT_TRUE(Contains(error, "<h2>There is no such page.</h2>")) << error;
+  EXPECT_TRUE(Contains(error, "To the rankings"));
+}
+
 TEST(RankingsJsonTest, OnePageWithItsPlaceNamesAndMarks) {
   EXPECT_EQ(RenderRankingsJson(NamedView("J\xfc\"<", true)),
             "{\"mode\":5,\"title\":\"Turbo Schwer\",\"page\":2,\"pages\":3,\"total\":21,\"entries\":["
@@ -202,6 +240,20 @@ TEST_F(WebRankingsTest, APagePastTheLastIsNotFoundAndDefaultsAreTheFirstPage) {
   EXPECT_TRUE(Contains(first.body, "\"mode\":0,\"title\":\"Classic Leicht\",\"page\":1,\"pages\":2,\"total\":15"));
   EXPECT_EQ(Header(first, "Content-Type"), "application/json");
   EXPECT_EQ(web.Get("/api/rankings", "mode=2&page=2&utm=x", "").status, 200) << "other fields are ignored";
+}
+
+TEST_F(WebRankingsTest, EachLanguageHasItsOwnCopyAndTheReplySaysItVaries) {
+  WebRankings web = Web(1000);
+  const WebReply german = web.Get("/quarzello/", "mode=1", "", "de-DE,de;q=0.9");
+  const WebReply english = web.Get("/quarzello/", "mode=1", "", "en-US,en;q=0.9");
+  EXPECT_TRUE(Contains(german.body, "Classic Mittel"));
+  EXPECT_TRUE(Contains(english.body, "Classic Medium"));
+  EXPECT_NE(Header(german, "ETag"), Header(english, "ETag"));
+  EXPECT_EQ(Header(english, "Vary"), "Accept-Language");
+  EXPECT_EQ(web.Get("/quarzello/", "mode=1", Header(english, "ETag"), "en").status, 304);
+  EXPECT_EQ(web.Get("/quarzello/", "mode=1", Header(english, "ETag"), "de").status, 200);
+  EXPECT_TRUE(Contains(web.Get("/quarzello/", "mode=9", "", "en").body, "There is no such ranking."));
+  EXPECT_TRUE(Contains(web.Get("/api/rankings", "mode=1", "", "en").body, "\"title\":\"Classic Mittel\""));
 }
 
 TEST_F(WebRankingsTest, CopiesAreReusedUntilOldOrAScoreIsStoredHere) {
