@@ -30,6 +30,10 @@ def band(y, height=48):
     return (0, y, 400, y + height)
 
 
+# The labels of the head-up display's three panels, part of the game's
+# background picture, which the English texts bring in English.
+PANEL_LABELS = (55, 6, 345, 18)  # down to where the panel boxes below begin
+
 # Where each screen has texts (design units). The pictures of the two
 # languages may differ there only; "changing" boxes hold what may differ
 # between any two runs (points of a game played for real, the blinking cursor).
@@ -41,10 +45,10 @@ TEXTS = {
     "difficulty-classic-easy": [TITLE_BOX, band(150), band(200), band(250), DESCRIPTION, band(400)],
     "pause": [(0, 195, 400, 262), band(400)],
     "credits": [(0, 330, 400, 352), (0, 390, 400, 412)],
-    "table": [(0, 18, 400, 60), (0, 78, 400, 130), (25, 140, 375, 168), (0, 348, 400, 395), band(400)],
-    "entry": [(0, 78, 400, 130), (0, 18, 400, 60), (28, 145, 372, 170), (30, 195, 372, 222), band(350),
+    "table": [PANEL_LABELS, (0, 18, 400, 60), (0, 78, 400, 130), (25, 140, 375, 168), (0, 348, 400, 395), band(400)],
+    "entry": [PANEL_LABELS, (0, 78, 400, 130), (0, 18, 400, 60), (28, 145, 372, 170), (30, 195, 372, 222), band(350),
               band(400)],
-    "notice": [(0, 78, 400, 130), (35, 205, 400, 280)],
+    "notice": [PANEL_LABELS, (0, 78, 400, 130), (35, 205, 400, 280)],
 }
 CHANGING = {
     "entry": [(0, 18, 400, 60), (28, 145, 372, 170)],

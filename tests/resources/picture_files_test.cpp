@@ -92,6 +92,7 @@ TEST(PictureFiles, BmpsAreUncompressed24BitWithTheExactSizes) {
     size_t bytes;
     uint32_t width, height;
   } files[] = {{"game_background.bmp", 600056, 400, 500},
+               {"game_background_en.bmp", 600056, 400, 500},
                {"menu_background.bmp", 600056, 400, 500},
                {"progressbar.bmp", 21816, 362, 20}};
   for (const auto& f : files) {
@@ -134,6 +135,22 @@ TEST(PictureFiles, PngsAreEightBitRgbaWithTheExactSizes) {
     EXPECT_EQ(b[25], 6);  // colour type: RGB with alpha
     EXPECT_EQ(DecodePng(b).width, static_cast<int>(f.width));
   }
+}
+
+// The English game background is the German one with other labels on the
+// three panels: nothing else may differ.
+TEST(PictureFiles, TheEnglishGameBackgroundDiffersOnlyInThePanelLabels) {
+  const Picture german = DecodeBmp(ReadBytes("game_background.bmp"));
+  const Picture english = DecodeBmp(ReadBytes("game_background_en.bmp"));
+  int labels = 0;
+  for (int y = 0; y < 500; ++y)
+    for (int x = 0; x < 400; ++x) {
+      const Pixel a = german.at(x, y), b = english.at(x, y);
+      if (a.r == b.r && a.g == b.g && a.b == b.b) continue;
+      ASSERT_TRUE(y >= 8 && y < 22) << "(" << x << ", " << y << ")";
+      ++labels;
+    }
+  EXPECT_GT(labels, 50);
 }
 
 // The board cursor is drawn at half size over a board of any stones, rocks,

@@ -157,16 +157,15 @@ void BoardFrame(cairo_t* cr) {
   cairo_stroke(cr);
 }
 
-}  // namespace
-
-void DrawGameBackground(cairo_t* cr) {
+// The game screen's background with the labels of its three panels.
+void DrawGameBackgroundLabelled(cairo_t* cr, const char* score, const char* mode, const char* value) {
   Sky(cr);
   Cluster(cr, {{8, 505, -100, 70, 16}, {20, 508, -78, 52, 13}, {-4, 500, -120, 44, 12}}, 0.7);
   Cluster(cr, {{392, 506, -82, 64, 15}, {380, 508, -104, 46, 12}, {404, 500, -62, 40, 11}}, 0.7);
 
-  HudPanel(cr, kHudScoreX, "Punkte");
-  HudPanel(cr, kHudModeX, "Modus");
-  HudPanel(cr, kHudValueX, "Level");
+  HudPanel(cr, kHudScoreX, score);
+  HudPanel(cr, kHudModeX, mode);
+  HudPanel(cr, kHudValueX, value);
 
   // The place of the Level progress bar: a flat, quiet band whose colour the
   // bar's soft corners are drawn against.
@@ -176,6 +175,12 @@ void DrawGameBackground(cairo_t* cr) {
 
   BoardFrame(cr);
 }
+
+}  // namespace
+
+void DrawGameBackground(cairo_t* cr) { DrawGameBackgroundLabelled(cr, "Punkte", "Modus", "Level"); }
+// The same for the English texts: the panels' labels are part of the picture.
+void DrawGameBackgroundEnglish(cairo_t* cr) { DrawGameBackgroundLabelled(cr, "Score", "Mode", "Level"); }
 
 void DrawMenuBackground(cairo_t* cr) {
   Sky(cr);
