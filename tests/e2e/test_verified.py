@@ -125,8 +125,9 @@ def case_refused_recording_keeps_the_local_entry(display):
         assert_equal(paths, ["/quarzello/register.php", "/quarzello/highscore.php", "/quarzello/replay.php",
                              "/quarzello/get.php"], "requests")
         upload = urllib.parse.parse_qs(service.requests[2][1].rstrip("\r\n"))
-        assert_equal(sorted(upload), ["hash", "id", "key_id", "recording"], "upload fields")
+        assert_equal(sorted(upload), ["hash", "id", "key_id", "lang", "recording"], "upload fields")
         assert_equal(upload["id"], ["501"], "the entry the upload is for")
+        assert_equal(upload["lang"], ["de"], "the game's language")
         check(re.fullmatch(r"[A-Za-z0-9_-]+", upload["recording"][0]), "recording in URL-safe base64")
         game.key("Escape")
         assert_equal(game.exit_status(timeout=5), 0, "exit status")
