@@ -57,25 +57,10 @@ PixelRect ImageBounds(const DrawCommand& command, const PixelRect& clip) {
 }
 
 PixelRect TextBounds(const DrawCommand& command, const PixelRect& clip) {
-  const Font& font = command.font != nullptr ? *command.font : *DefaultFont();
-  // The glyph quads exactly as the OpenGL backend lays them out.
-  const bool unscaled = command.sx == 1.0f && command.sy == 1.0f;
-  const float x = unscaled ? std::round(command.x) : command.x;
-  const float y = unscaled ? std::round(command.y) : command.y;
   PixelRect bounds;
-  int pen = 0;
-  for (unsigned char c : command.text) {
-    const Glyph& glyph = font.glyphs[c];
-    if (!glyph.present) continue;
-    if (!glyph.coverage.empty()) {
-      const float x0 = x + static_cast<float>(pen + glyph.left) * command.sx;
-      const float y0 = y + static_cast<float>(glyph.top) * command.sy;
-      const float x1 = x0 + static_cast<float>(glyph.width) * command.sx;
-      const float y1 = y0 + static_cast<float>(glyph.height) * command.sy;
-      bounds = Union(bounds, QuadBounds(x0, y0, x1, y1, clip));
-    }
-    pen = Truncate(static_cast<float>(pen) + glyph.advance);
-  }
+  ForEachGlyphQuad(command, [&](unsigned char, float x0, float y0, float x1, float y1) {
+    bounds = Union(bounds, QuadBounds(x0, y0, x1, y1, clip));
+  });
   return Intersection(bounds, clip);
 }
 

@@ -7,6 +7,7 @@
 // compiled with -fexec-charset=ISO-8859-1 so that "Menü" is four bytes.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -104,6 +105,30 @@ struct DrawCommand {
 };
 
 using DisplayList = std::vector<DrawCommand>;
+
+// Where a text command puts each glyph that has pixels: visit(c, x0, y0, x1, y1)
+// in canvas pixels. The one layout that the OpenGL backend draws and the
+// damage between two frames measures, so that both always agree.
+template <typename Visit>
+void ForEachGlyphQuad(const DrawCommand& command, Visit&& visit) {
+  const Font& font = command.font != nullptr ? *command.font : *DefaultFont();
+  // Unscaled text sits on whole pixels so that it stays sharp.
+  const bool unscaled = command.sx == 1.0f && command.sy == 1.0f;
+  const float x = unscaled ? std::round(command.x) : command.x;
+  const float y = unscaled ? std::round(command.y) : command.y;
+  int pen = 0;  // advances add up truncated, exactly as StringWidth measures them
+  for (unsigned char c : command.text) {
+    const Glyph& glyph = font.glyphs[c];
+    if (!glyph.present) continue;
+    if (!glyph.coverage.empty()) {
+      const float x0 = x + static_cast<float>(pen + glyph.left) * command.sx;
+      const float y0 = y + static_cast<float>(glyph.top) * command.sy;
+      visit(c, x0, y0, x0 + static_cast<float>(glyph.width) * command.sx,
+            y0 + static_cast<float>(glyph.height) * command.sy);
+    }
+    pen = Truncate(static_cast<float>(pen) + glyph.advance);
+  }
+}
 
 // Receives each finished frame and every message box.
 class Backend {

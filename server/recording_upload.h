@@ -22,14 +22,12 @@ namespace highscored {
 constexpr size_t kMaxUploadBodyBytes = 1u << 20;
 constexpr size_t kMaxRecordingBytes = kMaxUploadBodyBytes / 4 * 3;
 
-// What a replay takes on: no more bytes than an upload brings, no more
-// unpacked than the recorder writes, no more frames than it records.
+// What a replay takes on: the core's own limits (no more unpacked than the
+// recorder writes, no more frames than it records), and no more bytes than
+// an upload brings.
 inline quarzello::ReplayLimits ServiceReplayLimits() {
   quarzello::ReplayLimits limits;
   limits.maxFileBytes = kMaxRecordingBytes;
-  limits.maxBodyBytes = quarzello::kMaxRecordingBody + 64;
-  limits.maxFrames = quarzello::kMaxRecordedFrames;
-  limits.maxMillis = quarzello::kMaxRecordedMillis + 60'000;
   return limits;
 }
 

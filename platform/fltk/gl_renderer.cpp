@@ -261,21 +261,9 @@ void GlRenderer::AddText(const DrawCommand& command) {
   const Font& font = command.font != nullptr ? *command.font : *DefaultFont();
   const FontAtlas& atlas = Atlas(font);
   Use(StateOf(command, atlas.texture.name));
-  // Unscaled text sits on whole pixels so that it stays sharp.
-  const bool unscaled = command.sx == 1.0f && command.sy == 1.0f;
-  const float x = unscaled ? std::round(command.x) : command.x;
-  const float y = unscaled ? std::round(command.y) : command.y;
-  int pen = 0;  // advances add up truncated, exactly as StringWidth measures them
-  for (unsigned char c : command.text) {
-    const Glyph& glyph = font.glyphs[c];
-    if (!glyph.present) continue;
-    if (!glyph.coverage.empty()) {
-      const float x0 = x + static_cast<float>(pen + glyph.left) * command.sx;
-      const float y0 = y + static_cast<float>(glyph.top) * command.sy;
-      AddQuad(x0, y0, x0 + glyph.width * command.sx, y0 + glyph.height * command.sy, atlas.boxes[c], command);
-    }
-    pen = Truncate(static_cast<float>(pen) + glyph.advance);
-  }
+  ForEachGlyphQuad(command, [&](unsigned char c, float x0, float y0, float x1, float y1) {
+    AddQuad(x0, y0, x1, y1, atlas.boxes[c], command);
+  });
 }
 
 void GlRenderer::Render(const DisplayList& list, int width, int height, const PixelRect* area) {

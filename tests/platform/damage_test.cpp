@@ -5,6 +5,7 @@
 #include <random>
 
 #include "platform/platform.h"
+#include "tests/gameplay/stand_in_images.h"
 
 namespace quarzello::platform_test {
 
@@ -12,16 +13,7 @@ namespace {
 
 constexpr int kWidth = 400, kHeight = 500;
 
-Image Sprite(int cellWidth, int cellHeight, int frames, bool centred) {
-  Image image;
-  image.width = cellWidth;
-  image.height = cellHeight * frames;
-  image.cellWidth = cellWidth;
-  image.cellHeight = cellHeight;
-  image.frames = frames;
-  if (centred) CentreHandle(&image);
-  return image;
-}
+using gameplay_test::StandIn;
 
 DrawCommand Clear(int width = kWidth, int height = kHeight) {
   DrawCommand command;
@@ -63,8 +55,8 @@ long long AreaOf(const Damage& damage) {
 
 class DamageTest : public ::testing::Test {
  protected:
-  Image background = Sprite(400, 500, 1, false);
-  Image stones = Sprite(32, 32, 10, true);
+  Image background = StandIn(400, 500, 1, false);
+  Image stones = StandIn(32, 32, 10, true);
   DisplayList Board() {
     DisplayList list{Clear(), Draw(background, 0, 0)};
     for (int i = 0; i < 10; ++i) list.push_back(Draw(stones, 40.0f + 20 * i, 100, i % 3));
@@ -156,7 +148,7 @@ TEST_F(DamageTest, ScaledSpriteAtFractionsIncludesItsRoundingMargin) {
 }
 
 TEST_F(DamageTest, ViewportLimitsTheBoundsAndItsChangeDamagesBoth) {
-  Image bar = Sprite(362, 10, 2, false);
+  Image bar = StandIn(362, 10, 2, false);
   DrawCommand fill = Draw(bar, 19, 62, 0);
   fill.viewX = 19, fill.viewY = 62, fill.viewWidth = 100, fill.viewHeight = 10;
   DisplayList before = Board(), after = Board();
@@ -219,7 +211,7 @@ TEST_F(DamageTest, ManyScatteredChangesAreMergedIntoFewRectangles) {
 TEST_F(DamageTest, OutsideTheDamageEveryPixelSeesTheSameCommands) {
   constexpr int kW = 96, kH = 80;
   std::mt19937 random(23);
-  Image small = Sprite(8, 8, 4, true);
+  Image small = StandIn(8, 8, 4, true);
   const auto randomCommand = [&] {
     std::uniform_real_distribution<float> x(-10, kW + 10), y(-10, kH + 10), s(0.5f, 3);
     DrawCommand command = Draw(small, x(random), y(random), static_cast<int>(random() % 4), s(random));
