@@ -17,7 +17,9 @@ constexpr int kMargin = 2;
 constexpr int kMaxEdits = 160;
 // Past this many rectangles, they are merged into their bounding box.
 constexpr size_t kMaxRawRects = 96;
-constexpr size_t kMaxRects = 8;
+constexpr size_t kMaxRects = 16;
+// Painting this many pixels more costs about what another pass over the list does.
+constexpr long long kWorthAPass = 32 * 32;
 
 int ClampToInt(double value) {
   constexpr double kLimit = 1 << 28;
@@ -111,6 +113,63 @@ bool MatchInOrder(const DrawCommand* a, int n, const DrawCommand* b, int m, std:
 
 bool Overlap(const PixelRect& a, const PixelRect& b) { return !Intersection(a, b).Empty(); }
 
+// Covers the union of the rectangles with disjoint ones that follow its
+// outline: the union is traced on a grid of kTile-pixel tiles, each run of
+// tiles in a tile row is a band, a band continues the one above when both
+// span the same tiles, and each band is cut back to the rectangles inside
+// it. One bounding box would also paint the gaps between the arms of a bent
+// group, the costliest pixels of all since stones are stacked there.
+std::vector<PixelRect> Covering(const std::vector<PixelRect>& rects) {
+  constexpr int kTile = 16;
+  PixelRect all;
+  for (const PixelRect& r : rects) all = Union(all, r);
+  if (all.Empty()) return {};
+  const int columns = (all.x1 - all.x0 + kTile - 1) / kTile, rows = (all.y1 - all.y0 + kTile - 1) / kTile;
+  std::vector<bool> touched(static_cast<size_t>(columns) * rows, false);
+  for (const PixelRect& r : rects) {
+    if (r.Empty()) continue;
+    for (int ty = (r.y0 - all.y0) / kTile; ty <= (r.y1 - 1 - all.y0) / kTile; ++ty) {
+      for (int tx = (r.x0 - all.x0) / kTile; tx <= (r.x1 - 1 - all.x0) / kTile; ++tx) {
+        touched[static_cast<size_t>(ty * columns + tx)] = true;
+      }
+    }
+  }
+  struct Band {
+    int tx0, tx1;  // tiles [tx0, tx1)
+    PixelRect area;
+  };
+  std::vector<PixelRect> bands;
+  std::vector<Band> open;
+  for (int ty = 0; ty <= rows; ++ty) {
+    std::vector<Band> next;
+    for (int tx = 0; ty < rows && tx < columns;) {
+      if (!touched[static_cast<size_t>(ty * columns + tx)]) {
+        ++tx;
+        continue;
+      }
+      const int start = tx;
+      while (tx < columns && touched[static_cast<size_t>(ty * columns + tx)]) ++tx;
+      const PixelRect row{all.x0 + start * kTile, all.y0 + ty * kTile, all.x0 + tx * kTile, all.y0 + (ty + 1) * kTile};
+      const auto above = std::find_if(open.begin(), open.end(), [&](const Band& b) { return b.tx0 == start && b.tx1 == tx; });
+      if (above != open.end()) {
+        next.push_back({start, tx, Union(above->area, row)});
+        open.erase(above);
+      } else {
+        next.push_back({start, tx, row});
+      }
+    }
+    for (const Band& ended : open) bands.push_back(ended.area);
+    open = std::move(next);
+  }
+  std::vector<PixelRect> covering;
+  for (const PixelRect& band : bands) {
+    PixelRect tight;
+    for (const PixelRect& r : rects) tight = Union(tight, Intersection(r, band));
+    covering.push_back(tight);
+  }
+  return covering;
+}
+
 // Merges rectangles that overlap, or whose bounding box costs little more
 // than both apart, until at most kMaxRects are left, none overlapping.
 std::vector<PixelRect> Merged(std::vector<PixelRect> rects) {
@@ -119,6 +178,7 @@ std::vector<PixelRect> Merged(std::vector<PixelRect> rects) {
     for (const PixelRect& r : rects) all = Union(all, r);
     return {all};
   }
+  rects = Covering(rects);
   for (bool changed = true; changed;) {
     changed = false;
     size_t bestI = 0, bestJ = 0;
@@ -128,7 +188,7 @@ std::vector<PixelRect> Merged(std::vector<PixelRect> rects) {
         const PixelRect both = Union(rects[i], rects[j]);
         const long long growth = both.Area() - rects[i].Area() - rects[j].Area();
         // A rectangle costs a pass over the list: a small gap is cheaper painted.
-        if (Overlap(rects[i], rects[j]) || growth <= 32 * 32) {
+        if (Overlap(rects[i], rects[j]) || growth <= kWorthAPass) {
           rects[i] = both;
           rects.erase(rects.begin() + static_cast<long>(j));
           changed = true;

@@ -164,8 +164,13 @@ const GlRenderer::FontAtlas& GlRenderer::Atlas(const Font& font) {
   return fonts_[font.id] = std::move(atlas);
 }
 
+// Additive blending is premultiplied blending of a colour that covers
+// nothing: src + dst * (1 - 0). Drawn that way, a stone's glow joins the batch
+// of the stones around it instead of cutting it in two. Only the canvas's own
+// alpha, which nothing reads or shows, comes out otherwise.
 GlRenderer::BatchState GlRenderer::StateOf(const DrawCommand& command, GLuint texture) {
-  return {texture, command.blend, command.viewX, command.viewY, command.viewWidth, command.viewHeight};
+  const uint8_t blend = command.blend == kBlendLight ? kBlendAlpha : command.blend;
+  return {texture, blend, command.viewX, command.viewY, command.viewWidth, command.viewHeight};
 }
 
 void GlRenderer::Use(const BatchState& state) {
@@ -177,7 +182,7 @@ void GlRenderer::Use(const BatchState& state) {
       glDisable(GL_BLEND);
     } else {
       glEnable(GL_BLEND);
-      glBlendFunc(GL_ONE, state.blend == kBlendLight ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
+      glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     }
   }
   Scissor(state.clipX, state.clipY, state.clipWidth, state.clipHeight);
@@ -212,8 +217,9 @@ void GlRenderer::Flush() {
 
 void GlRenderer::AddQuad(float x0, float y0, float x1, float y1, const GlyphBox& box, const DrawCommand& command) {
   const float alpha = command.alpha;
+  const uint8_t coverage = command.blend == kBlendLight ? 0 : Channel(255.0f * alpha);
   const Vertex corner{0, 0, 0, 0, Channel(command.red * alpha), Channel(command.green * alpha),
-                      Channel(command.blue * alpha), Channel(255.0f * alpha)};
+                      Channel(command.blue * alpha), coverage};
   Vertex v = corner;
   v.x = x0, v.y = y0, v.u = box.u0, v.v = box.v0;
   vertices_.push_back(v);
@@ -266,10 +272,26 @@ void GlRenderer::AddText(const DrawCommand& command) {
   });
 }
 
-void GlRenderer::Render(const DisplayList& list, int width, int height, const PixelRect* area) {
+void GlRenderer::Draw(const DrawCommand& command) {
+  switch (command.kind) {
+    case DrawCommand::kClear:
+      Flush();
+      stateValid_ = false;
+      Scissor(command.viewX, command.viewY, command.viewWidth, command.viewHeight);
+      glClear(GL_COLOR_BUFFER_BIT);
+      break;
+    case DrawCommand::kImage:
+      if (command.image != nullptr) AddImage(command);
+      break;
+    case DrawCommand::kText:
+      AddText(command);
+      break;
+  }
+}
+
+void GlRenderer::Render(const DisplayList& list, int width, int height, const std::vector<PixelRect>* areas) {
   canvasWidth_ = width;
   canvasHeight_ = height;
-  area_ = area;
   drawCalls_ = 0;
   stateValid_ = false;
   glViewport(0, 0, width, height);
@@ -288,24 +310,22 @@ void GlRenderer::Render(const DisplayList& list, int width, int height, const Pi
   glEnableClientState(GL_COLOR_ARRAY);
   glClearColor(0, 0, 0, 1);
 
-  for (const DrawCommand& command : list) {
-    // A command that cannot reach the area changes nothing there.
-    if (area != nullptr && Intersection(CommandBounds(command, width, height), *area).Empty()) continue;
-    switch (command.kind) {
-      case DrawCommand::kClear:
-        Flush();
-        stateValid_ = false;
-        Scissor(command.viewX, command.viewY, command.viewWidth, command.viewHeight);
-        glClear(GL_COLOR_BUFFER_BIT);
-        break;
-      case DrawCommand::kImage:
-        if (command.image != nullptr) AddImage(command);
-        break;
-      case DrawCommand::kText:
-        AddText(command);
-        break;
-    }
+  if (areas == nullptr) {
+    area_ = nullptr;
+    for (const DrawCommand& command : list) Draw(command);
+    Flush();
+    return;
   }
-  Flush();
+  bounds_.clear();
+  for (const DrawCommand& command : list) bounds_.push_back(CommandBounds(command, width, height));
+  for (const PixelRect& area : *areas) {
+    area_ = &area;
+    stateValid_ = false;
+    for (size_t i = 0; i < list.size(); ++i) {
+      // A command that cannot reach the area changes nothing there.
+      if (!Intersection(bounds_[i], area).Empty()) Draw(list[i]);
+    }
+    Flush();
+  }
   area_ = nullptr;
 }

@@ -20,10 +20,10 @@ class GlRenderer {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     bool opaque = false;
   };
-  // Draws `list` onto a canvas of width x height pixels. With `area`, only
-  // the pixels inside it change (every scissor is cut down to it), and they
-  // become exactly what drawing the whole list gives there.
-  void Render(const DisplayList& list, int width, int height, const PixelRect* area = nullptr);
+  // Draws `list` onto a canvas of width x height pixels. With `areas`, only
+  // the pixels inside them change (every scissor is cut down to each in
+  // turn), and they become exactly what drawing the whole list gives there.
+  void Render(const DisplayList& list, int width, int height, const std::vector<PixelRect>* areas = nullptr);
   // The context was made anew: textures of the old one are gone.
   void ForgetTextures();
   int DrawCallsOfLastFrame() const { return drawCalls_; }
@@ -61,6 +61,7 @@ class GlRenderer {
   void AddQuad(float x0, float y0, float x1, float y1, const GlyphBox& box, const DrawCommand& command);
   void AddImage(const DrawCommand& command);
   void AddText(const DrawCommand& command);
+  void Draw(const DrawCommand& command);
   static BatchState StateOf(const DrawCommand& command, GLuint texture);
   // glScissor of a clip rectangle (canvas pixels, y down), cut down to area_.
   void Scissor(int x, int y, int width, int height) const;
@@ -68,6 +69,7 @@ class GlRenderer {
   std::unordered_map<uint32_t, Texture> images_;
   std::unordered_map<uint32_t, FontAtlas> fonts_;
   std::vector<Vertex> vertices_;
+  std::vector<PixelRect> bounds_;  // of each command of the list being drawn into areas
   BatchState current_;
   bool stateValid_ = false;
   int canvasWidth_ = 0, canvasHeight_ = 0;

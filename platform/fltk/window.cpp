@@ -200,7 +200,7 @@ void Canvas::Present(const DisplayList& frame) {
 }
 
 void Canvas::RepaintDamage(const Damage& damage) {
-  for (const PixelRect& rect : damage.rects) renderer_.Render(lastFrame_, w(), h(), &rect);
+  renderer_.Render(lastFrame_, w(), h(), &damage.rects);
   for (const PixelRect& rect : damage.rects) CopySubBuffer(rect.x0, rect.y0, rect.x1, rect.y1, h());
 }
 
