@@ -368,13 +368,13 @@ std::string XftDpiResource() {
 GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int height) {
   ConnectDisplay();
   UseDetectableAutoRepeat();
+  void* early = TakeEarlyContext();
   if (!Fl_Gl_Window::can_do(kCanvasVisual)) FatalError("This display offers no OpenGL (GLX).");
   CatchQuitSignals();
   static std::string label;  // FLTK keeps the pointer
   label = Utf8FromLatin1(title);
   auto* canvas = new Canvas(x, y, width, height, label.c_str());
-  if (void* early = CreateEarlyContext()) canvas->context(early, 1);
-  FinishLoadingOpenGlDriver();
+  if (early != nullptr) canvas->context(early, 1);
   SetBackend(canvas);
   return canvas;
 }

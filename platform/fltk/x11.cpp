@@ -9,6 +9,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xresource.h>
 
+#include <clocale>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -16,32 +18,85 @@ const int kCanvasVisual[] = {GLX_RGBA, GLX_GREEN_SIZE, 1, GLX_DOUBLEBUFFER, None
 
 namespace {
 
-// The connection the driver is loaded on, apart from FLTK's: Xlib cannot
-// have one connection waiting for replies in two threads at once.
-struct DriverLoader {
+// Reported and survived, as FLTK reports them on a connection it opens itself.
+int OnXError(Display* display, XErrorEvent* error) {
+  char request[128], name[128], text[128];
+  std::snprintf(request, sizeof request, "XRequest.%d", error->request_code);
+  XGetErrorDatabaseText(display, "", request, request, name, sizeof name);
+  XGetErrorText(display, error->error_code, text, sizeof text);
+  Fl::warning("%s: %s 0x%lx", name, text, error->resourceid);
+  return 0;
+}
+
+int OnXIoError(Display*) {
+  Fl::fatal("X I/O error");
+  return 0;
+}
+
+// The game's one connection, opened at the start, and the OpenGL context a
+// thread makes on it for windows of the canvas's visual, current on a small
+// off-screen pixmap until the window is shown.
+struct EarlyOpenGl {
+  Display* display = nullptr;
   std::thread thread;
-  Display* connection = nullptr;
-} driverLoader;
+  GLXContext context = nullptr;
+  Pixmap pixmap = 0;
+  GLXPixmap drawable = 0;
+} early;
+
+void FreeEarlyDrawable(Display* display) {
+  if (early.drawable != 0) glXDestroyGLXPixmap(display, early.drawable);
+  if (early.pixmap != 0) XFreePixmap(display, early.pixmap);
+  early.drawable = 0;
+  early.pixmap = 0;
+}
+
+void MakeEarlyContext(Display* display) {
+  const int screen = DefaultScreen(display);
+  // The first GLX call on the connection loads the driver.
+  XVisualInfo* visual = glXChooseVisual(display, screen, const_cast<int*>(kCanvasVisual));
+  if (visual == nullptr) return;
+  // Direct rendering; sharing nothing, as the window's own context would.
+  GLXContext context = glXCreateContext(display, visual, nullptr, True);
+  // Nothing is read back from it: one pixel is enough to draw a frame into.
+  early.pixmap = XCreatePixmap(display, RootWindow(display, screen), 1, 1, static_cast<unsigned>(visual->depth));
+  early.drawable = glXCreateGLXPixmap(display, visual, early.pixmap);
+  XFree(visual);
+  // Made current once here, so that the driver finishes setting it up on
+  // this thread, then released for the main thread to take.
+  if (context != nullptr && glXMakeCurrent(display, early.drawable, context)) {
+    glXMakeCurrent(display, None, nullptr);
+    early.context = context;
+    return;
+  }
+  if (context != nullptr) glXDestroyContext(display, context);
+  FreeEarlyDrawable(display);
+}
 
 }  // namespace
 
 void StartLoadingOpenGlDriver() {
-  XInitThreads();  // Xlib's shared state is used from two threads from here on
-  driverLoader.thread = std::thread([] {
-    driverLoader.connection = XOpenDisplay(nullptr);
-    if (driverLoader.connection == nullptr) return;  // the game's own connection reports it
-    // The first GLX call on a connection loads the driver for the display:
-    // the same libraries serve the game's own connection later.
-    XVisualInfo* visual = glXChooseVisual(driverLoader.connection, DefaultScreen(driverLoader.connection),
-                                          const_cast<int*>(kCanvasVisual));
-    if (visual != nullptr) XFree(visual);
-  });
+  XInitThreads();  // the connection is used from two threads from here on
+  // Before any thread runs: setlocale is not safe beside other threads. The
+  // input method FLTK opens follows the desktop's locale and modifiers.
+  std::setlocale(LC_CTYPE, "");
+  XSetLocaleModifiers("");
+  XSetErrorHandler(OnXError);
+  XSetIOErrorHandler(OnXIoError);
+  early.display = XOpenDisplay(nullptr);
+  if (early.display == nullptr) return;  // reported when the display is first needed
+  Display* display = early.display;
+  early.thread = std::thread([display] { MakeEarlyContext(display); });
 }
 
-void OpenDisplay() { fl_open_display(); }
+void OpenDisplay() {
+  if (fl_display != nullptr) return;
+  if (early.display == nullptr) Fl::fatal("Can't open display: %s", XDisplayName(nullptr));
+  fl_open_display(early.display);
+}
 
 std::string ReadXftDpi() {
-  fl_open_display();
+  OpenDisplay();
   const char* resources = XResourceManagerString(fl_display);
   if (resources == nullptr) return "";
   XrmInitialize();
@@ -57,7 +112,7 @@ std::string ReadXftDpi() {
 }
 
 void UseDetectableAutoRepeat() {
-  fl_open_display();
+  OpenDisplay();
   XkbSetDetectableAutoRepeat(fl_display, True, nullptr);
 }
 
@@ -145,39 +200,14 @@ void SwapWithoutWaitingForRetrace() {
   }
 }
 
-namespace {
-
-Pixmap earlyPixmap = 0;
-GLXPixmap earlyDrawable = 0;
-
-}  // namespace
-
-void* CreateEarlyContext() {
-  fl_open_display();
-  XVisualInfo* visual = glXChooseVisual(fl_display, fl_screen, const_cast<int*>(kCanvasVisual));
-  if (visual == nullptr) return nullptr;
-  // Direct rendering; sharing nothing, as the window's own context would.
-  GLXContext context = glXCreateContext(fl_display, visual, nullptr, True);
-  // Nothing is read back from it: one pixel is enough to draw a frame into.
-  earlyPixmap = XCreatePixmap(fl_display, RootWindow(fl_display, fl_screen), 1, 1,
-                              static_cast<unsigned>(visual->depth));
-  earlyDrawable = glXCreateGLXPixmap(fl_display, visual, earlyPixmap);
-  XFree(visual);
-  if (context != nullptr && glXMakeCurrent(fl_display, earlyDrawable, context)) return context;
-  if (context != nullptr) glXDestroyContext(fl_display, context);
-  ReleaseEarlyDrawable();
+void* TakeEarlyContext() {
+  if (early.thread.joinable()) early.thread.join();
+  if (early.context == nullptr) return nullptr;
+  if (glXMakeCurrent(fl_display, early.drawable, early.context)) return early.context;
+  glXDestroyContext(fl_display, early.context);
+  early.context = nullptr;
+  FreeEarlyDrawable(fl_display);
   return nullptr;
 }
 
-void ReleaseEarlyDrawable() {
-  if (earlyDrawable != 0) glXDestroyGLXPixmap(fl_display, earlyDrawable);
-  if (earlyPixmap != 0) XFreePixmap(fl_display, earlyPixmap);
-  earlyDrawable = 0;
-  earlyPixmap = 0;
-}
-
-void FinishLoadingOpenGlDriver() {
-  if (driverLoader.thread.joinable()) driverLoader.thread.join();
-  if (driverLoader.connection != nullptr) XCloseDisplay(driverLoader.connection);
-  driverLoader.connection = nullptr;
-}
+void ReleaseEarlyDrawable() { FreeEarlyDrawable(fl_display); }

@@ -6,10 +6,12 @@
 
 class Fl_Window;
 
-// Loading the OpenGL driver is the longest step of the start: a thread loads
-// it on a connection of its own, beside the rest of the start-up.
+// Opens the game's connection to the X server and starts a thread that loads
+// the OpenGL driver on it and makes the canvas's context: the longest steps
+// of the start, done beside the rest of it.
 void StartLoadingOpenGlDriver();
-// Connects FLTK to the X server (ends the program through Fl::fatal without one).
+// Connects FLTK to that connection (ends the program through Fl::fatal
+// without one).
 void OpenDisplay();
 // The Xft.dpi entry of the server's resource database (RESOURCE_MANAGER, as
 // xrdb sets it), or "" when it has none.
@@ -35,14 +37,11 @@ void CopySubBuffer(int x0, int y0, int x1, int y1, int canvasHeight);
 
 // The GLX attributes the canvas's visual is chosen with: RGB, double-buffered.
 extern const int kCanvasVisual[];
-// An OpenGL context for windows of that visual, made before the window exists
-// and current on a small off-screen pixmap, so that textures can be uploaded
-// and shaders compiled while nothing is on the screen yet. nullptr if the
-// display cannot make one; the window then makes its own.
-void* CreateEarlyContext();
+// Waits for that thread and makes its context current on this one, on a
+// small off-screen pixmap: textures can then be uploaded and shaders compiled
+// while nothing is on the screen yet. The context suits windows of the
+// canvas's visual. nullptr if the display could not make one; the window
+// then makes its own.
+void* TakeEarlyContext();
 // Frees the pixmap once the context is current on the window.
 void ReleaseEarlyDrawable();
-// Waits for the driver thread and closes its connection, once the game's own
-// connection has its context: the thread is not left running into the
-// program's end.
-void FinishLoadingOpenGlDriver();
