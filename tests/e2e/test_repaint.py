@@ -168,7 +168,7 @@ def wait_board_still(game, name, predicate=lambda shot: True, timeout=60):
         previous = shot
 
 
-LEVEL_BOARDS = 3  # still boards the first run keeps, a row apart
+LEVEL_BOARDS = 5  # still boards the first run keeps, a row apart: the second needs two of them
 
 
 def scene_level_rows(game, reference=None):
@@ -176,7 +176,8 @@ def scene_level_rows(game, reference=None):
     first run keeps a few, a row apart; the second keeps those whose row
     count (in the mode panel) is one of them, at least two. A board holds
     still only for a moment between two rows, which a busy machine may
-    miss: then the next row will do."""
+    miss: then the next row will do, and the first run keeps enough rows
+    for the second to catch two of them."""
     park(game)
     game.wait_stable("menu")
     choose(game, "first", "modes")
