@@ -9,8 +9,13 @@
 #include <X11/Xatom.h>
 #include <X11/Xresource.h>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -33,12 +38,14 @@ int OnXIoError(Display*) {
   return 0;
 }
 
-// The game's one connection, opened at the start, and the OpenGL context a
-// thread makes on it for windows of the canvas's visual, current on a small
-// off-screen pixmap until the window is shown.
+// The game's one connection, opened at the start and only ever used by the
+// main thread, and the OpenGL context made on it for windows of the canvas's
+// visual, current on a small off-screen pixmap until the window is shown.
 struct EarlyOpenGl {
   Display* display = nullptr;
-  std::thread thread;
+  // Never destroyed: a start that ends early (a fatal X error, say) must not
+  // wait for the libraries to load or abort over a thread still running.
+  std::thread* loader = nullptr;
   GLXContext context = nullptr;
   Pixmap pixmap = 0;
   GLXPixmap drawable = 0;
@@ -51,9 +58,42 @@ void FreeEarlyDrawable(Display* display) {
   early.pixmap = 0;
 }
 
+// The directory Mesa loads its DRI drivers from: the first of
+// LIBGL_DRIVERS_PATH when set, as Mesa's loader reads it, else dri/ beside
+// its GLX library.
+std::string DriDriverDirectory(void* mesaGlx) {
+  if (const char* path = std::getenv("LIBGL_DRIVERS_PATH"); path != nullptr && *path != '\0') {
+    const std::string paths = path;
+    return paths.substr(0, paths.find(':'));
+  }
+  link_map* library = nullptr;
+  if (dlinfo(mesaGlx, RTLD_DI_LINKMAP, &library) != 0 || library == nullptr) return "";
+  const std::string file = library->l_name;
+  const size_t slash = file.rfind('/');
+  return slash == std::string::npos ? "" : file.substr(0, slash) + "/dri";
+}
+
+// Maps and relocates Mesa's GLX library and its DRI driver, the bulk of the
+// driver's start (the driver alone pulls in LLVM), without a single X
+// request. An X connection is never shared between threads: Xlib deadlocks
+// when one thread waits for a request with several replies (the font list
+// behind FLTK's font set) while another waits for GLX's. So this thread
+// only loads, and the context is made on the main thread once FLTK has
+// connected. When the first GLX call loads the same files, the dynamic
+// linker hands out these copies. Debian's DRI drivers are all one file under
+// many names, so swrast_dri.so stands for whichever the display picks.
+void LoadDriverLibraries() {
+  const char* vendor = std::getenv("__GLX_VENDOR_LIBRARY_NAME");
+  if (vendor != nullptr && std::strcmp(vendor, "mesa") != 0) return;  // another vendor's driver
+  void* mesaGlx = dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_GLOBAL);
+  if (mesaGlx == nullptr) return;  // the first GLX call then finds whatever serves the display
+  const std::string directory = DriDriverDirectory(mesaGlx);
+  // Both stay loaded for good: the first GLX call takes them over.
+  if (!directory.empty()) dlopen((directory + "/swrast_dri.so").c_str(), RTLD_NOW | RTLD_GLOBAL);
+}
+
 void MakeEarlyContext(Display* display) {
   const int screen = DefaultScreen(display);
-  // The first GLX call on the connection loads the driver.
   XVisualInfo* visual = glXChooseVisual(display, screen, const_cast<int*>(kCanvasVisual));
   if (visual == nullptr) return;
   // Direct rendering; sharing nothing, as the window's own context would.
@@ -62,10 +102,7 @@ void MakeEarlyContext(Display* display) {
   early.pixmap = XCreatePixmap(display, RootWindow(display, screen), 1, 1, static_cast<unsigned>(visual->depth));
   early.drawable = glXCreateGLXPixmap(display, visual, early.pixmap);
   XFree(visual);
-  // Made current once here, so that the driver finishes setting it up on
-  // this thread, then released for the main thread to take.
   if (context != nullptr && glXMakeCurrent(display, early.drawable, context)) {
-    glXMakeCurrent(display, None, nullptr);
     early.context = context;
     return;
   }
@@ -76,7 +113,6 @@ void MakeEarlyContext(Display* display) {
 }  // namespace
 
 void StartLoadingOpenGlDriver() {
-  XInitThreads();  // the connection is used from two threads from here on
   // Before any thread runs: setlocale is not safe beside other threads. The
   // input method FLTK opens follows the desktop's locale and modifiers.
   std::setlocale(LC_CTYPE, "");
@@ -85,8 +121,7 @@ void StartLoadingOpenGlDriver() {
   XSetIOErrorHandler(OnXIoError);
   early.display = XOpenDisplay(nullptr);
   if (early.display == nullptr) return;  // reported when the display is first needed
-  Display* display = early.display;
-  early.thread = std::thread([display] { MakeEarlyContext(display); });
+  early.loader = new std::thread(LoadDriverLibraries);
 }
 
 void OpenDisplay() {
@@ -201,13 +236,9 @@ void SwapWithoutWaitingForRetrace() {
 }
 
 void* TakeEarlyContext() {
-  if (early.thread.joinable()) early.thread.join();
-  if (early.context == nullptr) return nullptr;
-  if (glXMakeCurrent(fl_display, early.drawable, early.context)) return early.context;
-  glXDestroyContext(fl_display, early.context);
-  early.context = nullptr;
-  FreeEarlyDrawable(fl_display);
-  return nullptr;
+  if (early.loader != nullptr && early.loader->joinable()) early.loader->join();
+  MakeEarlyContext(fl_display);
+  return early.context;
 }
 
 void ReleaseEarlyDrawable() { FreeEarlyDrawable(fl_display); }

@@ -7,8 +7,9 @@
 class Fl_Window;
 
 // Opens the game's connection to the X server and starts a thread that loads
-// the OpenGL driver on it and makes the canvas's context: the longest steps
-// of the start, done beside the rest of it.
+// the OpenGL driver's libraries, the longest step of the start, beside the
+// rest of it. The thread makes no X request: the connection is the main
+// thread's alone.
 void StartLoadingOpenGlDriver();
 // Connects FLTK to that connection (ends the program through Fl::fatal
 // without one).
@@ -37,9 +38,9 @@ void CopySubBuffer(int x0, int y0, int x1, int y1, int canvasHeight);
 
 // The GLX attributes the canvas's visual is chosen with: RGB, double-buffered.
 extern const int kCanvasVisual[];
-// Waits for that thread and makes its context current on this one, on a
-// small off-screen pixmap: textures can then be uploaded and shaders compiled
-// while nothing is on the screen yet. The context suits windows of the
+// Waits for that thread and makes a context current on a small off-screen
+// pixmap: textures can then be uploaded and shaders compiled while nothing
+// is on the screen yet. The context suits windows of the
 // canvas's visual. nullptr if the display could not make one; the window
 // then makes its own.
 void* TakeEarlyContext();
