@@ -69,7 +69,6 @@ enum class StoneKind : uint8_t { Ordinary, Rock, ColourBomb, AreaBomb };
 class stone {
  public:
   float x = 0, y = 0;  // centre, design units
-  int sprite = 0;
   float alpha = 0;
   float sx = 0, sy = 0;
   int mode = Appearing;

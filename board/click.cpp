@@ -20,37 +20,39 @@ void TakeRemoval(Removal removal, ClickOutcome& outcome) {
   outcome.columnsSupplied = removal.columnsSupplied;
 }
 
-void ExplodeBomb(Board& board, const RuleContext& rules, int c, int r, ClickOutcome& outcome) {
-  const stone& bomb = *board(c, r);
-  if (bomb.Kind() == StoneKind::ColourBomb) {
-    // A colour bomb takes every stone of its colour, itself and other bombs
-    // of that colour included.
-    const int colour = bomb.col;
-    for (auto& cell : board.cells) {
-      if (cell != nullptr && cell->col == colour) cell->mode = Growing;
-    }
-  } else {
-    // An area bomb takes the 7 x 7 square around it as far as it lies on the
-    // board; everything caught flies off in the grey glow, and bombs caught in
-    // the blast go without exploding.
-    for (int dy = -3; dy <= 3; ++dy) {
-      for (int dx = -3; dx <= 3; ++dx) {
-        const int cc = c + dx, rr = r + dy;
-        if (cc < 0 || cc >= kColumns || rr < 0 || rr >= kRows) continue;
-        stone* s = board(cc, rr).get();
-        if (s == nullptr) continue;
-        s->mode = Growing;
-        s->col = kGrey;
-      }
-    }
-    // The blast centres on the bomb cell's lower right corner.
-    explosion blast;
-    blast.x = CellCentreX(c) + kCellSize / 2;
-    blast.y = CellCentreY(r) + kCellSize / 2;
-    blast.sx = blast.sy = 5.0f;
-    blast.alpha = 1.0f;
-    outcome.blast = blast;
+// A colour bomb takes every stone of its colour, itself and other bombs of
+// that colour included.
+void MarkColourBombBlast(Board& board, int c, int r) {
+  const int colour = board(c, r)->col;
+  for (auto& cell : board.cells) {
+    if (cell != nullptr && cell->col == colour) cell->mode = Growing;
   }
+}
+
+// An area bomb takes the 7 x 7 square around it as far as it lies on the
+// board; everything caught flies off in the grey glow, and bombs caught in the
+// blast go without exploding.
+explosion MarkAreaBombBlast(Board& board, int c, int r) {
+  for (int dy = -3; dy <= 3; ++dy) {
+    for (int dx = -3; dx <= 3; ++dx) {
+      const int cc = c + dx, rr = r + dy;
+      if (cc < 0 || cc >= kColumns || rr < 0 || rr >= kRows) continue;
+      stone* s = board(cc, rr).get();
+      if (s == nullptr) continue;
+      s->mode = Growing;
+      s->col = kGrey;
+    }
+  }
+  // The blast centres on the bomb cell's lower right corner.
+  explosion blast;
+  blast.x = CellCentreX(c) + kCellSize / 2;
+  blast.y = CellCentreY(r) + kCellSize / 2;
+  blast.sx = blast.sy = 5.0f;
+  blast.alpha = 1.0f;
+  return blast;
+}
+
+void TakeExplosion(Board& board, const RuleContext& rules, ClickOutcome& outcome) {
   outcome.result = ClickResult::Exploded;
   TakeRemoval(RemoveMarkedStones(board, rules), outcome);
 }
@@ -76,7 +78,13 @@ ClickOutcome FirstClick(Board& board, const RuleContext& rules, int c, int r) {
   if (clicked == nullptr) return outcome;
   switch (clicked->Kind()) {
     case StoneKind::ColourBomb:
-    case StoneKind::AreaBomb: ExplodeBomb(board, rules, c, r, outcome); return outcome;
+      MarkColourBombBlast(board, c, r);
+      TakeExplosion(board, rules, outcome);
+      return outcome;
+    case StoneKind::AreaBomb:
+      outcome.blast = MarkAreaBombBlast(board, c, r);
+      TakeExplosion(board, rules, outcome);
+      return outcome;
     case StoneKind::Rock: return outcome;
     case StoneKind::Ordinary: break;
   }

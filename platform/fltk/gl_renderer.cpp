@@ -211,7 +211,6 @@ void GlRenderer::Flush() {
   glTexCoordPointer(2, GL_FLOAT, sizeof(Vertex), &vertices_[0].u);
   glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), &vertices_[0].red);
   glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(vertices_.size()));
-  ++drawCalls_;
   vertices_.clear();
 }
 
@@ -292,7 +291,6 @@ void GlRenderer::Draw(const DrawCommand& command) {
 void GlRenderer::Render(const DisplayList& list, int width, int height, const std::vector<PixelRect>* areas) {
   canvasWidth_ = width;
   canvasHeight_ = height;
-  drawCalls_ = 0;
   stateValid_ = false;
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);

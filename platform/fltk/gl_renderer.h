@@ -26,7 +26,6 @@ class GlRenderer {
   void Render(const DisplayList& list, int width, int height, const std::vector<PixelRect>* areas = nullptr);
   // The context was made anew: textures of the old one are gone.
   void ForgetTextures();
-  int DrawCallsOfLastFrame() const { return drawCalls_; }
 
  private:
   struct Vertex {
@@ -74,5 +73,4 @@ class GlRenderer {
   bool stateValid_ = false;
   int canvasWidth_ = 0, canvasHeight_ = 0;
   const PixelRect* area_ = nullptr;
-  int drawCalls_ = 0;
 };

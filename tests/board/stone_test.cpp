@@ -16,7 +16,6 @@ TEST_F(StoneTest, NewStoneStartsSmallAndInvisibleWhereItWasMade) {
   EXPECT_EQ(s->sy, 0.1f);
   EXPECT_EQ(s->alpha, 0.0f);
   EXPECT_EQ(s->mode, Appearing);
-  EXPECT_EQ(s->sprite, 0);
   EXPECT_EQ(s->w, 0);
   EXPECT_EQ(s->ms, 0);
 }
