@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "gameplay/game.h"
 
@@ -105,6 +106,7 @@ struct Replay {
   int64_t frameTime = 0;
   int64_t latest = 0;  // records come in the order of their times
   int64_t pausedMillis = 0;
+  GameRecording finished;  // the game's recording once it has finished
 
   // One record; an error when it is one no game could have made.
   std::string Play(Reader& in) {
@@ -144,6 +146,11 @@ struct Replay {
       default: return "unknown record " + std::to_string(*tag);
     }
     game.outbox.clear();
+    if (GameFinished(game) && game.recording.started) finished = std::exchange(game.recording, GameRecording{});
+    const World& world = game.world;
+    if (world.removedStones.size() + world.counters.size() + world.explosions.size() > limits.maxInFlight) {
+      return "more stones and effects in flight than a game keeps";
+    }
     return {};
   }
 };
@@ -191,7 +198,6 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   replay.game.gameMode = result.mode;
   replay.game.difficulty = result.difficulty;
   StartGame(replay.game, replay.random, 0);
-  replay.game.recording = GameRecording{};  // a replay records nothing
   while (!in.done() && result.ok()) result.error = replay.Play(in);
   if (!result.ok()) return result;
 
@@ -200,6 +206,7 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   result.playMillis = replay.frameTime - replay.pausedMillis;
   result.reachedEnd = game.gameOverState != Running && !game.aborted;
   result.boardHash = BoardHash(game.world.board);
+  result.recording = EncodeRecording(replay.finished.started ? replay.finished : game.recording);
   return result;
 }
 

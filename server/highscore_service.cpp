@@ -2,6 +2,7 @@
 #include "highscore/score_hash.h"
 #include "server/highscore_service.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "server/clock.h"
@@ -36,6 +37,7 @@ const char* const kCostlyRecording = "Die Aufzeichnung lässt sich nicht in der 
 const char* const kOtherRanking = "Die Aufzeichnung ist ein Spiel einer anderen Rangliste.";
 const char* const kNotEnded = "Das aufgezeichnete Spiel ist nicht zu Ende gespielt.";
 const char* const kOtherPoints = "Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.";
+const char* const kRecordingTooLarge = "Die Aufzeichnung braucht zum Abspielen zu viel Speicher.";
 const char* const kReplaysBusy =
     "Der Highscore-Server kann die Aufzeichnung gerade nicht prüfen. Bitte versuchen Sie es später erneut.";
 
@@ -70,10 +72,52 @@ Reply StoreFailed(const StoreError& error, Language language) {
   return reply;
 }
 
+// One of the service's replay slots, held while an upload waits for a worker
+// and is played: none when all are taken, or all of its address's.
+class ReplaySlot {
+ public:
+  ReplaySlot(std::atomic<int>& open, int most, std::mutex& mutex, std::unordered_map<std::string, int>& perAddress,
+             const std::string& address, int mostPerAddress)
+      : open_(open), mutex_(mutex), perAddress_(perAddress), address_(address) {
+    std::lock_guard lock(mutex_);
+    int& fromAddress = perAddress_[address_];
+    if (fromAddress >= mostPerAddress) {
+      addressFull_ = true;
+    } else if (open_.load() < most) {
+      ++fromAddress;
+      open_.fetch_add(1);
+      held_ = true;
+    }
+    if (fromAddress == 0) perAddress_.erase(address_);
+  }
+  ~ReplaySlot() {
+    if (!held_) return;
+    std::lock_guard lock(mutex_);
+    open_.fetch_sub(1);
+    if (--perAddress_[address_] <= 0) perAddress_.erase(address_);
+  }
+  ReplaySlot(const ReplaySlot&) = delete;
+  ReplaySlot& operator=(const ReplaySlot&) = delete;
+  explicit operator bool() const { return held_; }
+  bool addressFull() const { return addressFull_; }
+
+ private:
+  std::atomic<int>& open_;
+  std::mutex& mutex_;
+  std::unordered_map<std::string, int>& perAddress_;
+  const std::string address_;
+  bool held_ = false;
+  bool addressFull_ = false;
+};
+
 }  // namespace
 
 HighscoreService::HighscoreService(ScoreStore& store, const ServiceSettings& settings, Replayer* replayer)
-    : store_(store), settings_(settings), replayer_(replayer), rateLimiter_(settings.rateLimitPerMinute) {}
+    : store_(store),
+      settings_(settings),
+      replayer_(replayer),
+      rateLimiter_(settings.rateLimitPerMinute),
+      replayTime_(settings.replayCpuPerMinuteMillis) {}
 
 // Counted in the database when it is shared by several services, else here.
 bool HighscoreService::Allow(const std::string& clientAddress) {
@@ -207,31 +251,55 @@ Reply HighscoreService::Upload(const std::string& body, const std::string& clien
     if (RecordingHash(target->key, *recording) != *hash) return refused(400, kWrongRecordingHash, "wrong hash");
 
     if (replayer_ == nullptr) return refused(503, kReplaysBusy, "no replays here");
-    const ReplayOutcome replay = replayer_->Replay(*recording);
+    // Only now, with every check passed, does the upload cost replay time:
+    // the most it may take is counted against the sender until it is known.
+    const int64_t most = settings_.replayCpuLimitMillis;
+    if (!replayTime_.Allow(clientAddress, SteadyMillis(), static_cast<double>(most))) {
+      return refused(429, kTooManyRequests, "replay time used up");
+    }
+    ReplayOutcome replay;
+    bool slotFree = false;
+    bool addressFull = false;
+    {
+      const ReplaySlot slot(replaysOpen_, settings_.maxReplays, replaysPerAddressMutex_, replaysPerAddress_,
+                            clientAddress, settings_.maxReplaysPerAddress);
+      slotFree = static_cast<bool>(slot);
+      addressFull = slot.addressFull();
+      if (slotFree) replay = replayer_->Replay(*recording);
+    }
+    replayTime_.GiveBack(clientAddress, static_cast<double>(most - std::clamp<int64_t>(replay.cpuMillis, 0, most)),
+                         SteadyMillis());
+    if (addressFull) return refused(429, kTooManyRequests, "replays from this address at their cap");
+    const std::string cost = std::to_string(replay.cpuMillis) + " ms CPU";
     switch (replay.kind) {
-      case ReplayOutcome::Kind::Busy: return refused(503, kReplaysBusy, "no replay worker free");
+      case ReplayOutcome::Kind::Busy:
+        return refused(503, kReplaysBusy, slotFree ? "no replay worker free" : "replays at their cap");
       case ReplayOutcome::Kind::TooCostly: return refused(400, kCostlyRecording, replay.error);
-      case ReplayOutcome::Kind::Unreadable: return refused(400, kUnreadableRecording, replay.error);
+      case ReplayOutcome::Kind::TooLarge: return refused(400, kRecordingTooLarge, replay.error);
+      case ReplayOutcome::Kind::Unreadable: return refused(400, kUnreadableRecording, replay.error + "; " + cost);
       case ReplayOutcome::Kind::Played: break;
     }
     const std::string played = "replayed: ranking " +
                                std::to_string(quarzello::RankingIndex(static_cast<uint8_t>(replay.mode),
                                                                       static_cast<uint8_t>(replay.difficulty))) +
                                ", " + std::to_string(replay.score) + " points, " + std::to_string(replay.frames) +
-                               " frames" + (replay.reachedEnd ? "" : ", not ended");
+                               " frames" + (replay.reachedEnd ? "" : ", not ended") + ", " + cost;
     if (quarzello::RankingIndex(static_cast<uint8_t>(replay.mode), static_cast<uint8_t>(replay.difficulty)) !=
         target->ranking) {
       return refused(400, kOtherRanking, played);
     }
     if (!replay.reachedEnd) return refused(400, kNotEnded, played);
     if (replay.score != target->points) return refused(400, kOtherPoints, played);
+    // Kept as the core writes the game; a game its recorder would not have
+    // kept whole is none a player sends.
+    if (replay.recording.empty()) return refused(400, kUnreadableRecording, played + "; beyond what the recorder keeps");
 
     VerifiedRecording verified;
     verified.entryId = *entryId;
     verified.ranking = target->ranking;
     verified.points = target->points;
     verified.generatorState = replay.generatorState;
-    verified.bytes = *recording;
+    verified.bytes = std::move(replay.recording);
     switch (store_.StoreVerified(verified, WallMillis())) {
       case VerifyStatus::AlreadyVerified: return refused(409, kAlreadyVerified, played + "; entry already verified");
       case VerifyStatus::RecordingUsed: return refused(409, kRecordingUsed, played + "; game verifies another entry");

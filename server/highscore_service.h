@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,17 @@ struct ServiceSettings {
   int64_t tablesMaxAgeMillis = 1000;
   // Whether fetches list entries whose recording has not been played again.
   bool acceptUnverified = false;
+  // CPU milliseconds of replays each address may use a minute (0 = no
+  // limit). An upload is played only while the sender has the most one
+  // replay may take, replayCpuLimitMillis, left; what it did not take comes
+  // back after it.
+  int replayCpuPerMinuteMillis = 8000;
+  int64_t replayCpuLimitMillis = 4000;
+  // Uploads waiting for a replay worker or replayed at once, in all and
+  // from one address; one more is refused once its checks have passed.
+  // One address never has every worker.
+  int maxReplays = 16;
+  int maxReplaysPerAddress = 1;
 };
 
 struct Reply {
@@ -71,6 +83,10 @@ class HighscoreService {
   const ServiceSettings settings_;
   Replayer* const replayer_;
   RateLimiter rateLimiter_;
+  RateLimiter replayTime_;
+  std::atomic<int> replaysOpen_{0};
+  std::mutex replaysPerAddressMutex_;
+  std::unordered_map<std::string, int> replaysPerAddress_;
   std::atomic<int64_t> lastKeySweepMillis_{0};
 
   std::atomic<uint64_t> scoresGeneration_{0};  // counts stored scores

@@ -170,16 +170,25 @@ class HttpFrontEnd::Server {
   const HttpSettings& settings() const { return settings_; }
   asio::thread_pool& workers() { return workers_; }
   asio::thread_pool& uploadWorkers() { return uploadWorkers_; }
-  // An upload slot for a connection whose request is an upload; false when
-  // all are taken.
-  bool TakeUploadSlot() {
-    int open = uploadsOpen_.load();
-    while (open < settings_.maxUploads) {
-      if (uploadsOpen_.compare_exchange_weak(open, open + 1)) return true;
+  // Room for an upload from address, whose head has arrived.
+  enum class UploadRoom { Taken, ServiceFull, AddressFull };
+  UploadRoom TakeUploadSlot(const std::string& address) {
+    std::lock_guard lock(mutex_);
+    if (uploadsOpen_ >= settings_.maxUploadsReceived) return UploadRoom::ServiceFull;
+    int& fromAddress = uploadsPerAddress_[address];
+    if (settings_.maxUploadsPerAddress > 0 && fromAddress >= settings_.maxUploadsPerAddress) {
+      return UploadRoom::AddressFull;
     }
-    return false;
+    ++fromAddress;
+    ++uploadsOpen_;
+    return UploadRoom::Taken;
   }
-  void GiveBackUploadSlot() { uploadsOpen_.fetch_sub(1); }
+  void GiveBackUploadSlot(const std::string& address) {
+    std::lock_guard lock(mutex_);
+    --uploadsOpen_;
+    const auto it = uploadsPerAddress_.find(address);
+    if (it != uploadsPerAddress_.end() && --it->second <= 0) uploadsPerAddress_.erase(it);
+  }
   // Whether answering the request may wait for the database to store something.
   static bool Waits(const HttpRequest& request) {
     return request.path == kRegisterPath || request.path == kSubmitPath || IsUpload(request.path);
@@ -210,6 +219,8 @@ class HttpFrontEnd::Server {
   std::mutex mutex_;
   std::unordered_map<const void*, std::weak_ptr<Connection>> open_;
   std::unordered_map<std::string, int> openPerAddress_;
+  int uploadsOpen_ = 0;
+  std::unordered_map<std::string, int> uploadsPerAddress_;  // by client address
   bool stopping_ = false;
   bool ended_ = false;
   std::condition_variable endedChanged_;
@@ -228,7 +239,6 @@ class HttpFrontEnd::Server {
   // Uploads wait for replays on threads of their own, so that a flood of
   // them holds up neither registrations and submissions nor fetches.
   asio::thread_pool uploadWorkers_;
-  std::atomic<int> uploadsOpen_{0};
 };
 
 // One connection, one request: read it within the deadline, answer, close.
@@ -246,7 +256,7 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     parser_.body_limit(std::max(server.settings().maxBodyBytes, server.settings().maxUploadBodyBytes));
   }
   ~Connection() {
-    if (holdsUploadSlot_) server_.GiveBackUploadSlot();
+    if (uploadAddress_) server_.GiveBackUploadSlot(*uploadAddress_);
     server_.Forget(this, peer_);
   }
 
@@ -268,7 +278,9 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
  private:
   enum class State { Reading, Answering, Writing, Lingering };
 
-  // The head is in: an upload may bring a larger body, if a slot is free.
+  // The head is in: an upload may bring a larger body, if it has room. It
+  // holds no replay slot while it arrives: the service takes one once the
+  // upload's checks have passed.
   void OnHeader(ErrorCode error, size_t) {
     if (error) {
       OnBadRead(error);
@@ -276,16 +288,18 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
     }
     const std::string_view target = parser_.get().target();
     if (Server::IsUpload(target.substr(0, target.find('?'))) && parser_.get().method() == http::verb::post) {
-      if (!server_.TakeUploadSlot()) {
-        HttpResponse busy = GameError(507);
+      const std::string client = server_.ClientAddress(peer_, std::string(parser_.get()["X-Forwarded-For"]));
+      const UploadRoom room = server_.TakeUploadSlot(client);
+      if (room != UploadRoom::Taken) {
+        const bool service = room == UploadRoom::ServiceFull;
+        HttpResponse busy = GameError(service ? 507 : 503);
         busy.status = 503;
-        busy.logSummary += " (uploads at their cap)";
-        LogRequest(server_.ClientAddress(peer_, std::string(parser_.get()["X-Forwarded-For"])),
-                   "POST", std::string(target), busy, "-");
+        busy.logSummary += service ? " (uploads at their cap)" : " (uploads from this address at their cap)";
+        LogRequest(client, "POST", std::string(target), busy, "-");
         Send(std::move(busy), false, true);
         return;
       }
-      holdsUploadSlot_ = true;
+      uploadAddress_ = client;
       parser_.body_limit(server_.settings().maxUploadBodyBytes);
     } else {
       const size_t limit = server_.settings().maxBodyBytes;
@@ -451,7 +465,7 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
   http::response<http::string_body> reply_;
   State state_ = State::Reading;
   bool unread_ = false;
-  bool holdsUploadSlot_ = false;
+  std::optional<std::string> uploadAddress_;  // while holding an upload's room
   char drain_[4096];
 };
 

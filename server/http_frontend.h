@@ -19,9 +19,12 @@ struct HttpSettings {
   size_t maxBodyBytes = 4096;
   // The body of an upload of a recording.
   size_t maxUploadBodyBytes = 1u << 20;
-  // Uploads being received, waiting for a replay or replayed at once; one
-  // more is refused as soon as its head has arrived.
-  int maxUploads = 16;
+  // Uploads of recordings at once, from their head until they are answered,
+  // in all and from one address (0 = no limit per address); one more is
+  // refused as soon as its head has arrived. A replay slot is the service's
+  // (ServiceSettings::maxReplays), taken only once the upload's checks pass.
+  int maxUploadsReceived = 64;
+  int maxUploadsPerAddress = 4;
   // Threads that answer uploads (each waits for a replay worker).
   int uploadThreads = 4;
   // Request line and header lines together; this also bounds their number.

@@ -25,7 +25,9 @@ using namespace highscored;
 
 int main(int argc, char** argv) {
   // A replay worker, started by the service itself.
-  if (argc == 3 && std::string(argv[1]) == "--replay-worker") return RunReplayWorker(std::atoll(argv[2]));
+  if (argc == 4 && std::string(argv[1]) == "--replay-worker") {
+    return RunReplayWorker(std::atoll(argv[2]), std::atoll(argv[3]));
+  }
 
   Options options = ParseOptions(argc, argv);
   if (options.showHelp) {

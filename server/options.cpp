@@ -1,5 +1,6 @@
 #include "server/options.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -23,8 +24,14 @@ const char* const kUsage =
     "  --replay-workers N     recordings played again at once, each in a process of its own\n"
     "                         at the lowest priority (default 2)\n"
     "  --replay-cpu-limit MILLIS  CPU time a replay may take (default 4000)\n"
-    "  --max-uploads N        uploads of recordings received or waiting at once; more are\n"
-    "                         refused at once (default 16)\n"
+    "  --replay-cpu-per-minute MILLIS  CPU time of replays one client address may use a\n"
+    "                         minute, at least --replay-cpu-limit (default twice that, 0 = no limit)\n"
+    "  --replay-memory-limit MIB  memory a replay worker may take on for a replay (default 64)\n"
+    "  --max-uploads N        uploads of recordings waiting for a replay or replayed at once;\n"
+    "                         more are refused once their checks have passed (default 16)\n"
+    "  --max-uploads-received N  uploads of recordings received, checked or replayed at once;\n"
+    "                         more are refused as soon as their head arrives (default 64)\n"
+    "  --max-uploads-per-address N  the same from one client address (default 4, 0 = no limit)\n"
     "  --key-ttl SECONDS      how long a registration key stays valid (default 600)\n"
     "  --threads N            serving threads, and as many workers for registrations and\n"
     "                         submissions (default 16)\n"
@@ -65,6 +72,7 @@ bool ParseListen(const std::string& text, HttpSettings& http) {
 
 Options ParseOptions(int argc, const char* const* argv) {
   Options options;
+  std::optional<int> replayCpuPerMinute;
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     std::optional<std::string> value;
@@ -134,15 +142,32 @@ Options ParseOptions(int argc, const char* const* argv) {
       if (workers) {
         options.replay.workers = *workers;
         options.http.uploadThreads = *workers * 2;
+        options.service.maxReplaysPerAddress = std::max(1, *workers / 2);
       }
       valid = workers.has_value();
     } else if (name == "--replay-cpu-limit") {
       const auto millis = Number(*value, 1, 60'000);
-      if (millis) options.replay.cpuLimitMillis = *millis;
+      if (millis) options.replay.cpuLimitMillis = options.service.replayCpuLimitMillis = *millis;
       valid = millis.has_value();
+    } else if (name == "--replay-cpu-per-minute") {
+      const auto millis = Number(*value, 0, 100'000'000);
+      if (millis) replayCpuPerMinute = *millis;
+      valid = millis.has_value();
+    } else if (name == "--replay-memory-limit") {
+      const auto mebibytes = Number(*value, 1, 1 << 20);
+      if (mebibytes) options.replay.memoryLimitMiB = *mebibytes;
+      valid = mebibytes.has_value();
     } else if (name == "--max-uploads") {
       const auto uploads = Number(*value, 1, 100'000);
-      if (uploads) options.http.maxUploads = *uploads;
+      if (uploads) options.service.maxReplays = *uploads;
+      valid = uploads.has_value();
+    } else if (name == "--max-uploads-received") {
+      const auto uploads = Number(*value, 1, 100'000);
+      if (uploads) options.http.maxUploadsReceived = *uploads;
+      valid = uploads.has_value();
+    } else if (name == "--max-uploads-per-address") {
+      const auto uploads = Number(*value, 0, 100'000);
+      if (uploads) options.http.maxUploadsPerAddress = *uploads;
       valid = uploads.has_value();
     } else if (name == "--trusted-proxy") {
       options.http.trustedProxy = *value;
@@ -155,6 +180,13 @@ Options ParseOptions(int argc, const char* const* argv) {
       options.error = "invalid value for " + name + ": " + *value;
       return options;
     }
+  }
+  // An upload is played only while its sender has a whole replay's bound
+  // left; by default two of them a minute.
+  const int64_t cpuLimit = options.service.replayCpuLimitMillis;
+  options.service.replayCpuPerMinuteMillis = replayCpuPerMinute.value_or(static_cast<int>(2 * cpuLimit));
+  if (replayCpuPerMinute && *replayCpuPerMinute > 0 && *replayCpuPerMinute < cpuLimit) {
+    options.error = "--replay-cpu-per-minute must be 0 or at least --replay-cpu-limit";
   }
   return options;
 }

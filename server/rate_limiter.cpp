@@ -28,16 +28,25 @@ void RateLimiter::ForgetFullBuckets(int64_t nowMillis) {
   }
 }
 
-bool RateLimiter::Allow(const std::string& address, int64_t nowMillis) {
+bool RateLimiter::Allow(const std::string& address, int64_t nowMillis, double amount) {
   if (perMinute_ <= 0) return true;
   std::lock_guard lock(mutex_);
   ForgetFullBuckets(nowMillis);
   auto [it, added] = buckets_.try_emplace(address, Bucket{static_cast<double>(perMinute_), nowMillis});
   Bucket& bucket = it->second;
   if (!added) Refill(bucket, nowMillis);
-  if (bucket.requests < 1) return false;
-  bucket.requests -= 1;
+  if (bucket.requests < amount) return false;
+  bucket.requests -= amount;
   return true;
+}
+
+void RateLimiter::GiveBack(const std::string& address, double amount, int64_t nowMillis) {
+  if (perMinute_ <= 0 || amount <= 0) return;
+  std::lock_guard lock(mutex_);
+  const auto it = buckets_.find(address);
+  if (it == buckets_.end()) return;  // full already
+  Refill(it->second, nowMillis);
+  it->second.requests = std::min<double>(perMinute_, it->second.requests + amount);
 }
 
 }  // namespace highscored

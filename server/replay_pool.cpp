@@ -15,6 +15,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <new>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -28,36 +31,59 @@ namespace highscored {
 namespace {
 
 constexpr size_t kMaxAnswerBytes = 4096;
+// A recording the recorder writes packs to less than its body; zlib's worst
+// case for an unpackable one is a little more.
+constexpr size_t kMaxRewrittenBytes = quarzello::kMaxRecordingBody + quarzello::kMaxRecordingBody / 64 + 64;
 constexpr int kWorkerNice = 10;
+// The worker's exit status after it ran out of its address space.
+constexpr int kOutOfMemoryStatus = 3;
 
-// The answer of a worker: one line.
-//   PLAYED score mode difficulty frames playMillis reachedEnd generatorState
-//   UNREADABLE message
-std::string AnswerLine(const ReplayOutcome& outcome) {
-  if (outcome.kind != ReplayOutcome::Kind::Played) {
+// The answer of a worker: one line, for a played game followed by the bytes
+// of its recording as the core writes it.
+//   PLAYED score mode difficulty frames playMillis reachedEnd generatorState cpuMillis recordingBytes
+//   UNREADABLE cpuMillis message
+//   TOOLARGE cpuMillis
+std::string Answer(const ReplayOutcome& outcome) {
+  std::ostringstream line;
+  if (outcome.kind == ReplayOutcome::Kind::TooLarge) {
+    line << "TOOLARGE " << outcome.cpuMillis << '\n';
+  } else if (outcome.kind != ReplayOutcome::Kind::Played) {
     std::string message = outcome.error;
     std::replace(message.begin(), message.end(), '\n', ' ');
-    return "UNREADABLE " + message + "\n";
+    line << "UNREADABLE " << outcome.cpuMillis << ' ' << message << '\n';
+  } else {
+    line << "PLAYED " << outcome.score << ' ' << outcome.mode << ' ' << outcome.difficulty << ' ' << outcome.frames
+         << ' ' << outcome.playMillis << ' ' << (outcome.reachedEnd ? 1 : 0) << ' ' << outcome.generatorState << ' '
+         << outcome.cpuMillis << ' ' << outcome.recording.size() << '\n'
+         << outcome.recording;
   }
-  std::ostringstream line;
-  line << "PLAYED " << outcome.score << ' ' << outcome.mode << ' ' << outcome.difficulty << ' ' << outcome.frames
-       << ' ' << outcome.playMillis << ' ' << (outcome.reachedEnd ? 1 : 0) << ' ' << outcome.generatorState << '\n';
   return line.str();
 }
 
-ReplayOutcome ParseAnswer(const std::string& line) {
+// The answer's line; for a played game, recordingBytes says how many bytes follow it.
+ReplayOutcome ParseAnswer(const std::string& line, size_t& recordingBytes) {
   ReplayOutcome outcome;
-  if (line.rfind("UNREADABLE ", 0) == 0) {
-    outcome.kind = ReplayOutcome::Kind::Unreadable;
-    outcome.error = line.substr(11);
-    return outcome;
-  }
+  recordingBytes = 0;
   std::istringstream fields(line);
   std::string word;
+  fields >> word >> outcome.cpuMillis;
+  if (word == "UNREADABLE" && fields) {
+    outcome.kind = ReplayOutcome::Kind::Unreadable;
+    fields.get();
+    std::getline(fields, outcome.error);
+    return outcome;
+  }
+  if (word == "TOOLARGE" && fields) {
+    outcome.kind = ReplayOutcome::Kind::TooLarge;
+    return outcome;
+  }
+  fields.clear();
+  fields.str(line);
   int reachedEnd = 0;
   fields >> word >> outcome.score >> outcome.mode >> outcome.difficulty >> outcome.frames >> outcome.playMillis >>
-      reachedEnd >> outcome.generatorState;
-  if (word != "PLAYED" || !fields) {
+      reachedEnd >> outcome.generatorState >> outcome.cpuMillis >> recordingBytes;
+  if (word != "PLAYED" || !fields || recordingBytes > kMaxRewrittenBytes) {
+    recordingBytes = 0;
     outcome.kind = ReplayOutcome::Kind::Unreadable;
     outcome.error = "the replay worker gave no answer";
     return outcome;
@@ -101,6 +127,26 @@ bool WaitFor(int fd, short events, int64_t deadlineMillis) {
   }
 }
 
+int64_t CpuMillis() {
+  timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return static_cast<int64_t>(used.tv_sec) * 1000 + used.tv_nsec / 1'000'000;
+}
+
+// Bounds the address space to what the worker holds now plus limitMiB: a
+// replay that wants more fails to allocate it.
+void LimitAddressSpace(int64_t limitMiB) {
+  long pages = 0;
+  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  const rlim_t bound = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                       static_cast<rlim_t>(limitMiB) * (1u << 20);
+  rlimit limit{bound, bound};
+  setrlimit(RLIMIT_AS, &limit);
+}
+
 void SetCpuAlarm(int64_t millis) {
   itimerval timer{};
   timer.it_value.tv_sec = static_cast<time_t>(millis / 1000);
@@ -126,15 +172,17 @@ ReplayOutcome ReplayHere(std::string_view recording) {
   outcome.playMillis = result.playMillis;
   outcome.reachedEnd = result.reachedEnd;
   outcome.generatorState = result.generatorState;
+  outcome.recording = result.recording;
   return outcome;
 }
 
-int RunReplayWorker(int64_t cpuLimitMillis) {
+int RunReplayWorker(int64_t cpuLimitMillis, int64_t memoryLimitMiB) {
   // The CPU-time bound: SIGPROF ends the process, which the service sees.
   signal(SIGPROF, SIG_DFL);
   sigset_t all;
   sigemptyset(&all);
   sigprocmask(SIG_SETMASK, &all, nullptr);
+  LimitAddressSpace(memoryLimitMiB);
   std::string recording;
   for (;;) {
     uint32_t size = 0;
@@ -142,11 +190,21 @@ int RunReplayWorker(int64_t cpuLimitMillis) {
     if (size > kMaxRecordingBytes) return 1;
     recording.resize(size);
     if (!ReadFully(STDIN_FILENO, recording.data(), size)) return 0;
+    const int64_t begin = CpuMillis();
     SetCpuAlarm(cpuLimitMillis);
-    const ReplayOutcome outcome = ReplayHere(recording);
+    ReplayOutcome outcome;
+    try {
+      outcome = ReplayHere(recording);
+    } catch (const std::bad_alloc&) {
+      // What was taken is freed by now; the worker ends all the same, so that
+      // no half-built state of the core lives on into the next replay.
+      outcome.kind = ReplayOutcome::Kind::TooLarge;
+    }
     SetCpuAlarm(0);
-    const std::string answer = AnswerLine(outcome);
+    outcome.cpuMillis = CpuMillis() - begin;
+    const std::string answer = Answer(outcome);
     if (!WriteFully(STDOUT_FILENO, answer.data(), answer.size())) return 0;
+    if (outcome.kind == ReplayOutcome::Kind::TooLarge) return kOutOfMemoryStatus;
   }
 }
 
@@ -170,8 +228,9 @@ bool ProcessReplayer::Spawn(Worker& worker) {
   int sockets[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) return false;
   const std::string limit = std::to_string(settings_.cpuLimitMillis);
+  const std::string memory = std::to_string(settings_.memoryLimitMiB);
   std::vector<char*> argv = {const_cast<char*>(executable_.c_str()), const_cast<char*>("--replay-worker"),
-                             const_cast<char*>(limit.c_str()), nullptr};
+                             const_cast<char*>(limit.c_str()), const_cast<char*>(memory.c_str()), nullptr};
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid < 0) {
@@ -210,6 +269,7 @@ void ProcessReplayer::End(Worker& worker) {
 }
 
 ReplayOutcome ProcessReplayer::Exchange(Worker& worker, std::string_view recording, int64_t deadlineMillis) {
+  const int64_t begin = SteadyMillis();
   ReplayOutcome busy;
   busy.kind = ReplayOutcome::Kind::Busy;
   const uint32_t size = static_cast<uint32_t>(recording.size());
@@ -223,10 +283,18 @@ ReplayOutcome ProcessReplayer::Exchange(Worker& worker, std::string_view recordi
     if (n <= 0) return busy;
     sent += static_cast<size_t>(n);
   }
-  std::string line;
-  char buffer[512];
-  while (line.find('\n') == std::string::npos) {
-    if (line.size() > kMaxAnswerBytes || !WaitFor(worker.socket, POLLIN, deadlineMillis)) return busy;
+  // A worker given up on may have used up to its whole bound meanwhile.
+  busy.cpuMillis = settings_.cpuLimitMillis;
+  std::string answer;
+  std::optional<ReplayOutcome> outcome;
+  size_t recordingBytes = 0;
+  size_t lineEnd = 0;
+  char buffer[16384];
+  while (!outcome || answer.size() < lineEnd + 1 + recordingBytes) {
+    if ((!outcome && answer.size() > kMaxAnswerBytes) || !WaitFor(worker.socket, POLLIN, deadlineMillis)) {
+      busy.cpuMillis = std::min(settings_.cpuLimitMillis, SteadyMillis() - begin);
+      return busy;
+    }
     const ssize_t n = recv(worker.socket, buffer, sizeof buffer, MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (n <= 0) {
@@ -235,25 +303,32 @@ ReplayOutcome ProcessReplayer::Exchange(Worker& worker, std::string_view recordi
       const pid_t pid = worker.pid;
       waitpid(pid, &status, 0);
       worker.pid = -1;
-      ReplayOutcome outcome;
+      ReplayOutcome ended;
+      ended.cpuMillis = settings_.cpuLimitMillis;
       if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return busy;  // ended here: stopping
       if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGPROF || WTERMSIG(status) == SIGXCPU)) {
-        outcome.kind = ReplayOutcome::Kind::TooCostly;
-        outcome.error = "replay stopped after " + std::to_string(settings_.cpuLimitMillis) + " ms of CPU time";
+        ended.kind = ReplayOutcome::Kind::TooCostly;
+        ended.error = "replay stopped after " + std::to_string(settings_.cpuLimitMillis) + " ms of CPU time";
       } else {
-        outcome.kind = ReplayOutcome::Kind::Unreadable;
-        outcome.error = "the replay worker ended (" +
-                        (WIFSIGNALED(status) ? std::string("signal ") + std::to_string(WTERMSIG(status))
-                                             : "status " + std::to_string(WEXITSTATUS(status))) +
-                        ")";
-        LogNote("replay worker " + std::to_string(pid) + " ended on a recording: " + outcome.error);
+        ended.kind = ReplayOutcome::Kind::Unreadable;
+        ended.error = "the replay worker ended (" +
+                      (WIFSIGNALED(status) ? std::string("signal ") + std::to_string(WTERMSIG(status))
+                                           : "status " + std::to_string(WEXITSTATUS(status))) +
+                      ")";
+        LogNote("replay worker " + std::to_string(pid) + " ended on a recording: " + ended.error);
       }
-      return outcome;
+      return ended;
     }
-    line.append(buffer, static_cast<size_t>(n));
+    answer.append(buffer, static_cast<size_t>(n));
+    if (!outcome && (lineEnd = answer.find('\n')) != std::string::npos) {
+      outcome = ParseAnswer(answer.substr(0, lineEnd), recordingBytes);
+    }
   }
-  line.resize(line.find('\n'));
-  return ParseAnswer(line);
+  if (outcome->kind == ReplayOutcome::Kind::TooLarge) {
+    outcome->error = "replay stopped at " + std::to_string(settings_.memoryLimitMiB) + " MiB of memory";
+  }
+  outcome->recording = answer.substr(lineEnd + 1, recordingBytes);
+  return *outcome;
 }
 
 ReplayOutcome ProcessReplayer::Replay(std::string_view recording) {
@@ -277,7 +352,7 @@ ReplayOutcome ProcessReplayer::Replay(std::string_view recording) {
   // A worker that did not answer in time (or at all) is replaced: what it
   // still does is of no use.
   const bool replace = outcome.kind == ReplayOutcome::Kind::Busy || outcome.kind == ReplayOutcome::Kind::TooCostly ||
-                       worker.pid < 0;
+                       outcome.kind == ReplayOutcome::Kind::TooLarge || worker.pid < 0;
   if (replace) End(worker);
 
   std::lock_guard lock(mutex_);

@@ -22,6 +22,7 @@ struct ReplayOutcome {
     Played,      // read and played through; what it came to is below
     Unreadable,  // not a recording the core can play: error says why
     TooCostly,   // stopped at the CPU-time bound
+    TooLarge,    // stopped at the memory bound
     Busy,        // no worker free in time, or the service is stopping
   };
   Kind kind = Kind::Busy;
@@ -33,6 +34,11 @@ struct ReplayOutcome {
   int64_t playMillis = 0;
   bool reachedEnd = false;
   int64_t generatorState = 0;
+  // What the core's recorder writes of the replayed game (see ReplayResult).
+  std::string recording;
+  // The worker's CPU time for it: measured, or the whole bound when the
+  // worker had to be stopped or ended on it.
+  int64_t cpuMillis = 0;
 };
 
 class Replayer {
@@ -48,6 +54,8 @@ ReplayOutcome ReplayHere(std::string_view recording);
 struct ReplaySettings {
   int workers = 2;                // replays at once, one process each
   int64_t cpuLimitMillis = 4000;  // CPU time per replay
+  // Address space a worker may take on beyond what it holds once started.
+  int64_t memoryLimitMiB = 64;
   // How long an upload may wait for a worker and its replay together, on
   // the wall clock: well within the game's 8 s.
   int64_t waitLimitMillis = 6000;
@@ -55,7 +63,7 @@ struct ReplaySettings {
 
 class ProcessReplayer : public Replayer {
  public:
-  // executable is started as "executable --replay-worker CPU_MILLIS".
+  // executable is started as "executable --replay-worker CPU_MILLIS MEMORY_MIB".
   ProcessReplayer(std::string executable, const ReplaySettings& settings);
   ~ProcessReplayer() override;
   ProcessReplayer(const ProcessReplayer&) = delete;
@@ -87,6 +95,6 @@ class ProcessReplayer : public Replayer {
 
 // The worker's side: reads recordings from standard input, answers on
 // standard output, until its input ends. For main.
-int RunReplayWorker(int64_t cpuLimitMillis);
+int RunReplayWorker(int64_t cpuLimitMillis, int64_t memoryLimitMiB);
 
 }  // namespace highscored

@@ -71,7 +71,7 @@ struct VerifiedRecording {
   int ranking = 0;
   int32_t points = 0;
   int64_t generatorState = 0;
-  std::string bytes;  // as uploaded, served again for anyone to check
+  std::string bytes;  // as the core's recorder writes the replayed game, served again for anyone to check
 };
 
 enum class VerifyStatus { Stored, AlreadyVerified, RecordingUsed };

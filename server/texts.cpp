@@ -39,6 +39,7 @@ constexpr Entry kEnglish[] = {
     {"Die Aufzeichnung ist beschädigt und lässt sich nicht abspielen.", "The recording is damaged and cannot be played."},
     {"Die Aufzeichnung lässt sich nicht in der erlaubten Zeit abspielen.",
      "The recording cannot be played in the time allowed."},
+    {"Die Aufzeichnung braucht zum Abspielen zu viel Speicher.", "The recording takes too much memory to play."},
     {"Die Aufzeichnung ist ein Spiel einer anderen Rangliste.", "The recording is a game of another ranking."},
     {"Das aufgezeichnete Spiel ist nicht zu Ende gespielt.", "The recorded game was not played to its end."},
     {"Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.",

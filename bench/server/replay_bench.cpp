@@ -8,7 +8,8 @@
 //   build/server/replay_bench --write DIR COUNT
 // The second form writes COUNT Turbo games (turbo-N.qzr) and a 10-minute
 // Level game (level.qzr) into DIR, with "FILE RANKING SCORE" lines in
-// DIR/games.txt, for bench/server/uploads.sh.
+// DIR/games.txt, for bench/server/uploads.sh, and the costliest recording
+// to play that the bounds of a replay let through (costly.qzr).
 
 #include <time.h>
 
@@ -57,6 +58,7 @@ int WriteGames(const std::string& dir, int count) {
   };
   write("level.qzr", servertest::PlayToTheEnd({.mode = 2, .seed = 5, .movesUntilMillis = 590'000,
                                                .framesBetweenMoves = 3}));
+  std::ofstream(dir + "/costly.qzr", std::ios::binary) << servertest::CostlyRecording();
   for (int i = 0; i < count; ++i) {
     write("turbo-" + std::to_string(i) + ".qzr",
           servertest::PlayToTheEnd({.mode = 1, .difficulty = static_cast<uint8_t>(i % 3), .seed = 100 + i}));

@@ -94,6 +94,24 @@ TEST(RateLimiterTest, TheSweepForgetsOnlyFullBuckets) {
   EXPECT_FALSE(limiter.Allow("10.0.0.9", t0 + 80'000));
 }
 
+// Replay time: the most a replay may take is counted when it starts, what it
+// did not take comes back, and never more than the minute's share.
+TEST(RateLimiterTest, CountsAmountsAndTakesBackWhatWasNotUsed) {
+  RateLimiter cpu(8000);
+  EXPECT_TRUE(cpu.Allow("10.0.0.1", 0, 4000));
+  EXPECT_TRUE(cpu.Allow("10.0.0.1", 0, 4000));
+  EXPECT_FALSE(cpu.Allow("10.0.0.1", 0, 4000)) << "two replays' bound at once, no third";
+  cpu.GiveBack("10.0.0.1", 3950, 0);  // the first took 50 ms
+  EXPECT_FALSE(cpu.Allow("10.0.0.1", 0, 4000)) << "the 50 ms are spent";
+  cpu.GiveBack("10.0.0.1", 3950, 0);  // and so did the second
+  EXPECT_TRUE(cpu.Allow("10.0.0.1", 0, 4000));
+  EXPECT_FALSE(cpu.Allow("10.0.0.1", 0, 4000));
+  EXPECT_TRUE(cpu.Allow("10.0.0.1", 30'000, 4000)) << "half a minute brings back half the share";
+  cpu.GiveBack("10.0.0.1", 1e9, 30'000);
+  EXPECT_TRUE(cpu.Allow("10.0.0.1", 30'000, 8000));
+  EXPECT_FALSE(cpu.Allow("10.0.0.1", 30'000, 1)) << "given back no more than the share";
+}
+
 TEST(RateLimiterTest, ZeroMeansNoLimit) {
   RateLimiter limiter(0);
   for (int i = 0; i < 1000; ++i) ASSERT_TRUE(limiter.Allow("10.0.0.1", 0));
@@ -154,7 +172,11 @@ TEST(OptionsTest, DefaultsAndEveryOption) {
   EXPECT_FALSE(defaults.service.acceptUnverified);
   EXPECT_EQ(defaults.replay.workers, 2);
   EXPECT_EQ(defaults.replay.cpuLimitMillis, 4000);
-  EXPECT_EQ(defaults.http.maxUploads, 16);
+  EXPECT_EQ(defaults.service.maxReplays, 16);
+  EXPECT_EQ(defaults.http.maxUploadsReceived, 64);
+  EXPECT_EQ(defaults.http.maxUploadsPerAddress, 4);
+  EXPECT_EQ(defaults.service.replayCpuPerMinuteMillis, 8000);
+  EXPECT_EQ(defaults.replay.memoryLimitMiB, 64);
   EXPECT_EQ(defaults.http.maxUploadBodyBytes, 1u << 20);
   const Options replays = Parse({"--accept-unverified", "--replay-workers", "3", "--replay-cpu-limit", "250",
                                  "--max-uploads", "8", "--table-size", "5"});
@@ -163,8 +185,19 @@ TEST(OptionsTest, DefaultsAndEveryOption) {
   EXPECT_TRUE(replays.web.acceptUnverified);
   EXPECT_EQ(replays.replay.workers, 3);
   EXPECT_EQ(replays.http.uploadThreads, 6);
+  EXPECT_EQ(replays.service.maxReplaysPerAddress, 1) << "half the workers";
+  EXPECT_EQ(Parse({"--replay-workers", "8"}).service.maxReplaysPerAddress, 4);
   EXPECT_EQ(replays.replay.cpuLimitMillis, 250);
-  EXPECT_EQ(replays.http.maxUploads, 8);
+  EXPECT_EQ(replays.service.maxReplays, 8);
+  EXPECT_EQ(replays.service.replayCpuLimitMillis, 250);
+  EXPECT_EQ(replays.service.replayCpuPerMinuteMillis, 500) << "two replays' bound a minute";
+  const Options costs = Parse({"--replay-cpu-per-minute", "0", "--replay-memory-limit", "16",
+                               "--max-uploads-received", "9", "--max-uploads-per-address", "0"});
+  EXPECT_EQ(costs.error, "");
+  EXPECT_EQ(costs.service.replayCpuPerMinuteMillis, 0);
+  EXPECT_EQ(costs.replay.memoryLimitMiB, 16);
+  EXPECT_EQ(costs.http.maxUploadsReceived, 9);
+  EXPECT_EQ(costs.http.maxUploadsPerAddress, 0);
   EXPECT_EQ(replays.service.tableSize, 5) << "the flag takes no value";
   EXPECT_EQ(defaults.web.maxAgeMillis, 1000);
   EXPECT_EQ(Parse({"--page-max-age", "0"}).web.maxAgeMillis, 0);
@@ -182,6 +215,8 @@ TEST(OptionsTest, RefusesWhatCannotBeUsed) {
   EXPECT_NE(Parse({"--colour", "blue"}).error, "");
   EXPECT_NE(Parse({"--replay-workers", "0"}).error, "");
   EXPECT_NE(Parse({"--replay-cpu-limit", "0"}).error, "");
+  EXPECT_NE(Parse({"--replay-cpu-per-minute", "3999"}).error, "") << "not even one replay's bound";
+  EXPECT_NE(Parse({"--replay-memory-limit", "0"}).error, "");
 }
 
 }  // namespace

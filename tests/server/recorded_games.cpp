@@ -133,6 +133,13 @@ std::string PackRecording(const std::string& body, int level) {
   return out;
 }
 
+std::string CostlyRecording() {
+  const std::string body = UnpackRecording(PlayToTheEnd({.mode = Turbo, .seed = 3}).recording);
+  std::string start = body.substr(0, RecordOffsets(body).front());
+  start[1] = static_cast<char>(Classic);  // the mode, after the one-byte rules version
+  return PackRecording(start + std::string(999'999, static_cast<char>(kShortFrame + 14)));
+}
+
 std::vector<size_t> RecordOffsets(const std::string& body) {
   size_t at = 0;
   auto skipVarint = [&] {

@@ -44,6 +44,11 @@ PlayedGame PlayToTheEnd(const PlayPlan& plan);
 std::string UnpackRecording(const std::string& recording);
 std::string PackRecording(const std::string& body, int level = 9);
 
+// The costliest recording to play that the bounds of a replay let through:
+// a Classic start and then a million frames 14 ms apart with nothing moving
+// (under four hours; no clock ends a Classic game).
+std::string CostlyRecording();
+
 // Where the records of an unpacked body begin: the first after its start
 // (rules version, mode, difficulty, generator state), then each in turn.
 std::vector<size_t> RecordOffsets(const std::string& body);

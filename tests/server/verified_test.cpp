@@ -3,6 +3,8 @@
 // player who would rather not play.
 
 #include <libpq-fe.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -184,10 +186,15 @@ TEST_P(VerifiedTest, RecordingsOfOtherGamesOrDamagedOnesAreRefusedAndChangeNothi
   ASSERT_TRUE(other);
   const HttpReply higher = Upload(port, other->registration, other->id, game.recording);
   EXPECT_EQ(higher.lines.at(1), "Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.");
+  // Nor for fewer points: one game would fill a ranking one point apart.
+  const auto lower = SubmitEntry(port, "Carl", game.score - 1, game.ranking);
+  ASSERT_TRUE(lower);
+  const HttpReply fewer = Upload(port, lower->registration, lower->id, game.recording);
+  EXPECT_EQ(fewer.lines.at(1), "Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.");
 
   // Each refusal is one line of the log, saying what was wrong.
   const std::string log = server->Log();
-  EXPECT_EQ(CountLines(log, "POST /quarzello/replay.php 400 ERROR"), static_cast<int>(forgeries.size()) + 1) << log;
+  EXPECT_EQ(CountLines(log, "POST /quarzello/replay.php 400 ERROR"), static_cast<int>(forgeries.size()) + 2) << log;
   EXPECT_TRUE(Contains(log, "bytes after the end of the recording")) << log;
   EXPECT_TRUE(Contains(log, "recording damaged or cut short")) << log;
 
@@ -356,6 +363,153 @@ TEST_P(ReplayLimitsTest, AFloodOfUploadsDoesNotHoldUpFetches) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, ReplayLimitsTest, ::testing::Values("sqlite"));
+
+// What a replay costs is the sender's: replay time per address, memory per
+// worker, and what is kept of an upload is what the core makes of it.
+using ReplayCostsTest = StoreTest;
+
+// An upload being received holds no replay slot, and one address has room
+// for only a few at once: twenty trickling bodies from one address leave
+// every other player's upload as it was.
+TEST_P(ReplayCostsTest, TricklingUploadsFromOneAddressDoNotStarveOthers) {
+  const PlayedGame& game = TurboGame();
+  auto server = StartVerifying({"--client-timeout", "4"});
+  const int port = server->port();
+  const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
+  ASSERT_TRUE(entry);
+  const std::string head = "POST " + kUploadPath +
+                           " HTTP/1.0\r\nHost: t\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+                           "Content-Length: 500000\r\n\r\nkey_id=1&id=1&hash=1&recording=";
+  std::vector<int> trickling;
+  for (int i = 0; i < 20; ++i) {
+    const int fd = Connect(port, "127.0.0.3");
+    ASSERT_GE(fd, 0);
+    send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+    trickling.push_back(fd);
+  }
+  std::jthread trickler([&](std::stop_token stop) {
+    while (!stop.stop_requested()) {
+      for (const int fd : trickling) send(fd, "AAAA", 4, MSG_NOSIGNAL | MSG_DONTWAIT);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  });
+  // Wait until the service has refused the ones beyond the address's room.
+  for (int i = 0; i < 100 && !Contains(server->Log(), "uploads from this address at their cap"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const HttpReply reply = Upload(port, entry->registration, entry->id, game.recording, "127.0.0.2");
+  EXPECT_TRUE(Okay(reply)) << reply.raw << server->Log();
+  trickler.request_stop();
+  trickler.join();
+  for (const int fd : trickling) close(fd);
+  const std::string log = server->Log();
+  EXPECT_EQ(CountLines(log, "uploads from this address at their cap"), 16) << log;
+  EXPECT_FALSE(Contains(log, "(uploads at their cap)")) << log;
+}
+
+// Recordings that run into the CPU bound, sent without pause from one
+// address: it is refused (429) once its replay time for the minute is
+// used, and another player's real game verifies meanwhile.
+TEST_P(ReplayCostsTest, HeavyRecordingsFromOneAddressUseUpItsReplayTimeAndNoOneElses) {
+  const PlayedGame& game = TurboGame();
+  auto server = StartVerifying({"--replay-cpu-limit", "200"});  // 400 ms a minute per address
+  const int port = server->port();
+  const auto heavy = SubmitEntry(port, "Mallory", 999'999, game.ranking);
+  const auto real = SubmitEntry(port, "Anna", game.score, game.ranking);
+  ASSERT_TRUE(heavy && real);
+  const std::string costly = CostlyRecording();
+
+  std::atomic<int> limited{0};
+  std::vector<std::jthread> flood;
+  for (int i = 0; i < 4; ++i) {
+    flood.emplace_back([&](std::stop_token stop) {
+      while (!stop.stop_requested()) {
+        const HttpReply reply = Upload(port, heavy->registration, heavy->id, costly, "127.0.0.3");
+        if (reply.statusLine.find(" 429 ") != std::string::npos) ++limited;
+      }
+    });
+  }
+  // Its replay time runs out after two replays' bound; a worker stays free
+  // for others meanwhile.
+  const auto giveUp = Clock::now() + std::chrono::seconds(60);
+  while (!Contains(server->Log(), "replay time used up") && Clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const HttpReply reply = Upload(port, real->registration, real->id, game.recording, "127.0.0.2");
+  EXPECT_TRUE(Okay(reply)) << reply.raw;
+  flood.clear();
+  const std::string log = server->Log();
+  ASSERT_TRUE(Contains(log, "replay time used up")) << log;
+  // Stopped at the CPU bound, or given up on a busy machine after the wait.
+  const int played = CountLines(log, "replay stopped after 200 ms of CPU time") + CountLines(log, "no replay worker free");
+  EXPECT_GE(played, 2);
+  EXPECT_LE(played, 3) << "two replays' bound a minute, and a little that came back meanwhile";
+  EXPECT_GT(limited, 0);
+  EXPECT_EQ((*Fetch(port))[game.ranking], (std::vector<FetchedEntry>{{"Anna", game.score, false}}));
+}
+
+// A worker bounded to a few MiB beyond its start: a recording that
+// unpacks to 4 MiB takes more. The worker is stopped and replaced, and
+// the upload refused; the next upload verifies.
+TEST_P(ReplayCostsTest, AWorkerThatTakesTooMuchMemoryIsStoppedAndTheServiceGoesOn) {
+  const PlayedGame& game = TurboGame();
+  auto server = StartVerifying({"--replay-workers", "1", "--replay-memory-limit", "4"});
+  const int port = server->port();
+  const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
+  ASSERT_TRUE(entry);
+  const std::string body = UnpackRecording(game.recording);
+  const std::string large = PackRecording(body.substr(0, RecordOffsets(body).front()) + std::string(4'000'000, '\x10'));
+  for (int i = 0; i < 2; ++i) {
+    const HttpReply reply = Upload(port, entry->registration, entry->id, large);
+    EXPECT_NE(reply.statusLine.find(" 400 "), std::string::npos) << reply.raw;
+    EXPECT_EQ(reply.lines.at(1), "Die Aufzeichnung braucht zum Abspielen zu viel Speicher.") << server->Log();
+  }
+  EXPECT_EQ(CountLines(server->Log(), "replay stopped at 4 MiB of memory"), 2) << server->Log();
+  const HttpReply reply = Upload(port, entry->registration, entry->id, game.recording);
+  EXPECT_TRUE(Okay(reply)) << reply.raw << server->Log();
+}
+
+// What is stored is the game as the core records it when it plays the
+// upload again: packed otherwise or padded after its end, it is the same
+// bytes as the game's own recording.
+TEST_P(ReplayCostsTest, WhatIsStoredIsTheGameAsTheCoreWritesItNotWhatWasSent) {
+  auto server = StartVerifying();
+  const int port = server->port();
+  // Frames after the end, each of its own step: the service ignores them
+  // or refuses the recording.
+  std::string padding;
+  for (int i = 0; i < 50'000; ++i) padding += std::string("\x00", 1) + static_cast<char>(i % 100 + 1);
+  struct Sent {
+    const char* what;
+    const PlayedGame& game;
+    std::string recording;
+  };
+  const std::vector<Sent> sent = {
+      {"unpacked", TurboGame(), PackRecording(UnpackRecording(TurboGame().recording), 0)},
+      {"padded", TurboLeichtGame(), PackRecording(UnpackRecording(TurboLeichtGame().recording) + padding, 0)}};
+  int verified = 0;
+  for (const Sent& upload : sent) {
+    const PlayedGame& game = upload.game;
+    ASSERT_EQ(game.playMillis / 1000, 121) << upload.what;
+    ASSERT_GT(upload.recording.size(), game.recording.size() * 5) << upload.what;
+    const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
+    ASSERT_TRUE(entry);
+    const HttpReply reply = Upload(port, entry->registration, entry->id, upload.recording);
+    if (!Okay(reply)) {
+      EXPECT_NE(reply.statusLine.find(" 400 "), std::string::npos) << upload.what << ": " << reply.raw;
+      EXPECT_STRNE(upload.what, "unpacked") << "the game itself";
+      continue;
+    }
+    ++verified;
+    const std::string stored = Body(Get(port, "/quarzello/replays/" + std::to_string(entry->id)));
+    EXPECT_EQ(stored, game.recording) << upload.what << ": " << stored.size() << " bytes stored";
+    EXPECT_LT(stored.size(), 2000u) << "a 121-s Turbo game";
+  }
+  EXPECT_GE(verified, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlite, ReplayCostsTest, ::testing::Values("sqlite"));
+INSTANTIATE_TEST_SUITE_P(Postgres, ReplayCostsTest, ::testing::Values("postgresql"));
 
 // Several services on one PostgreSQL database: one limit for them all.
 using SharedLimitTest = StoreTest;
