@@ -17,6 +17,16 @@
 
 namespace highscored {
 
+// Whether a worker's address space is bounded by --replay-memory-limit.
+// AddressSanitizer maps terabytes for its shadow and holds freed memory in
+// quarantine, so under it no such bound can hold: the sanitizer build of
+// the service leaves it out.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kWorkerMemoryBounded = false;
+#else
+constexpr bool kWorkerMemoryBounded = true;
+#endif
+
 struct ReplayOutcome {
   enum class Kind {
     Played,      // read and played through; what it came to is below
