@@ -118,9 +118,12 @@ struct Replay {
     if (at > limits.maxMillis) return "recording longer than a game may last";
     if (at < latest) return "a record earlier than the one before it";
     latest = at;
-    switch (shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag)) {
+    const RecordTag kind = shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag);
+    if (kind > RecordTag::Abort) return "unknown record " + std::to_string(*tag);
+    std::string refusal = game.recording.bounds.Refusal(kind, at);
+    if (!refusal.empty()) return refusal;
+    switch (kind) {
       case RecordTag::Frame:
-        if (game.paused) return "a frame while the game is paused";
         if (++result.frames > limits.maxFrames) return "recording has too many frames";
         frameTime = at;
         BeginFrame(game, at);
@@ -139,9 +142,8 @@ struct Replay {
         if (game.paused) pausedMillis += at - game.pauseStart;
         ResumeGame(game, at);
         break;
-      case RecordTag::Continue: PressContinue(game, at); break;
+      case RecordTag::Continue: break;  // refused above
       case RecordTag::Abort: AbortGame(game, at); break;
-      default: return "unknown record " + std::to_string(*tag);
     }
     game.outbox.clear();
     return {};
@@ -175,7 +177,9 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   if (!rules || !mode || !difficulty || !state) {
     result.error = "recording cut short in its start";
   } else if (*rules != kRulesVersion) {
-    result.error = "recording made under rules version " + std::to_string(*rules);
+    // Older rules let late clicks count: their games are not this game's.
+    result.error = "recording made under rules version " + std::to_string(*rules) + "; this replay plays version " +
+                   std::to_string(kRulesVersion) + " only";
   } else if (*mode > Level || *difficulty > Schwer) {
     result.error = "no such mode or difficulty";
   } else if (!Random::ValidState(static_cast<int64_t>(*state))) {
@@ -191,7 +195,7 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   replay.game.gameMode = result.mode;
   replay.game.difficulty = result.difficulty;
   StartGame(replay.game, replay.random, 0);
-  replay.game.recording = GameRecording{};  // a replay records nothing
+  StopWriting(replay.game.recording);
   while (!in.done() && result.ok()) result.error = replay.Play(in);
   if (!result.ok()) return result;
 
@@ -200,6 +204,7 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   result.playMillis = replay.frameTime - replay.pausedMillis;
   result.reachedEnd = game.gameOverState != Running && !game.aborted;
   result.boardHash = BoardHash(game.world.board);
+  result.inputs = game.recording.bounds.figures();
   return result;
 }
 

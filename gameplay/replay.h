@@ -30,7 +30,8 @@ struct ReplayResult {
   int64_t frames = 0;
   int64_t playMillis = 0;   // from the start to the last frame, pauses left out
   bool reachedEnd = false;  // the game came to "GAME OVER" and was not given up
-  uint64_t boardHash = 0;   // of the board as the last frame left it
+  uint64_t boardHash = 0;   // of the board as the last record left it
+  InputFigures inputs;      // how close the recording came to the bounds
 
   bool ok() const { return error.empty(); }
 };

@@ -207,11 +207,14 @@ TEST_P(VerifiedTest, OneGameVerifiesOneEntryOnceHoweverItIsPacked) {
 
   const HttpReply again = Upload(port, first->registration, first->id, game.recording);
   EXPECT_EQ(again.lines.at(1), "Dieser Eintrag ist schon mit seiner Aufzeichnung best\xe4tigt.");
-  // The same game, and the same game packed otherwise and with a few more
-  // frames after its end.
+  // The same game, and the same game packed otherwise; with a few more
+  // frames after its end it is no game the recorder writes.
   std::string longer = UnpackRecording(game.recording);
   for (int i = 0; i < 30; ++i) longer += std::string("\x00\x10", 2);
-  for (const std::string& copy : {game.recording, PackRecording(longer, 1)}) {
+  const HttpReply padded = Upload(port, second->registration, second->id, PackRecording(longer, 1));
+  EXPECT_EQ(padded.lines.at(1).rfind("Die Aufzeichnung ist besch", 0), 0u) << padded.raw;
+  EXPECT_TRUE(Contains(server->Log(), "a record after the game's end")) << server->Log();
+  for (const std::string& copy : {game.recording, PackRecording(UnpackRecording(game.recording), 1)}) {
     const HttpReply reply = Upload(port, second->registration, second->id, copy);
     EXPECT_TRUE(IsShownError(reply)) << reply.raw;
     EXPECT_EQ(reply.lines.at(1), "Diese Aufzeichnung best\xe4tigt schon einen anderen Eintrag.");
@@ -285,7 +288,8 @@ TEST_P(ReplayLimitsTest, LongGamesBombsAndCostlyReplaysAreRefusedAndTheServiceGo
 
   // Ten hours: the game's start and then a frame a second.
   const std::string body = UnpackRecording(game.recording);
-  const std::string start = body.substr(0, RecordOffsets(body).front());
+  std::string start = body.substr(0, RecordOffsets(body).front());
+  start[1] = 0;  // Classic, which no clock ends
   std::string tenHours = start;
   for (int i = 0; i < 36'000; ++i) tenHours += std::string("\x00\xe8\x07", 3);  // 1000 ms
   // Packed small, unpacked far beyond what the recorder ever writes.
