@@ -33,11 +33,11 @@ constexpr int kShortFrameSteps = 256 - kShortFrame;
 // that runs in the game's own loop, with room for a busy machine (the
 // measurements behind the figures are in docs/recording.md). The recorder
 // writes nothing beyond them, and a replay refuses anything beyond them.
-constexpr int kMostClicksInFrame = 8;
+constexpr int kMostClicksInFrame = 12;
 constexpr int kMostClicksInSecond = 25;
 // How long after its frame (or the resume) a click may come while the game
 // runs; a click later than this finds the game one frame on (ClickBoardCell).
-constexpr int64_t kLongestClickLag = 250;
+constexpr int64_t kLongestClickLag = 500;
 
 // The largest of each figure that the bounds watch, as a recording went.
 struct InputFigures {

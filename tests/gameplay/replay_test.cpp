@@ -259,7 +259,7 @@ TEST(Replay, RecordingsNoPlayerWithAMouseMakesAreRefusedWithTheirReason) {
   inFrame.Frames(5);
   for (int i = 0; i < kMostClicksInFrame; ++i) inFrame.Click(1);
   EXPECT_TRUE(ReplayGame(inFrame.Bytes()).ok()) << ReplayGame(inFrame.Bytes()).error;
-  EXPECT_EQ(ReplayGame(inFrame.Click(1).Bytes()).error, "more than 8 clicks in one frame");
+  EXPECT_EQ(ReplayGame(inFrame.Click(1).Bytes()).error, "more than 12 clicks in one frame");
 
   // 25 clicks a second is the most, one in each frame of 40 ms or 39 ms.
   for (int step : {40, 39}) {
@@ -278,7 +278,7 @@ TEST(Replay, RecordingsNoPlayerWithAMouseMakesAreRefusedWithTheirReason) {
   // from a resume; the pause itself may come at any time.
   EXPECT_TRUE(ReplayGame(Forged().Frames(3).Click(kLongestClickLag).Bytes()).ok());
   EXPECT_EQ(ReplayGame(Forged().Frames(3).Click(kLongestClickLag + 1).Bytes()).error,
-            "a click more than 250 ms after its frame");
+            "a click more than 500 ms after its frame");
   EXPECT_TRUE(
       ReplayGame(Forged().Frames(3).Event(RecordTag::Pause, 5000).Event(RecordTag::Resume, 9000).Click(9200).Bytes())
           .ok());
