@@ -72,7 +72,11 @@ struct Game : BoardSettings {
 // them, as the player's first game found them at zero.
 void StartGame(Game& game, Random& random, int64_t now);
 
-// A click on cell (c, r) at time now; ignored unless the game runs.
+// A click on cell (c, r) at time now; ignored unless the game runs, and
+// beyond the clicks a mouse gives (recording.h). A click at or after
+// Turbo's deadline, or after the Level row that ends the game was due, ends
+// the game instead. A click long after the last frame first plays the frame
+// the loop missed.
 void ClickBoardCell(Game& game, int c, int r, int64_t now);
 // Pause stops the clocks; resume moves the deadline by the time paused.
 void PauseGame(Game& game, int64_t now);

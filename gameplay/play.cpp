@@ -40,6 +40,17 @@ void ClearBoard(Game& game) {
   TakeRemovedStones(game, removal.removed, removal.columnsSupplied);
 }
 
+// Turbo's time is up at its deadline; a Level game is over once the row is
+// due that arrives while a column is full.
+bool TimeIsUp(const Game& game, int64_t now) {
+  if (game.gameMode == Turbo) return now >= game.deadline;
+  if (game.gameMode != Level || now <= game.deadline) return false;
+  for (int c = 0; c < kColumns; ++c) {
+    if (game.world.board(c, 0) != nullptr) return true;
+  }
+  return false;
+}
+
 void CheckTurboClock(Game& game) {
   if (game.gameMode == Turbo && game.gameOverState == Running && game.now > game.deadline) EndGame(game);
 }
@@ -61,7 +72,26 @@ RuleContext CurrentRules(const Game& game, int64_t now) {
 void ClickBoardCell(Game& game, int c, int r, int64_t now) {
   if (game.gameOverState != Running || game.paused || game.aborted) return;
   if (c < 0 || c >= kColumns || r < 0 || r >= kRows) return;
+  // The loop was held up and the click comes long after the last frame:
+  // the game first catches up with the frame it missed, clocks and all.
+  if (game.recording.bounds.ClickLag(now) > kLongestClickLag) {
+    BeginFrame(game, now);
+    EndFrame(game);
+    if (game.gameOverState != Running) return;
+  }
+  // More clicks than a mouse gives change nothing and are not recorded.
+  if (!game.recording.bounds.Refusal(RecordTag::Click, now).empty()) return;
   RecordEvent(game.recording, RecordTag::Click, now, c, r);
+  if (TimeIsUp(game, now)) {
+    // The click came too late to count; the game ends at its moment.
+    game.now = now;
+    if (game.gameMode == Turbo) {
+      EndGame(game);
+    } else {
+      FeedRowFromBelow(game);  // the row that ends it
+    }
+    return;
+  }
   ClickOutcome outcome = ClickCell(game.world.board, CurrentRules(game, now), c, r);
   Apply(game, outcome);
 }
@@ -82,7 +112,7 @@ void ResumeGame(Game& game, int64_t now) {
 
 void PressContinue(Game& game, int64_t now) {
   if (game.gameOverState != GameOver || game.paused || game.aborted) return;
-  RecordEvent(game.recording, RecordTag::Continue, now);
+  // After the end nothing is recorded.
   game.now = now;
   game.gameOverState = ClearingBoard;
   ClearBoard(game);
@@ -91,6 +121,7 @@ void PressContinue(Game& game, int64_t now) {
 void AbortGame(Game& game, int64_t now) {
   if (game.aborted) return;
   RecordEvent(game.recording, RecordTag::Abort, now);
+  EndRecording(game.recording);
   game.aborted = true;
 }
 
@@ -115,6 +146,7 @@ bool GameFinished(const Game& game) {
 
 void EndGame(Game& game) {
   game.gameOverState = GameOver;
+  EndRecording(game.recording);
   // Turbo's time is up: nothing is left to look at, the board flies apart.
   if (game.gameMode == Turbo) ClearBoard(game);
   game.outbox.push_back({GameNews::Ended, 0});

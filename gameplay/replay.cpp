@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <optional>
-#include <utility>
 
 #include "gameplay/game.h"
 
@@ -106,7 +105,6 @@ struct Replay {
   int64_t frameTime = 0;
   int64_t latest = 0;  // records come in the order of their times
   int64_t pausedMillis = 0;
-  GameRecording finished;  // the game's recording once it has finished
 
   // One record; an error when it is one no game could have made.
   std::string Play(Reader& in) {
@@ -120,9 +118,12 @@ struct Replay {
     if (at > limits.maxMillis) return "recording longer than a game may last";
     if (at < latest) return "a record earlier than the one before it";
     latest = at;
-    switch (shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag)) {
+    const RecordTag kind = shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag);
+    if (kind > RecordTag::Abort) return "unknown record " + std::to_string(*tag);
+    std::string refusal = game.recording.bounds.Refusal(kind, at);
+    if (!refusal.empty()) return refusal;
+    switch (kind) {
       case RecordTag::Frame:
-        if (game.paused) return "a frame while the game is paused";
         if (++result.frames > limits.maxFrames) return "recording has too many frames";
         frameTime = at;
         BeginFrame(game, at);
@@ -141,12 +142,10 @@ struct Replay {
         if (game.paused) pausedMillis += at - game.pauseStart;
         ResumeGame(game, at);
         break;
-      case RecordTag::Continue: PressContinue(game, at); break;
+      case RecordTag::Continue: break;  // refused above
       case RecordTag::Abort: AbortGame(game, at); break;
-      default: return "unknown record " + std::to_string(*tag);
     }
     game.outbox.clear();
-    if (GameFinished(game) && game.recording.started) finished = std::exchange(game.recording, GameRecording{});
     const World& world = game.world;
     if (world.removedStones.size() + world.counters.size() + world.explosions.size() > limits.maxInFlight) {
       return "more stones and effects in flight than a game keeps";
@@ -182,7 +181,9 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   if (!rules || !mode || !difficulty || !state) {
     result.error = "recording cut short in its start";
   } else if (*rules != kRulesVersion) {
-    result.error = "recording made under rules version " + std::to_string(*rules);
+    // Older rules let late clicks count: their games are not this game's.
+    result.error = "recording made under rules version " + std::to_string(*rules) + "; this replay plays version " +
+                   std::to_string(kRulesVersion) + " only";
   } else if (*mode > Level || *difficulty > Schwer) {
     result.error = "no such mode or difficulty";
   } else if (!Random::ValidState(static_cast<int64_t>(*state))) {
@@ -206,7 +207,8 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   result.playMillis = replay.frameTime - replay.pausedMillis;
   result.reachedEnd = game.gameOverState != Running && !game.aborted;
   result.boardHash = BoardHash(game.world.board);
-  result.recording = EncodeRecording(replay.finished.started ? replay.finished : game.recording);
+  result.inputs = game.recording.bounds.figures();
+  result.recording = EncodeRecording(game.recording);
   return result;
 }
 

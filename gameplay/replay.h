@@ -36,12 +36,12 @@ struct ReplayResult {
   int64_t frames = 0;
   int64_t playMillis = 0;   // from the start to the last frame, pauses left out
   bool reachedEnd = false;  // the game came to "GAME OVER" and was not given up
-  uint64_t boardHash = 0;   // of the board as the last frame left it
+  uint64_t boardHash = 0;   // of the board as the last record left it
+  InputFigures inputs;      // how close the recording came to the bounds
   // The recording file the game's own recorder writes of the replayed game,
-  // up to the record that finished it (the live game stops recording at the
-  // next frame): what the game ignored (clicks after its end, a second
-  // pause) and any packing or padding are gone. Empty when the recorder
-  // would not have kept the game.
+  // which ends with the record that finished it: what the game ignored and
+  // any packing or padding are gone. Empty when the recorder would not have
+  // kept the game.
   std::string recording;
 
   bool ok() const { return error.empty(); }

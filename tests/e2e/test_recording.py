@@ -3,24 +3,31 @@
 recording of every game that ends or is given up, and quarzello-replay plays
 each one again, with no window, to the points the screen showed: a Classic
 game with marks, a mark let go and a pause, given up from the pause screen;
-a Turbo game until its clock runs out; a Level game until GAME OVER. The
-points the screen showed are read from the board before the click (a
-Classic group's size) or from the highscore file the entry screen saved."""
+a Turbo game until its clock runs out; a Level game until GAME OVER; a
+Turbo click pressed in the game's last frame and handled after its time is
+up, which scores nothing. The points the screen showed are read from the
+board before the click (a Classic group's size) or from the highscore file
+the entry screen saved."""
 
 import contextlib
 import glob
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
+import time
 
 from harness import assert_equal, check, run_cases
-from play import (BOARD_BOX, COLUMNS, ROWS, SCORE_BOX, SEED, cell_centre, click_at, park, removable_colour,
+from play import (BOARD_BOX, COLUMNS, ROWS, SCORE_BOX, SEED, cell_centre, choose, click_at, park, removable_colour,
                   same_colour, start, stone_colour)
 from test_highscore import LEVEL_LIST, on_new_highscore_screen, play_level_game_to_its_end, read_file
-from test_menus import entry_at, is_game, is_main_menu, is_pause
+from test_menus import entry_at, is_game, is_main_menu, is_pause, title_width
 
+INPUTS_LINE = re.compile(r"^.+: at most (?P<in_frame>\d+) clicks in a frame, (?P<in_second>\d+) in a second; "
+                         r"clicks up to (?P<lag>\d+) ms after their frame; frames up to (?P<step>\d+) ms apart$")
+TURBO_MILLIS = 121000
 REPLAY_LINE = re.compile(r"^(?P<file>.+): score (?P<score>\d+), (?P<ranking>[A-Za-z ]+), (?P<frames>\d+) frames, "
                          r"(?P<seconds>[\d.]+) s played, (?P<end>game over|not ended), board [0-9a-f]{16}$")
 TURBO_LEICHT_LIST = 3
@@ -44,6 +51,19 @@ def replay(binary, path):
     match = REPLAY_LINE.match(result.stdout.strip())
     check(match, f"unexpected line from quarzello-replay: {result.stdout!r}")
     return match
+
+
+def replay_inputs(binary, path):
+    """quarzello-replay --inputs: the figures line for one file, parsed."""
+    tool = os.path.join(os.path.dirname(binary), "quarzello-replay")
+    result = subprocess.run([tool, "--inputs", path], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                            timeout=60)
+    check(result.returncode == 0, f"quarzello-replay refused {path}: {result.stderr}")
+    lines = result.stdout.strip().split("\n")
+    check(len(lines) == 2 and REPLAY_LINE.match(lines[0]), f"unexpected output of quarzello-replay: {result.stdout!r}")
+    match = INPUTS_LINE.match(lines[1])
+    check(match, f"unexpected figures from quarzello-replay: {lines[1]!r}")
+    return REPLAY_LINE.match(lines[0]), match
 
 
 def the_recording(directory, game, name):
@@ -172,6 +192,60 @@ def play_level_to_game_over(display, directory):
     assert_equal(int(line["score"]), points, "replayed score")
     assert_equal(line["ranking"], "Level", "replayed ranking")
     assert_equal(line["end"], "game over", "the rows' end")
+
+
+def case_turbo_click_after_the_deadline_scores_nothing(display):
+    with recordings() as directory:
+        play_turbo_click_after_the_deadline(display, directory)
+
+
+def play_turbo_click_after_the_deadline(display, directory):
+    """The game is held with SIGSTOP just before its deadline, so that the
+    frame on screen is its last; a stone is clicked then, and the game goes on
+    only once the deadline has surely passed. Whether the loop handles the
+    click or the next frame first, the click scores nothing and the game ends.
+    The game and the test read the same monotonic clock: the game starts after
+    the click on "Leicht" is sent and before its screen is seen."""
+    game = display.start_game(env=dict(SEED, QUARZELLO_RECORD_DIR=directory))
+    park(game)
+    game.wait_stable("menu")
+    modes = choose(game, "first", lambda shot: title_width(shot) > 0, "mode")
+    choose(game, "second", lambda shot: title_width(shot) > title_width(modes) + 20, "difficulty")
+    sent = time.monotonic()
+    choose(game, "first", is_game, "game")  # Turbo, Leicht: one click takes any stone
+    seen = time.monotonic()
+    earliest_end, latest_end = sent + TURBO_MILLIS / 1000, seen + TURBO_MILLIS / 1000
+    target = cell_centre(8, 18)
+    game.move(*target)
+
+    while time.monotonic() < earliest_end - 0.6:  # the game's clock runs down
+        time.sleep(0.1)
+    os.kill(game.pid, signal.SIGSTOP)
+    try:
+        check(time.monotonic() < earliest_end, "the test was held up and stopped the game too late")
+        last = game.screenshot("last-frame")  # the frame on screen: the game's last
+        check(removable_colour(stone_colour(last, 8, 18)), f"the game had ended before it was stopped ({last.path})")
+        game.click()  # queued while the loop is held
+        while time.monotonic() < latest_end + 0.2:
+            time.sleep(0.05)
+    finally:
+        os.kill(game.pid, signal.SIGCONT)
+    park(game)
+
+    def board_empty(shot):
+        return not any(removable_colour(stone_colour(shot, c, r)) for c in range(COLUMNS) for r in range(ROWS))
+    game.wait_for(board_empty, "over", timeout=20)
+    click_at(game, 200, 138)  # "Weiter"
+    park(game)
+    # With no points the main menu follows at once; with points the entry.
+    game.wait_for(lambda shot: is_main_menu(shot) or on_new_highscore_screen(shot), "after")
+    check(is_main_menu(game.wait_stable("menu-again")), "the late click scored: the entry screen came")
+    line, inputs = replay_inputs(display.binary, the_recording(directory, game, "recording"))
+    assert_equal(int(line["score"]), 0, "replayed score")
+    assert_equal(line["end"], "game over", "the clock's end")
+    check(int(inputs["lag"]) <= 500, f"a click {inputs['lag']} ms after its frame was recorded")
+    game.key("Escape")
+    assert_equal(game.exit_status(timeout=5), 0, "exit status")
 
 
 if __name__ == "__main__":

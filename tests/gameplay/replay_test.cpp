@@ -52,6 +52,18 @@ struct Forged {
     }
     return *this;
   }
+  Forged& Click(uint64_t step, int c = 3, int r = 12) {
+    body.push_back(static_cast<char>(RecordTag::Click));
+    AppendVarint(body, step);
+    body.push_back(static_cast<char>(c));
+    body.push_back(static_cast<char>(r));
+    return *this;
+  }
+  Forged& Event(RecordTag tag, uint64_t step) {
+    body.push_back(static_cast<char>(tag));
+    AppendVarint(body, step);
+    return *this;
+  }
   Forged& Raw(const std::string& bytes) {
     body += bytes;
     return *this;
@@ -69,8 +81,9 @@ TEST(Replay, EveryModePlayedHeadlessReplaysToItsScoreAndBoard) {
   ExpectReplaysTo(classic, Classic);
   ExpectReplaysTo(turbo, Turbo);
   ExpectReplaysTo(level, Level);
-  // The Turbo clock came to its end, with the five paused seconds on top.
-  EXPECT_EQ(ReplayGame(turbo.recording).playMillis / 1000, 121 + 1);
+  // The Turbo clock came to its end, the five paused seconds left out, and
+  // the recording ended there.
+  EXPECT_EQ(ReplayGame(turbo.recording).playMillis / 1000, 121);
 }
 
 TEST(Replay, TheGameReportsItsLevelsAndItsEndInItsOutbox) {
@@ -180,12 +193,17 @@ TEST(Replay, ForgedRecordsAreRefused) {
   AppendVarint(longStep, 1ULL << 41);
   EXPECT_EQ(ReplayGame(Forged().Raw(longStep).Bytes()).error, "a step of the clock too long");
 
-  std::string otherRules;
-  AppendVarint(otherRules, kRulesVersion + 1);
-  otherRules += std::string("\x02\x00\x05", 3);
-  EXPECT_EQ(ReplayGame(Packed(otherRules)).error, "recording made under rules version 2");
-  EXPECT_EQ(ReplayGame(Packed(std::string("\x01\x03\x00\x05", 4))).error, "no such mode or difficulty");
-  EXPECT_EQ(ReplayGame(Packed(std::string("\x01\x02\x00\x00", 4))).error, "no such generator state");
+  // Recordings of older rules, whose late clicks still counted, and of
+  // newer ones are refused, and say so.
+  for (int rules : {1, kRulesVersion + 1}) {
+    std::string otherRules;
+    AppendVarint(otherRules, rules);
+    otherRules += std::string("\x02\x00\x05", 3);
+    EXPECT_EQ(ReplayGame(Packed(otherRules)).error, "recording made under rules version " + std::to_string(rules) +
+                                                        "; this replay plays version 2 only");
+  }
+  EXPECT_EQ(ReplayGame(Packed(std::string("\x02\x03\x00\x05", 4))).error, "no such mode or difficulty");
+  EXPECT_EQ(ReplayGame(Packed(std::string("\x02\x02\x00\x00", 4))).error, "no such generator state");
 }
 
 TEST(Replay, RecordingsBeyondTheLimitsAreRefusedQuickly) {
@@ -233,6 +251,114 @@ TEST(Recording, StopsAtItsCapOrWhenTheClockRunsBackAndThenWritesNothing) {
   RecordFrame(backwards, 1016);
   RecordEvent(backwards, RecordTag::Click, 1010, 3, 4);
   EXPECT_TRUE(EncodeRecording(backwards).empty());
+}
+
+TEST(Replay, RecordingsNoPlayerWithAMouseMakesAreRefusedWithTheirReason) {
+  // Up to each bound a recording plays; one past it is refused.
+  Forged inFrame;
+  inFrame.Frames(5);
+  for (int i = 0; i < kMostClicksInFrame; ++i) inFrame.Click(1);
+  EXPECT_TRUE(ReplayGame(inFrame.Bytes()).ok()) << ReplayGame(inFrame.Bytes()).error;
+  EXPECT_EQ(ReplayGame(inFrame.Click(1).Bytes()).error, "more than 12 clicks in one frame");
+
+  // 25 clicks a second is the most, one in each frame of 40 ms or 39 ms.
+  for (int step : {40, 39}) {
+    Forged steady;
+    for (int i = 0; i <= kMostClicksInSecond; ++i) steady.Frames(1, step).Click(0);
+    const ReplayResult replay = ReplayGame(steady.Bytes());
+    if (step == 40) {
+      ASSERT_TRUE(replay.ok()) << replay.error;
+      EXPECT_EQ(replay.inputs.mostClicksInSecond, kMostClicksInSecond);
+    } else {
+      EXPECT_EQ(replay.error, "more than 25 clicks in one second");
+    }
+  }
+
+  // A click later after its frame than the loop lets one be, also counted
+  // from a resume; the pause itself may come at any time.
+  EXPECT_TRUE(ReplayGame(Forged().Frames(3).Click(kLongestClickLag).Bytes()).ok());
+  EXPECT_EQ(ReplayGame(Forged().Frames(3).Click(kLongestClickLag + 1).Bytes()).error,
+            "a click more than 500 ms after its frame");
+  EXPECT_TRUE(
+      ReplayGame(Forged().Frames(3).Event(RecordTag::Pause, 5000).Event(RecordTag::Resume, 9000).Click(9200).Bytes())
+          .ok());
+
+  // Inputs that change nothing, no game records.
+  EXPECT_EQ(ReplayGame(Forged().Frames(3).Event(RecordTag::Pause, 5).Click(6).Bytes()).error,
+            "a click while the game is paused");
+  EXPECT_EQ(ReplayGame(Forged().Frames(3).Event(RecordTag::Pause, 5).Event(RecordTag::Pause, 6).Bytes()).error,
+            "a pause while the game is paused");
+  EXPECT_EQ(ReplayGame(Forged().Frames(3).Event(RecordTag::Resume, 5).Bytes()).error, "a resume while the game runs");
+  EXPECT_EQ(ReplayGame(Forged().Frames(3).Event(RecordTag::Continue, 5).Bytes()).error,
+            "\"Weiter\" before the game's end");
+
+  // Records after the end: Turbo's last frame, then a frame, a click or
+  // "Weiter"; and anything after the game was given up.
+  Forged turbo(Turbo);
+  turbo.Frames(1, 121001);
+  const ReplayResult ended = ReplayGame(turbo.Bytes());
+  ASSERT_TRUE(ended.ok()) << ended.error;
+  EXPECT_TRUE(ended.reachedEnd);
+  for (const std::string& after : {std::string("\x10", 1), std::string("\x01\x00\x03\x05", 4),
+                                   std::string("\x04\x00", 2)}) {
+    EXPECT_EQ(ReplayGame(Forged(turbo).Raw(after).Bytes()).error, "a record after the game's end");
+  }
+  EXPECT_EQ(ReplayGame(Forged().Frames(3).Event(RecordTag::Abort, 5).Frames(1).Bytes()).error,
+            "a record after the game's end");
+}
+
+TEST(Recording, WritesNoMoreThanAReplayTakes) {
+  Started turbo(Turbo, 31, 0);
+  Game& game = turbo.game;
+  int64_t now = 0;
+  auto frame = [&](int64_t step) {
+    now += step;
+    BeginFrame(game, now);
+    EndFrame(game);
+  };
+  frame(5000);
+  // A burst between two frames: only as many as a frame may hold count.
+  for (int i = 0; i < 20; ++i) ClickBoardCell(game, i % kColumns, 18, now + 1);
+  // A click in every frame of 20 ms for two seconds: 25 a second count.
+  for (int i = 0; i < 100; ++i) frame(20), ClickBoardCell(game, 8, 18, now + 1);
+  // The loop held up for three seconds, then a click.
+  ClickBoardCell(game, 8, 18, now + 3000);
+  frame(3016);
+  // To the end, then "Weiter" and the frames while the board clears.
+  while (game.gameOverState == Running) frame(1000);
+  const int64_t over = now;
+  PressContinue(game, now + 5);
+  for (int i = 0; i < 60; ++i) frame(16);
+
+  const ReplayResult replay = ReplayGame(EncodeRecording(game.recording));
+  ASSERT_TRUE(replay.ok()) << replay.error;
+  EXPECT_EQ(replay.score, game.score);
+  EXPECT_TRUE(replay.reachedEnd);
+  EXPECT_EQ(replay.inputs.mostClicksInFrame, kMostClicksInFrame);
+  EXPECT_EQ(replay.inputs.mostClicksInSecond, kMostClicksInSecond);
+  EXPECT_LE(replay.inputs.longestClickLag, kLongestClickLag);
+  EXPECT_EQ(replay.playMillis, over);
+  EXPECT_EQ(replay.frames, game.recording.frames);
+}
+
+// Steps of 239 ms still fit the one-byte frame; 240 ms and more take the
+// long form. A recorder that wrote 240 as one byte would write tag 0 and
+// lose the step.
+TEST(Recording, FrameStepsEitherSideOfTheOneByteFormPlayBackAsRecorded) {
+  GameRecording recording;
+  BeginRecording(recording, Level, Leicht, 4711, 0);
+  const size_t start = recording.body.size();
+  RecordFrame(recording, 239);
+  EXPECT_EQ(recording.body.size(), start + 1);
+  RecordFrame(recording, 239 + 240);
+  RecordFrame(recording, 239 + 240 + 241);
+  EXPECT_EQ(recording.body.size(), start + 1 + 3 + 3);
+  for (int i = 0; i < 3; ++i) RecordFrame(recording, 720 + 16 * (i + 1));
+  const ReplayResult replay = ReplayGame(EncodeRecording(recording));
+  ASSERT_TRUE(replay.ok()) << replay.error;
+  EXPECT_EQ(replay.frames, 6);
+  EXPECT_EQ(replay.playMillis, 720 + 48);
+  EXPECT_EQ(replay.inputs.longestFrameStep, 241);
 }
 
 }  // namespace quarzello::gameplay_test

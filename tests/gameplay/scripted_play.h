@@ -59,7 +59,7 @@ struct Played {
 
 // A whole game at 60 frames a second with a slightly uneven clock: a move
 // every `pace` frames, a pause in the middle, "Weiter" once it is over, and
-// a few frames more while the board clears.
+// a few frames more while the board clears (none of which is recorded).
 inline Played Play(uint8_t mode, uint8_t difficulty, int seed, int pace, int64_t maxFrames = 200000) {
   Random random;
   random.Seed(seed);
@@ -87,6 +87,8 @@ inline Played Play(uint8_t mode, uint8_t difficulty, int seed, int pace, int64_t
     played.news.insert(played.news.end(), game.outbox.begin(), game.outbox.end());
     game.outbox.clear();
   }
+  // The recording ends with the game, and its replay stands there.
+  played.boardHash = BoardHash(game.world.board);
   PressContinue(game, now + 10);
   for (int i = 0; i < 60; ++i) {
     now += 17;
@@ -95,9 +97,36 @@ inline Played Play(uint8_t mode, uint8_t difficulty, int seed, int pace, int64_t
   }
   played.recording = EncodeRecording(game.recording);
   played.score = game.score;
-  played.boardHash = BoardHash(game.world.board);
   played.frames = game.recording.frames;
   return played;
 }
+
+// A game started at kStartMillis from its own seeded generator, played
+// frame by frame by a test.
+constexpr int64_t kStartMillis = 1000;
+
+struct Started {
+  Random random;
+  Game game;
+  explicit Started(uint8_t mode, int seed = 12, int64_t start = kStartMillis) {
+    random.Seed(seed);
+    game.gameMode = mode;
+    game.difficulty = Leicht;
+    StartGame(game, random, start);
+  }
+  // Frames 16 ms apart up to (at most) time `until`.
+  void FramesUntil(int64_t until) {
+    for (int64_t t = game.now + 16; t <= until && game.gameOverState == Running; t += 16) {
+      BeginFrame(game, t);
+      EndFrame(game);
+    }
+  }
+  bool RowZeroHoldsAStone() const {
+    for (int c = 0; c < kColumns; ++c) {
+      if (game.world.board(c, 0) != nullptr) return true;
+    }
+    return false;
+  }
+};
 
 }  // namespace quarzello::gameplay_test

@@ -1,6 +1,8 @@
-// quarzello-replay FILE...: plays each recorded game again with the game's
-// own rules and no window, and prints what it came to. Exits 1 when any
-// file cannot be read or is not a recording that plays through.
+// quarzello-replay [--inputs] FILE...: plays each recorded game again with
+// the game's own rules and no window, and prints what it came to; with
+// --inputs also a line of how close its inputs came to a recording's bounds.
+// Exits 1 when any file cannot be read or is not a recording that plays
+// through.
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -23,13 +25,15 @@ bool ReadWhole(const char* path, size_t cap, std::string& bytes) {
 
 int main(int argc, char** argv) {
   using namespace quarzello;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: quarzello-replay FILE...\n");
+  const bool inputs = argc > 1 && std::string(argv[1]) == "--inputs";
+  const int first = inputs ? 2 : 1;
+  if (argc <= first) {
+    std::fprintf(stderr, "usage: quarzello-replay [--inputs] FILE...\n");
     return 2;
   }
   int status = 0;
   const ReplayLimits limits;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = first; i < argc; ++i) {
     std::string bytes;
     if (!ReadWhole(argv[i], limits.maxFileBytes, bytes)) {
       std::fprintf(stderr, "%s: cannot be read, or larger than %zu bytes\n", argv[i], limits.maxFileBytes);
@@ -47,6 +51,13 @@ int main(int argc, char** argv) {
     std::printf("%s: score %d, %s, %" PRId64 " frames, %" PRId64 ".%03" PRId64 " s played, %s, board %016" PRIx64 "\n",
                 argv[i], result.score, ranking.c_str(), result.frames, result.playMillis / 1000,
                 result.playMillis % 1000, result.reachedEnd ? "game over" : "not ended", result.boardHash);
+    if (inputs) {
+      const InputFigures& most = result.inputs;
+      std::printf("%s: at most %d clicks in a frame, %d in a second; clicks up to %" PRId64
+                  " ms after their frame; frames up to %" PRId64 " ms apart\n",
+                  argv[i], most.mostClicksInFrame, most.mostClicksInSecond, most.longestClickLag,
+                  most.longestFrameStep);
+    }
   }
   return status;
 }
