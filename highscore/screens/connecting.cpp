@@ -14,19 +14,22 @@ ConnectionNotice connectionNotice;
 
 namespace {
 
-// The ring: kRingStones half-size stones round (200, 320), one lit and the
-// ones behind it fading, one stone further every kFramesPerStep frames.
-constexpr int kRingStones = 8;
-constexpr int kFramesPerStep = 5;
-constexpr float kRingRadius = 22;
+// The ring: kRingStones stones at three quarters of their size round
+// (200, 320), the light going round them, the stones behind it fading. It
+// moves on every frame, so that every frame is drawn; a turn takes 1.33 s
+// at 60 Hz.
+constexpr int kRingStones = 10;
+constexpr int kFramesPerTurn = 80;
+constexpr float kRingRadius = 28;
+constexpr float kRingStoneScale = 0.75f;
 constexpr int kFramesPerColour = 26;
 
 void DrawRing(int frames) {
-  const int lit = frames / kFramesPerStep % kRingStones;
-  SetDrawScale(0.5f * ui.scale, 0.5f * ui.scale);
+  const float lit = static_cast<float>(frames % kFramesPerTurn * kRingStones) / kFramesPerTurn;
+  SetDrawScale(kRingStoneScale * ui.scale, kRingStoneScale * ui.scale);
   for (int i = 0; i < kRingStones; ++i) {
-    const int behind = (lit - i + kRingStones) % kRingStones;
-    SetAlpha(1.0f - 0.11f * static_cast<float>(behind));
+    const float behind = std::fmod(lit - static_cast<float>(i) + kRingStones, static_cast<float>(kRingStones));
+    SetAlpha(1.0f - 0.08f * behind);
     const float angle = 2 * std::numbers::pi_v<float> * static_cast<float>(i) / kRingStones;
     DrawImageFrame(img.imgStones, (200 + kRingRadius * std::sin(angle)) * ui.scale,
                    (320 - kRingRadius * std::cos(angle)) * ui.scale, i % 4 * kFramesPerColour);
