@@ -7,6 +7,7 @@ with what no connection brings at that step; Escape after that ends the game
 as on any other screen. Against the real service answering every request
 after 2 s, an entry completes as it always did."""
 
+import json
 import os
 import socket
 import threading
@@ -14,7 +15,8 @@ import time
 
 from harness import assert_equal, check, run_cases
 from play import SEED, choose, park
-from test_highscore import LEVEL_LIST, ink, on_new_highscore_screen, read_file, wait_table
+from test_highscore import LEVEL_LIST, ink, on_new_highscore_screen, read_file, row_glows
+from test_repaint import grab
 from test_verified import Service, enter_online
 
 RING = (156, 276, 244, 364)  # where the notice's ring of stones turns
@@ -154,7 +156,8 @@ def check_the_wait(game, display, what):
 
     fps = frames_per_second(game.frame_log)
     print(f"{what}: {fps:.1f} frames drawn per second while the request waits")
-    check(fps >= 45, f"only {fps:.1f} frames per second while the request waits")
+    # 60 on a quiet machine; a busy one may take some frames away, a stuck loop all.
+    check(fps >= 30, f"only {fps:.1f} frames per second while the request waits")
 
     left, top, width, height = game.geometry()
     cover = display.spawn(["xmessage", "-geometry", f"+{left + 20}+{top + 100}", "Quarzello verdeckt " * 3])
@@ -228,12 +231,8 @@ def case_table_fetch_stalls(display):
         assert_equal(service.paths, ["/quarzello/get.php"], "requests")
 
         # Given up as if there were no server: no note, the online table, empty.
-        # Seen on screenshots, so the time one takes is allowed on top.
-        before = time.monotonic()
-        game.screenshot("timing")
-        grab = time.monotonic() - before
-        waited = escape_then(game, lambda: not notice_shown(game.screenshot("after-escape")), "fetch")
-        check(waited < NOTE_LATENCY + grab, f"the wait ended {waited:.3f} s after Escape (a screenshot: {grab:.3f} s)")
+        waited = escape_then(game, lambda: not notice_shown(grab(game)), "fetch")
+        check(waited < NOTE_LATENCY, f"the wait ended {waited:.3f} s after Escape")
         park(game)
         online = game.wait_stable("online-table")
         check(online.count_diff(local, (20, 21, 136, 45)) > 20, f"the table tab did not switch ({online.path})")
@@ -254,13 +253,17 @@ def case_slow_service_entry_completes(display):
         enter_online(game, "entry")
         park(game)
         game.wait_for(notice_shown, "notice")
-        table = wait_table(game, "online-table")
+        # The rank of the only row, where neither the entry nor the notice draws.
+        table = game.wait_stable("online-table", predicate=lambda shot: ink(shot, (38, 146, 62, 161)) > 20)
+        check(row_glows(table, 1), f"the own entry is not highlighted ({table.path})")
         assert_equal(service.paths, ["/quarzello/register.php", "/quarzello/highscore.php",
                                      "/quarzello/replay.php", "/quarzello/get.php"], "requests")
         name, flag, lists = read_file(game.workdir)
         assert_equal((name, flag), ("Tester", 1), "player record")
         points = lists[LEVEL_LIST][0][1]
         check(f"replayed: ranking 6, {points} points" in real.text(), f"the recording was not verified:\n{real.text()}")
+        listed = json.loads(real.get("/quarzello/api/rankings?mode=6"))["entries"]
+        assert_equal([(e["name"], e["points"], e["verified"]) for e in listed], [("Tester", points, True)], "listed")
         game.key("Escape")
         assert_equal(game.exit_status(timeout=5), 0, "exit status")
     finally:
