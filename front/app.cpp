@@ -14,6 +14,8 @@
 #include "gameplay/texts.h"
 #include "highscore/online.h"
 #include "highscore/protocol.h"
+#include "highscore/requests.h"
+#include "highscore/screens/connecting.h"
 #include "highscore/screens/table.h"
 #include "highscore/store.h"
 
@@ -121,7 +123,8 @@ void HandleEvent(const Event& event, GameWindow& window) {
       if (event.value == kKeyP) TogglePause();
       break;
     case KeyChar:
-      if (ui.screen == NewHighscore) EditPlayerName(event.value);
+      // The name a request is under way with stays as it was sent.
+      if (ui.screen == NewHighscore && !onlineRequests.Busy()) EditPlayerName(event.value);
       break;
     case MouseDown:
       if (event.value != 1) break;
@@ -150,12 +153,18 @@ void HandleEvent(const Event& event, GameWindow& window) {
     case TimerTick: window.RequestRepaint(); break;
     case WindowClose: ExitProgram();
     case WindowSize: KeepAspectRatio(window); break;
+    case WorkDone: onlineRequests.Deliver(); break;
     default: break;
   }
 }
 
 void ExitIfRequested() {
-  if (KeyPressCount(kKeyEscape) > 0 || AppTerminate()) ExitProgram();
+  // While a request runs, Escape gives it up instead.
+  if (KeyPressCount(kKeyEscape) > 0) {
+    if (!onlineRequests.Busy()) ExitProgram();
+    onlineRequests.Cancel();
+  }
+  if (AppTerminate()) ExitProgram();
 }
 
 void PaintFrame(GameWindow& window) {
@@ -202,6 +211,8 @@ void ResetGameWideState() {
   highscores.reset();
   tableView.reset();
   onlineState.reset();
+  onlineRequests = RequestRunner{};
+  connectionNotice.reset();
   TMsg::messages.clear();
   TScoreview::scoreRows.clear();
   painting = false;

@@ -14,7 +14,8 @@ namespace quarzello {
 
 // Handles one event of the loop (one pass without the quit check).
 void HandleEvent(const Event& event, GameWindow& window);
-// After each event: Escape or a quit request from the desktop ends the game.
+// After each event: Escape or a quit request from the desktop ends the game;
+// while an online request runs, Escape gives it up instead.
 void ExitIfRequested();
 
 // Draws one frame of the current screen; a paint requested while a frame is
@@ -32,7 +33,7 @@ int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight);
 
 // Every game-wide value back to how the program starts: the front end, the
 // running game and its generator, the keyboard, the rankings and the table,
-// the online state and the messages. Images and fonts stay loaded.
+// the online state, the requests and the messages. Images and fonts stay loaded.
 void ResetGameWideState();
 
 }  // namespace quarzello

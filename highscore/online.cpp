@@ -32,16 +32,17 @@ struct StreamCloser {
 };
 using Connection = std::unique_ptr<Stream, StreamCloser>;
 
-Connection Connect() {
-  SetNetworkTimeoutMillis(onlineState.timeoutMillis);
-  return Connection(OpenUrl("tcp::" + HighscoreHost(), true, true));
+Connection Connect(const ClientContext& context) {
+  SetNetworkTimeoutMillis(context.online.timeoutMillis);
+  return Connection(OpenUrl("tcp::" + context.host, true, true));
 }
 
 std::string RequestLine(const char* path) { return std::string("POST ") + path + " HTTP/1.0"; }
 
-void SendRequest(Stream* stream, const std::string& requestLine, const std::string& body) {
+void SendRequest(Stream* stream, const ClientContext& context, const std::string& requestLine,
+                 const std::string& body) {
   std::string request;
-  for (const std::string& line : {requestLine, "Host: " + HighscoreWebHost(),
+  for (const std::string& line : {requestLine, "Host: " + context.webHost,
                                   std::string("Accept: text/plain"), std::string("Accept-Charset: iso-8859-5"),
                                   std::string("User-Agent: Quarzello"),
                                   std::string("Content-Type: application/x-www-form-urlencoded"),
@@ -117,10 +118,6 @@ class ReplyReader {
   bool whole_ = false;
 };
 
-void ShowServerError(const std::string& message) {
-  Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {message}), true);
-}
-
 }  // namespace
 
 std::string HighscoreHost() {
@@ -130,48 +127,63 @@ std::string HighscoreHost() {
 
 std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 
-OnlineResult RegisterClient() {
-  Connection connection = Connect();
-  if (!connection) return OnlineResult::NoConnection;
-  // Only an English client names its language here: the German request stays as it always was.
-  const std::string body = SelectedLanguage() == Language::German ? "register=yes" : "register=yes&lang=en";
-  SendRequest(connection.get(), RequestLine(kRegisterPath), body);
-  ReplyReader reply(connection.get());
-  if (!reply.Whole()) return OnlineResult::NoConnection;
-  if (reply.Line() == "OKAY") {
-    onlineState.onlineKey = reply.Line();
-    onlineState.keyId = TextToInt(reply.Line());
-    return OnlineResult::Done;
-  }
-  ShowServerError(reply.Line());
-  return OnlineResult::ServerError;
+ClientContext CurrentClientContext() {
+  return ClientContext{HighscoreHost(), HighscoreWebHost(), SelectedLanguage(), onlineState};
 }
 
-OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t ranking) {
-  Connection connection = Connect();
-  if (!connection) return OnlineResult::NoConnection;
-  std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
-                     IntToText(ranking) + "&lang=" + LanguageCode(SelectedLanguage()) + "&key_id=" + IntToText(onlineState.keyId) + "&hash=" +
-                     IntToText(ScoreHash(onlineState.onlineKey, points, ranking));
-  SendRequest(connection.get(), RequestLine(kSubmitPath), body);
+Registration RegisterClient(const ClientContext& context) {
+  Registration registration;
+  Connection connection = Connect(context);
+  if (!connection) return registration;
+  // Only an English client names its language here: the German request stays as it always was.
+  const std::string body = context.language == Language::German ? "register=yes" : "register=yes&lang=en";
+  SendRequest(connection.get(), context, RequestLine(kRegisterPath), body);
   ReplyReader reply(connection.get());
-  if (!reply.Whole()) return OnlineResult::NoConnection;
+  if (!reply.Whole()) return registration;
   if (reply.Line() == "OKAY") {
-    onlineState.ownId = TextToInt(reply.Line());
-    return OnlineResult::Done;
+    registration.result = OnlineResult::Done;
+    registration.onlineKey = reply.Line();
+    registration.keyId = TextToInt(reply.Line());
+    return registration;
+  }
+  registration.result = OnlineResult::ServerError;
+  registration.serverMessage = reply.Line();
+  return registration;
+}
+
+Submission SubmitScore(const ClientContext& context, const std::string& playerName, int32_t points,
+                       uint8_t ranking) {
+  Submission submission;
+  Connection connection = Connect(context);
+  if (!connection) return submission;
+  const OnlineState& online = context.online;
+  std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
+                     IntToText(ranking) + "&lang=" + LanguageCode(context.language) + "&key_id=" +
+                     IntToText(online.keyId) + "&hash=" + IntToText(ScoreHash(online.onlineKey, points, ranking));
+  SendRequest(connection.get(), context, RequestLine(kSubmitPath), body);
+  ReplyReader reply(connection.get());
+  if (!reply.Whole()) return submission;
+  if (reply.Line() == "OKAY") {
+    submission.result = OnlineResult::Done;
+    submission.ownId = TextToInt(reply.Line());
+    return submission;
   }
   std::string message = reply.Line();
-  if (message == "RETRY") return OnlineResult::Retry;
-  ShowServerError(message);
-  return OnlineResult::ServerError;
+  if (message == "RETRY") {
+    submission.result = OnlineResult::Retry;
+    return submission;
+  }
+  submission.result = OnlineResult::ServerError;
+  submission.serverMessage = message;
+  return submission;
 }
 
-FetchedTables FetchTables() {
+FetchedTables FetchTables(const ClientContext& context) {
   FetchedTables fetched;
-  Connection connection = Connect();
+  Connection connection = Connect(context);
   if (!connection) return fetched;
-  SendRequest(connection.get(), RequestLine(kFetchPath),
-              "get_highscore=yes&own=" + IntToText(onlineState.ownId));
+  SendRequest(connection.get(), context, RequestLine(kFetchPath),
+              "get_highscore=yes&own=" + IntToText(context.online.ownId));
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return fetched;
 
@@ -195,20 +207,51 @@ FetchedTables FetchTables() {
   return fetched;
 }
 
-OnlineResult UploadRecording(const std::string& recording) {
-  Connection connection = Connect();
-  if (!connection) return OnlineResult::NoConnection;
-  const std::string body = "key_id=" + IntToText(onlineState.keyId) + "&id=" + IntToText(onlineState.ownId) +
-                           "&lang=" + LanguageCode(SelectedLanguage()) +
-                           "&hash=" + IntToText(RecordingHash(onlineState.onlineKey, recording)) +
+UploadReply UploadRecording(const ClientContext& context, const std::string& recording) {
+  UploadReply upload;
+  Connection connection = Connect(context);
+  if (!connection) return upload;
+  const OnlineState& online = context.online;
+  const std::string body = "key_id=" + IntToText(online.keyId) + "&id=" + IntToText(online.ownId) +
+                           "&lang=" + LanguageCode(context.language) +
+                           "&hash=" + IntToText(RecordingHash(online.onlineKey, recording)) +
                            "&recording=" + Base64UrlEncode(recording);
-  SendRequest(connection.get(), RequestLine(kUploadPath), body);
+  SendRequest(connection.get(), context, RequestLine(kUploadPath), body);
   ReplyReader reply(connection.get());
-  if (!reply.Whole()) return OnlineResult::NoConnection;
-  if (reply.Line() == "OKAY") return OnlineResult::Done;
-  ShowServerError(reply.Line());
-  return OnlineResult::ServerError;
+  if (!reply.Whole()) return upload;
+  if (reply.Line() == "OKAY") {
+    upload.result = OnlineResult::Done;
+    return upload;
+  }
+  upload.result = OnlineResult::ServerError;
+  upload.serverMessage = reply.Line();
+  return upload;
 }
+
+namespace {
+
+OnlineResult ShowIfServerError(OnlineResult result, const std::string& message) {
+  if (result == OnlineResult::ServerError)
+    Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {message}), true);
+  return result;
+}
+
+}  // namespace
+
+OnlineResult Accept(const Registration& registration) {
+  if (registration.result == OnlineResult::Done) {
+    onlineState.onlineKey = registration.onlineKey;
+    onlineState.keyId = registration.keyId;
+  }
+  return ShowIfServerError(registration.result, registration.serverMessage);
+}
+
+OnlineResult Accept(const Submission& submission) {
+  if (submission.result == OnlineResult::Done) onlineState.ownId = submission.ownId;
+  return ShowIfServerError(submission.result, submission.serverMessage);
+}
+
+OnlineResult Accept(const UploadReply& upload) { return ShowIfServerError(upload.result, upload.serverMessage); }
 
 int32_t RecordingHash(const std::string& key, const std::string& recording) {
   uLong crc = crc32(0L, Z_NULL, 0);

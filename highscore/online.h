@@ -1,15 +1,19 @@
 // The client of the online highscore service: register for a key, submit the
 // finished game's score, upload the recording of that game so that the
 // service can play it again, fetch the seven online rankings. Each request is one
-// HTTP/1.0 POST on its own connection and blocks until it is done. What the
-// player sees meanwhile is the caller's business; only the server's own error
-// messages are shown from here, as they arrive.
+// HTTP/1.0 POST on its own connection and blocks until it is done. A request
+// reads only the ClientContext it is given and changes nothing, so that it can
+// run on a thread beside the event loop; its answer is then taken in on the
+// loop (Accept), which keeps what the server handed out and shows the
+// server's own error message. What the player sees meanwhile is the caller's
+// business.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "gameplay/texts.h"
 #include "highscore/store.h"
 
 namespace quarzello {
@@ -43,14 +47,52 @@ struct FetchedTables {
   std::optional<ScoreRef> own;
 };
 
-OnlineResult RegisterClient();
-// ranking: the RankingIndex of the game's local list.
-OnlineResult SubmitScore(const std::string& playerName, int32_t points, uint8_t ranking);
-FetchedTables FetchTables();
+// Everything a request reads besides its own arguments, copied when it is
+// made: where the service is, the game's language and the online state.
+struct ClientContext {
+  std::string host;     // HighscoreHost()
+  std::string webHost;  // HighscoreWebHost()
+  Language language = Language::German;
+  OnlineState online;
+};
+// The context as the game is now; on the loop's thread.
+ClientContext CurrentClientContext();
+
+// The answers of the requests. serverMessage: with ServerError, what the
+// server reported, for the player.
+struct Registration {
+  OnlineResult result = OnlineResult::NoConnection;
+  std::string onlineKey;
+  int32_t keyId = 0;
+  std::string serverMessage;
+};
+struct Submission {
+  OnlineResult result = OnlineResult::NoConnection;
+  int32_t ownId = 0;
+  std::string serverMessage;
+};
+struct UploadReply {
+  OnlineResult result = OnlineResult::NoConnection;
+  std::string serverMessage;
+};
+
+Registration RegisterClient(const ClientContext& context);
+// Under the key of context.online. ranking: the RankingIndex of the game's local list.
+Submission SubmitScore(const ClientContext& context, const std::string& playerName, int32_t points,
+                       uint8_t ranking);
+// Sends context.online.ownId, so that the server can mark that entry.
+FetchedTables FetchTables(const ClientContext& context);
 // The recording (EncodeRecording's bytes) of the game whose score was just
 // submitted, for the entry ownId under the key it was submitted with. A
-// refusal is the server's error, shown as such.
-OnlineResult UploadRecording(const std::string& recording);
+// refusal is the server's error.
+UploadReply UploadRecording(const ClientContext& context, const std::string& recording);
+
+// On the loop: a registration's key and a submission's id go into
+// onlineState, and a server's error is shown in its message box. Each
+// returns the answer's result.
+OnlineResult Accept(const Registration& registration);
+OnlineResult Accept(const Submission& submission);
+OnlineResult Accept(const UploadReply& upload);
 
 // The upload's check value: CRC-32 over the key, the recording and the key
 // again, as a signed 32-bit number; the service computes the same.

@@ -215,6 +215,12 @@ void CountKeyPress(int keyCode);  // called by the event source
 bool AppTerminate();              // a quit request since the last call; resets it
 void RequestAppTerminate();       // called by the event source
 
+// Work done beside the event loop wakes it, from any thread: the window
+// system installs a waker that queues a WorkDone event (platform/window.h).
+// Without one (tests) waking does nothing.
+void SetLoopWaker(void (*waker)());
+void WakeLoop();
+
 // A modal message box with this title ("Hinweis", "Fehler"); serious marks an error.
 void Notify(const std::string& title, const std::string& text, bool serious);
 

@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <list>
 #include <map>
+#include <mutex>
 
 #include "platform/internal.h"
 #include "platform/platform.h"
@@ -38,12 +40,13 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr size_t kBufferSize = 64 * 1024;
-int networkTimeoutMillis = 8000;
+// Online requests run on threads beside the event loop, and each sets it.
+std::atomic<int> networkTimeoutMillis = 8000;
 
 // Milliseconds left until the deadline, for poll; 0 once it has passed.
 int MillisLeft(SteadyClock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
-  return static_cast<int>(std::clamp<decltype(left)>(left, 0, networkTimeoutMillis));
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, networkTimeoutMillis.load()));
 }
 
 // Waits until the socket is ready for `events` or the deadline has passed.
@@ -150,17 +153,24 @@ void Put(Stream* stream, const uint8_t* bytes, size_t count) {
 // A host-name lookup runs in the background (getaddrinfo_a), so that the
 // caller can stop waiting at its deadline. A lookup given up on cannot always
 // be cancelled; it is kept here until it has finished and is freed then.
+// Lookups run on several threads at once, and a thread still waiting when the
+// program ends must not find the list destroyed under it: it is never freed.
 struct Lookup {
   std::string host, port;
   addrinfo hints{};
   gaicb request{};
 };
+std::mutex& AbandonedLookupsMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
 std::list<Lookup>& AbandonedLookups() {
-  static std::list<Lookup> lookups;
-  return lookups;
+  static auto* lookups = new std::list<Lookup>;
+  return *lookups;
 }
 
 void FreeFinishedLookups() {
+  const std::lock_guard<std::mutex> lock(AbandonedLookupsMutex());
   AbandonedLookups().remove_if([](Lookup& lookup) {
     if (gai_error(&lookup.request) == EAI_INPROGRESS) return false;
     if (lookup.request.ar_result != nullptr) freeaddrinfo(lookup.request.ar_result);
@@ -193,6 +203,7 @@ addrinfo* LookUp(const std::string& host, const std::string& port, SteadyClock::
   }
   if (status == 0) return lookup.request.ar_result;
   if (status == EAI_INPROGRESS && gai_cancel(&lookup.request) == EAI_NOTCANCELED) {
+    const std::lock_guard<std::mutex> lock(AbandonedLookupsMutex());
     AbandonedLookups().splice(AbandonedLookups().end(), pending);
     return nullptr;
   }
@@ -230,7 +241,7 @@ Stream* OpenTcp(const std::string& target) {
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   if (host.empty() || port.empty()) return nullptr;
 
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(networkTimeoutMillis);
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(networkTimeoutMillis.load());
   addrinfo* addresses = LookUp(host, port, deadline);
   if (addresses == nullptr) return nullptr;
   int fd = -1;

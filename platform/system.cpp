@@ -1,4 +1,5 @@
 // Key counts, quit requests, the message box and ending the program.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -10,6 +11,7 @@ namespace {
 
 std::map<int, int> keyPresses;
 bool terminateRequested = false;
+std::atomic<void (*)()> loopWaker = nullptr;
 
 }  // namespace
 
@@ -30,6 +32,12 @@ bool AppTerminate() {
 }
 
 void RequestAppTerminate() { terminateRequested = true; }
+
+void SetLoopWaker(void (*waker)()) { loopWaker = waker; }
+
+void WakeLoop() {
+  if (void (*waker)() = loopWaker.load()) waker();
+}
 
 void Notify(const std::string& title, const std::string& text, bool serious) {
   if (Backend* backend = CurrentBackend()) {

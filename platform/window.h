@@ -16,6 +16,7 @@ enum EventKind : int {
   GadgetPaint = 0x2002,
   WindowSize = 0x4002,
   WindowClose = 0x4003,
+  WorkDone = 0x8001,    // work beside the loop has finished (WakeLoop, platform/platform.h)
 };
 
 struct Event {

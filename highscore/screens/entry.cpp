@@ -25,39 +25,105 @@ void ShowNote(TextId text) {
 
 void ShowNoConnection() { ShowNote(TextId::NoConnection); }
 
-// Registers and submits until the server stops asking for a retry; the
-// result is that of the last request.
-OnlineResult SubmitOnline() {
-  OnlineResult result = OnlineResult::Retry;
-  for (int round = 0; round < kMaxSubmitRounds && result == OnlineResult::Retry; ++round) {
-    ShowConnecting(TextId::Registering);
-    result = RegisterClient();
-    if (result == OnlineResult::Done) {
-      ShowConnecting(TextId::Submitting);
-      result = SubmitScore(ui.playerName, game.score, RankingIndex(game.gameMode, game.difficulty));
-    }
-    if (result == OnlineResult::NoConnection) ShowNoConnection();
-  }
+// What goes online and into the rankings, as it was when "Weiter" was pressed.
+struct Entry {
+  std::string name;
+  uint8_t mode = 0, difficulty = 0;
+  int32_t points = 0;
+
+  uint8_t ranking() const { return RankingIndex(mode, difficulty); }
+};
+
+void Register(const Entry& entry, int round);
+
+// The local entry, saved and shown; then, online, the recording and the
+// online table.
+void EnterResult(const Entry& entry);
+
+// After a round of registration and submission, with the result of its last
+// request: the server may ask for another round, but not for ever.
+void AfterRound(const Entry& entry, int round, OnlineResult result) {
+  if (result == OnlineResult::NoConnection) ShowNoConnection();
   if (result == OnlineResult::Retry) {
+    if (round + 1 < kMaxSubmitRounds) return Register(entry, round + 1);
     ShowNote(TextId::EntryRefused);
-    return OnlineResult::ServerError;
+    return;
   }
-  return result;
+  // Nothing is entered unless the submission went through: the player may try
+  // again, untick the box or cancel.
+  if (result == OnlineResult::Done) EnterResult(entry);
+}
+
+void Submit(const Entry& entry, int round) {
+  StartOnline<Submission>(
+      TextId::Submitting,
+      [context = CurrentClientContext(), entry] {
+        return SubmitScore(context, entry.name, entry.points, entry.ranking());
+      },
+      [entry, round](Submission submission) { AfterRound(entry, round, Accept(submission)); },
+      [entry, round] { AfterRound(entry, round, OnlineResult::NoConnection); });
+}
+
+// A registration comes before every submission, so that each has a fresh key.
+void Register(const Entry& entry, int round) {
+  StartOnline<Registration>(
+      TextId::Registering, [context = CurrentClientContext()] { return RegisterClient(context); },
+      [entry, round](Registration registration) {
+        const OnlineResult result = Accept(registration);
+        if (result == OnlineResult::Done) return Submit(entry, round);
+        AfterRound(entry, round, result);
+      },
+      [entry, round] { AfterRound(entry, round, OnlineResult::NoConnection); });
+}
+
+// After a successful fetch the online table of the same ranking is shown, on
+// the page of the entry the server marked as the player's own.
+void FetchAfterEntry(const Entry& entry) {
+  FetchOnlineTables([entry](OnlineResult result) {
+    if (result == OnlineResult::Done) {
+      const TScorelist& online = highscores.ranking(entry.mode, entry.difficulty, ListKind::Online);
+      ShowRankingPage(entry.mode, entry.difficulty, ListKind::Online, online.find(tableView.ownScore.get()));
+    }
+    ui.screen = Highscores;
+  });
 }
 
 // The recording of the game just submitted goes after it, so that the
 // service can play it again; the score counts online once it has. Whatever
 // becomes of it, the entry stays: the player is only told.
-void UploadGameRecording() {
+void UploadGameRecording(const Entry& entry) {
   const std::string recording = EncodeRecording(game.recording);
   if (recording.empty()) {
     if (game.recording.started)
       ShowNote(TextId::TooLongToRecord);
-    return;
+    return FetchAfterEntry(entry);
   }
-  ShowConnecting(TextId::SendingRecording);
-  if (UploadRecording(recording) == OnlineResult::NoConnection)
-    ShowNote(TextId::RecordingNotSent);
+  StartOnline<UploadReply>(
+      TextId::SendingRecording,
+      [context = CurrentClientContext(), recording] { return UploadRecording(context, recording); },
+      [entry](UploadReply upload) {
+        if (Accept(upload) == OnlineResult::NoConnection) ShowNote(TextId::RecordingNotSent);
+        FetchAfterEntry(entry);
+      },
+      [entry] {
+        ShowNote(TextId::RecordingNotSent);
+        FetchAfterEntry(entry);
+      });
+}
+
+void EnterResult(const Entry& entry) {
+  // The save enters the result into the rankings as the file holds them now,
+  // with what other games running beside this one saved meanwhile; the table
+  // shows those, the new entry lit at its place among them.
+  const NewEntry added = highscores.add(entry.mode, entry.difficulty, entry.name, entry.points);
+  const SaveOutcome saved = highscores.SaveHighscore(ui.playerName, ui.saveOnline);
+  tableView.ownScore = added.entry;
+  ShowRankingPage(entry.mode, entry.difficulty, ListKind::Local,
+                  highscores.list[added.list].find(added.entry.get()));
+  if (!saved)
+    ShowNote(TextId::ListNotSaved);
+  if (ui.saveOnline == 1) return UploadGameRecording(entry);
+  ui.screen = Highscores;
 }
 
 void CarryOutEntry() {
@@ -65,28 +131,9 @@ void CarryOutEntry() {
     ShowNote(TextId::NameTooShort);
     return;
   }
-  // Nothing is entered unless the submission went through: the player may try
-  // again, untick the box or cancel.
-  if (ui.saveOnline == 1 && SubmitOnline() != OnlineResult::Done) return;
-
-  // The save enters the result into the rankings as the file holds them now,
-  // with what other games running beside this one saved meanwhile; the table
-  // shows those, the new entry lit at its place among them.
-  const NewEntry added = highscores.add(game.gameMode, game.difficulty, ui.playerName, game.score);
-  const SaveOutcome saved = highscores.SaveHighscore(ui.playerName, ui.saveOnline);
-  tableView.ownScore = added.entry;
-  ShowRankingPage(game.gameMode, game.difficulty, ListKind::Local,
-                  highscores.list[added.list].find(added.entry.get()));
-  if (!saved)
-    ShowNote(TextId::ListNotSaved);
-  if (ui.saveOnline == 1) UploadGameRecording();
-  // After a successful fetch the online table of the same ranking is shown,
-  // on the page of the entry the server marked as the player's own.
-  if (ui.saveOnline == 1 && FetchOnlineTables() == OnlineResult::Done) {
-    const TScorelist& online = highscores.ranking(game.gameMode, game.difficulty, ListKind::Online);
-    ShowRankingPage(game.gameMode, game.difficulty, ListKind::Online, online.find(tableView.ownScore.get()));
-  }
-  ui.screen = Highscores;
+  const Entry entry{ui.playerName, game.gameMode, game.difficulty, game.score};
+  if (ui.saveOnline == 1) return Register(entry, 0);
+  EnterResult(entry);
 }
 
 std::string ModeValue() {
@@ -98,6 +145,7 @@ std::string ModeValue() {
 }  // namespace
 
 void DrawNewHighscore() {
+  if (ConnectionUnderway()) return DrawConnecting();
   auto centred = [](const std::string& text, float x, float y) {
     DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
   };

@@ -47,9 +47,18 @@ bool RankingTabs() {
   bool changed = false;
   const char* const table = Text(tableView.shownLocal == ListKind::Local ? TextId::LocalList : TextId::OnlineList);
   if (TabButton(table, 78, 33, 116, 24) == WidgetResult::Clicked) {
-    tableView.shownLocal = tableView.shownLocal == ListKind::Local ? ListKind::Online : ListKind::Local;
-    if (tableView.shownLocal == ListKind::Online && highscores.online == 0) FetchOnlineTables();
-    changed = true;
+    if (tableView.shownLocal == ListKind::Local && highscores.online == 0) {
+      // The first switch to the online table fetches it; the table switches
+      // once the fetch is over, whatever became of it.
+      FetchOnlineTables([](OnlineResult) {
+        tableView.shownLocal = ListKind::Online;
+        ShowFirstPage();
+        BuildTableRows(0);
+      });
+    } else {
+      tableView.shownLocal = tableView.shownLocal == ListKind::Local ? ListKind::Online : ListKind::Local;
+      changed = true;
+    }
   }
   if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownMode = static_cast<uint8_t>((tableView.shownMode + 1) % 3);
@@ -80,16 +89,18 @@ int PageArrows() {
   return turn;
 }
 
-// On the online table: the link that fetches it again. True when clicked.
-bool RefreshLink() {
-  if (tableView.shownLocal != ListKind::Online) return false;
+// On the online table: the link that fetches it again; the same page is
+// shown anew once the fetch is over.
+void RefreshLink() {
+  if (tableView.shownLocal != ListKind::Online) return;
   const std::string refresh = Text(TextId::RefreshOnline);
   const float width = static_cast<float>(StringWidth(refresh));
-  if (TabButton(refresh, 200, 375, width, 16) != WidgetResult::Clicked) return false;
-  FetchOnlineTables();
-  ShowShownPage();
-  tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
-  return true;
+  if (TabButton(refresh, 200, 375, width, 16) != WidgetResult::Clicked) return;
+  FetchOnlineTables([](OnlineResult) {
+    ShowShownPage();
+    tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
+    BuildTableRows(0);
+  });
 }
 
 }  // namespace
@@ -217,6 +228,7 @@ void ShowRankingPage(uint8_t mode, uint8_t difficulty, ListKind kind, int page) 
 // ---------------------------------------------------------------- the screen
 
 void DrawHighscores() {
+  if (ConnectionUnderway()) return DrawConnecting();
   bool rebuild = !tableView.pageEntries;
   if (rebuild) SetUpFromMenu();
 
@@ -227,7 +239,8 @@ void DrawHighscores() {
   TFont::set(0);
   rebuild = RankingTabs() || rebuild;
   const int turn = PageArrows();
-  rebuild = RefreshLink() || turn != 0 || rebuild;
+  RefreshLink();
+  rebuild = turn != 0 || rebuild;
   if (rebuild) BuildTableRows(turn < 0 ? 1 : 0);
 
   SetViewport(ScaledInt(25), ScaledInt(80), ScaledInt(350), ScaledInt(360));

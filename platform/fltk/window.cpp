@@ -318,6 +318,28 @@ void CatchQuitSignals() {
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal, &action, nullptr);
 }
 
+// Work finished on another thread writes a byte to this pipe (a thread must
+// not touch FLTK); the loop reads it and queues a WorkDone event.
+int wakePipe[2] = {-1, -1};
+
+void WakeFromAnyThread() {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = write(wakePipe[1], &byte, 1);  // a full pipe has woken it already
+}
+
+void OnWakePipe(int fd, void*) {
+  char bytes[16];
+  while (read(fd, bytes, sizeof bytes) > 0) {
+  }
+  Post({WorkDone});
+}
+
+void CatchWakeUps() {
+  if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  Fl::add_fd(wakePipe[0], FL_READ, OnWakePipe);
+  SetLoopWaker(WakeFromAnyThread);
+}
+
 void OnFltkFatal(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);
@@ -380,6 +402,7 @@ GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int he
 }
 
 void StartTicker(float hertz) {
+  CatchWakeUps();  // the loop's other source of events
   tickerPeriod = 1.0 / hertz;
   Post({TimerTick});  // the first at once, so the first frame does not wait a period
   Fl::add_timeout(tickerPeriod, OnTick);

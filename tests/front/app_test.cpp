@@ -8,6 +8,8 @@
 #include "front/widgets/frontend.h"
 #include "front/widgets/widgets.h"
 #include "gameplay/game.h"
+#include "highscore/screens/connecting.h"
+#include "tests/highscore/inline_requests.h"
 
 namespace quarzello::front_test {
 
@@ -241,6 +243,47 @@ TEST_F(Loop, PaintOfAnUnknownScreenDrawsNothing) {
   PaintFrame(window);
   EXPECT_TRUE(recorder.frames.empty());
   EXPECT_EQ(ui.screen, 200);
+}
+
+TEST_F(Loop, WhileARequestRunsEscapeGivesItUpAndTheNameStaysAsSent) {
+  test::InlineRequests requests;
+  requests.Install();
+  ui.screen = NewHighscore;
+  ui.playerName = "Li";
+  int cancelled = 0, done = 0;
+  StartOnline<int>(
+      TextId::Registering, [] { return 1; }, [&done](int) { ++done; }, [&cancelled] { ++cancelled; });
+  Type("x");
+  EXPECT_EQ(ui.playerName, "Li");
+  Feed(TimerTick);
+  Feed(GadgetPaint);
+  EXPECT_NE(recorder.LastFrame().size(), 0u);
+  CountKeyPress(kKeyEscape);
+  ExitIfRequested();  // an exit here fails the test
+  EXPECT_EQ(cancelled, 1);
+  EXPECT_FALSE(ConnectionUnderway());
+  // The work still runs and finishes; its result is dropped.
+  std::vector<RequestRunner::Task> late = requests.TakeStarted();
+  test::InlineRequests::RunAll(late);
+  Feed(WorkDone);
+  EXPECT_EQ(done, 0);
+  Type("x");
+  EXPECT_EQ(ui.playerName, "Lix");
+}
+
+TEST_F(Loop, AFinishedRequestComesInWithTheWorkDoneEvent) {
+  test::InlineRequests requests;
+  requests.Install();
+  std::vector<int> results;
+  StartOnline<int>(
+      TextId::Fetching, [] { return 7; }, [&results](int result) { results.push_back(result); }, [] {});
+  std::vector<RequestRunner::Task> working = requests.TakeStarted();
+  test::InlineRequests::RunAll(working);
+  Feed(TimerTick);
+  EXPECT_TRUE(results.empty());
+  Feed(WorkDone);
+  EXPECT_EQ(results, std::vector<int>{7});
+  EXPECT_FALSE(ConnectionUnderway());
 }
 
 TEST_F(Loop, NothingRequestedNothingEnds) {

@@ -39,6 +39,7 @@
 #include "platform/platform.h"
 #include "tests/front/fixed_window.h"
 #include "tests/gameplay/stand_in_images.h"
+#include "tests/highscore/inline_requests.h"
 
 #ifndef QUARZELLO_GOLDEN_DIR
 #error "QUARZELLO_GOLDEN_DIR must name the directory of the committed traces"
@@ -169,6 +170,7 @@ class GoldenTrace : public ::testing::Test {
     setenv("QUARZELLO_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(refusing_.port())).c_str(), 1);
 
     ResetGameWideState();
+    requests_.Install();
     img = Images{};
     img.imgGameBackground = &gameBackground_;
     img.imgMenuBackground = &menuBackground_;
@@ -232,13 +234,18 @@ class GoldenTrace : public ::testing::Test {
   void Type(const std::string& text) {
     for (unsigned char c : text) Feed(KeyChar, c);
   }
-  // One tick of the 60 Hz timer and the paint it asks for.
+  // One tick of the 60 Hz timer and the paint it asks for. An online
+  // request started before it works while it is drawn, and its result comes
+  // in as the next event.
   void Frames(int count, int millis = kFrameMillis) {
     for (int i = 0; i < count; ++i) {
       now_ += millis;
       SetTestClock(now_);
+      std::vector<RequestRunner::Task> working = requests_.TakeStarted();
       Feed(TimerTick);
       Feed(GadgetPaint);
+      test::InlineRequests::RunAll(working);
+      if (!working.empty()) Feed(WorkDone);
     }
   }
   void AdvanceClock(int millis) {
@@ -385,6 +392,7 @@ class GoldenTrace : public ::testing::Test {
 
   quarzello::test::FixedWindow window_;
   RecordingBackend rec_;
+  quarzello::test::InlineRequests requests_;
   Image gameBackground_ = gameplay_test::StandIn(400, 500, 1, false);
   Image menuBackground_ = gameplay_test::StandIn(400, 500, 1, false);
   Image logo_ = gameplay_test::StandIn(149, 136, 1, true);

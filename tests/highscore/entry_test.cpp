@@ -28,9 +28,11 @@ class EntryTest : public HighscoreTest {
     HighscoreTest::TearDown();
   }
   void Frame() { PaintFrame(DrawNewHighscore); }
+  // "Weiter", and the frames until the requests it made are over.
   void PressWeiter() {
     ClickAt(200, 355);
     Frame();
+    PaintUntilConnected(DrawNewHighscore);
   }
   void ToggleCheckbox() {
     ClickAt(100, 208);
@@ -288,6 +290,59 @@ TEST_F(EntryTest, FailedFetchStillShowsTheLocalTable) {
   EXPECT_EQ(tableView.shownLocal, ListKind::Local);
   EXPECT_EQ(tableView.ownScore, highscores.list[RankingIndex(Turbo, 1)].list[0]);
   EXPECT_TRUE(recording.messages.empty());
+}
+
+TEST_F(EntryTest, GivingUpTheSubmissionIsNoConnectionAndItsLateAnswerIsDropped) {
+  ui.saveOnline = 1;
+  server.Script({{Reply({"OKAY", "k", "1"})}, {Reply({"OKAY", "77"})}});
+  ClickAt(200, 355);
+  Frame();
+  Frame();  // the registration under its notice
+  ASSERT_TRUE(ConnectionUnderway());
+  std::vector<RequestRunner::Task> submitting = requests.TakeStarted();
+  ASSERT_EQ(submitting.size(), 1u);
+
+  // Nothing else happens meanwhile: "Weiter" and "Abbrechen" are not there.
+  ClickAt(200, 355);
+  Frame();
+  EXPECT_EQ(FindText(recording.LastFrame(), Text(TextId::Submitting))->y, 260.0f);
+  EXPECT_TRUE(requests.TakeStarted().empty()) << "no second entry";
+  EXPECT_EQ(ui.screen, NewHighscore);
+
+  ClickAt(200, 410);  // the notice's "Abbrechen"
+  Frame();
+  EXPECT_FALSE(ConnectionUnderway());
+  ASSERT_EQ(recording.messages.size(), 1u);
+  EXPECT_EQ(recording.messages[0].title, Text(TextId::NoteTitle));
+  EXPECT_EQ(recording.messages[0].text, Text(TextId::NoConnection));
+
+  // The submission still reaches the server, but the game does not listen any more.
+  test::InlineRequests::RunAll(submitting);
+  onlineRequests.Deliver();
+  EXPECT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(onlineState.ownId, 0);
+  EXPECT_EQ(recording.messages.size(), 1u);
+  EXPECT_EQ(ui.screen, NewHighscore);
+  EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 1)].list.empty());
+  EXPECT_FALSE(std::filesystem::exists("highscore.tvs"));
+  Frame();
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::Continue)), nullptr) << "the entry screen is back";
+}
+
+TEST_F(EntryTest, GivingUpTheFetchShowsTheLocalTable) {
+  ui.saveOnline = 1;
+  server.Script({{Reply({"OKAY", "k", "1"})}, {Reply({"OKAY", "3"})}});
+  ClickAt(200, 355);
+  Frame();
+  Frame();
+  Frame();
+  ASSERT_EQ(connectionNotice.text, TextId::Fetching);
+  onlineRequests.Cancel();
+  EXPECT_EQ(ui.screen, Highscores);
+  EXPECT_EQ(tableView.shownLocal, ListKind::Local);
+  EXPECT_EQ(tableView.ownScore, highscores.list[RankingIndex(Turbo, 1)].list[0]);
+  EXPECT_TRUE(recording.messages.empty()) << "a failed fetch is silent";
+  EXPECT_TRUE(std::filesystem::exists("highscore.tvs"));
 }
 
 TEST_F(EntryTest, FailedSaveKeepsTheEntryAndSaysSo) {

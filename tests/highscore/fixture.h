@@ -23,6 +23,7 @@
 #include "highscore/store.h"
 #include "highscore/screens/table.h"
 #include "platform/platform.h"
+#include "tests/highscore/inline_requests.h"
 
 namespace quarzello::highscore_test {
 
@@ -56,6 +57,7 @@ class HighscoreTest : public ::testing::Test {
     ResetDrawingState();
     SetTestClock(100000);
     ResetGameWideState();
+    requests.Install();
     onlineState.timeoutMillis = 2000;
     for (Image* image : {&background, &stones, &blend}) {
       image->width = image->height = image->cellWidth = image->cellHeight = 16;
@@ -96,11 +98,41 @@ class HighscoreTest : public ::testing::Test {
     ui.mouseY = Truncate(y * ui.scale);
     ui.mouseClicked = 1;
   }
-  // What the event loop does around each painted frame.
+  // What the event loop does around each painted frame. The online requests
+  // started before it work while it is drawn, and their results come in
+  // after it.
   template <typename FrameFunction>
   void PaintFrame(FrameFunction frame) {
+    std::vector<RequestRunner::Task> working = requests.TakeStarted();
     frame();
     ui.mouseClicked = 0;
+    test::InlineRequests::RunAll(working);
+    if (!working.empty()) onlineRequests.Deliver();
+  }
+  // Frames until no request runs any more.
+  template <typename FrameFunction>
+  void PaintUntilConnected(FrameFunction frame) {
+    for (int i = 0; i < 20 && ConnectionUnderway(); ++i) PaintFrame(frame);
+    ASSERT_FALSE(ConnectionUnderway());
+  }
+
+  // The requests as the game makes them, but on the test's thread and taken
+  // in at once.
+  static OnlineResult RegisterClient() { return Accept(quarzello::RegisterClient(CurrentClientContext())); }
+  static OnlineResult SubmitScore(const std::string& name, int32_t points, uint8_t ranking) {
+    return Accept(quarzello::SubmitScore(CurrentClientContext(), name, points, ranking));
+  }
+  static FetchedTables FetchTables() { return quarzello::FetchTables(CurrentClientContext()); }
+  static OnlineResult UploadRecording(const std::string& recording) {
+    return Accept(quarzello::UploadRecording(CurrentClientContext(), recording));
+  }
+  // The screens' fetch, over while one frame of its notice is drawn.
+  OnlineResult FetchOnlineTables() {
+    OnlineResult result = OnlineResult::Retry;
+    quarzello::FetchOnlineTables([&result](OnlineResult fetched) { result = fetched; });
+    PaintFrame(DrawConnecting);
+    EXPECT_FALSE(ConnectionUnderway());
+    return result;
   }
 
   std::vector<std::string> Texts(const DisplayList& frame) const {
@@ -116,6 +148,7 @@ class HighscoreTest : public ::testing::Test {
   }
 
   RecordingBackend recording;
+  test::InlineRequests requests;
   Image background, stones, blend;
   std::filesystem::path oldDirectory, directory;
 };

@@ -163,13 +163,21 @@ TEST_F(OnlineTest, IsOwnBeforeAnyEntryMeansNone) {
   EXPECT_EQ(tableView.ownScore, before);
 }
 
-TEST_F(OnlineTest, ShowConnectingDrawsOneFrame) {
+TEST_F(OnlineTest, TheConnectionNoticeMovesAndOffersToGiveUp) {
   ui.scale = 2.0f;
-  ShowConnecting(TextId::Registering);
-  ASSERT_EQ(recording.frames.size(), 1u);
+  bool cancelled = false;
+  StartOnline<int>(
+      TextId::Registering, [] { return 0; }, [](int) {}, [&cancelled] { cancelled = true; });
+  // Drawn while the request's work waits for its turn, which never comes here.
+  auto drawNotice = [] {
+    DrawConnecting();
+    ui.mouseClicked = 0;
+  };
+  for (int i = 0; i < 9; ++i) drawNotice();
+  ASSERT_EQ(recording.frames.size(), 9u);
   const DisplayList& frame = recording.frames[0];
   EXPECT_EQ(Texts(frame), (std::vector<std::string>{Text(TextId::ConnectingTo), Text(TextId::Registering), Text(TextId::HighscoreTitle),
-                                                     Text(TextId::ConnectingServer)}));
+                                                     Text(TextId::ConnectingServer), Text(TextId::Cancel)}));
   const DrawCommand* connecting = FindText(frame, Text(TextId::ConnectingTo));
   EXPECT_EQ(connecting->x, 80.0f);
   EXPECT_EQ(connecting->y, 420.0f);
@@ -179,6 +187,31 @@ TEST_F(OnlineTest, ShowConnectingDrawsOneFrame) {
   EXPECT_EQ(connecting->red, 79);
   EXPECT_EQ(FindText(frame, Text(TextId::ConnectingServer))->red, 47);
   EXPECT_EQ(FindText(frame, Text(TextId::ConnectingServer))->font, FindText(frame, Text(TextId::HighscoreTitle))->font);
+
+  // The ring of stones turns, a little every frame: the same stones in the
+  // same places, lit in turn.
+  auto ring = [this](size_t index) {
+    std::vector<DrawCommand> stones;
+    for (const DrawCommand& command : recording.frames[index])
+      if (command.kind == DrawCommand::kImage && command.image == &this->stones) stones.push_back(command);
+    return stones;
+  };
+  ASSERT_EQ(ring(0).size(), 10u);
+  for (size_t frame = 1; frame < 9; ++frame) EXPECT_NE(ring(frame - 1), ring(frame)) << frame;
+  ASSERT_EQ(ring(8).size(), 10u);
+  for (size_t i = 0; i < 10; ++i) {
+    EXPECT_EQ(ring(0)[i].x, ring(8)[i].x);
+    EXPECT_EQ(ring(0)[i].sx, 1.5f) << "three quarters of the size at scale 2";
+  }
+  EXPECT_EQ(ring(0)[0].alpha, 1.0f);
+  EXPECT_EQ(ring(8)[1].alpha, 1.0f);
+
+  // Its button gives the request up.
+  EXPECT_FALSE(cancelled);
+  ClickAt(200, 410);
+  drawNotice();
+  EXPECT_TRUE(cancelled);
+  EXPECT_FALSE(ConnectionUnderway());
 }
 
 // ---------------------------------------------------------------- servers that misbehave

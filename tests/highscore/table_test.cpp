@@ -216,6 +216,9 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   EXPECT_EQ(FindText(recording.LastFrame(), Text(TextId::RefreshOnline)), nullptr);
   ClickAt(78, 45);
   Frame();
+  EXPECT_EQ(tableView.shownLocal, ListKind::Local) << "until the fetch is over";
+  Frame();
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::Fetching)), nullptr);
   Frame();
   EXPECT_EQ(server.Requests().size(), 1u);
   EXPECT_EQ(tableView.shownLocal, ListKind::Online);
@@ -234,6 +237,7 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   // The refresh link fetches again; the ranking is empty now.
   ClickAt(200, 383);
   Frame();
+  PaintUntilConnected(DrawHighscores);
   EXPECT_EQ(server.Requests().size(), 2u);
   EXPECT_TRUE(tableView.pageEntries->empty());
   EXPECT_EQ(TScoreview::scoreRows.back()->name, Text(TextId::NoEntries));
@@ -245,16 +249,32 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
   Frame();
   ClickAt(78, 45);
   Frame();
+  PaintUntilConnected(DrawHighscores);
   EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   EXPECT_EQ(highscores.online, 0);
   EXPECT_TRUE(recording.messages.empty());
-  size_t frames = recording.frames.size();
   ClickAt(78, 45);
   Frame();
+  EXPECT_EQ(tableView.shownLocal, ListKind::Local);
   ClickAt(78, 45);
   Frame();
-  // Another connection notice: the fetch was tried again.
-  EXPECT_EQ(recording.frames.size(), frames + 3);
+  Frame();
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::Fetching)), nullptr) << "the fetch was tried again";
+  EXPECT_FALSE(ConnectionUnderway());
+  EXPECT_EQ(tableView.shownLocal, ListKind::Online);
+
+  // A fetch given up is the same as one that found no server.
+  ClickAt(78, 45);
+  Frame();
+  EXPECT_EQ(tableView.shownLocal, ListKind::Local);
+  ClickAt(78, 45);
+  Frame();
+  ASSERT_TRUE(ConnectionUnderway());
+  onlineRequests.Cancel();
+  EXPECT_EQ(tableView.shownLocal, ListKind::Online);
+  EXPECT_EQ(highscores.online, 0);
+  EXPECT_TRUE(recording.messages.empty());
+  EXPECT_EQ(TScoreview::scoreRows.back()->name, Text(TextId::NoEntries));
   unsetenv("QUARZELLO_HIGHSCORE_HOST");
 }
 

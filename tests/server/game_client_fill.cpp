@@ -37,7 +37,9 @@ int main(int argc, char** argv) {
     const uint8_t ranking = RankingIndex(static_cast<uint8_t>(mode), static_cast<uint8_t>(difficulty));
     OnlineResult result = OnlineResult::Retry;
     while (result == OnlineResult::Retry) {
-      result = RegisterClient() == OnlineResult::Done ? SubmitScore(name, score, ranking) : OnlineResult::NoConnection;
+      result = Accept(RegisterClient(CurrentClientContext())) == OnlineResult::Done
+                   ? Accept(SubmitScore(CurrentClientContext(), name, score, ranking))
+                   : OnlineResult::NoConnection;
     }
     if (result != OnlineResult::Done) {
       std::fprintf(stderr, "not stored: %s (%s)\n", line.c_str(),

@@ -1,0 +1,34 @@
+// The game's online requests in tests: their work runs on the test's own
+// thread when the test says so, as if each took one frame on its worker, so
+// that what is drawn meanwhile is the same on every run.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "highscore/requests.h"
+
+namespace quarzello::test {
+
+class InlineRequests {
+ public:
+  InlineRequests() = default;
+  ~InlineRequests() { onlineRequests = RequestRunner{}; }
+  InlineRequests(const InlineRequests&) = delete;
+  InlineRequests& operator=(const InlineRequests&) = delete;
+
+  // From now on (and until the game-wide state is reset) requests start here.
+  void Install() {
+    onlineRequests.SetExecutor([this](RequestRunner::Task task) { started_.push_back(std::move(task)); });
+  }
+  // The work of the requests started so far, to be run by RunAll.
+  std::vector<RequestRunner::Task> TakeStarted() { return std::exchange(started_, {}); }
+  static void RunAll(std::vector<RequestRunner::Task>& tasks) {
+    for (RequestRunner::Task& task : tasks) task();
+  }
+
+ private:
+  std::vector<RequestRunner::Task> started_;
+};
+
+}  // namespace quarzello::test
