@@ -140,8 +140,9 @@ def scene_removal(game):
 
 def grab(game):
     """The window's pixels straight from the X server: quicker than a
-    screenshot, for boards that hold still only between two rows."""
-    left, top, width, height = game.geometry()
+    screenshot, for boards that hold still only between two rows. The
+    window stays where it was last seen (wait_board_still looks once)."""
+    left, top, width, height = game._geometry
     raw = game.display.x.grab(left, top, width, height)
     check(raw is not None and len(raw) == 4 * width * height, "the window's pixels cannot be read")
     rgb = bytearray(3 * width * height)
@@ -150,22 +151,36 @@ def grab(game):
     return Shot(None, width, height, bytes(rgb))
 
 
+def grab_board(game):
+    """The board's raw pixels: cheap enough to compare many times a second."""
+    left, top, _, _ = game._geometry
+    x0, y0, x1, y1 = (int(v * game.scale) for v in BOARD_BOX)
+    return game.display.x.grab(left + x0, top + y0, x1 - x0, y1 - y0)
+
+
 def wait_board_still(game, name, predicate=lambda shot: True, timeout=60):
-    """Grabs until the board is the same in two grabs 100 ms apart and
-    predicate holds; that picture is saved like a screenshot."""
+    """Waits until the board is the same in two grabs 100 ms apart and
+    predicate holds for the window grabbed meanwhile; that picture is saved
+    like a screenshot. The board alone is compared while waiting, so that a
+    busy machine still catches the short moments between two rows."""
     deadline = time.monotonic() + timeout
-    previous = grab(game)
+    game.geometry()
+    previous = grab_board(game)
     while True:
         time.sleep(0.1)
-        shot = grab(game)
-        if shot.diff_box(previous, BOARD_BOX, threshold=0) is None and predicate(shot):
-            game._shots += 1
-            shot.path = os.path.join(game.display.shots_dir, f"{game._shots:02d}-{name}.png")
-            write_png(shot.path, shot.width, shot.height, shot.rgb)
-            return shot
+        board = grab_board(game)
+        if board is not None and board == previous:
+            shot = grab(game)
+            # Still through the whole window's grab, or it shows a moving board.
+            if grab_board(game) == board and predicate(shot):
+                game._shots += 1
+                shot.path = os.path.join(game.display.shots_dir, f"{game._shots:02d}-{name}.png")
+                write_png(shot.path, shot.width, shot.height, shot.rgb)
+                return shot
+            board = grab_board(game)
         check(game.running(), f"the game ended while waiting for '{name}':\n{game.output()}")
         check(time.monotonic() < deadline, f"the board did not hold still for '{name}'")
-        previous = shot
+        previous = board
 
 
 LEVEL_BOARDS = 5  # still boards the first run keeps, a row apart: the second needs two of them
