@@ -26,6 +26,10 @@ CONTINUE_BUTTON = (200, 370)
 CHECKBOX = (100, 208)
 
 
+# The connection notice's ring of stones, which turns on every frame.
+NOTICE_RING = (158, 278, 242, 362)
+
+
 def band(y, height=48):
     return (0, y, 400, y + height)
 
@@ -48,9 +52,10 @@ TEXTS = {
     "table": [PANEL_LABELS, (0, 18, 400, 60), (0, 78, 400, 130), (25, 140, 375, 168), (0, 348, 400, 395), band(400)],
     "entry": [PANEL_LABELS, (0, 78, 400, 130), (0, 18, 400, 60), (28, 145, 372, 170), (30, 195, 372, 222), band(350),
               band(400)],
-    "notice": [PANEL_LABELS, (0, 78, 400, 130), (35, 205, 400, 280)],
+    "notice": [PANEL_LABELS, (0, 78, 400, 130), (35, 205, 400, 280), NOTICE_RING, (0, 370, 400, 436)],
 }
 CHANGING = {
+    "notice": [NOTICE_RING],
     "entry": [(0, 18, 400, 60), (28, 145, 372, 170)],
     "table": [],
 }
