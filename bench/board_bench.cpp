@@ -4,10 +4,10 @@
 
 #include "board/board.h"
 #include "board/rules.h"
-#include "front/app.h"
-#include "front/widgets/frontend.h"
+#include "app/app.h"
+#include "widgets/frontend.h"
 #include "gameplay/game.h"
-#include "gameplay/screen/game_screen.h"
+#include "screens/game_screen.h"
 #include "platform/platform.h"
 
 using namespace quarzello;

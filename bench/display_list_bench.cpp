@@ -2,7 +2,7 @@
 // display list, and the comparison that lets a still screen skip drawing.
 #include <benchmark/benchmark.h>
 
-#include "front/widgets/frontend.h"
+#include "widgets/frontend.h"
 #include "platform/platform.h"
 
 using namespace quarzello;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/base/random.h"
+#include "base/random.h"
 
 namespace quarzello {
 

@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "board/rules.h"
-#include "platform/base/numbers.h"
+#include "base/numbers.h"
 
 namespace quarzello {
 

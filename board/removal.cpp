@@ -1,5 +1,5 @@
 #include "board/rules.h"
-#include "platform/base/numbers.h"
+#include "base/numbers.h"
 
 namespace quarzello {
 

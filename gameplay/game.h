@@ -14,7 +14,7 @@
 #include "board/board.h"
 #include "board/rules.h"
 #include "gameplay/recording.h"
-#include "platform/base/random.h"
+#include "base/random.h"
 
 namespace quarzello {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "gameplay/texts.h"
-#include "highscore/protocol.h"
-#include "highscore/score_hash.h"
+#include "protocol/protocol.h"
+#include "protocol/score_hash.h"
 #include "platform/platform.h"
 
 namespace quarzello {

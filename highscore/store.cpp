@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "highscore/protocol.h"
+#include "protocol/protocol.h"
 
 namespace quarzello {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/base/numbers.h"
+#include "base/numbers.h"
 
 // ---------------------------------------------------------------- images
 

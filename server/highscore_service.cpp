@@ -1,5 +1,5 @@
-#include "highscore/protocol.h"
-#include "highscore/score_hash.h"
+#include "protocol/protocol.h"
+#include "protocol/score_hash.h"
 #include "server/highscore_service.h"
 
 #include <algorithm>

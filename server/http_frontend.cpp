@@ -25,7 +25,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "highscore/protocol.h"
+#include "protocol/protocol.h"
 #include "server/log.h"
 
 namespace highscored {

@@ -25,7 +25,7 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-GAME_FOLDERS = ["platform", "board", "gameplay", "highscore", "front", "tools/replay"]
+GAME_FOLDERS = ["base", "board", "gameplay", "protocol", "platform", "window", "highscore", "widgets", "screens", "app", "tools/replay"]
 SOURCE_SUFFIXES = (".h", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)
 SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s*<([^>]+)>', re.MULTILINE)

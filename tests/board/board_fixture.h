@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "board/board.h"
-#include "front/app.h"
+#include "app/app.h"
 #include "board/rules.h"
-#include "front/widgets/frontend.h"
-#include "front/widgets/widgets.h"
-#include "gameplay/screen/board_view.h"
+#include "widgets/frontend.h"
+#include "widgets/widgets.h"
+#include "screens/board_view.h"
 #include "gameplay/game.h"
-#include "gameplay/screen/game_screen.h"
+#include "screens/game_screen.h"
 #include "platform/platform.h"
 
 namespace quarzello::board_test {

@@ -1,8 +1,8 @@
 // A press on the board of a running game belongs to the board alone: the
 // widgets of the frame after it must not see it as well.
 #include "gameplay/texts.h"
-#include "front/app.h"
-#include "tests/front/fixed_window.h"
+#include "app/app.h"
+#include "tests/app/fixed_window.h"
 #include "tests/gameplay/game_fixture.h"
 
 namespace quarzello::gameplay_test {

@@ -2,7 +2,7 @@
 // enough for the recording backend, which draws nothing.
 #pragma once
 
-#include "front/widgets/frontend.h"
+#include "widgets/frontend.h"
 #include "platform/platform.h"
 
 namespace quarzello::gameplay_test {

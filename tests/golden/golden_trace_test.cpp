@@ -28,16 +28,16 @@
 #include <vector>
 
 #include "board/board.h"
-#include "front/app.h"
-#include "front/widgets/frontend.h"
-#include "front/widgets/widgets.h"
+#include "app/app.h"
+#include "widgets/frontend.h"
+#include "widgets/widgets.h"
 #include "gameplay/game.h"
 #include "gameplay/replay.h"
 #include "highscore/online.h"
 #include "highscore/store.h"
-#include "highscore/screens/table.h"
+#include "screens/table.h"
 #include "platform/platform.h"
-#include "tests/front/fixed_window.h"
+#include "tests/app/fixed_window.h"
 #include "tests/gameplay/stand_in_images.h"
 #include "tests/highscore/inline_requests.h"
 

@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "front/widgets/frontend.h"
-#include "front/app.h"
-#include "front/widgets/widgets.h"
+#include "widgets/frontend.h"
+#include "app/app.h"
+#include "widgets/widgets.h"
 #include "gameplay/game.h"
-#include "highscore/screens/connecting.h"
+#include "screens/connecting.h"
 #include "highscore/online.h"
 #include "highscore/store.h"
-#include "highscore/screens/table.h"
+#include "screens/table.h"
 #include "platform/platform.h"
 #include "tests/highscore/inline_requests.h"
 

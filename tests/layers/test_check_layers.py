@@ -13,7 +13,7 @@ import subprocess
 import sys
 import tempfile
 
-FOLDERS = ["platform", "board", "gameplay", "highscore", "front", "tools/replay"]
+FOLDERS = ["base", "board", "gameplay", "protocol", "platform", "window", "highscore", "widgets", "screens", "app", "tools/replay"]
 
 
 def run_check(root, manifest):

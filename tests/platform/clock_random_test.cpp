@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "platform/base/random.h"
+#include "base/random.h"
 #include "platform/platform.h"
 
 namespace quarzello::platform_test {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "front/widgets/frontend.h"
+#include "widgets/frontend.h"
 #include "platform/platform.h"
 
 namespace quarzello::platform_test {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "highscore/score_hash.h"
+#include "protocol/score_hash.h"
 #include "server/form.h"
 #include "server/options.h"
 #include "server/rate_limiter.h"

@@ -1,0 +1,47 @@
+// The program's entry: start-up in its fixed order, then the event loop.
+#include <cstdlib>
+
+#include "app/app.h"
+#include "widgets/frontend.h"
+#include "widgets/widgets.h"
+#include "gameplay/texts.h"
+#include "highscore/store.h"
+
+namespace quarzello {
+
+void RunApplication() {
+  SelectLanguage(LanguageFromSetting(std::getenv("QUARZELLO_LANG")));
+  StartWindowSystem();
+  RegisterEmbeddedFiles();
+  // The class-level lists of the game's classes exist from the program's
+  // start. The highscore store is created and loaded here, before the window.
+  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
+  // Decoded and rasterised while the OpenGL driver loads; the images are
+  // checked once the window exists, as when they were loaded after it.
+  DecodeImages();
+  TFont::load();
+
+  // A HiDPI desktop gets the drawing area at a whole multiple of the design
+  // size, centred on the work area like the plain one.
+  const ScreenArea work = DesktopWorkArea();
+  const int factor = StartScaleFactor(XftDpiResource(), work.width, work.height);
+  const int width = kDesignWidth * factor, height = kDesignHeight * factor;
+  GameWindow* window = OpenWindow(Text(TextId::WindowTitle),
+                                  work.x + Truncate(static_cast<float>(work.width - width) * 0.5f),
+                                  work.y + Truncate(static_cast<float>(work.height - height) * 0.5f), width, height);
+  KeepAspectRatio(*window);  // ui.scale for the start size
+  generator.Seed(StartSeed());
+  CheckImages();
+  // The board, its effect lists and the play values start out empty.
+  StartTicker(60.0f);
+  SetBlend(kBlendAlpha);
+
+  for (;;) {
+    HandleEvent(WaitNextEvent(), *window);
+    ExitIfRequested();
+  }
+}
+
+}  // namespace quarzello
+
+int main() { quarzello::RunApplication(); }

@@ -1,0 +1,184 @@
+#include "screens/entry.h"
+
+#include "widgets/frontend.h"
+#include "widgets/widgets.h"
+#include "gameplay/game.h"
+#include "gameplay/modes.h"
+#include "gameplay/recording.h"
+#include "gameplay/texts.h"
+#include "protocol/protocol.h"
+#include "screens/connecting.h"
+#include "screens/table.h"
+#include "platform/platform.h"
+
+namespace quarzello {
+
+namespace {
+
+// A server that answers "RETRY" every time would otherwise keep the player
+// in the submission for ever.
+constexpr int kMaxSubmitRounds = 3;
+
+void ShowNote(TextId text) {
+  Notify(Text(TextId::NoteTitle), Text(text), false);
+}
+
+void ShowNoConnection() { ShowNote(TextId::NoConnection); }
+
+// What goes online and into the rankings, as it was when "Weiter" was pressed.
+struct Entry {
+  std::string name;
+  uint8_t mode = 0, difficulty = 0;
+  int32_t points = 0;
+
+  uint8_t ranking() const { return RankingIndex(mode, difficulty); }
+};
+
+void Register(const Entry& entry, int round);
+
+// The local entry, saved and shown; then, online, the recording and the
+// online table.
+void EnterResult(const Entry& entry);
+
+// After a round of registration and submission, with the result of its last
+// request: the server may ask for another round, but not for ever.
+void AfterRound(const Entry& entry, int round, OnlineResult result) {
+  if (result == OnlineResult::NoConnection) ShowNoConnection();
+  if (result == OnlineResult::Retry) {
+    if (round + 1 < kMaxSubmitRounds) return Register(entry, round + 1);
+    ShowNote(TextId::EntryRefused);
+    return;
+  }
+  // Nothing is entered unless the submission went through: the player may try
+  // again, untick the box or cancel.
+  if (result == OnlineResult::Done) EnterResult(entry);
+}
+
+void Submit(const Entry& entry, int round) {
+  StartOnline<Submission>(
+      TextId::Submitting,
+      [context = CurrentClientContext(), entry] {
+        return SubmitScore(context, entry.name, entry.points, entry.ranking());
+      },
+      [entry, round](Submission submission) { AfterRound(entry, round, Accept(submission)); },
+      [entry, round] { AfterRound(entry, round, OnlineResult::NoConnection); });
+}
+
+// A registration comes before every submission, so that each has a fresh key.
+void Register(const Entry& entry, int round) {
+  StartOnline<Registration>(
+      TextId::Registering, [context = CurrentClientContext()] { return RegisterClient(context); },
+      [entry, round](Registration registration) {
+        const OnlineResult result = Accept(registration);
+        if (result == OnlineResult::Done) return Submit(entry, round);
+        AfterRound(entry, round, result);
+      },
+      [entry, round] { AfterRound(entry, round, OnlineResult::NoConnection); });
+}
+
+// After a successful fetch the online table of the same ranking is shown, on
+// the page of the entry the server marked as the player's own.
+void FetchAfterEntry(const Entry& entry) {
+  FetchOnlineTables([entry](OnlineResult result) {
+    if (result == OnlineResult::Done) {
+      const TScorelist& online = highscores.ranking(entry.mode, entry.difficulty, ListKind::Online);
+      ShowRankingPage(entry.mode, entry.difficulty, ListKind::Online, online.find(tableView.ownScore.get()));
+    }
+    ui.screen = Highscores;
+  });
+}
+
+// The recording of the game just submitted goes after it, so that the
+// service can play it again; the score counts online once it has. Whatever
+// becomes of it, the entry stays: the player is only told.
+void UploadGameRecording(const Entry& entry) {
+  const std::string recording = EncodeRecording(game.recording);
+  if (recording.empty()) {
+    if (game.recording.started)
+      ShowNote(TextId::TooLongToRecord);
+    return FetchAfterEntry(entry);
+  }
+  StartOnline<UploadReply>(
+      TextId::SendingRecording,
+      [context = CurrentClientContext(), recording] { return UploadRecording(context, recording); },
+      [entry](UploadReply upload) {
+        if (Accept(upload) == OnlineResult::NoConnection) ShowNote(TextId::RecordingNotSent);
+        FetchAfterEntry(entry);
+      },
+      [entry] {
+        ShowNote(TextId::RecordingNotSent);
+        FetchAfterEntry(entry);
+      });
+}
+
+void EnterResult(const Entry& entry) {
+  // The save enters the result into the rankings as the file holds them now,
+  // with what other games running beside this one saved meanwhile; the table
+  // shows those, the new entry lit at its place among them.
+  const NewEntry added = highscores.add(entry.mode, entry.difficulty, entry.name, entry.points);
+  const SaveOutcome saved = highscores.SaveHighscore(ui.playerName, ui.saveOnline);
+  tableView.ownScore = added.entry;
+  ShowRankingPage(entry.mode, entry.difficulty, ListKind::Local,
+                  highscores.list[added.list].find(added.entry.get()));
+  if (!saved)
+    ShowNote(TextId::ListNotSaved);
+  if (ui.saveOnline == 1) return UploadGameRecording(entry);
+  ui.screen = Highscores;
+}
+
+void CarryOutEntry() {
+  if (ui.playerName.size() < kShortestName) {
+    ShowNote(TextId::NameTooShort);
+    return;
+  }
+  const Entry entry{ui.playerName, game.gameMode, game.difficulty, game.score};
+  if (ui.saveOnline == 1) return Register(entry, 0);
+  EnterResult(entry);
+}
+
+std::string ModeValue() {
+  if (game.gameMode == Level) return IntToText(game.level);
+  // Classic shows its difficulty too: it names the ranking the result goes to.
+  return DifficultyName(game.difficulty);
+}
+
+}  // namespace
+
+void DrawNewHighscore() {
+  if (ConnectionUnderway()) return DrawConnecting();
+  auto centred = [](const std::string& text, float x, float y) {
+    DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
+  };
+  Cls();
+  SetDrawScale(ui.scale, ui.scale);
+  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  TFont::set(1);
+  centred(Text(TextId::NewHighscoreTitle), 200, 85);
+  TFont::set(0);
+  centred(IntToText(game.score), 78, 33);
+  centred(ModeName(game.gameMode), 200, 33);
+  centred(ModeValue(), 319, 33);
+
+  std::string cursor = NowMillis() % 500 < 250 ? "_" : "";
+  DrawString(FormatText(TextId::NameLine, {ui.playerName + cursor}), 30 * ui.scale, 150 * ui.scale);
+
+  const std::string checkbox = Text(TextId::SaveOnline);
+  int width = StringWidth(checkbox);
+  const WidgetResult box = TabButton(checkbox, static_cast<float>(width / 2 + 65), 200, static_cast<float>(width), 16);
+  if (box == WidgetResult::Clicked)
+    ui.saveOnline = static_cast<uint8_t>(1 - ui.saveOnline);
+  SetColor(255, 255, 255);
+  DrawImageFrame(img.imgStones, 40 * ui.scale, 207 * ui.scale, (4 - ui.saveOnline) * 26);
+
+  TFont::set(1);
+  const WidgetResult proceed = MenuButton(Text(TextId::Continue), 200, 350);
+  const WidgetResult cancel = MenuButton(Text(TextId::Cancel), 200, 400);
+  if (cancel == WidgetResult::Clicked || game.score == 0) ui.screen = MainMenu;
+  SetColor(255, 255, 255);
+  Flip(-1);
+
+  // A game without points has already left; it is never entered.
+  if (proceed == WidgetResult::Clicked && ui.screen == NewHighscore) CarryOutEntry();
+}
+
+}  // namespace quarzello

@@ -1,0 +1,206 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "widgets/frontend.h"
+#include "widgets/keyboard.h"
+#include "widgets/widgets.h"
+#include "screens/board_view.h"
+#include "gameplay/game.h"
+#include "screens/game_screen.h"
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
+#include "platform/platform.h"
+
+namespace quarzello {
+
+namespace {
+
+// The three panels at the top of the background picture.
+constexpr float kHudY = 33.0f;
+constexpr float kScoreX = 78.0f;
+constexpr float kModeNameX = 200.0f;
+constexpr float kModeValueX = 319.0f;
+
+// The Level progress bar: outline and fill, one frame each.
+constexpr float kBarX = 19.0f, kBarY = 62.0f, kBarWidth = 362.0f, kBarHeight = 10.0f;
+
+std::string ModeValue() {
+  switch (game.gameMode) {
+    case Classic: return game.sideSupply < 1 ? "-" : IntToText(game.sideSupply);
+    case Turbo: return FormatTimeLeft(game.deadline);
+    default: return IntToText(game.level) + " (" + IntToText(game.rowsToNextLevel) + ")";
+  }
+}
+
+void DrawHudText(const std::string& text, float x) {
+  const float scale = ui.scale;
+  DrawTextCentered(text, Truncate(x * scale), Truncate(kHudY * scale), scale);
+}
+
+// How much of the wait for the next row has passed; full once the game is over.
+void DrawProgressBar() {
+  const float scale = ui.scale;
+  float filled = 1.0f;
+  if (game.gameOverState == Running) {
+    const int interval = RowInterval(game.level);
+    filled = static_cast<float>(interval - (game.deadline - game.now)) / static_cast<float>(interval);
+    filled = std::clamp(filled, 0.0f, 1.0f);
+  }
+  const float x = kBarX * scale, y = kBarY * scale;
+  DrawImageFrame(img.imgProgressBar, x, y, 1);
+  SetViewport(Truncate(x), Truncate(y), Truncate(filled * kBarWidth * scale), Truncate(kBarHeight * scale));
+  DrawImageFrame(img.imgProgressBar, x, y, 0);
+  SetViewport(0, 0, Truncate(kDesignWidth * scale), Truncate(kDesignHeight * scale));
+}
+
+void OfferContinue() {
+  TFont::set(0);
+  SetColor(47, 55, 58);
+  const std::string label = Text(TextId::Continue);
+  const float width = static_cast<float>(StringWidth(label));
+  if (TabButton(label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
+    PressContinue(game, game.now);
+  }
+  SetColor(255, 255, 255);
+}
+
+// The keyboard's cursor over the stones, as long as the game runs. Its
+// picture has twice the detail of a stone's and is drawn at half size.
+void DrawBoardCursor() {
+  if (!keyboard.cursor.shown() || game.gameOverState != Running) return;
+  const float scale = ui.scale;
+  const Cell cell = keyboard.cursor.cell();
+  SetColor(255, 255, 255);
+  SetAlpha(1.0f);
+  SetBlend(kBlendAlpha);
+  SetDrawScale(0.5f * scale, 0.5f * scale);
+  DrawImageFrame(img.imgCursor, CellCentreX(cell.column) * scale, CellCentreY(cell.row) * scale, 0);
+  SetDrawScale(scale, scale);
+}
+
+}  // namespace
+
+std::string FormatTimeLeft(int64_t deadline) {
+  if (game.gameOverState != Running) return "0";
+  int seconds = static_cast<int>((deadline - game.now) / 1000);
+  const int minutes = seconds / 60;
+  seconds -= 60 * minutes;
+  if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);
+  return FormatText(TextId::SecondsLeft, {IntToText(seconds)});
+}
+
+void KeepRecordingForTesting(const Game& game) {
+  const char* dir = std::getenv("QUARZELLO_RECORD_DIR");
+  if (dir == nullptr || *dir == 0) return;
+  const std::string bytes = EncodeRecording(game.recording);
+  if (bytes.empty()) return;
+  // Named alike in every language.
+  const std::string mode = TextIn(Language::German, ModeNameId(game.gameMode));
+  const std::string name = std::string(dir) + "/" + mode + "-" + IntToText(game.difficulty) + "-" + IntToText(game.score) + "-" + IntToText(getpid()) + "-" +
+                           IntToText(static_cast<int>(NowMillis() % 1000000000)) + ".qzr";
+  // Written aside and renamed, so that whoever waits for the file never reads half of it.
+  const std::string partial = name + ".part";
+  FILE* file = std::fopen(partial.c_str(), "wb");
+  if (file == nullptr) return;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) == 0 && written) {
+    std::rename(partial.c_str(), name.c_str());
+  } else {
+    std::remove(partial.c_str());
+  }
+}
+
+bool MouseInsideBoard() {
+  const float scale = ui.scale;
+  return ui.mouseX > kBoardLeft * scale && ui.mouseX < kBoardRight * scale && ui.mouseY > kBoardTop * scale &&
+         ui.mouseY < kBoardBottom * scale;
+}
+
+void CellUnderMouse(int& c, int& r) {
+  const float scale = ui.scale;
+  c = static_cast<int>(std::floor((static_cast<float>(ui.mouseX) / scale - kBoardLeft) / kCellSize));
+  r = static_cast<int>(std::floor((static_cast<float>(ui.mouseY) / scale - kBoardTop) / kCellSize));
+  // At some window sizes a mouse position just inside the right or bottom
+  // border divides back to exactly 370 or 470 in single precision, which would
+  // name a cell beyond the board; such a position belongs to the last cell.
+  c = std::clamp(c, 0, kColumns - 1);
+  r = std::clamp(r, 0, kRows - 1);
+}
+
+void HandleBoardClick() {
+  if (!MouseInsideBoard()) return;
+  int c = 0, r = 0;
+  CellUnderMouse(c, r);
+  PlayCell(c, r);
+}
+
+void PlayCell(int c, int r) {
+  ClickBoardCell(game, c, r, NowMillis());
+  ShowGameNews();
+}
+
+void StartNewGame() {
+  // Messages of an earlier game have nothing to say about this one.
+  TMsg::messages.clear();
+  StartGame(game, generator, NowMillis());
+  ui.screen = GameScreen;
+}
+
+void ShowGameNews() {
+  for (const GameNews& news : game.outbox) {
+    switch (news.kind) {
+      case GameNews::Bonus: TMsg::create(FormatText(TextId::BonusPoints, {IntToText(news.value)}), 50, 50); break;
+      case GameNews::LevelRose: TMsg::create(FormatText(TextId::LevelNumber, {IntToText(news.value)}), 150, 0); break;
+      case GameNews::Ended:
+        // A level or bonus message still showing gives way.
+        TMsg::messages.clear();
+        TMsg::create(Text(TextId::GameOverNews), -1, 0);
+        break;
+    }
+  }
+  game.outbox.clear();
+}
+
+void UpdateGameScreen() {
+  const float scale = ui.scale;
+  const int64_t now = NowMillis();
+  BeginFrame(game, now);
+
+  // The display shows the frame's motion; what the clocks bring at its end
+  // shows from the next frame on.
+  Cls();
+  SetDrawScale(scale, scale);
+  DrawImageFrame(img.imgGameBackground, 0.0f, 0.0f, 0);
+  TFont::set(0);
+  DrawHudText(IntToText(game.score), kScoreX);
+  DrawHudText(ModeName(game.gameMode), kModeNameX);
+  DrawHudText(ModeValue(), kModeValueX);
+  SetColor(255, 255, 255);
+  if (game.gameMode == Level) DrawProgressBar();
+  const World& world = game.world;
+  DrawBoardStones(world.board, now, game.gameOverState != Running);
+  DrawBoardCursor();
+  DrawExplosions(world.explosions);
+  DrawRemovedStones(world.removedStones);
+  TMsg::update();
+  DrawCounters(world.counters);
+
+  EndFrame(game);
+  ShowGameNews();
+
+  if (game.gameOverState == GameOver) OfferContinue();
+  // The new-highscore screen takes over once the last stone has flown off.
+  if (GameFinished(game)) {
+    KeepRecordingForTesting(game);
+    ui.screen = NewHighscore;
+  }
+
+  Flip(-1);
+}
+
+}  // namespace quarzello

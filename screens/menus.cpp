@@ -1,0 +1,183 @@
+// The main menu, the credits, the choice of mode and difficulty, and the
+// pause screen. None keeps state between frames: each frame draws the whole
+// screen and reacts to the click of this frame through the widgets.
+#include <vector>
+#include <string>
+
+#include "widgets/frontend.h"
+#include "screens/screens.h"
+#include "widgets/widgets.h"
+#include "gameplay/game.h"
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
+
+namespace quarzello {
+
+namespace {
+
+// The colour of the large font, used for the small texts of these screens too.
+void SelectSmallDarkText() {
+  TFont::set(0);
+  SetColor(47, 55, 58);
+}
+
+void BeginMenuFrame() {
+  Cls();
+  SetDrawScale(ui.scale, ui.scale);
+  DrawImageFrame(img.imgMenuBackground, 0, 0, 0);
+}
+
+void EndMenuFrame() {
+  SetColor(255, 255, 255);
+  Flip(-1);
+}
+
+// A text centred on design x, top at design y.
+void DrawCentredAt(const std::string& text, float x, float y) {
+  DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
+}
+
+// Left-aligned lines at design x 30, one every 15 units from design y 300.
+void DrawDescription(const std::vector<TextId>& lines) {
+  float y = 300;
+  for (const TextId line : lines) {
+    DrawString(Text(line), 30 * ui.scale, y * ui.scale);
+    y += 15;
+  }
+}
+
+// Indexed by difficulty: Leicht, Mittel, Schwer.
+using DifficultyText = std::vector<TextId>;
+const DifficultyText kClassicDifficultyText[3] = {
+    {TextId::ThreeColours, TextId::MuchSideSupply, TextId::SmallestGroup1},
+    {TextId::FourColours, TextId::LittleSideSupply, TextId::SmallestGroup2},
+    {TextId::FourColours, TextId::NoSideSupply, TextId::SmallestGroup3},
+};
+const DifficultyText kTurboDifficultyText[3] = {
+    {TextId::ThreeColours, TextId::SmallestGroup1},
+    {TextId::FourColours, TextId::SmallestGroup2},
+    {TextId::ThreeColours, TextId::SmallestGroup3, TextId::RocksAppear},
+};
+
+struct CreditLine {
+  float y;
+  TextId text;
+};
+const CreditLine kCredits[] = {
+    {260, TextId::CreditsYear},
+    {275, TextId::CreditsCompany},
+    {320, TextId::CreditsProgramming},
+    {335, TextId::CreditsProgrammers},
+    {380, TextId::CreditsGraphics},
+    {395, TextId::CreditsArtists},
+    {450, TextId::CreditsWebsite},
+};
+
+}  // namespace
+
+void DrawMainMenu() {
+  BeginMenuFrame();
+  TFont::set(1);
+  if (MenuButton(Text(TextId::MenuPlay), 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  if (MenuButton(Text(TextId::MenuHighscore), 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
+  if (MenuButton(Text(TextId::MenuCredits), 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
+  if (MenuButton(Text(TextId::MenuQuit), 200, 400) == WidgetResult::Clicked) ExitProgram();
+  SetDrawScale(ui.scale, ui.scale);
+  EndMenuFrame();
+}
+
+void DrawCredits() {
+  BeginMenuFrame();
+  DrawImageFrame(img.imgLogo, 200 * ui.scale, 170 * ui.scale, 0);
+  SelectSmallDarkText();
+  for (const CreditLine& line : kCredits) DrawCentredAt(Text(line.text), 200, line.y);
+  EndMenuFrame();
+  // Any click leaves, wherever it lands.
+  if (ui.mouseClicked == 1) {
+    ui.screen = MainMenu;
+    ui.mouseClicked = 0;
+  }
+}
+
+void DrawModeSelect() {
+  BeginMenuFrame();
+  SelectSmallDarkText();
+  DrawCentredAt(Text(TextId::ChooseMode), 200, 90);
+
+  TFont::set(1);
+  const WidgetResult classic = MenuButton(ModeName(Classic), 200, 150);
+  const WidgetResult turbo = MenuButton(ModeName(Turbo), 200, 200);
+  const WidgetResult level = MenuButton(ModeName(Level), 200, 250);
+  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
+
+  SelectSmallDarkText();
+  if (classic != WidgetResult::Idle) {
+    DrawDescription({TextId::ClassicLine1, TextId::ClassicLine2, TextId::ClassicLine3, TextId::ClassicLine4,
+                     TextId::ClassicLine5});
+    if (classic == WidgetResult::Clicked) {
+      game.gameMode = Classic;
+      ui.screen = DifficultySelect;
+    }
+  }
+  if (turbo != WidgetResult::Idle) {
+    DrawDescription(
+        {TextId::TurboLine1, TextId::TurboLine2, TextId::TurboLine3, TextId::TurboLine4, TextId::TurboLine5});
+    if (turbo == WidgetResult::Clicked) {
+      game.gameMode = Turbo;
+      ui.screen = DifficultySelect;
+    }
+  }
+  if (level != WidgetResult::Idle) {
+    DrawDescription(
+        {TextId::LevelLine1, TextId::LevelLine2, TextId::LevelLine3, TextId::LevelLine4, TextId::LevelLine5});
+    // Level mode asks for no difficulty.
+    if (level == WidgetResult::Clicked) {
+      game.gameMode = Level;
+      StartNewGame();
+    }
+  }
+  SetDrawScale(ui.scale, ui.scale);
+  EndMenuFrame();
+}
+
+void DrawDifficultySelect() {
+  BeginMenuFrame();
+  SelectSmallDarkText();
+  DrawCentredAt(Text(TextId::ChooseDifficulty), 200, 90);
+
+  TFont::set(1);
+  const WidgetResult choice[3] = {MenuButton(DifficultyName(Leicht), 200, 150),
+                                  MenuButton(DifficultyName(Mittel), 200, 200),
+                                  MenuButton(DifficultyName(Schwer), 200, 250)};
+  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
+
+  SelectSmallDarkText();
+  const DifficultyText* texts = game.gameMode == Classic ? kClassicDifficultyText : kTurboDifficultyText;
+  for (uint8_t difficulty = 0; difficulty < 3; ++difficulty) {
+    if (choice[difficulty] == WidgetResult::Idle) continue;
+    DrawDescription(texts[difficulty]);
+    if (choice[difficulty] == WidgetResult::Clicked) {
+      game.difficulty = difficulty;
+      StartNewGame();
+    }
+  }
+  SetDrawScale(ui.scale, ui.scale);
+  EndMenuFrame();
+}
+
+void DrawPause() {
+  BeginMenuFrame();
+  TFont::set(1);
+  DrawCentredAt(Text(TextId::PauseTitle), 200, 200);
+  // The game is dropped as it stands: neither scored nor kept for later.
+  if (MenuButton(Text(TextId::AbandonGame), 200, 400) == WidgetResult::Clicked) {
+    AbortGame(game, NowMillis());
+    KeepRecordingForTesting(game);
+    ui.screen = MainMenu;
+  }
+  SelectSmallDarkText();
+  DrawCentredAt(Text(TextId::PauseHint), 200, 240);
+  EndMenuFrame();
+}
+
+}  // namespace quarzello
