@@ -1,7 +1,5 @@
 #include "highscore/online.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include "gameplay/texts.h"
 #include "protocol/protocol.h"
 #include "protocol/score_hash.h"
+#include "protocol/upload.h"
 #include "platform/platform.h"
 
 namespace quarzello {
@@ -215,7 +214,7 @@ UploadReply UploadRecording(const ClientContext& context, const std::string& rec
   const std::string body = "key_id=" + IntToText(online.keyId) + "&id=" + IntToText(online.ownId) +
                            "&lang=" + LanguageCode(context.language) +
                            "&hash=" + IntToText(RecordingHash(online.onlineKey, recording)) +
-                           "&recording=" + Base64UrlEncode(recording);
+                           "&recording=" + EncodeBase64Url(recording);
   SendRequest(connection.get(), context, RequestLine(kUploadPath), body);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return upload;
@@ -252,31 +251,6 @@ OnlineResult Accept(const Submission& submission) {
 }
 
 OnlineResult Accept(const UploadReply& upload) { return ShowIfServerError(upload.result, upload.serverMessage); }
-
-int32_t RecordingHash(const std::string& key, const std::string& recording) {
-  uLong crc = crc32(0L, Z_NULL, 0);
-  for (const std::string* part : {&key, &recording, &key})
-    crc = crc32(crc, reinterpret_cast<const Bytef*>(part->data()), static_cast<uInt>(part->size()));
-  return static_cast<int32_t>(static_cast<uint32_t>(crc));
-}
-
-std::string Base64UrlEncode(const std::string& bytes) {
-  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-  std::string text;
-  text.reserve(bytes.size() / 3 * 4 + 4);
-  uint32_t bits = 0;
-  int held = 0;  // bits waiting in bits
-  for (char c : bytes) {
-    bits = (bits << 8) | static_cast<unsigned char>(c);
-    held += 8;
-    while (held >= 6) {
-      held -= 6;
-      text += kDigits[(bits >> held) & 63];
-    }
-  }
-  if (held > 0) text += kDigits[(bits << (6 - held)) & 63];
-  return text;
-}
 
 std::string UrlEncodeName(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";

@@ -94,12 +94,6 @@ OnlineResult Accept(const Registration& registration);
 OnlineResult Accept(const Submission& submission);
 OnlineResult Accept(const UploadReply& upload);
 
-// The upload's check value: CRC-32 over the key, the recording and the key
-// again, as a signed 32-bit number; the service computes the same.
-int32_t RecordingHash(const std::string& key, const std::string& recording);
-// RFC 4648 base64 with the URL-safe alphabet and no padding.
-std::string Base64UrlEncode(const std::string& bytes);
-
 std::string UrlEncodeName(const std::string& text);
 
 // "host" or "host:port" of the service: QUARZELLO_HIGHSCORE_HOST from the

@@ -1,9 +1,14 @@
 // What the game and the highscore service agree on, in one place that both
-// build from: player names and the request paths of the online protocol.
-// The number of rankings is the core's kRankings (gameplay/modes.h).
+// build from: player names, the request paths of the online protocol, and
+// the seven rankings a game counts in.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "gameplay/modes.h"
+#include "gameplay/texts.h"
 
 namespace quarzello {
 
@@ -18,5 +23,21 @@ constexpr const char kRegisterPath[] = "/quarzello/register.php";
 constexpr const char kSubmitPath[] = "/quarzello/highscore.php";
 constexpr const char kFetchPath[] = "/quarzello/get.php";
 constexpr const char kUploadPath[] = "/quarzello/replay.php";
+
+// A ranking's number on the wire is the core's RankingIndex of its local
+// list: 0 to 2 Classic Leicht to Schwer, 3 to 5 Turbo, 6 Level; kRankings of them.
+constexpr bool IsRanking(int64_t ranking) { return ranking >= 0 && ranking < kRankings; }
+constexpr uint8_t RankingMode(int ranking) {
+  return static_cast<uint8_t>(ranking >= RankingIndex(Level, 0) ? int{Level} : ranking / 3);
+}
+// Level has one ranking for all difficulties.
+constexpr bool RankingHasDifficulty(int ranking) { return RankingMode(ranking) != Level; }
+constexpr uint8_t RankingDifficulty(int ranking) { return static_cast<uint8_t>(ranking % 3); }
+
+// The ranking's names as the game shows them in language: "Turbo",
+// "Mittel", and together "Turbo Mittel"; Level's difficulty name is empty.
+std::string RankingModeName(int ranking, Language language);
+std::string RankingDifficultyName(int ranking, Language language);
+std::string RankingTitle(int ranking, Language language);
 
 }  // namespace quarzello

@@ -9,6 +9,7 @@
 #include "server/form.h"
 #include "server/random_key.h"
 #include "server/recording_upload.h"
+#include "protocol/upload.h"
 #include "server/texts.h"
 #include "gameplay/modes.h"
 
@@ -168,7 +169,7 @@ Reply HighscoreService::Submit(const std::string& body, const std::string& clien
   score.points = *points;
 
   const auto mode = NumberField(*form, "mode", false);
-  if (!mode || *mode >= kRankingCount) return Error(400, Translate(kBadMode, language));
+  if (!mode || !quarzello::IsRanking(*mode)) return Error(400, Translate(kBadMode, language));
   score.mode = *mode;
 
   const auto keyId = NumberField(*form, "key_id", true);
@@ -240,7 +241,7 @@ Reply HighscoreService::Upload(const std::string& body, const std::string& clien
   };
   try {
     if (!Allow(clientAddress)) return Error(429, Translate(kTooManyRequests, language));
-    const auto recording = DecodeBase64Url(*text);
+    const auto recording = quarzello::DecodeBase64Url(*text);
     if (!recording || recording->empty()) return refused(400, kBadRecordingText, "recording is not base64url");
 
     const auto target = store_.FindUploadTarget(*entryId);
@@ -248,7 +249,7 @@ Reply HighscoreService::Upload(const std::string& body, const std::string& clien
       return refused(400, kNoSuchEntry, "no such entry for this key");
     }
     if (target->verified) return refused(409, kAlreadyVerified, "entry already verified");
-    if (RecordingHash(target->key, *recording) != *hash) return refused(400, kWrongRecordingHash, "wrong hash");
+    if (quarzello::RecordingHash(target->key, *recording) != *hash) return refused(400, kWrongRecordingHash, "wrong hash");
 
     if (replayer_ == nullptr) return refused(503, kReplaysBusy, "no replays here");
     // Only now, with every check passed, does the upload cost replay time:
@@ -349,7 +350,7 @@ std::shared_ptr<const HighscoreService::TablesText> HighscoreService::CurrentTab
   fresh->generation = scoresGeneration_.load();
   fresh->builtMillis = SteadyMillis();
   const Rankings rankings = store_.TopEntries(settings_.tableSize, settings_.acceptUnverified);
-  for (int mode = 0; mode < kRankingCount; ++mode) {
+  for (int mode = 0; mode < kRankings; ++mode) {
     fresh->text += "TABLE\n" + std::to_string(mode) + "\n";
     for (const RankedEntry& entry : rankings[mode]) {
       fresh->text += "ENTRY\n" + entry.name + "\n" + std::to_string(entry.points) + "\n";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "protocol/protocol.h"
 #include "server/store.h"
 
 namespace highscored {
@@ -40,11 +41,13 @@ int64_t FirstOnPage(int64_t page);
 
 RankingView MakeRankingView(int ranking, int64_t page, const RankingSlice& slice, int64_t nowMillis);
 
-// The game's words for the parts of a ranking: "Classic", "Turbo", "Level";
-// "Leicht", "Mittel", "Schwer", or empty for Level.
-std::string ModeName(int ranking);
-std::string DifficultyName(int ranking);
-// "Turbo Schwer", "Level"
-std::string RankingTitle(int ranking);
+// The game's own (German) words for the parts of a ranking, from the
+// protocol: "Classic", "Turbo", "Level"; "Leicht", "Mittel", "Schwer", or
+// empty for Level; together "Turbo Schwer". The page translates them.
+inline std::string ModeName(int ranking) { return quarzello::RankingModeName(ranking, quarzello::Language::German); }
+inline std::string DifficultyName(int ranking) {
+  return quarzello::RankingDifficultyName(ranking, quarzello::Language::German);
+}
+inline std::string RankingTitle(int ranking) { return quarzello::RankingTitle(ranking, quarzello::Language::German); }
 
 }  // namespace highscored

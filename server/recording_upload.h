@@ -1,14 +1,10 @@
 #pragma once
 
-// The game's fourth request: the recording of a submitted game, as it is
-// sent (URL-safe base64 in a form field) and tied to the key of the
-// registration the score was submitted with.
+// The game's fourth request: the recording of a submitted game (its
+// encoding and check value are the protocol's, protocol/upload.h), and what
+// the service takes on to play it again.
 
 #include <cstddef>
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <string_view>
 
 #include "gameplay/recording.h"
 #include "gameplay/replay.h"
@@ -30,15 +26,5 @@ inline quarzello::ReplayLimits ServiceReplayLimits() {
   limits.maxFileBytes = kMaxRecordingBytes;
   return limits;
 }
-
-// RFC 4648 base64 with the URL-safe alphabet (- and _), padding optional;
-// nothing for any other character or a cut-off group.
-std::optional<std::string> DecodeBase64Url(std::string_view text);
-std::string EncodeBase64Url(std::string_view bytes);
-
-// The check value an upload carries: CRC-32 (zlib's) over the key, the
-// recording's bytes and the key again, as a signed 32-bit number. The game
-// computes the same in highscore/online.cpp.
-int32_t RecordingHash(std::string_view key, std::string_view recording);
 
 }  // namespace highscored

@@ -252,7 +252,7 @@ class SqliteStore : public ScoreStore {
     std::lock_guard lock(readMutex_);
     Statement& top = includeUnverified ? topAll_ : topVerified_;
     Rankings rankings;
-    for (int mode = 0; mode < kRankingCount; ++mode) {
+    for (int mode = 0; mode < kRankings; ++mode) {
       top.Bind(1, mode).Bind(2, perRanking);
       while (top.Step()) {
         rankings[mode].push_back({static_cast<int32_t>(top.Int(0)), top.Text(1), static_cast<int32_t>(top.Int(2))});

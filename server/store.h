@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "protocol/protocol.h"
+
 namespace highscored {
 
-constexpr int kRankingCount = 7;
+// The rankings are the protocol's.
+using quarzello::kRankings;
 
 struct RankedEntry {
   int32_t id = 0;
@@ -20,7 +23,7 @@ struct RankedEntry {
 };
 
 // Best first within each ranking; among equal points the earlier submission first.
-using Rankings = std::array<std::vector<RankedEntry>, kRankingCount>;
+using Rankings = std::array<std::vector<RankedEntry>, kRankings>;
 
 struct DatedEntry {
   int32_t id = 0;

@@ -107,9 +107,9 @@ std::string Tab(int ranking, int current, const PageText& text) {
 // One panel per game mode, holding a tab per ranking of that mode.
 std::string Tabs(int current, const PageText& text) {
   std::string nav = "<nav class=\"rankings\" aria-label=\"" + text("Ranglisten") + "\">\n";
-  for (int first = 0; first < kRankingCount; first += 3) {
+  for (int first = 0; first < kRankings; first += 3) {
     nav += "<div class=\"panel\"><span class=\"label\">" + ModeName(first) + "</span><span class=\"field\">";
-    for (int ranking = first; ranking < kRankingCount && ranking < first + 3; ++ranking) {
+    for (int ranking = first; ranking < kRankings && ranking < first + 3; ++ranking) {
       nav += Tab(ranking, current, text);
     }
     nav += "</span></div>\n";

@@ -123,7 +123,7 @@ WebReply WebRankings::Rankings(Kind kind, const std::string& query, const std::s
   const auto form = ParseForm(query);
   if (!form) return refuse(400, kMalformedQuery);
   const auto ranking = Parameter(*form, "mode", 0);
-  if (!ranking || *ranking >= kRankingCount) return refuse(400, kNoSuchRanking);
+  if (!ranking || !quarzello::IsRanking(*ranking)) return refuse(400, kNoSuchRanking);
   const auto page = Parameter(*form, "page", 1);
   if (!page || *page < 1) return refuse(400, kNoSuchPage);
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The layers check against a copy of the sources: clean, it passes; each
 planted fault makes it fail and name the file: the core including a display
-header, the board including the drawing layer above it, a display-free
-layer linking a display library.
+header, the board including the drawing layer above it, the service
+including the game's client, a display-free layer (the service's too)
+linking a display library.
 
 usage: test_check_layers.py SOURCE_DIR BUILD_DIR/layers.json"""
 
@@ -13,7 +14,7 @@ import subprocess
 import sys
 import tempfile
 
-FOLDERS = ["base", "board", "gameplay", "protocol", "platform", "window", "highscore", "widgets", "screens", "app", "tools/replay"]
+FOLDERS = ["base", "board", "gameplay", "protocol", "platform", "window", "highscore", "widgets", "screens", "app", "tools/replay", "server"]
 
 
 def run_check(root, manifest):
@@ -40,6 +41,10 @@ def main():
          "board/stone.cpp (qz_board) is display-free but includes <GL/gl.h>"),
         ("drawing layer from the board", "board/removal.cpp", '#include "platform/platform.h"',
          "board/removal.cpp (qz_board) includes platform/platform.h (qz_platform)"),
+        ("the service using the game's client", "server/highscore_service.cpp", '#include "highscore/online.h"',
+         "server/highscore_service.cpp (qz_highscored) includes highscore/online.h (qz_highscore)"),
+        ("a window in the service", "manifest", "qz_highscored:OpenGL::GL",
+         "qz_highscored is display-free but links OpenGL::GL"),
         ("display library linked by the core", "manifest", "qz_gameplay:OpenGL::GL",
          "qz_gameplay is display-free but links OpenGL::GL"),
     ]

@@ -96,7 +96,7 @@ TEST(WebPageTest, RowsTabsAndPageLinks) {
   EXPECT_TRUE(Contains(page, "<span>Seite 2 von 3</span>"));
   EXPECT_TRUE(Contains(page, "rel=\"prev\" href=\"?mode=5\""));
   EXPECT_TRUE(Contains(page, "rel=\"next\" href=\"?mode=5&amp;page=3\""));
-  for (int ranking = 0; ranking < kRankingCount; ++ranking) {
+  for (int ranking = 0; ranking < kRankings; ++ranking) {
     EXPECT_TRUE(Contains(page, "href=\"?mode=" + std::to_string(ranking) + "\" title=\"" + RankingTitle(ranking)))
         << ranking;
   }

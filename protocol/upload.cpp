@@ -1,9 +1,8 @@
-#include "server/recording_upload.h"
+#include "protocol/upload.h"
 
 #include <zlib.h>
 
-
-namespace highscored {
+namespace quarzello {
 
 namespace {
 
@@ -84,4 +83,4 @@ int32_t RecordingHash(std::string_view key, std::string_view recording) {
   return static_cast<int32_t>(crc);
 }
 
-}  // namespace highscored
+}  // namespace quarzello
