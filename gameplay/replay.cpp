@@ -43,31 +43,6 @@ bool Inflate(std::string_view in, size_t cap, std::string& out, std::string& err
   return whole;
 }
 
-class Reader {
- public:
-  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
-  bool done() const { return at_ == bytes_.size(); }
-  std::optional<uint8_t> Byte() {
-    if (at_ >= bytes_.size()) return std::nullopt;
-    return static_cast<uint8_t>(bytes_[at_++]);
-  }
-  // At most 63 bits: anything longer is no number the recorder writes.
-  std::optional<uint64_t> Varint() {
-    uint64_t value = 0;
-    for (int shift = 0; shift < 63; shift += 7) {
-      const auto byte = Byte();
-      if (!byte) return std::nullopt;
-      value |= static_cast<uint64_t>(*byte & 0x7F) << shift;
-      if ((*byte & 0x80) == 0) return value;
-    }
-    return std::nullopt;
-  }
-
- private:
-  std::string_view bytes_;
-  size_t at_ = 0;
-};
-
 constexpr uint64_t kLongestStep = 1ULL << 40;  // far beyond any game, short of overflowing a clock
 
 }  // namespace
@@ -94,66 +69,6 @@ uint64_t BoardHash(const Board& board) {
 
 namespace {
 
-// A recording's game as it is played again, record by record.
-struct Replay {
-  Replay(const ReplayLimits& limits, ReplayResult& result) : limits(limits), result(result) {}
-
-  const ReplayLimits& limits;
-  ReplayResult& result;
-  Random random;
-  Game game;
-  int64_t frameTime = 0;
-  int64_t latest = 0;  // records come in the order of their times
-  int64_t pausedMillis = 0;
-
-  // One record; an error when it is one no game could have made.
-  std::string Play(Reader& in) {
-    const auto tag = in.Byte();
-    if (!tag) return "recording cut short in a record";
-    const bool shortFrame = *tag >= kShortFrame;
-    const auto step = shortFrame ? std::optional<uint64_t>(*tag - kShortFrame) : in.Varint();
-    if (!step) return "recording cut short in a record";
-    if (*step > kLongestStep) return "a step of the clock too long";
-    const int64_t at = frameTime + static_cast<int64_t>(*step);
-    if (at > limits.maxMillis) return "recording longer than a game may last";
-    if (at < latest) return "a record earlier than the one before it";
-    latest = at;
-    const RecordTag kind = shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag);
-    if (kind > RecordTag::Abort) return "unknown record " + std::to_string(*tag);
-    std::string refusal = game.recording.bounds.Refusal(kind, at);
-    if (!refusal.empty()) return refusal;
-    switch (kind) {
-      case RecordTag::Frame:
-        if (++result.frames > limits.maxFrames) return "recording has too many frames";
-        frameTime = at;
-        BeginFrame(game, at);
-        EndFrame(game);
-        break;
-      case RecordTag::Click: {
-        const auto c = in.Byte();
-        const auto r = in.Byte();
-        if (!c || !r) return "recording cut short in a click";
-        if (*c >= kColumns || *r >= kRows) return "a click beside the board";
-        ClickBoardCell(game, *c, *r, at);
-        break;
-      }
-      case RecordTag::Pause: PauseGame(game, at); break;
-      case RecordTag::Resume:
-        if (game.paused) pausedMillis += at - game.pauseStart;
-        ResumeGame(game, at);
-        break;
-      case RecordTag::Continue: break;  // refused above
-      case RecordTag::Abort: AbortGame(game, at); break;
-    }
-    game.outbox.clear();
-    const World& world = game.world;
-    if (world.removedStones.size() + world.counters.size() + world.explosions.size() > limits.maxInFlight) {
-      return "more stones and effects in flight than a game keeps";
-    }
-    return {};
-  }
-};
-
 // The unpacked body of a recording file, or why there is none.
 std::string Unpack(std::string_view bytes, const ReplayLimits& limits, std::string& body) {
   const size_t header = std::strlen(kRecordingMagic) + 1;
@@ -167,44 +82,134 @@ std::string Unpack(std::string_view bytes, const ReplayLimits& limits, std::stri
 
 }  // namespace
 
-ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
-  ReplayResult result;
-  std::string body;
-  result.error = Unpack(bytes, limits, body);
-  if (!result.ok()) return result;
-
-  Reader in(body);
-  const auto rules = in.Varint();
-  const auto mode = in.Byte();
-  const auto difficulty = in.Byte();
-  const auto state = in.Varint();
+Playback::Playback(std::string_view bytes, const ReplayLimits& limits) : limits_(limits) {
+  error_ = Unpack(bytes, limits, body_);
+  if (!ok()) return;
+  const auto rules = Varint();
+  const auto mode = Byte();
+  const auto difficulty = Byte();
+  const auto state = Varint();
   if (!rules || !mode || !difficulty || !state) {
-    result.error = "recording cut short in its start";
+    error_ = "recording cut short in its start";
   } else if (*rules != kRulesVersion) {
     // Older rules let late clicks count: their games are not this game's.
-    result.error = "recording made under rules version " + std::to_string(*rules) + "; this replay plays version " +
-                   std::to_string(kRulesVersion) + " only";
+    error_ = "recording made under rules version " + std::to_string(*rules) + "; this replay plays version " +
+             std::to_string(kRulesVersion) + " only";
   } else if (*mode > Level || *difficulty > Schwer) {
-    result.error = "no such mode or difficulty";
+    error_ = "no such mode or difficulty";
   } else if (!Random::ValidState(static_cast<int64_t>(*state))) {
-    result.error = "no such generator state";
+    error_ = "no such generator state";
   }
-  if (!result.ok()) return result;
-  result.mode = *mode;
-  result.difficulty = *difficulty;
-  result.generatorState = static_cast<int32_t>(*state);
+  if (!ok()) return;
+  generatorState_ = static_cast<int32_t>(*state);
+  random_.state = generatorState_;
+  game_.gameMode = *mode;
+  game_.difficulty = *difficulty;
+  StartGame(game_, random_, 0);
+}
 
-  Replay replay(limits, result);
-  replay.random.state = result.generatorState;
-  replay.game.gameMode = result.mode;
-  replay.game.difficulty = result.difficulty;
-  StartGame(replay.game, replay.random, 0);
-  while (!in.done() && result.ok()) result.error = replay.Play(in);
-  if (!result.ok()) return result;
+std::optional<Playback::Step> Playback::Next() {
+  if (ok()) error_ = CheckInFlight();
+  if (!ok() || done()) return std::nullopt;
+  Step step;
+  error_ = Play(step);
+  if (!ok()) return std::nullopt;
+  return step;
+}
 
-  const Game& game = replay.game;
+std::string Playback::CheckInFlight() const {
+  const World& world = game_.world;
+  if (world.removedStones.size() + world.counters.size() + world.explosions.size() > limits_.maxInFlight) {
+    return "more stones and effects in flight than a game keeps";
+  }
+  return {};
+}
+
+std::string Playback::Play(Step& step) {
+  const auto tag = Byte();
+  if (!tag) return "recording cut short in a record";
+  const bool shortFrame = *tag >= kShortFrame;
+  const auto delay = shortFrame ? std::optional<uint64_t>(*tag - kShortFrame) : Varint();
+  if (!delay) return "recording cut short in a record";
+  if (*delay > kLongestStep) return "a step of the clock too long";
+  const int64_t at = frameTime_ + static_cast<int64_t>(*delay);
+  if (at > limits_.maxMillis) return "recording longer than a game may last";
+  if (at < latest_) return "a record earlier than the one before it";
+  latest_ = at;
+  const RecordTag kind = shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag);
+  if (kind > RecordTag::Abort) return "unknown record " + std::to_string(*tag);
+  std::string refusal = game_.recording.bounds.Refusal(kind, at);
+  if (!refusal.empty()) return refusal;
+  step = Step{kind, at};
+  switch (kind) {
+    case RecordTag::Frame:
+      if (++frames_ > limits_.maxFrames) return "recording has too many frames";
+      frameTime_ = at;
+      break;
+    case RecordTag::Click: {
+      const auto c = Byte();
+      const auto r = Byte();
+      if (!c || !r) return "recording cut short in a click";
+      if (*c >= kColumns || *r >= kRows) return "a click beside the board";
+      ClickBoardCell(game_, *c, *r, at);
+      break;
+    }
+    case RecordTag::Pause: PauseGame(game_, at); break;
+    case RecordTag::Resume:
+      if (game_.paused) pausedMillis_ += at - game_.pauseStart;
+      ResumeGame(game_, at);
+      break;
+    case RecordTag::Continue: break;  // refused above
+    case RecordTag::Abort: AbortGame(game_, at); break;
+  }
+  return {};
+}
+
+std::optional<uint8_t> Playback::Byte() {
+  if (at_ >= body_.size()) return std::nullopt;
+  return static_cast<uint8_t>(body_[at_++]);
+}
+
+// At most 63 bits: anything longer is no number the recorder writes.
+std::optional<uint64_t> Playback::Varint() {
+  uint64_t value = 0;
+  for (int shift = 0; shift < 63; shift += 7) {
+    const auto byte = Byte();
+    if (!byte) return std::nullopt;
+    value |= static_cast<uint64_t>(*byte & 0x7F) << shift;
+    if ((*byte & 0x80) == 0) return value;
+  }
+  return std::nullopt;
+}
+
+bool Playback::PlayToEnd() {
+  while (const auto step = Next()) {
+    if (step->tag == RecordTag::Frame) {
+      BeginFrame(game_, step->at);
+      EndFrame(game_);
+    }
+    game_.outbox.clear();
+  }
+  return ok();
+}
+
+ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
+  ReplayResult result;
+  Playback playback(bytes, limits);
+  const bool played = playback.PlayToEnd();
+  const Game& game = playback.game();
+  if (playback.generatorState() != 0) {  // the start was read
+    result.mode = game.gameMode;
+    result.difficulty = game.difficulty;
+    result.generatorState = playback.generatorState();
+  }
+  result.frames = playback.frames();
+  if (!played) {
+    result.error = playback.error();
+    return result;
+  }
   result.score = game.score;
-  result.playMillis = replay.frameTime - replay.pausedMillis;
+  result.playMillis = playback.frameTime() - playback.pausedMillis();
   result.reachedEnd = game.gameOverState != Running && !game.aborted;
   result.boardHash = BoardHash(game.world.board);
   result.inputs = game.recording.bounds.figures();

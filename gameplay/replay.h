@@ -1,13 +1,17 @@
-// Playing a recorded game again, with no window: the recording's inputs fed
-// to a fresh Game, and what that game came to.
+// Playing a recorded game again: the recording's inputs fed to a fresh Game,
+// record by record (for a window that shows it, or a game that goes on from
+// where it stopped), or all at once with no window, and what that game came to.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "board/board.h"
+#include "base/random.h"
+#include "gameplay/game.h"
 #include "gameplay/recording.h"
 
 namespace quarzello {
@@ -45,6 +49,60 @@ struct ReplayResult {
   std::string recording;
 
   bool ok() const { return error.empty(); }
+};
+
+// A recording played forward one record at a time. A click, pause, resume or
+// abort is played on the game at once. A frame only moves the clock: its
+// step is the caller's (BeginFrame at its time, then EndFrame), so that a
+// window can draw in between what the live game drew. The game's news stay
+// in its outbox for the caller. The game records itself anew as it goes, so
+// that it can go on being played and recorded as one game.
+class Playback {
+ public:
+  struct Step {
+    RecordTag tag = RecordTag::Frame;
+    int64_t at = 0;  // on the game's clock, which starts at 0
+  };
+
+  // Reads the recording's start and deals its game; error() says why not.
+  explicit Playback(std::string_view bytes, const ReplayLimits& limits = {});
+  Playback(const Playback&) = delete;  // the game draws from the playback's own generator
+  Playback& operator=(const Playback&) = delete;
+
+  // The next record, played; nothing at the end of the recording or at the
+  // first record no game could have made (error() then says which).
+  std::optional<Step> Next();
+  // Every record left, frames stepped and news dropped; false at an error.
+  bool PlayToEnd();
+
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  bool done() const { return at_ == body_.size(); }
+  Game& game() { return game_; }
+  const Game& game() const { return game_; }
+  Random& random() { return random_; }
+  int32_t generatorState() const { return generatorState_; }
+  int64_t frames() const { return frames_; }
+  int64_t frameTime() const { return frameTime_; }  // of the last frame played
+  int64_t pausedMillis() const { return pausedMillis_; }
+
+ private:
+  std::string Play(Step& step);
+  std::string CheckInFlight() const;
+  std::optional<uint8_t> Byte();
+  std::optional<uint64_t> Varint();
+
+  ReplayLimits limits_;
+  std::string error_;
+  std::string body_;
+  size_t at_ = 0;
+  Random random_;
+  Game game_;
+  int32_t generatorState_ = 0;
+  int64_t frames_ = 0;
+  int64_t frameTime_ = 0;
+  int64_t latest_ = 0;  // records come in the order of their times
+  int64_t pausedMillis_ = 0;
 };
 
 ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits = {});
