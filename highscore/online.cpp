@@ -33,8 +33,7 @@ struct StreamCloser {
 using Connection = std::unique_ptr<Stream, StreamCloser>;
 
 Connection Connect(const ClientContext& context) {
-  SetNetworkTimeoutMillis(context.online.timeoutMillis);
-  return Connection(OpenUrl("tcp::" + context.host, true, true));
+  return Connection(OpenUrl("tcp::" + context.host, true, true, context.online.timeoutMillis));
 }
 
 std::string RequestLine(const char* path) { return std::string("POST ") + path + " HTTP/1.0"; }

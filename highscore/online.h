@@ -15,6 +15,7 @@
 
 #include "gameplay/texts.h"
 #include "highscore/store.h"
+#include "platform/platform.h"
 
 namespace quarzello {
 
@@ -25,7 +26,7 @@ struct OnlineState {
   // A request is over after this long (host-name lookup, connecting, sending
   // and reading together); a server that has not answered whole by then
   // counts as no connection.
-  int timeoutMillis = 8000;
+  int timeoutMillis = kNetworkTimeoutMillis;
 
   void reset() { *this = OnlineState{}; }
 };
