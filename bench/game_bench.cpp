@@ -95,7 +95,7 @@ void BM_BoardStones(benchmark::State& state) {
   for (auto _ : state) {
     Cls();
     StepBoardStones(game.world.board);
-    DrawBoardStones(game.world.board, NowMillis(), false);
+    DrawBoardStones(BoardPictures{ui.scale, img.imgStones, img.imgCounterFont}, game.world.board, NowMillis(), false);
     Flip(-1);
     busy.rec.frames.clear();
   }

@@ -183,12 +183,13 @@ void UpdateGameScreen() {
   SetColor(255, 255, 255);
   if (game.gameMode == Level) DrawProgressBar();
   const World& world = game.world;
-  DrawBoardStones(world.board, now, game.gameOverState != Running);
+  const BoardPictures pictures{scale, img.imgStones, img.imgCounterFont};
+  DrawBoardStones(pictures, world.board, now, game.gameOverState != Running);
   DrawBoardCursor();
-  DrawExplosions(world.explosions);
-  DrawRemovedStones(world.removedStones);
+  DrawExplosions(pictures, world.explosions);
+  DrawRemovedStones(pictures, world.removedStones);
   TMsg::update();
-  DrawCounters(world.counters);
+  DrawCounters(pictures, world.counters);
 
   EndFrame(game);
   ShowGameNews();

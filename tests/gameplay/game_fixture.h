@@ -55,7 +55,8 @@ class GameTest : public ::testing::Test, protected StandInImages {
   DisplayList BoardFrame() {
     Cls();
     StepBoardStones(game.world.board);
-    DrawBoardStones(game.world.board, NowMillis(), game.gameOverState != Running);
+    DrawBoardStones(BoardPictures{ui.scale, &stones, &counterFont}, game.world.board, NowMillis(),
+                    game.gameOverState != Running);
     Flip(-1);
     return rec.LastFrame();
   }

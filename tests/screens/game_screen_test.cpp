@@ -313,4 +313,83 @@ TEST_F(GameScreenTest, ALevelGameRunsToGameOverAndWeiterLeadsOn) {
   EXPECT_EQ(game.gameOverState, 2);
 }
 
+TEST_F(GameScreenTest, TheBoardsBordersAreOutsideIt) {
+  for (float scale : {1.0f, 2.0f}) {
+    ui.scale = scale;
+    auto inside = [&](float x, float y) {
+      ui.mouseX = static_cast<int>(x * scale);
+      ui.mouseY = static_cast<int>(y * scale);
+      return MouseInsideBoard();
+    };
+    EXPECT_FALSE(inside(30, 200));
+    EXPECT_FALSE(inside(370, 200));
+    EXPECT_FALSE(inside(200, 90));
+    EXPECT_FALSE(inside(200, 470));
+    EXPECT_TRUE(inside(31, 91));
+    EXPECT_TRUE(inside(369, 469));
+  }
+}
+
+TEST_F(GameScreenTest, TheMousePositionNamesTheCellUnderIt) {
+  auto cellAt = [this](int x, int y) {
+    ui.mouseX = x;
+    ui.mouseY = y;
+    int c = -1, r = -1;
+    CellUnderMouse(c, r);
+    return std::pair{c, r};
+  };
+  EXPECT_EQ(cellAt(31, 91), std::pair(0, 0));
+  EXPECT_EQ(cellAt(369, 469), std::pair(16, 18));
+  EXPECT_EQ(cellAt(50, 110), std::pair(1, 1));
+  EXPECT_EQ(cellAt(49, 109), std::pair(0, 0));
+
+  // A 480 x 600 canvas: 444 is inside the right border (370 * 1.2 rounds
+  // above it) but divides back to exactly 370 in single precision.
+  ui.scale = 480 / 400.0f;
+  ui.mouseX = 444;
+  ui.mouseY = 300;
+  ASSERT_TRUE(MouseInsideBoard());
+  EXPECT_EQ(cellAt(444, 300).first, 16);
+}
+
+// A press on the border is no click on the board: it neither plays nor lets
+// a marked group go, as a press on an empty cell inside the board does.
+TEST_F(GameScreenTest, APressOnTheBorderLeavesTheMarkedGroupAlone) {
+  game.minGroup = 2;
+  PutStone(0, 18, 2);
+  PutStone(1, 18, 2);
+  ui.mouseX = static_cast<int>(CellCentreX(0));
+  ui.mouseY = static_cast<int>(CellCentreY(18));
+  HandleBoardClick();
+  ASSERT_EQ(game.world.board.groupMarked, 1);
+  ui.mouseX = 30;
+  HandleBoardClick();
+  EXPECT_EQ(game.world.board.groupMarked, 1);
+  ui.mouseX = static_cast<int>(CellCentreX(5));
+  HandleBoardClick();
+  EXPECT_EQ(game.world.board.groupMarked, 0);
+}
+
+// What the game reports becomes messages over the board: a bonus and a new
+// level for a while, the end until the game is left; the end clears the others.
+TEST_F(GameScreenTest, TheGamesNewsBecomesItsMessages) {
+  game.outbox = {{GameNews::Bonus, 500}, {GameNews::LevelRose, 4}};
+  ShowGameNews();
+  EXPECT_TRUE(game.outbox.empty());
+  ASSERT_EQ(TMsg::messages.size(), 2u);
+  const TMsg& bonus = *TMsg::messages.front();
+  EXPECT_EQ(bonus.txt, FormatText(TextId::BonusPoints, {"500"}));
+  EXPECT_EQ(std::tie(bonus.timer, bonus.y_offset), std::make_tuple(50, 50));
+  const TMsg& level = *TMsg::messages.back();
+  EXPECT_EQ(level.txt, FormatText(TextId::LevelNumber, {"4"}));
+  EXPECT_EQ(std::tie(level.timer, level.y_offset), std::make_tuple(150, 0));
+
+  game.outbox = {{GameNews::Ended, 0}};
+  ShowGameNews();
+  ASSERT_EQ(TMsg::messages.size(), 1u);
+  const TMsg& end = *TMsg::messages.back();
+  EXPECT_EQ(end.txt, Text(TextId::GameOverNews));
+  EXPECT_EQ(std::tie(end.timer, end.y_offset), std::make_tuple(-1, 0));
+}
+
 }  // namespace quarzello::gameplay_test
