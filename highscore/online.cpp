@@ -126,8 +126,8 @@ std::string HighscoreHost() {
 
 std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 
-ClientContext CurrentClientContext() {
-  return ClientContext{HighscoreHost(), HighscoreWebHost(), SelectedLanguage(), onlineState};
+ClientContext CurrentClientContext(const OnlineState& online) {
+  return ClientContext{HighscoreHost(), HighscoreWebHost(), SelectedLanguage(), online};
 }
 
 Registration RegisterClient(const ClientContext& context) {
@@ -237,16 +237,16 @@ OnlineResult ShowIfServerError(OnlineResult result, const std::string& message) 
 
 }  // namespace
 
-OnlineResult Accept(const Registration& registration) {
+OnlineResult Accept(OnlineState& online, const Registration& registration) {
   if (registration.result == OnlineResult::Done) {
-    onlineState.onlineKey = registration.onlineKey;
-    onlineState.keyId = registration.keyId;
+    online.onlineKey = registration.onlineKey;
+    online.keyId = registration.keyId;
   }
   return ShowIfServerError(registration.result, registration.serverMessage);
 }
 
-OnlineResult Accept(const Submission& submission) {
-  if (submission.result == OnlineResult::Done) onlineState.ownId = submission.ownId;
+OnlineResult Accept(OnlineState& online, const Submission& submission) {
+  if (submission.result == OnlineResult::Done) online.ownId = submission.ownId;
   return ShowIfServerError(submission.result, submission.serverMessage);
 }
 

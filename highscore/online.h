@@ -56,8 +56,8 @@ struct ClientContext {
   Language language = Language::German;
   OnlineState online;
 };
-// The context as the game is now; on the loop's thread.
-ClientContext CurrentClientContext();
+// The context as the game is now, with its online state; on the loop's thread.
+ClientContext CurrentClientContext(const OnlineState& online);
 
 // The answers of the requests. serverMessage: with ServerError, what the
 // server reported, for the player.
@@ -88,11 +88,11 @@ FetchedTables FetchTables(const ClientContext& context);
 // refusal is the server's error.
 UploadReply UploadRecording(const ClientContext& context, const std::string& recording);
 
-// On the loop: a registration's key and a submission's id go into
-// onlineState, and a server's error is shown in its message box. Each
-// returns the answer's result.
-OnlineResult Accept(const Registration& registration);
-OnlineResult Accept(const Submission& submission);
+// On the loop: a registration's key and a submission's id go into the
+// game's online state, and a server's error is shown in its message box.
+// Each returns the answer's result.
+OnlineResult Accept(OnlineState& online, const Registration& registration);
+OnlineResult Accept(OnlineState& online, const Submission& submission);
 OnlineResult Accept(const UploadReply& upload);
 
 // The upload's check value: CRC-32 over the key, the recording and the key

@@ -62,7 +62,7 @@ void DrawConnecting() {
 
 void FetchOnlineTables(std::function<void(OnlineResult)> then) {
   StartOnline<FetchedTables>(
-      TextId::Fetching, [context = CurrentClientContext()] { return FetchTables(context); },
+      TextId::Fetching, [context = CurrentClientContext(onlineState)] { return FetchTables(context); },
       [then](FetchedTables fetched) {
         if (fetched.result == OnlineResult::Done) {
           highscores.SetOnlineLists(std::move(fetched.lists));

@@ -57,19 +57,19 @@ void AfterRound(const Entry& entry, int round, OnlineResult result) {
 void Submit(const Entry& entry, int round) {
   StartOnline<Submission>(
       TextId::Submitting,
-      [context = CurrentClientContext(), entry] {
+      [context = CurrentClientContext(onlineState), entry] {
         return SubmitScore(context, entry.name, entry.points, entry.ranking());
       },
-      [entry, round](Submission submission) { AfterRound(entry, round, Accept(submission)); },
+      [entry, round](Submission submission) { AfterRound(entry, round, Accept(onlineState, submission)); },
       [entry, round] { AfterRound(entry, round, OnlineResult::NoConnection); });
 }
 
 // A registration comes before every submission, so that each has a fresh key.
 void Register(const Entry& entry, int round) {
   StartOnline<Registration>(
-      TextId::Registering, [context = CurrentClientContext()] { return RegisterClient(context); },
+      TextId::Registering, [context = CurrentClientContext(onlineState)] { return RegisterClient(context); },
       [entry, round](Registration registration) {
-        const OnlineResult result = Accept(registration);
+        const OnlineResult result = Accept(onlineState, registration);
         if (result == OnlineResult::Done) return Submit(entry, round);
         AfterRound(entry, round, result);
       },
@@ -100,7 +100,7 @@ void UploadGameRecording(const Entry& entry) {
   }
   StartOnline<UploadReply>(
       TextId::SendingRecording,
-      [context = CurrentClientContext(), recording] { return UploadRecording(context, recording); },
+      [context = CurrentClientContext(onlineState), recording] { return UploadRecording(context, recording); },
       [entry](UploadReply upload) {
         if (Accept(upload) == OnlineResult::NoConnection) ShowNote(TextId::RecordingNotSent);
         FetchAfterEntry(entry);

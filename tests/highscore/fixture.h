@@ -118,13 +118,15 @@ class HighscoreTest : public ::testing::Test {
 
   // The requests as the game makes them, but on the test's thread and taken
   // in at once.
-  static OnlineResult RegisterClient() { return Accept(quarzello::RegisterClient(CurrentClientContext())); }
-  static OnlineResult SubmitScore(const std::string& name, int32_t points, uint8_t ranking) {
-    return Accept(quarzello::SubmitScore(CurrentClientContext(), name, points, ranking));
+  static OnlineResult RegisterClient() {
+    return Accept(onlineState, quarzello::RegisterClient(CurrentClientContext(onlineState)));
   }
-  static FetchedTables FetchTables() { return quarzello::FetchTables(CurrentClientContext()); }
+  static OnlineResult SubmitScore(const std::string& name, int32_t points, uint8_t ranking) {
+    return Accept(onlineState, quarzello::SubmitScore(CurrentClientContext(onlineState), name, points, ranking));
+  }
+  static FetchedTables FetchTables() { return quarzello::FetchTables(CurrentClientContext(onlineState)); }
   static OnlineResult UploadRecording(const std::string& recording) {
-    return Accept(quarzello::UploadRecording(CurrentClientContext(), recording));
+    return Accept(quarzello::UploadRecording(CurrentClientContext(onlineState), recording));
   }
   // The screens' fetch, over while one frame of its notice is drawn.
   OnlineResult FetchOnlineTables() {
