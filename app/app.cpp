@@ -55,7 +55,7 @@ std::optional<Cell> CellUnderTheMouse() {
 // While a game runs the keys play on the board: the arrows move the cursor,
 // and Space or Enter click the cell under it.
 void PlayOnBoard(const Event& event) {
-  BoardCursor& cursor = keyboard.cursor;
+  BoardCursor& cursor = ui.keyboard.cursor;
   switch (event.value) {
     case kKeyLeft: cursor.Arrow(-1, 0, CellUnderTheMouse()); break;
     case kKeyRight: cursor.Arrow(1, 0, CellUnderTheMouse()); break;
@@ -73,7 +73,7 @@ void PlayOnBoard(const Event& event) {
 // Everywhere else they move the highlight over the buttons, and Enter
 // presses the highlighted one.
 void PressButtons(const Event& event) {
-  ButtonFocus& focus = keyboard.focus;
+  ButtonFocus& focus = ui.keyboard.focus;
   switch (event.value) {
     case kKeyDown: focus.Next(); break;
     case kKeyUp: focus.Previous(); break;
@@ -92,7 +92,7 @@ void PressButtons(const Event& event) {
 }
 
 void HandleKeyDown(const Event& event) {
-  FollowScreen(ui.screen);
+  FollowScreen(ui.keyboard, ui.screen);
   if (ui.screen == GameScreen && game.gameOverState == Running) {
     PlayOnBoard(event);
   } else {
@@ -139,7 +139,7 @@ void HandleEvent(const Event& event, GameWindow& window) {
       break;
     case MouseMove:
       // A press or a window event may report the place the mouse already had.
-      if (event.x != ui.mouseX || event.y != ui.mouseY) HideKeyboardFocus();
+      if (event.x != ui.mouseX || event.y != ui.mouseY) HideKeyboardFocus(ui.keyboard);
       if (ui.mouseClicked) {
         ui.moveHeld = true;
         ui.heldX = event.x;
@@ -171,9 +171,9 @@ void PaintFrame(GameWindow& window) {
   if (painting) return;
   painting = true;
   SetViewport(0, 0, window.ClientWidth(), window.ClientHeight());
-  FollowScreen(ui.screen);
+  FollowScreen(ui.keyboard, ui.screen);
   DrawScreen(ui.screen);
-  keyboard.focus.EndFrame();
+  ui.keyboard.focus.EndFrame();
   ui.mouseClicked = 0;
   if (ui.moveHeld) {
     ui.mouseX = ui.heldX;
@@ -203,17 +203,17 @@ int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight) {
 
 void ResetGameWideState() {
   SelectLanguage(Language::German);
-  ui.reset();
+  const Images images = ui.img;
+  ui = FrontEnd{};
+  ui.img = images;
   generator = Random{};
   game.reset();
   game.random = &generator;
-  keyboard.reset();
   highscores.reset();
   tableView.reset();
   onlineState.reset();
   onlineRequests = RequestRunner{};
   connectionNotice.reset();
-  TMsg::messages.clear();
   TScoreview::scoreRows.clear();
   painting = false;
 }

@@ -18,7 +18,7 @@ void RunApplication() {
   highscores.LoadHighscore(ui.playerName, ui.saveOnline);
   // Decoded and rasterised while the OpenGL driver loads; the images are
   // checked once the window exists, as when they were loaded after it.
-  DecodeImages();
+  DecodeImages(ui.img);
   TFont::load();
 
   // A HiDPI desktop gets the drawing area at a whole multiple of the design
@@ -31,7 +31,7 @@ void RunApplication() {
                                   work.y + Truncate(static_cast<float>(work.height - height) * 0.5f), width, height);
   KeepAspectRatio(*window);  // ui.scale for the start size
   generator.Seed(StartSeed());
-  CheckImages();
+  CheckImages(ui.img);
   // The board, its effect lists and the play values start out empty.
   StartTicker(60.0f);
   SetBlend(kBlendAlpha);

@@ -46,7 +46,7 @@ struct BusyBoard {
   ~BusyBoard() {
     SetBackend(nullptr);
     game.world.reset();
-    TMsg::messages.clear();
+    ui.messages.clear();
   }
 
   // Puts the effects back where they started, so every frame does the same work.
@@ -95,7 +95,7 @@ void BM_BoardStones(benchmark::State& state) {
   for (auto _ : state) {
     Cls();
     StepBoardStones(game.world.board);
-    DrawBoardStones(BoardPictures{ui.scale, img.imgStones, img.imgCounterFont}, game.world.board, NowMillis(), false);
+    DrawBoardStones(BoardPictures{ui.scale, ui.img.imgStones, ui.img.imgCounterFont}, game.world.board, NowMillis(), false);
     Flip(-1);
     busy.rec.frames.clear();
   }

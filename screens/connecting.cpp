@@ -31,7 +31,7 @@ void DrawRing(int frames) {
     const float behind = std::fmod(lit - static_cast<float>(i) + kRingStones, static_cast<float>(kRingStones));
     SetAlpha(1.0f - 0.08f * behind);
     const float angle = 2 * std::numbers::pi_v<float> * static_cast<float>(i) / kRingStones;
-    DrawImageFrame(img.imgStones, (200 + kRingRadius * std::sin(angle)) * ui.scale,
+    DrawImageFrame(ui.img.imgStones, (200 + kRingRadius * std::sin(angle)) * ui.scale,
                    (320 - kRingRadius * std::cos(angle)) * ui.scale, i % 4 * kFramesPerColour);
   }
   SetAlpha(1);
@@ -44,16 +44,16 @@ void DrawConnecting() {
   Cls();
   SetColor(255, 255, 255);
   SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
   DrawString(Text(TextId::ConnectingTo), 40 * ui.scale, 210 * ui.scale);
   DrawString(Text(connectionNotice.text), 40 * ui.scale, 260 * ui.scale);
   TFont::set(1);
-  DrawTextCentered(Text(TextId::HighscoreTitle), Truncate(200 * ui.scale), Truncate(85 * ui.scale), -1.0f);
+  DrawTextCentered(Text(TextId::HighscoreTitle), Truncate(200 * ui.scale), Truncate(85 * ui.scale), ui.scale);
   DrawString(Text(TextId::ConnectingServer), 40 * ui.scale, 222 * ui.scale);
   SetColor(255, 255, 255);
   DrawRing(connectionNotice.frames++);
-  const WidgetResult cancel = MenuButton(Text(TextId::Cancel), 200, 400);
+  const WidgetResult cancel = MenuButton(ui, Text(TextId::Cancel), 200, 400);
   SetColor(255, 255, 255);
   Flip(-1);
   // After the frame, so that a message box of what follows finds it on screen.

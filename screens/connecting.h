@@ -8,7 +8,7 @@
 #include <functional>
 #include <utility>
 
-#include "widgets/keyboard.h"
+#include "widgets/frontend.h"
 #include "gameplay/texts.h"
 #include "highscore/online.h"
 #include "highscore/requests.h"
@@ -28,7 +28,7 @@ template <typename Result>
 void StartOnline(TextId text, std::function<Result()> work, std::function<void(Result)> done,
                  RequestRunner::Task cancelled) {
   connectionNotice = ConnectionNotice{text, 0};
-  keyboard.focus = ButtonFocus{};  // the notice's button is all there is to highlight
+  ui.keyboard.focus = ButtonFocus{};  // the notice's button is all there is to highlight
   onlineRequests.Start(std::move(work), std::move(done), std::move(cancelled));
 }
 

@@ -147,11 +147,11 @@ std::string ModeValue() {
 void DrawNewHighscore() {
   if (ConnectionUnderway()) return DrawConnecting();
   auto centred = [](const std::string& text, float x, float y) {
-    DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
+    DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), ui.scale);
   };
   Cls();
   SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
   TFont::set(1);
   centred(Text(TextId::NewHighscoreTitle), 200, 85);
   TFont::set(0);
@@ -164,15 +164,15 @@ void DrawNewHighscore() {
 
   const std::string checkbox = Text(TextId::SaveOnline);
   int width = StringWidth(checkbox);
-  const WidgetResult box = TabButton(checkbox, static_cast<float>(width / 2 + 65), 200, static_cast<float>(width), 16);
+  const WidgetResult box = TabButton(ui, checkbox, static_cast<float>(width / 2 + 65), 200, static_cast<float>(width), 16);
   if (box == WidgetResult::Clicked)
     ui.saveOnline = static_cast<uint8_t>(1 - ui.saveOnline);
   SetColor(255, 255, 255);
-  DrawImageFrame(img.imgStones, 40 * ui.scale, 207 * ui.scale, (4 - ui.saveOnline) * 26);
+  DrawImageFrame(ui.img.imgStones, 40 * ui.scale, 207 * ui.scale, (4 - ui.saveOnline) * 26);
 
   TFont::set(1);
-  const WidgetResult proceed = MenuButton(Text(TextId::Continue), 200, 350);
-  const WidgetResult cancel = MenuButton(Text(TextId::Cancel), 200, 400);
+  const WidgetResult proceed = MenuButton(ui, Text(TextId::Continue), 200, 350);
+  const WidgetResult cancel = MenuButton(ui, Text(TextId::Cancel), 200, 400);
   if (cancel == WidgetResult::Clicked || game.score == 0) ui.screen = MainMenu;
   SetColor(255, 255, 255);
   Flip(-1);

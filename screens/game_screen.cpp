@@ -52,9 +52,9 @@ void DrawProgressBar() {
     filled = std::clamp(filled, 0.0f, 1.0f);
   }
   const float x = kBarX * scale, y = kBarY * scale;
-  DrawImageFrame(img.imgProgressBar, x, y, 1);
+  DrawImageFrame(ui.img.imgProgressBar, x, y, 1);
   SetViewport(Truncate(x), Truncate(y), Truncate(filled * kBarWidth * scale), Truncate(kBarHeight * scale));
-  DrawImageFrame(img.imgProgressBar, x, y, 0);
+  DrawImageFrame(ui.img.imgProgressBar, x, y, 0);
   SetViewport(0, 0, Truncate(kDesignWidth * scale), Truncate(kDesignHeight * scale));
 }
 
@@ -63,7 +63,7 @@ void OfferContinue() {
   SetColor(47, 55, 58);
   const std::string label = Text(TextId::Continue);
   const float width = static_cast<float>(StringWidth(label));
-  if (TabButton(label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
+  if (TabButton(ui, label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
     PressContinue(game, game.now);
   }
   SetColor(255, 255, 255);
@@ -72,14 +72,14 @@ void OfferContinue() {
 // The keyboard's cursor over the stones, as long as the game runs. Its
 // picture has twice the detail of a stone's and is drawn at half size.
 void DrawBoardCursor() {
-  if (!keyboard.cursor.shown() || game.gameOverState != Running) return;
+  if (!ui.keyboard.cursor.shown() || game.gameOverState != Running) return;
   const float scale = ui.scale;
-  const Cell cell = keyboard.cursor.cell();
+  const Cell cell = ui.keyboard.cursor.cell();
   SetColor(255, 255, 255);
   SetAlpha(1.0f);
   SetBlend(kBlendAlpha);
   SetDrawScale(0.5f * scale, 0.5f * scale);
-  DrawImageFrame(img.imgCursor, CellCentreX(cell.column) * scale, CellCentreY(cell.row) * scale, 0);
+  DrawImageFrame(ui.img.imgCursor, CellCentreX(cell.column) * scale, CellCentreY(cell.row) * scale, 0);
   SetDrawScale(scale, scale);
 }
 
@@ -146,7 +146,7 @@ void PlayCell(int c, int r) {
 
 void StartNewGame() {
   // Messages of an earlier game have nothing to say about this one.
-  TMsg::messages.clear();
+  ui.messages.clear();
   StartGame(game, generator, NowMillis());
   ui.screen = GameScreen;
 }
@@ -154,12 +154,12 @@ void StartNewGame() {
 void ShowGameNews() {
   for (const GameNews& news : game.outbox) {
     switch (news.kind) {
-      case GameNews::Bonus: TMsg::create(FormatText(TextId::BonusPoints, {IntToText(news.value)}), 50, 50); break;
-      case GameNews::LevelRose: TMsg::create(FormatText(TextId::LevelNumber, {IntToText(news.value)}), 150, 0); break;
+      case GameNews::Bonus: TMsg::create(ui.messages, FormatText(TextId::BonusPoints, {IntToText(news.value)}), 50, 50); break;
+      case GameNews::LevelRose: TMsg::create(ui.messages, FormatText(TextId::LevelNumber, {IntToText(news.value)}), 150, 0); break;
       case GameNews::Ended:
         // A level or bonus message still showing gives way.
-        TMsg::messages.clear();
-        TMsg::create(Text(TextId::GameOverNews), -1, 0);
+        ui.messages.clear();
+        TMsg::create(ui.messages, Text(TextId::GameOverNews), -1, 0);
         break;
     }
   }
@@ -175,7 +175,7 @@ void UpdateGameScreen() {
   // shows from the next frame on.
   Cls();
   SetDrawScale(scale, scale);
-  DrawImageFrame(img.imgGameBackground, 0.0f, 0.0f, 0);
+  DrawImageFrame(ui.img.imgGameBackground, 0.0f, 0.0f, 0);
   TFont::set(0);
   DrawHudText(IntToText(game.score), kScoreX);
   DrawHudText(ModeName(game.gameMode), kModeNameX);
@@ -183,12 +183,12 @@ void UpdateGameScreen() {
   SetColor(255, 255, 255);
   if (game.gameMode == Level) DrawProgressBar();
   const World& world = game.world;
-  const BoardPictures pictures{scale, img.imgStones, img.imgCounterFont};
+  const BoardPictures pictures{scale, ui.img.imgStones, ui.img.imgCounterFont};
   DrawBoardStones(pictures, world.board, now, game.gameOverState != Running);
   DrawBoardCursor();
   DrawExplosions(pictures, world.explosions);
   DrawRemovedStones(pictures, world.removedStones);
-  TMsg::update();
+  TMsg::update(ui.messages, scale);
   DrawCounters(pictures, world.counters);
 
   EndFrame(game);

@@ -24,7 +24,7 @@ void SelectSmallDarkText() {
 void BeginMenuFrame() {
   Cls();
   SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgMenuBackground, 0, 0, 0);
+  DrawImageFrame(ui.img.imgMenuBackground, 0, 0, 0);
 }
 
 void EndMenuFrame() {
@@ -34,7 +34,7 @@ void EndMenuFrame() {
 
 // A text centred on design x, top at design y.
 void DrawCentredAt(const std::string& text, float x, float y) {
-  DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
+  DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), ui.scale);
 }
 
 // Left-aligned lines at design x 30, one every 15 units from design y 300.
@@ -78,17 +78,17 @@ const CreditLine kCredits[] = {
 void DrawMainMenu() {
   BeginMenuFrame();
   TFont::set(1);
-  if (MenuButton(Text(TextId::MenuPlay), 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
-  if (MenuButton(Text(TextId::MenuHighscore), 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
-  if (MenuButton(Text(TextId::MenuCredits), 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
-  if (MenuButton(Text(TextId::MenuQuit), 200, 400) == WidgetResult::Clicked) ExitProgram();
+  if (MenuButton(ui, Text(TextId::MenuPlay), 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  if (MenuButton(ui, Text(TextId::MenuHighscore), 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
+  if (MenuButton(ui, Text(TextId::MenuCredits), 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
+  if (MenuButton(ui, Text(TextId::MenuQuit), 200, 400) == WidgetResult::Clicked) ExitProgram();
   SetDrawScale(ui.scale, ui.scale);
   EndMenuFrame();
 }
 
 void DrawCredits() {
   BeginMenuFrame();
-  DrawImageFrame(img.imgLogo, 200 * ui.scale, 170 * ui.scale, 0);
+  DrawImageFrame(ui.img.imgLogo, 200 * ui.scale, 170 * ui.scale, 0);
   SelectSmallDarkText();
   for (const CreditLine& line : kCredits) DrawCentredAt(Text(line.text), 200, line.y);
   EndMenuFrame();
@@ -105,10 +105,10 @@ void DrawModeSelect() {
   DrawCentredAt(Text(TextId::ChooseMode), 200, 90);
 
   TFont::set(1);
-  const WidgetResult classic = MenuButton(ModeName(Classic), 200, 150);
-  const WidgetResult turbo = MenuButton(ModeName(Turbo), 200, 200);
-  const WidgetResult level = MenuButton(ModeName(Level), 200, 250);
-  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
+  const WidgetResult classic = MenuButton(ui, ModeName(Classic), 200, 150);
+  const WidgetResult turbo = MenuButton(ui, ModeName(Turbo), 200, 200);
+  const WidgetResult level = MenuButton(ui, ModeName(Level), 200, 250);
+  if (MenuButton(ui, Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
 
   SelectSmallDarkText();
   if (classic != WidgetResult::Idle) {
@@ -146,10 +146,10 @@ void DrawDifficultySelect() {
   DrawCentredAt(Text(TextId::ChooseDifficulty), 200, 90);
 
   TFont::set(1);
-  const WidgetResult choice[3] = {MenuButton(DifficultyName(Leicht), 200, 150),
-                                  MenuButton(DifficultyName(Mittel), 200, 200),
-                                  MenuButton(DifficultyName(Schwer), 200, 250)};
-  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  const WidgetResult choice[3] = {MenuButton(ui, DifficultyName(Leicht), 200, 150),
+                                  MenuButton(ui, DifficultyName(Mittel), 200, 200),
+                                  MenuButton(ui, DifficultyName(Schwer), 200, 250)};
+  if (MenuButton(ui, Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
 
   SelectSmallDarkText();
   const DifficultyText* texts = game.gameMode == Classic ? kClassicDifficultyText : kTurboDifficultyText;
@@ -170,7 +170,7 @@ void DrawPause() {
   TFont::set(1);
   DrawCentredAt(Text(TextId::PauseTitle), 200, 200);
   // The game is dropped as it stands: neither scored nor kept for later.
-  if (MenuButton(Text(TextId::AbandonGame), 200, 400) == WidgetResult::Clicked) {
+  if (MenuButton(ui, Text(TextId::AbandonGame), 200, 400) == WidgetResult::Clicked) {
     AbortGame(game, NowMillis());
     KeepRecordingForTesting(game);
     ui.screen = MainMenu;

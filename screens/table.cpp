@@ -46,7 +46,7 @@ void SetUpFromMenu() {
 bool RankingTabs() {
   bool changed = false;
   const char* const table = Text(tableView.shownLocal == ListKind::Local ? TextId::LocalList : TextId::OnlineList);
-  if (TabButton(table, 78, 33, 116, 24) == WidgetResult::Clicked) {
+  if (TabButton(ui, table, 78, 33, 116, 24) == WidgetResult::Clicked) {
     if (tableView.shownLocal == ListKind::Local && highscores.online == 0) {
       // The first switch to the online table fetches it; the table switches
       // once the fetch is over, whatever became of it.
@@ -60,12 +60,12 @@ bool RankingTabs() {
       changed = true;
     }
   }
-  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
+  if (TabButton(ui, ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownMode = static_cast<uint8_t>((tableView.shownMode + 1) % 3);
     changed = true;
   }
   if (tableView.shownMode != Level &&
-      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
+      TabButton(ui, DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownDifficulty = static_cast<uint8_t>((tableView.shownDifficulty + 1) % 3);
     changed = true;
   }
@@ -77,10 +77,10 @@ bool RankingTabs() {
 // went forward, 0 when it stayed.
 int PageArrows() {
   DrawTextCentered(FormatText(TextId::PageOf, {IntToText(tableView.shownPage), IntToText(tableView.pageCount)}),
-                   ScaledInt(200), ScaledInt(355), -1.0f);
+                   ScaledInt(200), ScaledInt(355), ui.scale);
   int turn = 0;
-  if (TabButton("< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) turn = -1;
-  if (TabButton(" >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount)
+  if (TabButton(ui, "< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) turn = -1;
+  if (TabButton(ui, " >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount)
     turn = 1;
   if (turn != 0) {
     tableView.shownPage += turn;
@@ -95,7 +95,7 @@ void RefreshLink() {
   if (tableView.shownLocal != ListKind::Online) return;
   const std::string refresh = Text(TextId::RefreshOnline);
   const float width = static_cast<float>(StringWidth(refresh));
-  if (TabButton(refresh, 200, 375, width, 16) != WidgetResult::Clicked) return;
+  if (TabButton(ui, refresh, 200, 375, width, 16) != WidgetResult::Clicked) return;
   FetchOnlineTables([](OnlineResult) {
     ShowShownPage();
     tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
@@ -184,7 +184,7 @@ void TScoreview::draw() const {
     SetColor(64, 64, 64);
     SetBlend(kBlendLight);
     SetDrawScale(23 * ui.scale, 1.15f * ui.scale);
-    if (img.imgBlend) DrawImageFrame(img.imgBlend, Scaled(200 + offset), Scaled(static_cast<float>(y) + 9), 0);
+    if (ui.img.imgBlend) DrawImageFrame(ui.img.imgBlend, Scaled(200 + offset), Scaled(static_cast<float>(y) + 9), 0);
     TFont::set(0);
     SetBlend(kBlendAlpha);
     SetDrawScale(ui.scale, ui.scale);
@@ -235,7 +235,7 @@ void DrawHighscores() {
   Cls();
   SetColor(255, 255, 255);
   SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
   rebuild = RankingTabs() || rebuild;
   const int turn = PageArrows();
@@ -248,8 +248,8 @@ void DrawHighscores() {
   SetViewport(0, 0, ScaledInt(400), ScaledInt(500));
 
   TFont::set(1);
-  DrawTextCentered(Text(TextId::HighscoreTitle), ScaledInt(200), ScaledInt(85), -1.0f);
-  if (MenuButton(Text(TextId::BackToMenu), 200, 400) == WidgetResult::Clicked) {
+  DrawTextCentered(Text(TextId::HighscoreTitle), ScaledInt(200), ScaledInt(85), ui.scale);
+  if (MenuButton(ui, Text(TextId::BackToMenu), 200, 400) == WidgetResult::Clicked) {
     TScoreview::scoreRows.clear();
     tableView.pageEntries.reset();
     ui.screen = MainMenu;

@@ -5,6 +5,5 @@ namespace quarzello {
 FrontEnd ui;
 Game game;
 Random generator;
-Images img;
 
 }  // namespace quarzello

@@ -51,7 +51,7 @@ class Loop : public ::testing::Test {
   void TearDown() override {
     SetBackend(nullptr);
     UseSystemClock();
-    ui.reset();
+    ui = FrontEnd{};
     game.reset();
   }
   void Feed(int kind, int value = 0, int x = 0, int y = 0) { HandleEvent({kind, value, x, y}, window); }

@@ -40,14 +40,14 @@ void FrameTest::SetUp() {
   menuBackground = StandIn(400, 500, false);
   logo = StandIn(149, 136, true);
   blend = StandIn(16, 16, true);
-  img = Images{};
-  img.imgMenuBackground = &menuBackground;
-  img.imgLogo = &logo;
-  img.imgBlend = &blend;
+  ui.img = Images{};
+  ui.img.imgMenuBackground = &menuBackground;
+  ui.img.imgLogo = &logo;
+  ui.img.imgBlend = &blend;
 }
 
 void FrameTest::TearDown() {
-  img = Images{};
+  ui.img = Images{};
   SetBackend(nullptr);
   ResetDrawingState();
 }

@@ -41,7 +41,7 @@ class GameTest : public ::testing::Test, protected StandInImages {
   }
   void TearDown() override {
     game.world.reset();
-    TMsg::messages.clear();
+    ui.messages.clear();
     SetBackend(nullptr);
   }
 

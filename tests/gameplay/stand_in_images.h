@@ -27,14 +27,14 @@ struct StandInImages {
   Image blend = StandIn(16, 16, 1, true);
 
   StandInImages() {
-    img = Images{};
-    img.imgGameBackground = &background;
-    img.imgStones = &stones;
-    img.imgProgressBar = &progressBar;
-    img.imgCounterFont = &counterFont;
-    img.imgBlend = &blend;
+    ui.img = Images{};
+    ui.img.imgGameBackground = &background;
+    ui.img.imgStones = &stones;
+    ui.img.imgProgressBar = &progressBar;
+    ui.img.imgCounterFont = &counterFont;
+    ui.img.imgBlend = &blend;
   }
-  ~StandInImages() { img = Images{}; }
+  ~StandInImages() { ui.img = Images{}; }
   StandInImages(const StandInImages&) = delete;
   StandInImages& operator=(const StandInImages&) = delete;
 };

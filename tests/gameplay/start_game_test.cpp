@@ -35,7 +35,7 @@ void LeaveAnAbandonedGame() {
   game.world.removedStones.push_back(std::make_unique<stone>());
   game.world.counters.push_back(counter{});
   game.world.explosions.push_back(explosion{});
-  TMsg::create(Text(TextId::GameOverNews), -1, 0);
+  TMsg::create(ui.messages, Text(TextId::GameOverNews), -1, 0);
   ui.screen = Pause;
   for (int c = 0; c < kColumns; ++c) PutStone(c, 0, 1, Marked);
 }
@@ -63,7 +63,7 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   EXPECT_TRUE(game.world.removedStones.empty());
   EXPECT_TRUE(game.world.counters.empty());
   EXPECT_TRUE(game.world.explosions.empty());
-  EXPECT_TRUE(TMsg::messages.empty());
+  EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(game.world.board.groupMarked, 0);
 
   const bool level = e.gameMode == Level;

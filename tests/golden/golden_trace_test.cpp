@@ -91,8 +91,8 @@ class Fnv {
 
 // Images and fonts by their role, not their address.
 int ImageRole(const Image* image) {
-  const Image* roles[] = {img.imgGameBackground, img.imgMenuBackground, img.imgLogo,     img.imgStones,
-                          img.imgProgressBar,    img.imgBlend,          img.imgCounterFont};
+  const Image* roles[] = {ui.img.imgGameBackground, ui.img.imgMenuBackground, ui.img.imgLogo,     ui.img.imgStones,
+                          ui.img.imgProgressBar,    ui.img.imgBlend,          ui.img.imgCounterFont};
   for (int i = 0; i < 7; ++i)
     if (image == roles[i]) return i;
   return image == nullptr ? -1 : 99;
@@ -171,14 +171,14 @@ class GoldenTrace : public ::testing::Test {
 
     ResetGameWideState();
     requests_.Install();
-    img = Images{};
-    img.imgGameBackground = &gameBackground_;
-    img.imgMenuBackground = &menuBackground_;
-    img.imgLogo = &logo_;
-    img.imgStones = &stones_;
-    img.imgProgressBar = &progressBar_;
-    img.imgBlend = &blend_;
-    img.imgCounterFont = &counterFont_;
+    ui.img = Images{};
+    ui.img.imgGameBackground = &gameBackground_;
+    ui.img.imgMenuBackground = &menuBackground_;
+    ui.img.imgLogo = &logo_;
+    ui.img.imgStones = &stones_;
+    ui.img.imgProgressBar = &progressBar_;
+    ui.img.imgBlend = &blend_;
+    ui.img.imgCounterFont = &counterFont_;
     ResetDrawingState();
     SetBackend(&rec_);
     SetTestClock(now_);
@@ -190,7 +190,7 @@ class GoldenTrace : public ::testing::Test {
     SetBackend(nullptr);
     ResetDrawingState();
     ResetGameWideState();
-    img = Images{};
+    ui.img = Images{};
     UseSystemClock();
     if (oldHost_.empty())
       unsetenv("QUARZELLO_HIGHSCORE_HOST");

@@ -65,9 +65,9 @@ class HighscoreTest : public ::testing::Test {
     }
     stones.frames = 130;
     background.frames = blend.frames = 1;
-    img.imgGameBackground = &background;
-    img.imgStones = &stones;
-    img.imgBlend = &blend;
+    ui.img.imgGameBackground = &background;
+    ui.img.imgStones = &stones;
+    ui.img.imgBlend = &blend;
 
     oldDirectory = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "highscore-test-XXXXXX").string();
@@ -78,7 +78,7 @@ class HighscoreTest : public ::testing::Test {
   void TearDown() override {
     std::filesystem::current_path(oldDirectory);
     std::filesystem::remove_all(directory);
-    img = Images{};
+    ui.img = Images{};
     TScoreview::scoreRows.clear();
     tableView.reset();
     UseSystemClock();

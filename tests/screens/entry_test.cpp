@@ -157,7 +157,7 @@ TEST_F(EntryTest, OfflineEntryIsRankedSavedAndShown) {
   EXPECT_EQ(TScoreview::scoreRows.front()->highlight, 1);
 
   highscores.reset();
-  ui.reset();
+  ui = FrontEnd{};
   highscores.LoadHighscore(ui.playerName, ui.saveOnline);
   EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 11u);
   EXPECT_EQ(ui.playerName, "Lena");
@@ -192,7 +192,7 @@ TEST_F(EntryTest, TheTableShowsWhatAnotherGameSavedMeanwhile) {
   EXPECT_EQ(TScoreview::scoreRows.back()->highlight, 0);
 
   highscores.reset();
-  ui.reset();
+  ui = FrontEnd{};
   highscores.LoadHighscore(ui.playerName, ui.saveOnline);
   EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 12u);
   EXPECT_EQ(ui.playerName, "Lena") << "the name and checkbox of the game that saved";

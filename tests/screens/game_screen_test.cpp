@@ -49,7 +49,7 @@ class GameScreenTest : public GameTest {
   }
 
   int GameOverMessages() {
-    return static_cast<int>(std::count_if(TMsg::messages.begin(), TMsg::messages.end(),
+    return static_cast<int>(std::count_if(ui.messages.begin(), ui.messages.end(),
                                           [](const auto& msg) { return msg->txt == Text(TextId::GameOverNews); }));
   }
 };
@@ -163,7 +163,7 @@ TEST_F(GameScreenTest, AFrameDrawsBackgroundHudBoardEffectsMessagesThenCounters)
   shownPoints.points = 9;
   shownPoints.x = shownPoints.y = 100.0f;
   game.world.counters.push_back(shownPoints);
-  TMsg* shown = TMsg::create(FormatText(TextId::LevelNumber, {"9"}), 150, 0);
+  TMsg* shown = TMsg::create(ui.messages, FormatText(TextId::LevelNumber, {"9"}), 150, 0);
   shown->state = 2;
   shown->alpha = 1.0f;
   const DisplayList& frame = Frame();
@@ -249,7 +249,7 @@ TEST_F(GameScreenTest, WeiterClearsTheBoardAndHandsOverOnceNothingIsInFlight) {
   EXPECT_EQ(FindTextCommand(rec.LastFrame(), Text(TextId::Continue)), nullptr);
   const int sideSupply = game.sideSupply;
   game.gameOverState = 1;
-  TMsg::create(Text(TextId::GameOverNews), -1, 0);
+  TMsg::create(ui.messages, Text(TextId::GameOverNews), -1, 0);
 
   const DrawCommand* button = FindTextCommand(Frame(), Text(TextId::Continue));
   ASSERT_NE(button, nullptr);
@@ -301,7 +301,7 @@ TEST_F(GameScreenTest, ALevelGameRunsToGameOverAndWeiterLeadsOn) {
   EXPECT_EQ(game.gameOverState, 1);
   EXPECT_EQ(rows, 10);  // rows 9 to 0 fill up, the 10th row finds the top taken
   EXPECT_EQ(GameOverMessages(), 1);
-  EXPECT_EQ(TMsg::messages.size(), 1u);
+  EXPECT_EQ(ui.messages.size(), 1u);
 
   ClickWeiter();
   for (int frame = 0; frame < 60 && ui.screen == GameScreen; ++frame) {
@@ -376,18 +376,18 @@ TEST_F(GameScreenTest, TheGamesNewsBecomesItsMessages) {
   game.outbox = {{GameNews::Bonus, 500}, {GameNews::LevelRose, 4}};
   ShowGameNews();
   EXPECT_TRUE(game.outbox.empty());
-  ASSERT_EQ(TMsg::messages.size(), 2u);
-  const TMsg& bonus = *TMsg::messages.front();
+  ASSERT_EQ(ui.messages.size(), 2u);
+  const TMsg& bonus = *ui.messages.front();
   EXPECT_EQ(bonus.txt, FormatText(TextId::BonusPoints, {"500"}));
   EXPECT_EQ(std::tie(bonus.timer, bonus.y_offset), std::make_tuple(50, 50));
-  const TMsg& level = *TMsg::messages.back();
+  const TMsg& level = *ui.messages.back();
   EXPECT_EQ(level.txt, FormatText(TextId::LevelNumber, {"4"}));
   EXPECT_EQ(std::tie(level.timer, level.y_offset), std::make_tuple(150, 0));
 
   game.outbox = {{GameNews::Ended, 0}};
   ShowGameNews();
-  ASSERT_EQ(TMsg::messages.size(), 1u);
-  const TMsg& end = *TMsg::messages.back();
+  ASSERT_EQ(ui.messages.size(), 1u);
+  const TMsg& end = *ui.messages.back();
   EXPECT_EQ(end.txt, Text(TextId::GameOverNews));
   EXPECT_EQ(std::tie(end.timer, end.y_offset), std::make_tuple(-1, 0));
 }

@@ -89,9 +89,9 @@ class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
     static const bool registered = (RegisterEmbeddedFiles(), true);
     (void)registered;
     if (!TFont::font(0) || !TFont::font(1)) TFont::load();
-    img.imgMenuBackground = &menuBackground;
-    img.imgLogo = &logo;
-    img.imgCursor = &cursor;
+    ui.img.imgMenuBackground = &menuBackground;
+    ui.img.imgLogo = &logo;
+    ui.img.imgCursor = &cursor;
     oldDirectory = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "keyboard-test-XXXXXX").string();
     directory = mkdtemp(pattern.data());
