@@ -23,8 +23,6 @@ namespace quarzello {
 #error "QUARZELLO_HIGHSCORE_WEBHOST must name the web host of the highscore server"
 #endif
 
-OnlineState onlineState;
-
 namespace {
 
 struct StreamCloser {

@@ -27,10 +27,7 @@ struct OnlineState {
   // and reading together); a server that has not answered whole by then
   // counts as no connection.
   int timeoutMillis = kNetworkTimeoutMillis;
-
-  void reset() { *this = OnlineState{}; }
 };
-extern OnlineState onlineState;
 
 enum class OnlineResult : uint8_t {
   NoConnection = 0,

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "gameplay/game.h"
-#include "base/random.h"
 #include "platform/platform.h"
 #include "widgets/keyboard.h"
 #include "widgets/widgets.h"
@@ -57,12 +55,6 @@ struct FrontEnd {
   Images img;               // loaded once at start-up; the platform owns the pictures
   MessageList messages;     // over the board, drawn by TMsg::update
 };
-extern FrontEnd ui;
-
-// The running game, the one the screens show and feed, and the generator
-// that deals every game of the run in turn (seeded once at start-up).
-extern Game game;
-extern Random generator;
 
 // Registers the embedded files and loads the images in their fixed order with
 // their flags and handles; a missing image ends the program with status 255.

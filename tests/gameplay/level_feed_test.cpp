@@ -10,7 +10,7 @@ class LevelFeedTest : public GameTest {
   void SetUp() override {
     GameTest::SetUp();
     game.gameMode = Level;
-    StartNewGame();
+    StartNewGame(app);
   }
 
   // Moves the clock just past the deadline and feeds one row; what the game
@@ -18,7 +18,7 @@ class LevelFeedTest : public GameTest {
   void NextRow() {
     Clock(game.deadline + 1);
     FeedRowFromBelow(game);
-    ShowGameNews();
+    ShowGameNews(ui, game);
   }
 
   std::vector<std::string> Messages() {

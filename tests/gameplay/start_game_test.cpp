@@ -20,10 +20,13 @@ const Expected kTable[] = {
     {Level, 0, 0, 0, 1, 2, 2, 0, 0},   {Level, 2, 0, 0, 1, 2, 2, 0, 0},
 };
 
-class StartGameTest : public GameTest, public ::testing::WithParamInterface<Expected> {};
+class StartGameTest : public GameTest, public ::testing::WithParamInterface<Expected> {
+ protected:
+  void LeaveAnAbandonedGame();
+};
 
 // Leftovers of an abandoned game that a new game must not inherit.
-void LeaveAnAbandonedGame() {
+void StartGameTest::LeaveAnAbandonedGame() {
   game.score = 777;
   game.sideSupply = 7;
   game.deadline = 42;
@@ -47,7 +50,7 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   LeaveAnAbandonedGame();
   game.gameMode = e.gameMode;
   game.difficulty = e.difficulty;
-  StartNewGame();
+  StartNewGame(app);
 
   EXPECT_EQ(game.feedFromTop, e.feedFromTop);
   EXPECT_EQ(game.sideSupplyOn, e.sideSupplyOn);
@@ -129,14 +132,14 @@ TEST_F(GameTest, TurboSchwerStartsWithRocksAndFourColoursAndOtherGamesWithout) {
   // 323 stones: with one rock in 50 a board without any is very unlikely.
   game.gameMode = Turbo;
   game.difficulty = 2;
-  StartNewGame();
+  StartNewGame(app);
   std::set<int> colours;
   for (const auto& cell : game.world.board.cells) colours.insert(cell->col);
   EXPECT_EQ(colours, (std::set<int>{0, 1, 2, 3, 4}));
 
   game.gameMode = Classic;
   game.difficulty = 0;
-  StartNewGame();
+  StartNewGame(app);
   colours.clear();
   for (const auto& cell : game.world.board.cells) colours.insert(cell->col);
   EXPECT_EQ(colours, (std::set<int>{0, 1, 2}));

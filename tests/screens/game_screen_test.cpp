@@ -14,11 +14,11 @@ class GameScreenTest : public GameTest {
   void Start(uint8_t mode, uint8_t difficulty = 0) {
     game.gameMode = mode;
     game.difficulty = difficulty;
-    StartNewGame();
+    StartNewGame(app);
   }
 
   const DisplayList& Frame() {
-    UpdateGameScreen();
+    UpdateGameScreen(ui, game);
     ui.mouseClicked = 0;  // as the event loop does after every painted frame
     return rec.LastFrame();
   }
@@ -73,9 +73,13 @@ TEST_F(GameScreenTest, TimeLeftIsShownInMinutesAndThenSeconds) {
                {999, FormatText(TextId::SecondsLeft, {"0"})},
                {0, FormatText(TextId::SecondsLeft, {"0"})},
                {-999, FormatText(TextId::SecondsLeft, {"0"})}};
-  for (const auto& c : cases) EXPECT_EQ(FormatTimeLeft(kStart + c.left), c.text) << c.left;
+  for (const auto& c : cases) {
+    game.deadline = kStart + c.left;
+    EXPECT_EQ(FormatTimeLeft(game), c.text) << c.left;
+  }
   game.gameOverState = 1;
-  EXPECT_EQ(FormatTimeLeft(kStart + 70000), "0");
+  game.deadline = kStart + 70000;
+  EXPECT_EQ(FormatTimeLeft(game), "0");
 }
 
 TEST_F(GameScreenTest, TheHudShowsScoreModeAndSideSupply) {
@@ -319,7 +323,7 @@ TEST_F(GameScreenTest, TheBoardsBordersAreOutsideIt) {
     auto inside = [&](float x, float y) {
       ui.mouseX = static_cast<int>(x * scale);
       ui.mouseY = static_cast<int>(y * scale);
-      return MouseInsideBoard();
+      return MouseInsideBoard(ui);
     };
     EXPECT_FALSE(inside(30, 200));
     EXPECT_FALSE(inside(370, 200));
@@ -335,7 +339,7 @@ TEST_F(GameScreenTest, TheMousePositionNamesTheCellUnderIt) {
     ui.mouseX = x;
     ui.mouseY = y;
     int c = -1, r = -1;
-    CellUnderMouse(c, r);
+    CellUnderMouse(ui, c, r);
     return std::pair{c, r};
   };
   EXPECT_EQ(cellAt(31, 91), std::pair(0, 0));
@@ -348,7 +352,7 @@ TEST_F(GameScreenTest, TheMousePositionNamesTheCellUnderIt) {
   ui.scale = 480 / 400.0f;
   ui.mouseX = 444;
   ui.mouseY = 300;
-  ASSERT_TRUE(MouseInsideBoard());
+  ASSERT_TRUE(MouseInsideBoard(ui));
   EXPECT_EQ(cellAt(444, 300).first, 16);
 }
 
@@ -360,13 +364,13 @@ TEST_F(GameScreenTest, APressOnTheBorderLeavesTheMarkedGroupAlone) {
   PutStone(1, 18, 2);
   ui.mouseX = static_cast<int>(CellCentreX(0));
   ui.mouseY = static_cast<int>(CellCentreY(18));
-  HandleBoardClick();
+  HandleBoardClick(ui, game);
   ASSERT_EQ(game.world.board.groupMarked, 1);
   ui.mouseX = 30;
-  HandleBoardClick();
+  HandleBoardClick(ui, game);
   EXPECT_EQ(game.world.board.groupMarked, 1);
   ui.mouseX = static_cast<int>(CellCentreX(5));
-  HandleBoardClick();
+  HandleBoardClick(ui, game);
   EXPECT_EQ(game.world.board.groupMarked, 0);
 }
 
@@ -374,7 +378,7 @@ TEST_F(GameScreenTest, APressOnTheBorderLeavesTheMarkedGroupAlone) {
 // level for a while, the end until the game is left; the end clears the others.
 TEST_F(GameScreenTest, TheGamesNewsBecomesItsMessages) {
   game.outbox = {{GameNews::Bonus, 500}, {GameNews::LevelRose, 4}};
-  ShowGameNews();
+  ShowGameNews(ui, game);
   EXPECT_TRUE(game.outbox.empty());
   ASSERT_EQ(ui.messages.size(), 2u);
   const TMsg& bonus = *ui.messages.front();
@@ -385,7 +389,7 @@ TEST_F(GameScreenTest, TheGamesNewsBecomesItsMessages) {
   EXPECT_EQ(std::tie(level.timer, level.y_offset), std::make_tuple(150, 0));
 
   game.outbox = {{GameNews::Ended, 0}};
-  ShowGameNews();
+  ShowGameNews(ui, game);
   ASSERT_EQ(ui.messages.size(), 1u);
   const TMsg& end = *ui.messages.back();
   EXPECT_EQ(end.txt, Text(TextId::GameOverNews));

@@ -13,7 +13,7 @@ class MessageTest : public FrameTest {
  protected:
   // One frame of the message layer.
   const DisplayList& Step() {
-    return Record([] { TMsg::update(ui.messages, ui.scale); });
+    return Record([this] { TMsg::update(ui.messages, ui.scale); });
   }
 };
 

@@ -89,7 +89,7 @@ TEST_F(WidgetTest, MenuRowsHaveStrictEdgesAndIgnoreTheMouseX) {
 
 TEST_F(WidgetTest, BoxesHaveStrictEdgesOnAllFourSides) {
   // x 100 with w 21: the half width 10 is rounded down, so the box spans 90..110.
-  auto hit = [](int mx, int my) {
+  auto hit = [this](int mx, int my) {
     ui.mouseX = mx;
     ui.mouseY = my;
     return BoxHit(ui, 100, 50, 21, 16);
@@ -166,7 +166,7 @@ TEST_F(WidgetTest, AClickAwayFromEveryWidgetIsLeftForOthers) {
 TEST_F(WidgetTest, TabButtonAwayFromTheMouseKeepsTheCallersFontAndDrawsNoGlow) {
   ui.scale = 1.5f;
   MouseAtDesign(10, 10);
-  const DisplayList& frame = Record([] {
+  const DisplayList& frame = Record([this] {
     TFont::set(1);
     SetColor(1, 2, 3);
     EXPECT_EQ(TabButton(ui, Text(TextId::LocalList), 78, 33, 116, 24), WidgetResult::Idle);
@@ -235,7 +235,7 @@ TEST_F(WidgetTest, TabButtonHitBoxIsScaledFromDesignUnits) {
   TFont::set(0);
   // Box 16 wide centred on design x 100: canvas x 184..216 at scale 2, edges excluded;
   // rows 710..742.
-  auto hit = [](int mx, int my) {
+  auto hit = [this](int mx, int my) {
     ui.mouseX = mx;
     ui.mouseY = my;
     return TabButton(ui, "<", 100, 355, 16, 16);

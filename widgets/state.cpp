@@ -1,9 +1,0 @@
-#include "widgets/frontend.h"
-
-namespace quarzello {
-
-FrontEnd ui;
-Game game;
-Random generator;
-
-}  // namespace quarzello
