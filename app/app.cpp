@@ -11,13 +11,7 @@
 #include "screens/screens.h"
 #include "widgets/widgets.h"
 #include "gameplay/game.h"
-#include "gameplay/texts.h"
-#include "highscore/online.h"
 #include "protocol/protocol.h"
-#include "highscore/requests.h"
-#include "screens/connecting.h"
-#include "screens/table.h"
-#include "highscore/store.h"
 
 namespace quarzello {
 
@@ -25,19 +19,18 @@ namespace {
 
 constexpr float kSmallestScale = 0.3f;
 
-bool painting = false;
-
-void TogglePause() {
+void TogglePause(App& app) {
+  FrontEnd& ui = app.ui;
   if (ui.screen == GameScreen) {
     ui.screen = Pause;
-    PauseGame(game, NowMillis());
+    PauseGame(app.game, NowMillis());
   } else if (ui.screen == Pause) {
     ui.screen = GameScreen;
-    ResumeGame(game, NowMillis());
+    ResumeGame(app.game, NowMillis());
   }
 }
 
-void EditPlayerName(int code) {
+void EditPlayerName(FrontEnd& ui, int code) {
   if (code == 8) {
     if (!ui.playerName.empty()) ui.playerName.pop_back();
   } else if (IsNameCode(code) && ui.playerName.size() < kLongestName) {
@@ -45,26 +38,27 @@ void EditPlayerName(int code) {
   }
 }
 
-std::optional<Cell> CellUnderTheMouse() {
-  if (!MouseInsideBoard()) return std::nullopt;
+std::optional<Cell> CellUnderTheMouse(const FrontEnd& ui) {
+  if (!MouseInsideBoard(ui)) return std::nullopt;
   Cell cell;
-  CellUnderMouse(cell.column, cell.row);
+  CellUnderMouse(ui, cell.column, cell.row);
   return cell;
 }
 
 // While a game runs the keys play on the board: the arrows move the cursor,
 // and Space or Enter click the cell under it.
-void PlayOnBoard(const Event& event) {
-  BoardCursor& cursor = keyboard.cursor;
+void PlayOnBoard(App& app, const Event& event) {
+  FrontEnd& ui = app.ui;
+  BoardCursor& cursor = ui.keyboard.cursor;
   switch (event.value) {
-    case kKeyLeft: cursor.Arrow(-1, 0, CellUnderTheMouse()); break;
-    case kKeyRight: cursor.Arrow(1, 0, CellUnderTheMouse()); break;
-    case kKeyUp: cursor.Arrow(0, -1, CellUnderTheMouse()); break;
-    case kKeyDown: cursor.Arrow(0, 1, CellUnderTheMouse()); break;
+    case kKeyLeft: cursor.Arrow(-1, 0, CellUnderTheMouse(ui)); break;
+    case kKeyRight: cursor.Arrow(1, 0, CellUnderTheMouse(ui)); break;
+    case kKeyUp: cursor.Arrow(0, -1, CellUnderTheMouse(ui)); break;
+    case kKeyDown: cursor.Arrow(0, 1, CellUnderTheMouse(ui)); break;
     case kKeySpace:
     case kKeyEnter:
       // Held down, the key must not mark a group and then remove it.
-      if (!event.repeat && cursor.shown()) PlayCell(cursor.cell().column, cursor.cell().row);
+      if (!event.repeat && cursor.shown()) PlayCell(ui, app.game, cursor.cell().column, cursor.cell().row);
       break;
     default: break;
   }
@@ -72,8 +66,8 @@ void PlayOnBoard(const Event& event) {
 
 // Everywhere else they move the highlight over the buttons, and Enter
 // presses the highlighted one.
-void PressButtons(const Event& event) {
-  ButtonFocus& focus = keyboard.focus;
+void PressButtons(FrontEnd& ui, const Event& event) {
+  ButtonFocus& focus = ui.keyboard.focus;
   switch (event.value) {
     case kKeyDown: focus.Next(); break;
     case kKeyUp: focus.Previous(); break;
@@ -91,55 +85,57 @@ void PressButtons(const Event& event) {
   }
 }
 
-void HandleKeyDown(const Event& event) {
-  FollowScreen(ui.screen);
-  if (ui.screen == GameScreen && game.gameOverState == Running) {
-    PlayOnBoard(event);
+void HandleKeyDown(App& app, const Event& event) {
+  FrontEnd& ui = app.ui;
+  FollowScreen(ui.keyboard, ui.screen);
+  if (ui.screen == GameScreen && app.game.gameOverState == Running) {
+    PlayOnBoard(app, event);
   } else {
-    PressButtons(event);
+    PressButtons(ui, event);
   }
 }
 
-void DrawScreen(uint8_t screen) {
-  switch (screen) {
-    case MainMenu: DrawMainMenu(); break;
-    case GameScreen: UpdateGameScreen(); break;
-    case Credits: DrawCredits(); break;
-    case ModeSelect: DrawModeSelect(); break;
-    case DifficultySelect: DrawDifficultySelect(); break;
-    case Pause: DrawPause(); break;
-    case NewHighscore: DrawNewHighscore(); break;
-    case Highscores: DrawHighscores(); break;
+void DrawScreen(App& app) {
+  switch (app.ui.screen) {
+    case MainMenu: DrawMainMenu(app); break;
+    case GameScreen: UpdateGameScreen(app.ui, app.game); break;
+    case Credits: DrawCredits(app); break;
+    case ModeSelect: DrawModeSelect(app); break;
+    case DifficultySelect: DrawDifficultySelect(app); break;
+    case Pause: DrawPause(app); break;
+    case NewHighscore: DrawNewHighscore(app); break;
+    case Highscores: DrawHighscores(app); break;
     default: break;
   }
 }
 
 }  // namespace
 
-void HandleEvent(const Event& event, GameWindow& window) {
+void HandleEvent(App& app, const Event& event, GameWindow& window) {
+  FrontEnd& ui = app.ui;
   switch (event.kind) {
-    case KeyDown: HandleKeyDown(event); break;
+    case KeyDown: HandleKeyDown(app, event); break;
     case KeyUp:
-      if (event.value == kKeyP) TogglePause();
+      if (event.value == kKeyP) TogglePause(app);
       break;
     case KeyChar:
       // The name a request is under way with stays as it was sent.
-      if (ui.screen == NewHighscore && !onlineRequests.Busy()) EditPlayerName(event.value);
+      if (ui.screen == NewHighscore && !app.requests.Busy()) EditPlayerName(ui, event.value);
       break;
     case MouseDown:
       if (event.value != 1) break;
       // A press the board takes is the board's alone; handing it to the
       // widgets as well would let the click that ends a game also press
       // "Weiter" where it lies over the board.
-      if (ui.screen == GameScreen && game.gameOverState == Running) {
-        HandleBoardClick();
+      if (ui.screen == GameScreen && app.game.gameOverState == Running) {
+        HandleBoardClick(ui, app.game);
       } else {
         ui.mouseClicked = 1;
       }
       break;
     case MouseMove:
       // A press or a window event may report the place the mouse already had.
-      if (event.x != ui.mouseX || event.y != ui.mouseY) HideKeyboardFocus();
+      if (event.x != ui.mouseX || event.y != ui.mouseY) HideKeyboardFocus(ui.keyboard);
       if (ui.mouseClicked) {
         ui.moveHeld = true;
         ui.heldX = event.x;
@@ -149,38 +145,39 @@ void HandleEvent(const Event& event, GameWindow& window) {
       ui.mouseX = event.x;
       ui.mouseY = event.y;
       break;
-    case GadgetPaint: PaintFrame(window); break;
+    case GadgetPaint: PaintFrame(app, window); break;
     case TimerTick: window.RequestRepaint(); break;
     case WindowClose: ExitProgram();
-    case WindowSize: KeepAspectRatio(window); break;
-    case WorkDone: onlineRequests.Deliver(); break;
+    case WindowSize: KeepAspectRatio(ui, window); break;
+    case WorkDone: app.requests.Deliver(); break;
     default: break;
   }
 }
 
-void ExitIfRequested() {
+void ExitIfRequested(App& app) {
   // While a request runs, Escape gives it up instead.
   if (KeyPressCount(kKeyEscape) > 0) {
-    if (!onlineRequests.Busy()) ExitProgram();
-    onlineRequests.Cancel();
+    if (!app.requests.Busy()) ExitProgram();
+    app.requests.Cancel();
   }
   if (AppTerminate()) ExitProgram();
 }
 
-void PaintFrame(GameWindow& window) {
-  if (painting) return;
-  painting = true;
+void PaintFrame(App& app, GameWindow& window) {
+  if (app.painting) return;
+  app.painting = true;
+  FrontEnd& ui = app.ui;
   SetViewport(0, 0, window.ClientWidth(), window.ClientHeight());
-  FollowScreen(ui.screen);
-  DrawScreen(ui.screen);
-  keyboard.focus.EndFrame();
+  FollowScreen(ui.keyboard, ui.screen);
+  DrawScreen(app);
+  ui.keyboard.focus.EndFrame();
   ui.mouseClicked = 0;
   if (ui.moveHeld) {
     ui.mouseX = ui.heldX;
     ui.mouseY = ui.heldY;
     ui.moveHeld = false;
   }
-  painting = false;
+  app.painting = false;
 }
 
 int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight) {
@@ -201,24 +198,7 @@ int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight) {
   return 1;
 }
 
-void ResetGameWideState() {
-  SelectLanguage(Language::German);
-  ui.reset();
-  generator = Random{};
-  game.reset();
-  game.random = &generator;
-  keyboard.reset();
-  highscores.reset();
-  tableView.reset();
-  onlineState.reset();
-  onlineRequests = RequestRunner{};
-  connectionNotice.reset();
-  TMsg::messages.clear();
-  TScoreview::scoreRows.clear();
-  painting = false;
-}
-
-void KeepAspectRatio(GameWindow& window) {
+void KeepAspectRatio(FrontEnd& ui, GameWindow& window) {
   const float m = static_cast<float>(window.ClientWidth()) / kDesignWidth;
   const float t = static_cast<float>(window.ClientHeight()) / kDesignHeight;
   ui.scale = m <= t ? m : t;

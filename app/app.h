@@ -1,28 +1,30 @@
 // The program's body: start-up, and the loop that turns window events into
-// the game-wide variables and paints one frame of the current screen per tick.
+// changes of the front end's one instance (screens/app.h) and paints one
+// frame of its current screen per tick.
 #pragma once
 
 #include <string>
 
 #include "platform/window.h"
+#include "screens/app.h"
 
 namespace quarzello {
 
-// Starts the game and runs its loop; ends only through ExitProgram or a
-// failed image load.
+// Makes the front end's instance, starts the game and runs its loop; ends
+// only through ExitProgram or a failed image load.
 [[noreturn]] void RunApplication();
 
 // Handles one event of the loop (one pass without the quit check).
-void HandleEvent(const Event& event, GameWindow& window);
+void HandleEvent(App& app, const Event& event, GameWindow& window);
 // After each event: Escape or a quit request from the desktop ends the game;
 // while an online request runs, Escape gives it up instead.
-void ExitIfRequested();
+void ExitIfRequested(App& app);
 
 // Draws one frame of the current screen; a paint requested while a frame is
 // being drawn (say from a message box's own loop) is dropped.
-void PaintFrame(GameWindow& window);
+void PaintFrame(App& app, GameWindow& window);
 // Sets ui.scale from the window size and reshapes the window to 4 : 5.
-void KeepAspectRatio(GameWindow& window);
+void KeepAspectRatio(FrontEnd& ui, GameWindow& window);
 
 // The scale factor the window starts at, from the X server's Xft.dpi resource
 // as written (empty when there is none) and the size of the screen's work
@@ -30,10 +32,5 @@ void KeepAspectRatio(GameWindow& window);
 // drawing area fits within 90 % of the work area; 1 without the resource,
 // below 144 dpi, for a resource that is not a number, and when nothing fits.
 int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight);
-
-// Every game-wide value back to how the program starts: the front end, the
-// running game and its generator, the keyboard, the rankings and the table,
-// the online state, the requests and the messages. Images and fonts stay loaded.
-void ResetGameWideState();
 
 }  // namespace quarzello

@@ -5,7 +5,6 @@
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
 #include "gameplay/texts.h"
-#include "highscore/store.h"
 
 namespace quarzello {
 
@@ -13,12 +12,14 @@ void RunApplication() {
   SelectLanguage(LanguageFromSetting(std::getenv("QUARZELLO_LANG")));
   StartWindowSystem();
   RegisterEmbeddedFiles();
-  // The class-level lists of the game's classes exist from the program's
-  // start. The highscore store is created and loaded here, before the window.
-  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
+  // The front end's one instance lives as long as the program (which ends by
+  // exit, never by leaving this function). The highscores are loaded into it
+  // here, before the window.
+  App app;
+  app.highscores.LoadHighscore(app.ui.playerName, app.ui.saveOnline);
   // Decoded and rasterised while the OpenGL driver loads; the images are
   // checked once the window exists, as when they were loaded after it.
-  DecodeImages();
+  DecodeImages(app.ui.img);
   TFont::load();
 
   // A HiDPI desktop gets the drawing area at a whole multiple of the design
@@ -29,16 +30,16 @@ void RunApplication() {
   GameWindow* window = OpenWindow(Text(TextId::WindowTitle),
                                   work.x + Truncate(static_cast<float>(work.width - width) * 0.5f),
                                   work.y + Truncate(static_cast<float>(work.height - height) * 0.5f), width, height);
-  KeepAspectRatio(*window);  // ui.scale for the start size
-  generator.Seed(StartSeed());
-  CheckImages();
+  KeepAspectRatio(app.ui, *window);  // ui.scale for the start size
+  app.generator.Seed(StartSeed());
+  CheckImages(app.ui.img);
   // The board, its effect lists and the play values start out empty.
   StartTicker(60.0f);
   SetBlend(kBlendAlpha);
 
   for (;;) {
-    HandleEvent(WaitNextEvent(), *window);
-    ExitIfRequested();
+    HandleEvent(app, WaitNextEvent(), *window);
+    ExitIfRequested(app);
   }
 }
 

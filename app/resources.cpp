@@ -36,7 +36,7 @@ constexpr CheckedImage kCheckedImages[] = {
 
 }  // namespace
 
-void DecodeImages() {
+void DecodeImages(Images& img) {
   // While the backgrounds and the logo load, the mask colour is still black.
   // The labels of the head-up display's panels are part of the picture.
   const bool english = SelectedLanguage() == Language::English;
@@ -64,7 +64,7 @@ void DecodeImages() {
   CentreHandle(img.imgCursor);
 }
 
-void CheckImages() {
+void CheckImages(const Images& img) {
   for (const CheckedImage& checked : kCheckedImages) {
     if (img.*checked.slot != nullptr) continue;
     const bool english = SelectedLanguage() == Language::English && checked.englishMessage != nullptr;
@@ -81,9 +81,9 @@ void RegisterEmbeddedFiles() {
   }
 }
 
-void LoadImages() {
-  DecodeImages();
-  CheckImages();
+void LoadImages(Images& img) {
+  DecodeImages(img);
+  CheckImages(img);
 }
 
 }  // namespace quarzello

@@ -4,17 +4,14 @@
 
 #include "board/board.h"
 #include "board/rules.h"
-#include "app/app.h"
-#include "widgets/frontend.h"
 #include "gameplay/game.h"
-#include "screens/game_screen.h"
 #include "platform/platform.h"
 
 using namespace quarzello;
 
 namespace {
 
-void PutStone(int c, int r, int colour) {
+void PutStone(Game& game, int c, int r, int colour) {
   auto& cell = game.world.board(c, r);
   cell = std::make_unique<stone>();
   cell->x = CellCentreX(c);
@@ -27,45 +24,42 @@ void PutStone(int c, int r, int colour) {
 // Colour 0 in the 5 x 8 block of columns 6..10, rows 11..18 (40 stones), and
 // a pattern of the other three colours around it that never touches it with
 // colour 0.
-void FillBoardWithFortyStoneGroup() {
+void FillBoardWithFortyStoneGroup(Game& game) {
   for (int c = 0; c < kColumns; ++c) {
     for (int r = 0; r < kRows; ++r) {
       const bool inGroup = c >= 6 && c <= 10 && r >= 11;
-      PutStone(c, r, inGroup ? 0 : 1 + (c + r) % 3);
+      PutStone(game, c, r, inGroup ? 0 : 1 + (c + r) % 3);
     }
   }
 }
 
 void BM_ClickRemovingFortyStones(benchmark::State& state) {
-  ResetGameWideState();
+  Random generator;
   generator.Seed(1);
-  SetTestClock(1000);
+  Game game;
+  game.random = &generator;
   game.gameMode = Turbo;
   game.feedFromTop = 1;
   game.instantRemove = 1;
   game.minGroup = 2;
-  ui.mouseX = static_cast<int>(CellCentreX(8));
-  ui.mouseY = static_cast<int>(CellCentreY(15));
   for (auto _ : state) {
     state.PauseTiming();
     game.world.reset();
-    FillBoardWithFortyStoneGroup();
+    FillBoardWithFortyStoneGroup(game);
     state.ResumeTiming();
-    HandleBoardClick();
+    ClickBoardCell(game, 8, 15, 1000);
   }
   if (game.world.removedStones.size() != 40) state.SkipWithError("the click did not remove 40 stones");
-  game.world.reset();
 }
 BENCHMARK(BM_ClickRemovingFortyStones);
 
 // Stripes of three colours in a checkered order: no two neighbours share a
 // colour, so no group of two exists.
 void BM_NoMoveLeftOnFullBoard(benchmark::State& state) {
-  game.reset();
+  Game game;
   game.minGroup = 2;
-  game.world.reset();
   for (int c = 0; c < kColumns; ++c) {
-    for (int r = 0; r < kRows; ++r) PutStone(c, r, (c + 2 * r) % 3);
+    for (int r = 0; r < kRows; ++r) PutStone(game, c, r, (c + 2 * r) % 3);
   }
   bool noMove = false;
   for (auto _ : state) {
@@ -73,7 +67,6 @@ void BM_NoMoveLeftOnFullBoard(benchmark::State& state) {
     benchmark::DoNotOptimize(noMove);
   }
   if (!noMove) state.SkipWithError("the board has a move");
-  game.world.reset();
 }
 BENCHMARK(BM_NoMoveLeftOnFullBoard);
 

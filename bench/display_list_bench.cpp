@@ -71,7 +71,8 @@ BENCHMARK(BM_LoadGameFont)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_LoadImages(benchmark::State& state) {
   RegisterEmbeddedFiles();
-  for (auto _ : state) LoadImages();
+  Images images;
+  for (auto _ : state) LoadImages(images);
 }
 BENCHMARK(BM_LoadImages)->Unit(benchmark::kMillisecond)->Iterations(5);
 

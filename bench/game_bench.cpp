@@ -12,6 +12,7 @@
 #include "gameplay/game.h"
 #include "screens/game_screen.h"
 #include "platform/platform.h"
+#include "screens/app.h"
 #include "tests/gameplay/stand_in_images.h"
 
 using namespace quarzello;
@@ -22,6 +23,9 @@ namespace {
 struct BusyBoard {
   StandInImages images;
   RecordingBackend rec;
+  App app;
+  FrontEnd& ui = app.ui;
+  Game& game = app.game;
 
   BusyBoard() {
     RegisterEmbeddedFiles();
@@ -29,11 +33,12 @@ struct BusyBoard {
     SetBackend(&rec);
     ResetDrawingState();
     SetTestClock(100000);
-    generator.Seed(3);
+    ui.img = images.AsImages();
+    app.generator.Seed(3);
     game.gameMode = Classic;
     game.difficulty = 1;
-    StartNewGame();
-    for (int frame = 0; frame < 40; ++frame) UpdateGameScreen();  // every stone at rest
+    StartNewGame(app);
+    for (int frame = 0; frame < 40; ++frame) UpdateGameScreen(ui, game);  // every stone at rest
     for (int c = 6; c < 11; ++c) {
       for (int r = 8; r < 10; ++r) {
         game.world.board(c, r)->mode = Marked;
@@ -43,11 +48,7 @@ struct BusyBoard {
     for (int i = 0; i < 30; ++i) game.world.removedStones.push_back(std::make_unique<stone>());
   }
 
-  ~BusyBoard() {
-    SetBackend(nullptr);
-    game.world.reset();
-    TMsg::messages.clear();
-  }
+  ~BusyBoard() { SetBackend(nullptr); }
 
   // Puts the effects back where they started, so every frame does the same work.
   void Renew() {
@@ -83,7 +84,7 @@ void BM_GameScreenFrame(benchmark::State& state) {
     busy.Renew();
     SetTestClock(now += 16);
     state.ResumeTiming();
-    UpdateGameScreen();
+    UpdateGameScreen(busy.ui, busy.game);
   }
   state.counters["commands"] = static_cast<double>(busy.rec.LastFrame().size());
 }
@@ -94,8 +95,10 @@ void BM_BoardStones(benchmark::State& state) {
   BusyBoard busy;
   for (auto _ : state) {
     Cls();
-    StepBoardStones(game.world.board);
-    DrawBoardStones(game.world.board, NowMillis(), false);
+    Board& board = busy.game.world.board;
+    StepBoardStones(board);
+    DrawBoardStones(BoardPictures{busy.ui.scale, &busy.images.stones, &busy.images.counterFont}, board, NowMillis(),
+                    false);
     Flip(-1);
     busy.rec.frames.clear();
   }

@@ -63,8 +63,6 @@ struct Game : BoardSettings {
   Random* random = nullptr;  // shared with the games before and after this one
   GameRecording recording;
   std::vector<GameNews> outbox;  // taken and emptied by whoever shows the game
-
-  void reset() { *this = Game{}; }
 };
 
 // A new game of game.gameMode and game.difficulty, dealt from random, started

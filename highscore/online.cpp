@@ -22,8 +22,6 @@ namespace quarzello {
 #error "QUARZELLO_HIGHSCORE_WEBHOST must name the web host of the highscore server"
 #endif
 
-OnlineState onlineState;
-
 namespace {
 
 struct StreamCloser {
@@ -32,8 +30,7 @@ struct StreamCloser {
 using Connection = std::unique_ptr<Stream, StreamCloser>;
 
 Connection Connect(const ClientContext& context) {
-  SetNetworkTimeoutMillis(context.online.timeoutMillis);
-  return Connection(OpenUrl("tcp::" + context.host, true, true));
+  return Connection(OpenUrl("tcp::" + context.host, true, true, context.online.timeoutMillis));
 }
 
 std::string RequestLine(const char* path) { return std::string("POST ") + path + " HTTP/1.0"; }
@@ -126,8 +123,8 @@ std::string HighscoreHost() {
 
 std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 
-ClientContext CurrentClientContext() {
-  return ClientContext{HighscoreHost(), HighscoreWebHost(), SelectedLanguage(), onlineState};
+ClientContext CurrentClientContext(const OnlineState& online) {
+  return ClientContext{HighscoreHost(), HighscoreWebHost(), SelectedLanguage(), online};
 }
 
 Registration RegisterClient(const ClientContext& context) {
@@ -237,16 +234,16 @@ OnlineResult ShowIfServerError(OnlineResult result, const std::string& message) 
 
 }  // namespace
 
-OnlineResult Accept(const Registration& registration) {
+OnlineResult Accept(OnlineState& online, const Registration& registration) {
   if (registration.result == OnlineResult::Done) {
-    onlineState.onlineKey = registration.onlineKey;
-    onlineState.keyId = registration.keyId;
+    online.onlineKey = registration.onlineKey;
+    online.keyId = registration.keyId;
   }
   return ShowIfServerError(registration.result, registration.serverMessage);
 }
 
-OnlineResult Accept(const Submission& submission) {
-  if (submission.result == OnlineResult::Done) onlineState.ownId = submission.ownId;
+OnlineResult Accept(OnlineState& online, const Submission& submission) {
+  if (submission.result == OnlineResult::Done) online.ownId = submission.ownId;
   return ShowIfServerError(submission.result, submission.serverMessage);
 }
 

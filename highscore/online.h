@@ -15,6 +15,7 @@
 
 #include "gameplay/texts.h"
 #include "highscore/store.h"
+#include "platform/platform.h"
 
 namespace quarzello {
 
@@ -25,11 +26,8 @@ struct OnlineState {
   // A request is over after this long (host-name lookup, connecting, sending
   // and reading together); a server that has not answered whole by then
   // counts as no connection.
-  int timeoutMillis = 8000;
-
-  void reset() { *this = OnlineState{}; }
+  int timeoutMillis = kNetworkTimeoutMillis;
 };
-extern OnlineState onlineState;
 
 enum class OnlineResult : uint8_t {
   NoConnection = 0,
@@ -55,8 +53,8 @@ struct ClientContext {
   Language language = Language::German;
   OnlineState online;
 };
-// The context as the game is now; on the loop's thread.
-ClientContext CurrentClientContext();
+// The context as the game is now, with its online state; on the loop's thread.
+ClientContext CurrentClientContext(const OnlineState& online);
 
 // The answers of the requests. serverMessage: with ServerError, what the
 // server reported, for the player.
@@ -87,11 +85,11 @@ FetchedTables FetchTables(const ClientContext& context);
 // refusal is the server's error.
 UploadReply UploadRecording(const ClientContext& context, const std::string& recording);
 
-// On the loop: a registration's key and a submission's id go into
-// onlineState, and a server's error is shown in its message box. Each
-// returns the answer's result.
-OnlineResult Accept(const Registration& registration);
-OnlineResult Accept(const Submission& submission);
+// On the loop: a registration's key and a submission's id go into the
+// game's online state, and a server's error is shown in its message box.
+// Each returns the answer's result.
+OnlineResult Accept(OnlineState& online, const Registration& registration);
+OnlineResult Accept(OnlineState& online, const Submission& submission);
 OnlineResult Accept(const UploadReply& upload);
 
 std::string UrlEncodeName(const std::string& text);

@@ -7,8 +7,6 @@
 
 namespace quarzello {
 
-RequestRunner onlineRequests;
-
 namespace {
 
 void RunOnThreadOfItsOwn(RequestRunner::Task task) {

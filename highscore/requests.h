@@ -66,7 +66,4 @@ class RequestRunner {
   Task done_, cancelled_;
 };
 
-// The game's requests.
-extern RequestRunner onlineRequests;
-
 }  // namespace quarzello

@@ -15,8 +15,6 @@
 
 namespace quarzello {
 
-THighscore highscores;
-
 namespace {
 
 enum FileTag : uint8_t { kTagList = 1, kTagEntry = 2, kTagPlayer = 3 };

@@ -94,10 +94,7 @@ class THighscore {
   // The local lists as the file holds them now, with the unsaved entries
   // entered; kept as they are when the file is there but cannot be read.
   void ReloadLocalRankings();
-
-  void reset() { *this = THighscore{}; }
 };
-extern THighscore highscores;
 
 // The bytes SaveHighscore writes.
 std::string EncodeHighscoreFile(const THighscore& store, const std::string& playerName,

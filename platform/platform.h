@@ -188,7 +188,13 @@ struct Stream;
 void RegisterEmbeddedFile(const std::string& name, const uint8_t* data, size_t size);
 
 // "incbin::NAME", "tcp::host[:port]" (port 80 by default) or a file path.
-Stream* OpenUrl(const std::string& url, bool readable, bool writeable);
+// A TCP stream is done within timeoutMillis after OpenUrl began: host-name
+// lookup, connecting, sending and reading together. Past it, or when the peer
+// vanishes, the stream reads as ended; StreamCutOff then tells it apart from
+// a peer that closed the connection normally. The timeout is the stream's
+// own, so that requests on threads side by side each keep theirs.
+constexpr int kNetworkTimeoutMillis = 8000;
+Stream* OpenUrl(const std::string& url, bool readable, bool writeable, int timeoutMillis = kNetworkTimeoutMillis);
 Stream* OpenRead(const std::string& url);
 Stream* OpenWrite(const std::string& url);
 void CloseByteStream(Stream* stream);
@@ -201,11 +207,6 @@ std::string ReadLine(Stream* stream);
 void WriteLine(Stream* stream, const std::string& text);
 void WriteBytes(Stream* stream, const std::string& bytes);
 
-// A TCP stream is done within this long after OpenUrl began: host-name
-// lookup, connecting, sending and reading together. Past it, or when the peer
-// vanishes, the stream reads as ended; StreamCutOff then tells it apart from
-// a peer that closed the connection normally.
-void SetNetworkTimeoutMillis(int millis);
 bool StreamCutOff(Stream* stream);
 
 // ---------------------------------------------------------------- input, messages, termination

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <limits>
 #include <cerrno>
 #include <chrono>
 #include <list>
@@ -40,13 +40,11 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr size_t kBufferSize = 64 * 1024;
-// Online requests run on threads beside the event loop, and each sets it.
-std::atomic<int> networkTimeoutMillis = 8000;
 
 // Milliseconds left until the deadline, for poll; 0 once it has passed.
 int MillisLeft(SteadyClock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
-  return static_cast<int>(std::clamp<decltype(left)>(left, 0, networkTimeoutMillis.load()));
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, std::numeric_limits<int>::max()));
 }
 
 // Waits until the socket is ready for `events` or the deadline has passed.
@@ -229,7 +227,7 @@ int ConnectBefore(const addrinfo& address, SteadyClock::time_point deadline) {
   return fd;
 }
 
-Stream* OpenTcp(const std::string& target) {
+Stream* OpenTcp(const std::string& target, int timeoutMillis) {
   std::string host = target;
   std::string port = "80";
   const size_t bracket = host.rfind(']');
@@ -241,7 +239,7 @@ Stream* OpenTcp(const std::string& target) {
   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   if (host.empty() || port.empty()) return nullptr;
 
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(networkTimeoutMillis.load());
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(timeoutMillis, 1));
   addrinfo* addresses = LookUp(host, port, deadline);
   if (addresses == nullptr) return nullptr;
   int fd = -1;
@@ -296,14 +294,12 @@ void RegisterEmbeddedFile(const std::string& name, const uint8_t* data, size_t s
   EmbeddedFiles()[name] = EmbeddedFile{data, size};
 }
 
-void SetNetworkTimeoutMillis(int millis) { networkTimeoutMillis = millis > 0 ? millis : 1; }
-
 bool StreamCutOff(Stream* stream) { return stream != nullptr && stream->cutOff; }
 
-Stream* OpenUrl(const std::string& url, bool readable, bool writeable) {
+Stream* OpenUrl(const std::string& url, bool readable, bool writeable, int timeoutMillis) {
   if (!readable && !writeable) return nullptr;
   if (StartsWith(url, "incbin::")) return OpenEmbedded(url.substr(8), writeable);
-  if (StartsWith(url, "tcp::")) return OpenTcp(url.substr(5));
+  if (StartsWith(url, "tcp::")) return OpenTcp(url.substr(5), timeoutMillis);
   return OpenFile(url, readable, writeable);
 }
 

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "widgets/frontend.h"
 #include "platform/platform.h"
 
 namespace quarzello {
@@ -24,10 +23,10 @@ float GlowAlpha(int64_t now, int64_t markedAt) {
 
 // The effects draw with alpha blending at the given opacity and size; alpha
 // and scale go back to 1 when a whole list is drawn.
-void SetEffectState(float alpha, float sx, float sy) {
+void SetEffectState(float scale, float alpha, float sx, float sy) {
   SetBlend(kBlendAlpha);
   SetAlpha(alpha);
-  SetDrawScale(sx * ui.scale, sy * ui.scale);
+  SetDrawScale(sx * scale, sy * scale);
 }
 
 void RestoreEffectState() {
@@ -35,18 +34,19 @@ void RestoreEffectState() {
   SetDrawScale(1.0f, 1.0f);
 }
 
-void DrawCounter(const counter& shown) {
+void DrawCounter(const BoardPictures& pictures, const counter& shown) {
+  const float scale = pictures.scale;
   const std::string digits = IntToText(shown.points);
   const int glyphs = static_cast<int>(digits.size()) + 2;
   const float pitch = 10.0f * shown.sx;
   float x = shown.x - static_cast<float>(glyphs / 2) * pitch;
   if (glyphs % 2 == 0) x += 5.0f * shown.sx;
-  const float y = (shown.y - 10.0f) * ui.scale;
+  const float y = (shown.y - 10.0f) * scale;
 
-  SetEffectState(shown.alpha, shown.sx, shown.sy);
+  SetEffectState(scale, shown.alpha, shown.sx, shown.sy);
   // The plate's left end, the digits, its right end.
   auto glyph = [&](int frame) {
-    DrawImageFrame(img.imgCounterFont, x * ui.scale, y, frame);
+    DrawImageFrame(pictures.counterFont, x * scale, y, frame);
     x += pitch;
   };
   glyph(0);
@@ -56,10 +56,10 @@ void DrawCounter(const counter& shown) {
 
 }  // namespace
 
-void DrawBoardStones(const Board& board, int64_t now, bool gameOver) {
+void DrawBoardStones(const BoardPictures& pictures, const Board& board, int64_t now, bool gameOver) {
   // All bombs burn in step.
   const int bombFrame = kFirstFuseFrame + static_cast<int>(now % (kFuseFrames * kFuseFrameMillis)) / kFuseFrameMillis;
-  const float scale = ui.scale;
+  const float scale = pictures.scale;
   SetBlend(kBlendAlpha);
   for (int r = 0; r < kRows; ++r) {
     for (int c = 0; c < kColumns; ++c) {
@@ -68,11 +68,11 @@ void DrawBoardStones(const Board& board, int64_t now, bool gameOver) {
       const float x = s->x * scale, y = s->y * scale;
       SetAlpha(gameOver && r < kDimmedRows ? kDimmedAlpha : s->alpha);
       SetDrawScale(s->sx * scale, s->sy * scale);
-      DrawImageFrame(img.imgStones, x, y, s->col * kFramesPerColour + (s->IsBomb() ? bombFrame : 0));
+      DrawImageFrame(pictures.stones, x, y, s->col * kFramesPerColour + (s->IsBomb() ? bombFrame : 0));
       if (s->glows) {
         SetBlend(kBlendLight);
         SetAlpha(GlowAlpha(now, s->ms));
-        DrawImageFrame(img.imgStones, x, y, s->col * kFramesPerColour + kGlowFrame);
+        DrawImageFrame(pictures.stones, x, y, s->col * kFramesPerColour + kGlowFrame);
         SetBlend(kBlendAlpha);
       }
     }
@@ -82,25 +82,27 @@ void DrawBoardStones(const Board& board, int64_t now, bool gameOver) {
   SetAlpha(1.0f);
 }
 
-void DrawExplosions(const std::vector<explosion>& explosions) {
+void DrawExplosions(const BoardPictures& pictures, const std::vector<explosion>& explosions) {
+  const float scale = pictures.scale;
   for (const explosion& blast : explosions) {
-    SetEffectState(blast.alpha, blast.sx, blast.sy);
-    DrawImageFrame(img.imgStones, blast.x * ui.scale, blast.y * ui.scale, kGrey * kFramesPerColour + kGlowFrame);
+    SetEffectState(scale, blast.alpha, blast.sx, blast.sy);
+    DrawImageFrame(pictures.stones, blast.x * scale, blast.y * scale, kGrey * kFramesPerColour + kGlowFrame);
   }
   RestoreEffectState();
 }
 
-void DrawRemovedStones(const std::vector<std::unique_ptr<stone>>& removed) {
+void DrawRemovedStones(const BoardPictures& pictures, const std::vector<std::unique_ptr<stone>>& removed) {
+  const float scale = pictures.scale;
   for (const auto& flying : removed) {
     const stone& s = *flying;
-    SetEffectState(s.alpha, s.sx, s.sy);
-    DrawImageFrame(img.imgStones, s.x * ui.scale, s.y * ui.scale, kFramesPerColour * s.col + kGlowFrame);
+    SetEffectState(scale, s.alpha, s.sx, s.sy);
+    DrawImageFrame(pictures.stones, s.x * scale, s.y * scale, kFramesPerColour * s.col + kGlowFrame);
   }
   RestoreEffectState();
 }
 
-void DrawCounters(const std::vector<counter>& counters) {
-  for (const counter& shown : counters) DrawCounter(shown);
+void DrawCounters(const BoardPictures& pictures, const std::vector<counter>& counters) {
+  for (const counter& shown : counters) DrawCounter(pictures, shown);
   RestoreEffectState();
 }
 

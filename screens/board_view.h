@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "platform/platform.h"
 
 namespace quarzello {
 
@@ -16,10 +17,18 @@ constexpr int kFramesPerColour = 26;
 constexpr int kGlowFrame = 1;
 constexpr int kFirstFuseFrame = 2;
 
+// What the board is drawn with: the canvas scale (a design unit is `scale`
+// canvas pixels) and the two picture strips.
+struct BoardPictures {
+  float scale = 1.0f;
+  const Image* stones = nullptr;       // kFramesPerColour frames per colour
+  const Image* counterFont = nullptr;  // the points plate: its two ends and the ten digits
+};
+
 // The board row by row from the top, the top rows dimmed under "GAME OVER".
-void DrawBoardStones(const Board& board, int64_t now, bool gameOver);
-void DrawExplosions(const std::vector<explosion>& explosions);
-void DrawRemovedStones(const std::vector<std::unique_ptr<stone>>& removed);
-void DrawCounters(const std::vector<counter>& counters);
+void DrawBoardStones(const BoardPictures& pictures, const Board& board, int64_t now, bool gameOver);
+void DrawExplosions(const BoardPictures& pictures, const std::vector<explosion>& explosions);
+void DrawRemovedStones(const BoardPictures& pictures, const std::vector<std::unique_ptr<stone>>& removed);
+void DrawCounters(const BoardPictures& pictures, const std::vector<counter>& counters);
 
 }  // namespace quarzello

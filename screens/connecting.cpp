@@ -10,8 +10,6 @@
 
 namespace quarzello {
 
-ConnectionNotice connectionNotice;
-
 namespace {
 
 // The ring: kRingStones stones at three quarters of their size round
@@ -24,14 +22,14 @@ constexpr float kRingRadius = 28;
 constexpr float kRingStoneScale = 0.75f;
 constexpr int kFramesPerColour = 26;
 
-void DrawRing(int frames) {
+void DrawRing(const FrontEnd& ui, int frames) {
   const float lit = static_cast<float>(frames % kFramesPerTurn * kRingStones) / kFramesPerTurn;
   SetDrawScale(kRingStoneScale * ui.scale, kRingStoneScale * ui.scale);
   for (int i = 0; i < kRingStones; ++i) {
     const float behind = std::fmod(lit - static_cast<float>(i) + kRingStones, static_cast<float>(kRingStones));
     SetAlpha(1.0f - 0.08f * behind);
     const float angle = 2 * std::numbers::pi_v<float> * static_cast<float>(i) / kRingStones;
-    DrawImageFrame(img.imgStones, (200 + kRingRadius * std::sin(angle)) * ui.scale,
+    DrawImageFrame(ui.img.imgStones, (200 + kRingRadius * std::sin(angle)) * ui.scale,
                    (320 - kRingRadius * std::cos(angle)) * ui.scale, i % 4 * kFramesPerColour);
   }
   SetAlpha(1);
@@ -40,33 +38,34 @@ void DrawRing(int frames) {
 
 }  // namespace
 
-void DrawConnecting() {
+void DrawConnecting(App& app) {
+  FrontEnd& ui = app.ui;
   Cls();
   SetColor(255, 255, 255);
   SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
   DrawString(Text(TextId::ConnectingTo), 40 * ui.scale, 210 * ui.scale);
-  DrawString(Text(connectionNotice.text), 40 * ui.scale, 260 * ui.scale);
+  DrawString(Text(app.notice.text), 40 * ui.scale, 260 * ui.scale);
   TFont::set(1);
-  DrawTextCentered(Text(TextId::HighscoreTitle), Truncate(200 * ui.scale), Truncate(85 * ui.scale), -1.0f);
+  DrawTextCentered(Text(TextId::HighscoreTitle), Truncate(200 * ui.scale), Truncate(85 * ui.scale), ui.scale);
   DrawString(Text(TextId::ConnectingServer), 40 * ui.scale, 222 * ui.scale);
   SetColor(255, 255, 255);
-  DrawRing(connectionNotice.frames++);
-  const WidgetResult cancel = MenuButton(Text(TextId::Cancel), 200, 400);
+  DrawRing(ui, app.notice.frames++);
+  const WidgetResult cancel = MenuButton(ui, Text(TextId::Cancel), 200, 400);
   SetColor(255, 255, 255);
   Flip(-1);
   // After the frame, so that a message box of what follows finds it on screen.
-  if (cancel == WidgetResult::Clicked) onlineRequests.Cancel();
+  if (cancel == WidgetResult::Clicked) app.requests.Cancel();
 }
 
-void FetchOnlineTables(std::function<void(OnlineResult)> then) {
+void FetchOnlineTables(App& app, std::function<void(OnlineResult)> then) {
   StartOnline<FetchedTables>(
-      TextId::Fetching, [context = CurrentClientContext()] { return FetchTables(context); },
-      [then](FetchedTables fetched) {
+      app, TextId::Fetching, [context = CurrentClientContext(app.online)] { return FetchTables(context); },
+      [&app, then](FetchedTables fetched) {
         if (fetched.result == OnlineResult::Done) {
-          highscores.SetOnlineLists(std::move(fetched.lists));
-          if (fetched.own) tableView.ownScore = *fetched.own;
+          app.highscores.SetOnlineLists(std::move(fetched.lists));
+          if (fetched.own) app.tableView.ownScore = *fetched.own;
         }
         then(fetched.result);
       },

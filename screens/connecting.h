@@ -8,39 +8,32 @@
 #include <functional>
 #include <utility>
 
-#include "widgets/keyboard.h"
 #include "gameplay/texts.h"
 #include "highscore/online.h"
 #include "highscore/requests.h"
+#include "screens/app.h"
+#include "widgets/keyboard.h"
 
 namespace quarzello {
 
-struct ConnectionNotice {
-  TextId text = TextId::Fetching;  // what is under way (Registering, Submitting, SendingRecording, Fetching)
-  int frames = 0;                  // drawn since the request started; turns the ring
-
-  void reset() { *this = ConnectionNotice{}; }
-};
-extern ConnectionNotice connectionNotice;
-
 // Starts a request under the notice saying `text` (see RequestRunner::Start).
 template <typename Result>
-void StartOnline(TextId text, std::function<Result()> work, std::function<void(Result)> done,
+void StartOnline(App& app, TextId text, std::function<Result()> work, std::function<void(Result)> done,
                  RequestRunner::Task cancelled) {
-  connectionNotice = ConnectionNotice{text, 0};
-  keyboard.focus = ButtonFocus{};  // the notice's button is all there is to highlight
-  onlineRequests.Start(std::move(work), std::move(done), std::move(cancelled));
+  app.notice = ConnectionNotice{text, 0};
+  app.ui.keyboard.focus = ButtonFocus{};  // the notice's button is all there is to highlight
+  app.requests.Start(std::move(work), std::move(done), std::move(cancelled));
 }
 
 // True while a request runs: its screen draws DrawConnecting instead of itself.
-inline bool ConnectionUnderway() { return onlineRequests.Busy(); }
+inline bool ConnectionUnderway(const App& app) { return app.requests.Busy(); }
 // One frame of the connection notice; its button gives the request up.
-void DrawConnecting();
+void DrawConnecting(App& app);
 
 // Fetches the online tables under the connection notice. When the fetch went
 // through, they replace the store's online lists, and the entry the server
 // marked as the player's own becomes the highlighted one. Then `then` runs
 // with the fetch's result (NoConnection when it was given up).
-void FetchOnlineTables(std::function<void(OnlineResult)> then);
+void FetchOnlineTables(App& app, std::function<void(OnlineResult)> then);
 
 }  // namespace quarzello

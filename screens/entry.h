@@ -4,7 +4,9 @@
 
 namespace quarzello {
 
+struct App;
+
 // The frame function of the new-highscore screen.
-void DrawNewHighscore();
+void DrawNewHighscore(App& app);
 
 }  // namespace quarzello

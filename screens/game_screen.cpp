@@ -15,6 +15,7 @@
 #include "gameplay/modes.h"
 #include "gameplay/texts.h"
 #include "platform/platform.h"
+#include "screens/app.h"
 
 namespace quarzello {
 
@@ -29,21 +30,21 @@ constexpr float kModeValueX = 319.0f;
 // The Level progress bar: outline and fill, one frame each.
 constexpr float kBarX = 19.0f, kBarY = 62.0f, kBarWidth = 362.0f, kBarHeight = 10.0f;
 
-std::string ModeValue() {
+std::string ModeValue(const Game& game) {
   switch (game.gameMode) {
     case Classic: return game.sideSupply < 1 ? "-" : IntToText(game.sideSupply);
-    case Turbo: return FormatTimeLeft(game.deadline);
+    case Turbo: return FormatTimeLeft(game);
     default: return IntToText(game.level) + " (" + IntToText(game.rowsToNextLevel) + ")";
   }
 }
 
-void DrawHudText(const std::string& text, float x) {
+void DrawHudText(const FrontEnd& ui, const std::string& text, float x) {
   const float scale = ui.scale;
   DrawTextCentered(text, Truncate(x * scale), Truncate(kHudY * scale), scale);
 }
 
 // How much of the wait for the next row has passed; full once the game is over.
-void DrawProgressBar() {
+void DrawProgressBar(const FrontEnd& ui, const Game& game) {
   const float scale = ui.scale;
   float filled = 1.0f;
   if (game.gameOverState == Running) {
@@ -52,18 +53,18 @@ void DrawProgressBar() {
     filled = std::clamp(filled, 0.0f, 1.0f);
   }
   const float x = kBarX * scale, y = kBarY * scale;
-  DrawImageFrame(img.imgProgressBar, x, y, 1);
+  DrawImageFrame(ui.img.imgProgressBar, x, y, 1);
   SetViewport(Truncate(x), Truncate(y), Truncate(filled * kBarWidth * scale), Truncate(kBarHeight * scale));
-  DrawImageFrame(img.imgProgressBar, x, y, 0);
+  DrawImageFrame(ui.img.imgProgressBar, x, y, 0);
   SetViewport(0, 0, Truncate(kDesignWidth * scale), Truncate(kDesignHeight * scale));
 }
 
-void OfferContinue() {
+void OfferContinue(FrontEnd& ui, Game& game) {
   TFont::set(0);
   SetColor(47, 55, 58);
   const std::string label = Text(TextId::Continue);
   const float width = static_cast<float>(StringWidth(label));
-  if (TabButton(label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
+  if (TabButton(ui, label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
     PressContinue(game, game.now);
   }
   SetColor(255, 255, 255);
@@ -71,23 +72,23 @@ void OfferContinue() {
 
 // The keyboard's cursor over the stones, as long as the game runs. Its
 // picture has twice the detail of a stone's and is drawn at half size.
-void DrawBoardCursor() {
-  if (!keyboard.cursor.shown() || game.gameOverState != Running) return;
+void DrawBoardCursor(const FrontEnd& ui, const Game& game) {
+  if (!ui.keyboard.cursor.shown() || game.gameOverState != Running) return;
   const float scale = ui.scale;
-  const Cell cell = keyboard.cursor.cell();
+  const Cell cell = ui.keyboard.cursor.cell();
   SetColor(255, 255, 255);
   SetAlpha(1.0f);
   SetBlend(kBlendAlpha);
   SetDrawScale(0.5f * scale, 0.5f * scale);
-  DrawImageFrame(img.imgCursor, CellCentreX(cell.column) * scale, CellCentreY(cell.row) * scale, 0);
+  DrawImageFrame(ui.img.imgCursor, CellCentreX(cell.column) * scale, CellCentreY(cell.row) * scale, 0);
   SetDrawScale(scale, scale);
 }
 
 }  // namespace
 
-std::string FormatTimeLeft(int64_t deadline) {
+std::string FormatTimeLeft(const Game& game) {
   if (game.gameOverState != Running) return "0";
-  int seconds = static_cast<int>((deadline - game.now) / 1000);
+  int seconds = static_cast<int>((game.deadline - game.now) / 1000);
   const int minutes = seconds / 60;
   seconds -= 60 * minutes;
   if (minutes > 0) return IntToText(minutes) + ":" + (seconds < 10 ? "0" : "") + IntToText(seconds);
@@ -115,13 +116,13 @@ void KeepRecordingForTesting(const Game& game) {
   }
 }
 
-bool MouseInsideBoard() {
+bool MouseInsideBoard(const FrontEnd& ui) {
   const float scale = ui.scale;
   return ui.mouseX > kBoardLeft * scale && ui.mouseX < kBoardRight * scale && ui.mouseY > kBoardTop * scale &&
          ui.mouseY < kBoardBottom * scale;
 }
 
-void CellUnderMouse(int& c, int& r) {
+void CellUnderMouse(const FrontEnd& ui, int& c, int& r) {
   const float scale = ui.scale;
   c = static_cast<int>(std::floor((static_cast<float>(ui.mouseX) / scale - kBoardLeft) / kCellSize));
   r = static_cast<int>(std::floor((static_cast<float>(ui.mouseY) / scale - kBoardTop) / kCellSize));
@@ -132,41 +133,41 @@ void CellUnderMouse(int& c, int& r) {
   r = std::clamp(r, 0, kRows - 1);
 }
 
-void HandleBoardClick() {
-  if (!MouseInsideBoard()) return;
+void HandleBoardClick(FrontEnd& ui, Game& game) {
+  if (!MouseInsideBoard(ui)) return;
   int c = 0, r = 0;
-  CellUnderMouse(c, r);
-  PlayCell(c, r);
+  CellUnderMouse(ui, c, r);
+  PlayCell(ui, game, c, r);
 }
 
-void PlayCell(int c, int r) {
+void PlayCell(FrontEnd& ui, Game& game, int c, int r) {
   ClickBoardCell(game, c, r, NowMillis());
-  ShowGameNews();
+  ShowGameNews(ui, game);
 }
 
-void StartNewGame() {
+void StartNewGame(App& app) {
   // Messages of an earlier game have nothing to say about this one.
-  TMsg::messages.clear();
-  StartGame(game, generator, NowMillis());
-  ui.screen = GameScreen;
+  app.ui.messages.clear();
+  StartGame(app.game, app.generator, NowMillis());
+  app.ui.screen = GameScreen;
 }
 
-void ShowGameNews() {
+void ShowGameNews(FrontEnd& ui, Game& game) {
   for (const GameNews& news : game.outbox) {
     switch (news.kind) {
-      case GameNews::Bonus: TMsg::create(FormatText(TextId::BonusPoints, {IntToText(news.value)}), 50, 50); break;
-      case GameNews::LevelRose: TMsg::create(FormatText(TextId::LevelNumber, {IntToText(news.value)}), 150, 0); break;
+      case GameNews::Bonus: TMsg::create(ui.messages, FormatText(TextId::BonusPoints, {IntToText(news.value)}), 50, 50); break;
+      case GameNews::LevelRose: TMsg::create(ui.messages, FormatText(TextId::LevelNumber, {IntToText(news.value)}), 150, 0); break;
       case GameNews::Ended:
         // A level or bonus message still showing gives way.
-        TMsg::messages.clear();
-        TMsg::create(Text(TextId::GameOverNews), -1, 0);
+        ui.messages.clear();
+        TMsg::create(ui.messages, Text(TextId::GameOverNews), -1, 0);
         break;
     }
   }
   game.outbox.clear();
 }
 
-void UpdateGameScreen() {
+void UpdateGameScreen(FrontEnd& ui, Game& game) {
   const float scale = ui.scale;
   const int64_t now = NowMillis();
   BeginFrame(game, now);
@@ -175,25 +176,26 @@ void UpdateGameScreen() {
   // shows from the next frame on.
   Cls();
   SetDrawScale(scale, scale);
-  DrawImageFrame(img.imgGameBackground, 0.0f, 0.0f, 0);
+  DrawImageFrame(ui.img.imgGameBackground, 0.0f, 0.0f, 0);
   TFont::set(0);
-  DrawHudText(IntToText(game.score), kScoreX);
-  DrawHudText(ModeName(game.gameMode), kModeNameX);
-  DrawHudText(ModeValue(), kModeValueX);
+  DrawHudText(ui, IntToText(game.score), kScoreX);
+  DrawHudText(ui, ModeName(game.gameMode), kModeNameX);
+  DrawHudText(ui, ModeValue(game), kModeValueX);
   SetColor(255, 255, 255);
-  if (game.gameMode == Level) DrawProgressBar();
+  if (game.gameMode == Level) DrawProgressBar(ui, game);
   const World& world = game.world;
-  DrawBoardStones(world.board, now, game.gameOverState != Running);
-  DrawBoardCursor();
-  DrawExplosions(world.explosions);
-  DrawRemovedStones(world.removedStones);
-  TMsg::update();
-  DrawCounters(world.counters);
+  const BoardPictures pictures{scale, ui.img.imgStones, ui.img.imgCounterFont};
+  DrawBoardStones(pictures, world.board, now, game.gameOverState != Running);
+  DrawBoardCursor(ui, game);
+  DrawExplosions(pictures, world.explosions);
+  DrawRemovedStones(pictures, world.removedStones);
+  TMsg::update(ui.messages, scale);
+  DrawCounters(pictures, world.counters);
 
   EndFrame(game);
-  ShowGameNews();
+  ShowGameNews(ui, game);
 
-  if (game.gameOverState == GameOver) OfferContinue();
+  if (game.gameOverState == GameOver) OfferContinue(ui, game);
   // The new-highscore screen takes over once the last stone has flown off.
   if (GameFinished(game)) {
     KeepRecordingForTesting(game);

@@ -9,20 +9,26 @@
 
 namespace quarzello {
 
-void UpdateGameScreen();
+struct App;
+struct FrontEnd;
+
+// The frame function of the game screen: one frame of `game`, drawn and fed
+// for the front end `ui`.
+void UpdateGameScreen(FrontEnd& ui, Game& game);
 // A press on the board of a running game, at the mouse position.
-void HandleBoardClick();
+void HandleBoardClick(FrontEnd& ui, Game& game);
 // A click on cell (c, r) of the running game, now; what it brings is shown.
-void PlayCell(int c, int r);
-// A new game of the chosen mode and difficulty, on the game screen.
-void StartNewGame();
-// What the running game reported, turned into messages over the board.
-void ShowGameNews();
+void PlayCell(FrontEnd& ui, Game& game, int c, int r);
+// A new game of the chosen mode and difficulty, dealt from the app's
+// generator, on the game screen.
+void StartNewGame(App& app);
+// What the game reported, turned into messages over the board.
+void ShowGameNews(FrontEnd& ui, Game& game);
 // The board's extent and cells under the mouse (canvas pixels, at ui.scale).
-bool MouseInsideBoard();  // strict: the border itself is outside
-void CellUnderMouse(int& c, int& r);
+bool MouseInsideBoard(const FrontEnd& ui);  // strict: the border itself is outside
+void CellUnderMouse(const FrontEnd& ui, int& c, int& r);
 // The Turbo clock as the head-up display shows it.
-std::string FormatTimeLeft(int64_t deadline);
+std::string FormatTimeLeft(const Game& game);
 // QUARZELLO_RECORD_DIR=DIR: the recording of a game that has ended (or was
 // given up) is written there.
 void KeepRecordingForTesting(const Game& game);

@@ -21,10 +21,10 @@ void SelectSmallDarkText() {
   SetColor(47, 55, 58);
 }
 
-void BeginMenuFrame() {
+void BeginMenuFrame(const FrontEnd& ui) {
   Cls();
   SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgMenuBackground, 0, 0, 0);
+  DrawImageFrame(ui.img.imgMenuBackground, 0, 0, 0);
 }
 
 void EndMenuFrame() {
@@ -33,12 +33,12 @@ void EndMenuFrame() {
 }
 
 // A text centred on design x, top at design y.
-void DrawCentredAt(const std::string& text, float x, float y) {
-  DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), -1.0f);
+void DrawCentredAt(const FrontEnd& ui, const std::string& text, float x, float y) {
+  DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), ui.scale);
 }
 
 // Left-aligned lines at design x 30, one every 15 units from design y 300.
-void DrawDescription(const std::vector<TextId>& lines) {
+void DrawDescription(const FrontEnd& ui, const std::vector<TextId>& lines) {
   float y = 300;
   for (const TextId line : lines) {
     DrawString(Text(line), 30 * ui.scale, y * ui.scale);
@@ -75,22 +75,24 @@ const CreditLine kCredits[] = {
 
 }  // namespace
 
-void DrawMainMenu() {
-  BeginMenuFrame();
+void DrawMainMenu(App& app) {
+  FrontEnd& ui = app.ui;
+  BeginMenuFrame(ui);
   TFont::set(1);
-  if (MenuButton(Text(TextId::MenuPlay), 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
-  if (MenuButton(Text(TextId::MenuHighscore), 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
-  if (MenuButton(Text(TextId::MenuCredits), 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
-  if (MenuButton(Text(TextId::MenuQuit), 200, 400) == WidgetResult::Clicked) ExitProgram();
+  if (MenuButton(ui, Text(TextId::MenuPlay), 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  if (MenuButton(ui, Text(TextId::MenuHighscore), 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
+  if (MenuButton(ui, Text(TextId::MenuCredits), 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
+  if (MenuButton(ui, Text(TextId::MenuQuit), 200, 400) == WidgetResult::Clicked) ExitProgram();
   SetDrawScale(ui.scale, ui.scale);
   EndMenuFrame();
 }
 
-void DrawCredits() {
-  BeginMenuFrame();
-  DrawImageFrame(img.imgLogo, 200 * ui.scale, 170 * ui.scale, 0);
+void DrawCredits(App& app) {
+  FrontEnd& ui = app.ui;
+  BeginMenuFrame(ui);
+  DrawImageFrame(ui.img.imgLogo, 200 * ui.scale, 170 * ui.scale, 0);
   SelectSmallDarkText();
-  for (const CreditLine& line : kCredits) DrawCentredAt(Text(line.text), 200, line.y);
+  for (const CreditLine& line : kCredits) DrawCentredAt(ui, Text(line.text), 200, line.y);
   EndMenuFrame();
   // Any click leaves, wherever it lands.
   if (ui.mouseClicked == 1) {
@@ -99,84 +101,87 @@ void DrawCredits() {
   }
 }
 
-void DrawModeSelect() {
-  BeginMenuFrame();
+void DrawModeSelect(App& app) {
+  FrontEnd& ui = app.ui;
+  BeginMenuFrame(ui);
   SelectSmallDarkText();
-  DrawCentredAt(Text(TextId::ChooseMode), 200, 90);
+  DrawCentredAt(ui, Text(TextId::ChooseMode), 200, 90);
 
   TFont::set(1);
-  const WidgetResult classic = MenuButton(ModeName(Classic), 200, 150);
-  const WidgetResult turbo = MenuButton(ModeName(Turbo), 200, 200);
-  const WidgetResult level = MenuButton(ModeName(Level), 200, 250);
-  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
+  const WidgetResult classic = MenuButton(ui, ModeName(Classic), 200, 150);
+  const WidgetResult turbo = MenuButton(ui, ModeName(Turbo), 200, 200);
+  const WidgetResult level = MenuButton(ui, ModeName(Level), 200, 250);
+  if (MenuButton(ui, Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = MainMenu;
 
   SelectSmallDarkText();
   if (classic != WidgetResult::Idle) {
-    DrawDescription({TextId::ClassicLine1, TextId::ClassicLine2, TextId::ClassicLine3, TextId::ClassicLine4,
-                     TextId::ClassicLine5});
+    DrawDescription(ui, {TextId::ClassicLine1, TextId::ClassicLine2, TextId::ClassicLine3, TextId::ClassicLine4,
+                         TextId::ClassicLine5});
     if (classic == WidgetResult::Clicked) {
-      game.gameMode = Classic;
+      app.game.gameMode = Classic;
       ui.screen = DifficultySelect;
     }
   }
   if (turbo != WidgetResult::Idle) {
     DrawDescription(
-        {TextId::TurboLine1, TextId::TurboLine2, TextId::TurboLine3, TextId::TurboLine4, TextId::TurboLine5});
+        ui, {TextId::TurboLine1, TextId::TurboLine2, TextId::TurboLine3, TextId::TurboLine4, TextId::TurboLine5});
     if (turbo == WidgetResult::Clicked) {
-      game.gameMode = Turbo;
+      app.game.gameMode = Turbo;
       ui.screen = DifficultySelect;
     }
   }
   if (level != WidgetResult::Idle) {
     DrawDescription(
-        {TextId::LevelLine1, TextId::LevelLine2, TextId::LevelLine3, TextId::LevelLine4, TextId::LevelLine5});
+        ui, {TextId::LevelLine1, TextId::LevelLine2, TextId::LevelLine3, TextId::LevelLine4, TextId::LevelLine5});
     // Level mode asks for no difficulty.
     if (level == WidgetResult::Clicked) {
-      game.gameMode = Level;
-      StartNewGame();
+      app.game.gameMode = Level;
+      StartNewGame(app);
     }
   }
   SetDrawScale(ui.scale, ui.scale);
   EndMenuFrame();
 }
 
-void DrawDifficultySelect() {
-  BeginMenuFrame();
+void DrawDifficultySelect(App& app) {
+  FrontEnd& ui = app.ui;
+  BeginMenuFrame(ui);
   SelectSmallDarkText();
-  DrawCentredAt(Text(TextId::ChooseDifficulty), 200, 90);
+  DrawCentredAt(ui, Text(TextId::ChooseDifficulty), 200, 90);
 
   TFont::set(1);
-  const WidgetResult choice[3] = {MenuButton(DifficultyName(Leicht), 200, 150),
-                                  MenuButton(DifficultyName(Mittel), 200, 200),
-                                  MenuButton(DifficultyName(Schwer), 200, 250)};
-  if (MenuButton(Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
+  const WidgetResult choice[3] = {MenuButton(ui, DifficultyName(Leicht), 200, 150),
+                                  MenuButton(ui, DifficultyName(Mittel), 200, 200),
+                                  MenuButton(ui, DifficultyName(Schwer), 200, 250)};
+  if (MenuButton(ui, Text(TextId::Back), 200, 400) == WidgetResult::Clicked) ui.screen = ModeSelect;
 
   SelectSmallDarkText();
-  const DifficultyText* texts = game.gameMode == Classic ? kClassicDifficultyText : kTurboDifficultyText;
+  const DifficultyText* texts = app.game.gameMode == Classic ? kClassicDifficultyText : kTurboDifficultyText;
   for (uint8_t difficulty = 0; difficulty < 3; ++difficulty) {
     if (choice[difficulty] == WidgetResult::Idle) continue;
-    DrawDescription(texts[difficulty]);
+    DrawDescription(ui, texts[difficulty]);
     if (choice[difficulty] == WidgetResult::Clicked) {
-      game.difficulty = difficulty;
-      StartNewGame();
+      app.game.difficulty = difficulty;
+      StartNewGame(app);
     }
   }
   SetDrawScale(ui.scale, ui.scale);
   EndMenuFrame();
 }
 
-void DrawPause() {
-  BeginMenuFrame();
+void DrawPause(App& app) {
+  FrontEnd& ui = app.ui;
+  BeginMenuFrame(ui);
   TFont::set(1);
-  DrawCentredAt(Text(TextId::PauseTitle), 200, 200);
+  DrawCentredAt(ui, Text(TextId::PauseTitle), 200, 200);
   // The game is dropped as it stands: neither scored nor kept for later.
-  if (MenuButton(Text(TextId::AbandonGame), 200, 400) == WidgetResult::Clicked) {
-    AbortGame(game, NowMillis());
-    KeepRecordingForTesting(game);
+  if (MenuButton(ui, Text(TextId::AbandonGame), 200, 400) == WidgetResult::Clicked) {
+    AbortGame(app.game, NowMillis());
+    KeepRecordingForTesting(app.game);
     ui.screen = MainMenu;
   }
   SelectSmallDarkText();
-  DrawCentredAt(Text(TextId::PauseHint), 200, 240);
+  DrawCentredAt(ui, Text(TextId::PauseHint), 200, 240);
   EndMenuFrame();
 }
 

@@ -5,101 +5,108 @@
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
 #include "gameplay/texts.h"
+#include "screens/app.h"
 #include "screens/connecting.h"
 #include "platform/platform.h"
 
 namespace quarzello {
 
-TableView tableView;
-std::list<std::unique_ptr<TScoreview>> TScoreview::scoreRows;
-
 namespace {
 
-float Scaled(float designUnits) { return designUnits * ui.scale; }
-int ScaledInt(float designUnits) { return Truncate(designUnits * ui.scale); }
+float Scaled(const FrontEnd& ui, float designUnits) { return designUnits * ui.scale; }
+int ScaledInt(const FrontEnd& ui, float designUnits) { return Truncate(designUnits * ui.scale); }
 
 // The shown ranking from page 1 on, after a tab changed it.
-void ShowFirstPage() {
+void ShowFirstPage(App& app) {
+  TableView& tableView = app.tableView;
   tableView.shownPage = 1;
-  tableView.pageEntries = highscores.get(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal, 1);
-  tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal);
+  tableView.pageEntries = app.highscores.get(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal, 1);
+  tableView.pageCount = app.highscores.pages(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal);
 }
 
-void ShowShownPage() {
+void ShowShownPage(App& app) {
+  TableView& tableView = app.tableView;
   tableView.pageEntries =
-      highscores.get(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal, tableView.shownPage);
+      app.highscores.get(tableView.shownMode, tableView.shownDifficulty, tableView.shownLocal, tableView.shownPage);
 }
 
 // Entered from the main menu: always the local Classic/Leicht table, of the
 // file as it is now (another game may have saved since this one started).
-void SetUpFromMenu() {
-  highscores.ReloadLocalRankings();
+void SetUpFromMenu(App& app) {
+  app.highscores.ReloadLocalRankings();
+  TableView& tableView = app.tableView;
   tableView.shownMode = Classic;
   tableView.shownDifficulty = 0;
   tableView.shownLocal = ListKind::Local;
   tableView.ownScore = nullptr;
-  ShowFirstPage();
+  ShowFirstPage(app);
 }
 
 // The three tabs: local or online, the mode, the difficulty (not in Level).
 // True when one of them changed the shown ranking.
-bool RankingTabs() {
+bool RankingTabs(App& app) {
+  FrontEnd& ui = app.ui;
+  TableView& tableView = app.tableView;
   bool changed = false;
   const char* const table = Text(tableView.shownLocal == ListKind::Local ? TextId::LocalList : TextId::OnlineList);
-  if (TabButton(table, 78, 33, 116, 24) == WidgetResult::Clicked) {
-    if (tableView.shownLocal == ListKind::Local && highscores.online == 0) {
+  if (TabButton(ui, table, 78, 33, 116, 24) == WidgetResult::Clicked) {
+    if (tableView.shownLocal == ListKind::Local && app.highscores.online == 0) {
       // The first switch to the online table fetches it; the table switches
       // once the fetch is over, whatever became of it.
-      FetchOnlineTables([](OnlineResult) {
-        tableView.shownLocal = ListKind::Online;
-        ShowFirstPage();
-        BuildTableRows(0);
+      FetchOnlineTables(app, [&app](OnlineResult) {
+        app.tableView.shownLocal = ListKind::Online;
+        ShowFirstPage(app);
+        BuildTableRows(app, 0);
       });
     } else {
       tableView.shownLocal = tableView.shownLocal == ListKind::Local ? ListKind::Online : ListKind::Local;
       changed = true;
     }
   }
-  if (TabButton(ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
+  if (TabButton(ui, ModeName(tableView.shownMode), 200, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownMode = static_cast<uint8_t>((tableView.shownMode + 1) % 3);
     changed = true;
   }
   if (tableView.shownMode != Level &&
-      TabButton(DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
+      TabButton(ui, DifficultyName(tableView.shownDifficulty), 319, 33, 116, 24) == WidgetResult::Clicked) {
     tableView.shownDifficulty = static_cast<uint8_t>((tableView.shownDifficulty + 1) % 3);
     changed = true;
   }
-  if (changed) ShowFirstPage();
+  if (changed) ShowFirstPage(app);
   return changed;
 }
 
 // The page line and its two arrows: -1 when the page went back, 1 when it
 // went forward, 0 when it stayed.
-int PageArrows() {
+int PageArrows(App& app) {
+  FrontEnd& ui = app.ui;
+  TableView& tableView = app.tableView;
   DrawTextCentered(FormatText(TextId::PageOf, {IntToText(tableView.shownPage), IntToText(tableView.pageCount)}),
-                   ScaledInt(200), ScaledInt(355), -1.0f);
+                   ScaledInt(ui, 200), ScaledInt(ui, 355), ui.scale);
   int turn = 0;
-  if (TabButton("< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) turn = -1;
-  if (TabButton(" >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount)
+  if (TabButton(ui, "< ", 100, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage > 1) turn = -1;
+  if (TabButton(ui, " >", 300, 355, 16, 16) == WidgetResult::Clicked && tableView.shownPage < tableView.pageCount)
     turn = 1;
   if (turn != 0) {
     tableView.shownPage += turn;
-    ShowShownPage();
+    ShowShownPage(app);
   }
   return turn;
 }
 
 // On the online table: the link that fetches it again; the same page is
 // shown anew once the fetch is over.
-void RefreshLink() {
-  if (tableView.shownLocal != ListKind::Online) return;
+void RefreshLink(App& app) {
+  FrontEnd& ui = app.ui;
+  if (app.tableView.shownLocal != ListKind::Online) return;
   const std::string refresh = Text(TextId::RefreshOnline);
   const float width = static_cast<float>(StringWidth(refresh));
-  if (TabButton(refresh, 200, 375, width, 16) != WidgetResult::Clicked) return;
-  FetchOnlineTables([](OnlineResult) {
-    ShowShownPage();
-    tableView.pageCount = highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
-    BuildTableRows(0);
+  if (TabButton(ui, refresh, 200, 375, width, 16) != WidgetResult::Clicked) return;
+  FetchOnlineTables(app, [&app](OnlineResult) {
+    ShowShownPage(app);
+    TableView& tableView = app.tableView;
+    tableView.pageCount = app.highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
+    BuildTableRows(app, 0);
   });
 }
 
@@ -107,8 +114,8 @@ void RefreshLink() {
 
 // ---------------------------------------------------------------- rows
 
-TScoreview* TScoreview::create(int32_t platz, const std::string& name, int32_t punkte, uint8_t minus,
-                               uint8_t highlight, int32_t y, uint8_t wait) {
+TScoreview* TScoreview::create(ScoreRows& rows, int32_t platz, const std::string& name, int32_t punkte,
+                               uint8_t minus, uint8_t highlight, int32_t y, uint8_t wait) {
   auto row = std::make_unique<TScoreview>();
   row->platz = platz;
   row->name = name;
@@ -117,23 +124,23 @@ TScoreview* TScoreview::create(int32_t platz, const std::string& name, int32_t p
   row->highlight = highlight;
   row->y = y;
   row->wait = wait;
-  scoreRows.push_back(std::move(row));
-  return scoreRows.back().get();
+  rows.push_back(std::move(row));
+  return rows.back().get();
 }
 
-void TScoreview::update() {
-  for (const auto& row : scoreRows) row->step();
-  for (const auto& row : scoreRows) row->draw();
-  scoreRows.remove_if([](const auto& row) { return row->hasLeft(); });
+void TScoreview::update(ScoreRows& rows, const FrontEnd& ui) {
+  for (const auto& row : rows) row->step();
+  for (const auto& row : rows) row->draw(ui);
+  rows.remove_if([](const auto& row) { return row->hasLeft(); });
 }
 
-void TScoreview::remove(int direction) {
+void TScoreview::remove(ScoreRows& rows, int direction) {
   uint8_t k = 1;
-  for (auto it = scoreRows.begin(); it != scoreRows.end();) {
+  for (auto it = rows.begin(); it != rows.end();) {
     TScoreview& row = **it;
     if (row.mode == kRowWaitingIn) {
       // Not on screen yet: nothing to slide out.
-      it = scoreRows.erase(it);
+      it = rows.erase(it);
       continue;
     }
     if (row.mode == kRowResting) {
@@ -176,7 +183,7 @@ void TScoreview::step() {
   }
 }
 
-void TScoreview::draw() const {
+void TScoreview::draw(const FrontEnd& ui) const {
   float offset = 0.2f * ab_x * ab_x;
   if (minus == 1) offset = -offset;
 
@@ -184,74 +191,77 @@ void TScoreview::draw() const {
     SetColor(64, 64, 64);
     SetBlend(kBlendLight);
     SetDrawScale(23 * ui.scale, 1.15f * ui.scale);
-    if (img.imgBlend) DrawImageFrame(img.imgBlend, Scaled(200 + offset), Scaled(static_cast<float>(y) + 9), 0);
+    if (ui.img.imgBlend) DrawImageFrame(ui.img.imgBlend, Scaled(ui, 200 + offset), Scaled(ui, static_cast<float>(y) + 9), 0);
     TFont::set(0);
     SetBlend(kBlendAlpha);
     SetDrawScale(ui.scale, ui.scale);
   }
-  float top = Scaled(static_cast<float>(y));
-  if (platz > 0) DrawString(IntToText(platz) + ".", Scaled(40 + offset), top);
-  DrawString(name, Scaled(90 + offset), top);
+  float top = Scaled(ui, static_cast<float>(y));
+  if (platz > 0) DrawString(IntToText(platz) + ".", Scaled(ui, 40 + offset), top);
+  DrawString(name, Scaled(ui, 90 + offset), top);
   if (punkte > 0) {
     std::string points = IntToText(punkte);
-    DrawString(points, Scaled(static_cast<float>(360 - StringWidth(points)) + offset), top);
+    DrawString(points, Scaled(ui, static_cast<float>(360 - StringWidth(points)) + offset), top);
   }
 }
 
-void BuildTableRows(int direction) {
-  TScoreview::remove(direction);
+void BuildTableRows(App& app, int direction) {
+  TScoreview::remove(app.scoreRows, direction);
+  const TableView& tableView = app.tableView;
   const ScorePage none;
   const ScorePage& entries = tableView.pageEntries ? *tableView.pageEntries : none;
   if (entries.empty()) {
-    TScoreview::create(0, Text(TextId::NoEntries), 0, 0, 0, 145, 5);
+    TScoreview::create(app.scoreRows, 0, Text(TextId::NoEntries), 0, 0, 0, 145, 5);
     return;
   }
   int i = 1;
   for (const ScoreRef& entry : entries) {
-    TScoreview::create((tableView.shownPage - 1) * kPageSize + i, entry->name, entry->punkte,
+    TScoreview::create(app.scoreRows, (tableView.shownPage - 1) * kPageSize + i, entry->name, entry->punkte,
                        static_cast<uint8_t>(direction), entry == tableView.ownScore ? 1 : 0, 125 + 20 * i,
                        static_cast<uint8_t>(5 * i));
     ++i;
   }
 }
 
-void ShowRankingPage(uint8_t mode, uint8_t difficulty, ListKind kind, int page) {
+void ShowRankingPage(App& app, uint8_t mode, uint8_t difficulty, ListKind kind, int page) {
+  TableView& tableView = app.tableView;
   tableView.shownMode = mode;
   tableView.shownDifficulty = difficulty;
   tableView.shownLocal = kind;
-  tableView.pageCount = highscores.pages(mode, difficulty, kind);
+  tableView.pageCount = app.highscores.pages(mode, difficulty, kind);
   tableView.shownPage = page;
-  tableView.pageEntries = highscores.get(mode, difficulty, kind, page);
-  BuildTableRows(0);
+  tableView.pageEntries = app.highscores.get(mode, difficulty, kind, page);
+  BuildTableRows(app, 0);
 }
 
 // ---------------------------------------------------------------- the screen
 
-void DrawHighscores() {
-  if (ConnectionUnderway()) return DrawConnecting();
-  bool rebuild = !tableView.pageEntries;
-  if (rebuild) SetUpFromMenu();
+void DrawHighscores(App& app) {
+  if (ConnectionUnderway(app)) return DrawConnecting(app);
+  FrontEnd& ui = app.ui;
+  bool rebuild = !app.tableView.pageEntries;
+  if (rebuild) SetUpFromMenu(app);
 
   Cls();
   SetColor(255, 255, 255);
   SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(img.imgGameBackground, 0, 0, 0);
+  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
-  rebuild = RankingTabs() || rebuild;
-  const int turn = PageArrows();
-  RefreshLink();
+  rebuild = RankingTabs(app) || rebuild;
+  const int turn = PageArrows(app);
+  RefreshLink(app);
   rebuild = turn != 0 || rebuild;
-  if (rebuild) BuildTableRows(turn < 0 ? 1 : 0);
+  if (rebuild) BuildTableRows(app, turn < 0 ? 1 : 0);
 
-  SetViewport(ScaledInt(25), ScaledInt(80), ScaledInt(350), ScaledInt(360));
-  TScoreview::update();
-  SetViewport(0, 0, ScaledInt(400), ScaledInt(500));
+  SetViewport(ScaledInt(ui, 25), ScaledInt(ui, 80), ScaledInt(ui, 350), ScaledInt(ui, 360));
+  TScoreview::update(app.scoreRows, ui);
+  SetViewport(0, 0, ScaledInt(ui, 400), ScaledInt(ui, 500));
 
   TFont::set(1);
-  DrawTextCentered(Text(TextId::HighscoreTitle), ScaledInt(200), ScaledInt(85), -1.0f);
-  if (MenuButton(Text(TextId::BackToMenu), 200, 400) == WidgetResult::Clicked) {
-    TScoreview::scoreRows.clear();
-    tableView.pageEntries.reset();
+  DrawTextCentered(Text(TextId::HighscoreTitle), ScaledInt(ui, 200), ScaledInt(ui, 85), ui.scale);
+  if (MenuButton(ui, Text(TextId::BackToMenu), 200, 400) == WidgetResult::Clicked) {
+    app.scoreRows.clear();
+    app.tableView.pageEntries.reset();
     ui.screen = MainMenu;
   }
   SetColor(255, 255, 255);

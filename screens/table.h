@@ -13,6 +13,9 @@
 
 namespace quarzello {
 
+struct App;
+struct FrontEnd;
+
 // Which ranking the highscore table shows, and which entry it highlights.
 struct TableView {
   uint8_t shownMode = 0;
@@ -22,10 +25,7 @@ struct TableView {
   int pageCount = 1;
   std::optional<ScorePage> pageEntries;  // none: the table screen is set up afresh
   ScoreRef ownScore;
-
-  void reset() { *this = TableView{}; }
 };
-extern TableView tableView;
 
 enum RowPhase : uint8_t {
   kRowWaitingIn = 1,
@@ -34,6 +34,9 @@ enum RowPhase : uint8_t {
   kRowWaitingOut = 4,
   kRowSlidingOut = 5,
 };
+
+class TScoreview;
+using ScoreRows = std::list<std::unique_ptr<TScoreview>>;
 
 class TScoreview {
  public:
@@ -47,27 +50,25 @@ class TScoreview {
   uint8_t mode = kRowWaitingIn;
   uint8_t wait = 0;    // frames to wait in phases 1 and 4, counted on the byte
 
-  static std::list<std::unique_ptr<TScoreview>> scoreRows;
-
-  static TScoreview* create(int32_t platz, const std::string& name, int32_t punkte, uint8_t minus,
-                            uint8_t highlight, int32_t y, uint8_t wait);
+  static TScoreview* create(ScoreRows& rows, int32_t platz, const std::string& name, int32_t punkte,
+                            uint8_t minus, uint8_t highlight, int32_t y, uint8_t wait);
   // Advances every row by one frame, draws them in list order, and drops the
   // rows that have slid out (they are still drawn in that frame).
-  static void update();
-  static void remove(int direction);  // sends the current rows out
+  static void update(ScoreRows& rows, const FrontEnd& ui);
+  static void remove(ScoreRows& rows, int direction);  // sends the current rows out
 
   void step();  // one frame of the row's phase
-  void draw() const;
+  void draw(const FrontEnd& ui) const;
   bool hasLeft() const { return mode == kRowSlidingOut && ab_x > 50; }
 };
 
 // Replaces the rows by rows for the shown page: direction 0 brings them in
 // from the right and sends the old ones out to the left, 1 the other way.
-void BuildTableRows(int direction);
+void BuildTableRows(App& app, int direction);
 // Shows the given page of a ranking, its rows coming in from the right.
-void ShowRankingPage(uint8_t mode, uint8_t difficulty, ListKind kind, int page);
+void ShowRankingPage(App& app, uint8_t mode, uint8_t difficulty, ListKind kind, int page);
 
 // The frame function of the table screen.
-void DrawHighscores();
+void DrawHighscores(App& app);
 
 }  // namespace quarzello

@@ -1,14 +1,15 @@
-// Game-wide front-end state: the current screen, the canvas scale, the mouse
-// as the event loop last saw it, the name being typed, and the images the
-// screens draw with.
+// The front end's state that the widgets see: the current screen, the canvas
+// scale, the mouse as the event loop last saw it, the name being typed, the
+// keyboard's cursor and highlight, the images the screens draw with, and the
+// messages over the board.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "gameplay/game.h"
-#include "base/random.h"
 #include "platform/platform.h"
+#include "widgets/keyboard.h"
+#include "widgets/widgets.h"
 
 namespace quarzello {
 
@@ -28,6 +29,17 @@ enum Screen : uint8_t {
   Highscores = 7,
 };
 
+struct Images {
+  Image* imgGameBackground = nullptr;
+  Image* imgMenuBackground = nullptr;
+  Image* imgLogo = nullptr;
+  Image* imgStones = nullptr;       // 130 frames of 32 x 32, 26 per colour
+  Image* imgProgressBar = nullptr;  // 2 frames of 362 x 10
+  Image* imgBlend = nullptr;        // may be missing: drawing it is then skipped
+  Image* imgCounterFont = nullptr;  // 12 frames of 10 x 20
+  Image* imgCursor = nullptr;       // the board cursor, drawn at half size
+};
+
 struct FrontEnd {
   uint8_t screen = MainMenu;
   float scale = 1.0f;       // canvas size relative to the 400 x 500 design size
@@ -39,37 +51,20 @@ struct FrontEnd {
   int heldX = 0, heldY = 0;
   std::string playerName;   // at most 15 characters, kept in the highscore file
   uint8_t saveOnline = 0;   // the "save online" choice, kept in the highscore file
-
-  void reset() { *this = FrontEnd{}; }
+  KeyboardState keyboard;   // the board cursor and the buttons' highlight
+  Images img;               // loaded once at start-up; the platform owns the pictures
+  MessageList messages;     // over the board, drawn by TMsg::update
 };
-extern FrontEnd ui;
-
-// The running game, the one the screens show and feed, and the generator
-// that deals every game of the run in turn (seeded once at start-up).
-extern Game game;
-extern Random generator;
-
-struct Images {
-  Image* imgGameBackground = nullptr;
-  Image* imgMenuBackground = nullptr;
-  Image* imgLogo = nullptr;
-  Image* imgStones = nullptr;       // 130 frames of 32 x 32, 26 per colour
-  Image* imgProgressBar = nullptr;  // 2 frames of 362 x 10
-  Image* imgBlend = nullptr;        // may be missing: drawing it is then skipped
-  Image* imgCounterFont = nullptr;  // 12 frames of 10 x 20
-  Image* imgCursor = nullptr;       // the board cursor, drawn at half size
-};
-extern Images img;
 
 // Registers the embedded files and loads the images in their fixed order with
 // their flags and handles; a missing image ends the program with status 255.
 void RegisterEmbeddedFiles();
-void LoadImages();
+void LoadImages(Images& img);
 // LoadImages in two steps, so that the images can be decoded before the
 // window exists and checked after it, as when they were loaded after it:
 // decoding leaves a missing image out, checking then ends the program for the
 // first missing one in loading order.
-void DecodeImages();
-void CheckImages();
+void DecodeImages(Images& img);
+void CheckImages(const Images& img);
 
 }  // namespace quarzello

@@ -7,8 +7,6 @@
 
 namespace quarzello {
 
-KeyboardState keyboard;
-
 void BoardCursor::Arrow(int columns, int rows, std::optional<Cell> underMouse) {
   if (!shown_) {
     shown_ = true;
@@ -57,14 +55,14 @@ bool PartOfOneGame(uint8_t a, uint8_t b) { return (a == GameScreen || a == Pause
 
 }  // namespace
 
-void FollowScreen(uint8_t screen) {
+void FollowScreen(KeyboardState& keyboard, uint8_t screen) {
   if (screen == keyboard.screen) return;
   if (!PartOfOneGame(screen, keyboard.screen)) keyboard.cursor.Hide();
   keyboard.focus = ButtonFocus{};  // the buttons counted were the old screen's
   keyboard.screen = screen;
 }
 
-void HideKeyboardFocus() {
+void HideKeyboardFocus(KeyboardState& keyboard) {
   keyboard.cursor.Hide();
   keyboard.focus.Clear();
 }

@@ -63,15 +63,12 @@ struct KeyboardState {
   BoardCursor cursor;
   ButtonFocus focus;
   uint8_t screen = 0;  // the screen the highlight belongs to
-
-  void reset() { *this = KeyboardState{}; }
 };
-extern KeyboardState keyboard;
 
 // A new screen starts without a highlight. The board cursor lives as long as
 // a game: it survives the pause and is hidden when any other screen comes.
-void FollowScreen(uint8_t screen);
+void FollowScreen(KeyboardState& keyboard, uint8_t screen);
 // The mouse moved to a new position.
-void HideKeyboardFocus();
+void HideKeyboardFocus(KeyboardState& keyboard);
 
 }  // namespace quarzello

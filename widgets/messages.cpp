@@ -3,9 +3,7 @@
 
 namespace quarzello {
 
-std::list<std::unique_ptr<TMsg>> TMsg::messages;
-
-TMsg* TMsg::create(const std::string& text, int holdFrames, int yOffset) {
+TMsg* TMsg::create(MessageList& messages, const std::string& text, int holdFrames, int yOffset) {
   messages.push_back(std::make_unique<TMsg>());
   TMsg* message = messages.back().get();
   message->txt = text;
@@ -14,13 +12,12 @@ TMsg* TMsg::create(const std::string& text, int holdFrames, int yOffset) {
   return message;
 }
 
-void TMsg::update() {
-  for (const auto& message : messages) message->draw();
+void TMsg::update(MessageList& messages, float scale) {
+  for (const auto& message : messages) message->draw(scale);
   std::erase_if(messages, [](const std::unique_ptr<TMsg>& message) { return !message->advance(); });
 }
 
-void TMsg::draw() const {
-  const float scale = ui.scale;
+void TMsg::draw(float scale) const {
   float shown = alpha, factor = 1.0f;
   switch (state) {
     case kHolding: shown = 1.0f; break;

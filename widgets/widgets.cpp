@@ -1,7 +1,6 @@
 #include "widgets/widgets.h"
 
 #include "widgets/frontend.h"
-#include "widgets/keyboard.h"
 
 namespace quarzello {
 
@@ -44,12 +43,11 @@ void TFont::reset() {
 
 void DrawTextCentered(const std::string& text, int x, int y, float factor) {
   const int width = StringWidth(text);
-  if (factor == -1.0f) factor = ui.scale;
   // The half width is rounded down before it is scaled.
   DrawString(text, static_cast<float>(x) - static_cast<float>(width / 2) * factor, static_cast<float>(y));
 }
 
-bool MenuRowHit(const std::string& text, int y) {
+bool MenuRowHit(const FrontEnd& ui, const std::string& text, int y) {
   const float bottom = static_cast<float>(y) + static_cast<float>(FontHeight(text)) * ui.scale;
   return ui.mouseY > y && static_cast<float>(ui.mouseY) < bottom;
 }
@@ -58,7 +56,7 @@ namespace {
 
 // Under the mouse: Hovered, or Clicked when the frame's click is still
 // unclaimed, which claims it.
-WidgetResult TakeClick() {
+WidgetResult TakeClick(FrontEnd& ui) {
   if (ui.mouseClicked != 1) return WidgetResult::Hovered;
   ui.mouseClicked = 0;
   return WidgetResult::Clicked;
@@ -66,20 +64,21 @@ WidgetResult TakeClick() {
 
 // While the keyboard highlights a button the highlight stands for the mouse:
 // the mouse then neither hovers nor clicks.
-WidgetResult Hover(bool underMouse) {
-  const ButtonFocus::Claimed claimed = keyboard.focus.Claim();
-  if (keyboard.focus.active()) {
+WidgetResult Hover(FrontEnd& ui, bool underMouse) {
+  ButtonFocus& focus = ui.keyboard.focus;
+  const ButtonFocus::Claimed claimed = focus.Claim();
+  if (focus.active()) {
     if (claimed == ButtonFocus::kPressed) return WidgetResult::Clicked;
     return claimed == ButtonFocus::kHighlighted ? WidgetResult::Hovered : WidgetResult::Idle;
   }
-  return underMouse ? TakeClick() : WidgetResult::Idle;
+  return underMouse ? TakeClick(ui) : WidgetResult::Idle;
 }
 
 }  // namespace
 
-WidgetResult MenuButton(const std::string& text, float x, float y) {
+WidgetResult MenuButton(FrontEnd& ui, const std::string& text, float x, float y) {
   const float scale = ui.scale;
-  const WidgetResult result = Hover(MenuRowHit(text, Truncate(y * scale)));
+  const WidgetResult result = Hover(ui, MenuRowHit(ui, text, Truncate(y * scale)));
   const float factor = result != WidgetResult::Idle ? scale : 0.8f * scale;
   SetDrawScale(factor, factor);
   DrawTextCentered(text, Truncate(x * scale), Truncate(y * scale), factor);
@@ -87,23 +86,23 @@ WidgetResult MenuButton(const std::string& text, float x, float y) {
   return result;
 }
 
-bool BoxHit(int x, int y, int w, int h) {
+bool BoxHit(const FrontEnd& ui, int x, int y, int w, int h) {
   const int half = w / 2;
   return ui.mouseY > y && ui.mouseY < y + h && ui.mouseX > x - half && ui.mouseX < x + half;
 }
 
-WidgetResult TabButton(const std::string& text, float x, float y, float w, float h) {
+WidgetResult TabButton(FrontEnd& ui, const std::string& text, float x, float y, float w, float h) {
   const float scale = ui.scale;
   SetDrawScale(scale, scale);
   const WidgetResult result =
-      Hover(BoxHit(Truncate(x * scale), Truncate(y * scale), Truncate(w * scale), Truncate(h * scale)));
+      Hover(ui, BoxHit(ui, Truncate(x * scale), Truncate(y * scale), Truncate(w * scale), Truncate(h * scale)));
   if (result != WidgetResult::Idle) {
     // A grey additive glow under the label, stretched to about twice the
     // text's width; the label then switches to the small font.
     SetDrawScale(static_cast<float>(StringWidth(text) / 8) * scale, scale);
     SetColor(64, 64, 64);
     SetBlend(kBlendLight);
-    if (img.imgBlend) DrawImageFrame(img.imgBlend, (x - 2) * scale, (y + 9) * scale, 0);
+    if (ui.img.imgBlend) DrawImageFrame(ui.img.imgBlend, (x - 2) * scale, (y + 9) * scale, 0);
     TFont::set(0);
     SetBlend(kBlendAlpha);
     SetDrawScale(scale, scale);

@@ -8,6 +8,7 @@
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
 #include "gameplay/game.h"
+#include "screens/app.h"
 #include "screens/connecting.h"
 #include "tests/highscore/inline_requests.h"
 
@@ -39,11 +40,13 @@ class FakeWindow : public GameWindow {
 
 class Loop : public ::testing::Test {
  public:
+  App app;
+  FrontEnd& ui = app.ui;
+  Game& game = app.game;
   FakeWindow window;
   RecordingBackend recorder;
 
   void SetUp() override {
-    ResetGameWideState();
     ResetDrawingState();
     SetBackend(&recorder);
     SetTestClock(1000);
@@ -51,10 +54,8 @@ class Loop : public ::testing::Test {
   void TearDown() override {
     SetBackend(nullptr);
     UseSystemClock();
-    ui.reset();
-    game.reset();
   }
-  void Feed(int kind, int value = 0, int x = 0, int y = 0) { HandleEvent({kind, value, x, y}, window); }
+  void Feed(int kind, int value = 0, int x = 0, int y = 0) { HandleEvent(app, {kind, value, x, y}, window); }
   void ResizeTo(int w, int h) {
     window.width = w;
     window.height = h;
@@ -72,7 +73,7 @@ void ExpectSettledAt(Loop& loop, FakeWindow& window, int left, int top, int widt
             (std::array{left, top, width, height}));
   loop.Feed(WindowSize);
   EXPECT_EQ(window.reshapes, 1);
-  EXPECT_FLOAT_EQ(ui.scale, scale);
+  EXPECT_FLOAT_EQ(loop.ui.scale, scale);
 }
 
 TEST_F(Loop, WiderWindowKeepsScaleOneAndIsReshapedInPlace) {
@@ -207,10 +208,11 @@ TEST_F(Loop, TickAsksForARepaintAndAPaintClearsTheClick) {
 // message box's own event loop or an expose inside the flip would.
 class ReenteringBackend : public RecordingBackend {
  public:
+  App* app = nullptr;
   GameWindow* window = nullptr;
   void Present(const DisplayList& frame) override {
     RecordingBackend::Present(frame);
-    PaintFrame(*window);
+    PaintFrame(*app, *window);
   }
 };
 
@@ -228,6 +230,7 @@ TEST_F(Loop, PaintDrawsTheCurrentScreenOnTheWholeCanvas) {
 
 TEST_F(Loop, AFrameNeverRunsInsideAnother) {
   ReenteringBackend reentering;
+  reentering.app = &app;
   reentering.window = &window;
   SetBackend(&reentering);
   ui.screen = NewHighscore;
@@ -240,28 +243,28 @@ TEST_F(Loop, AFrameNeverRunsInsideAnother) {
 
 TEST_F(Loop, PaintOfAnUnknownScreenDrawsNothing) {
   ui.screen = 200;
-  PaintFrame(window);
+  PaintFrame(app, window);
   EXPECT_TRUE(recorder.frames.empty());
   EXPECT_EQ(ui.screen, 200);
 }
 
 TEST_F(Loop, WhileARequestRunsEscapeGivesItUpAndTheNameStaysAsSent) {
   test::InlineRequests requests;
-  requests.Install();
+  requests.Install(app.requests);
   ui.screen = NewHighscore;
   ui.playerName = "Li";
   int cancelled = 0, done = 0;
   StartOnline<int>(
-      TextId::Registering, [] { return 1; }, [&done](int) { ++done; }, [&cancelled] { ++cancelled; });
+      app, TextId::Registering, [] { return 1; }, [&done](int) { ++done; }, [&cancelled] { ++cancelled; });
   Type("x");
   EXPECT_EQ(ui.playerName, "Li");
   Feed(TimerTick);
   Feed(GadgetPaint);
   EXPECT_NE(recorder.LastFrame().size(), 0u);
   CountKeyPress(kKeyEscape);
-  ExitIfRequested();  // an exit here fails the test
+  ExitIfRequested(app);  // an exit here fails the test
   EXPECT_EQ(cancelled, 1);
-  EXPECT_FALSE(ConnectionUnderway());
+  EXPECT_FALSE(ConnectionUnderway(app));
   // The work still runs and finishes; its result is dropped.
   std::vector<RequestRunner::Task> late = requests.TakeStarted();
   test::InlineRequests::RunAll(late);
@@ -273,21 +276,21 @@ TEST_F(Loop, WhileARequestRunsEscapeGivesItUpAndTheNameStaysAsSent) {
 
 TEST_F(Loop, AFinishedRequestComesInWithTheWorkDoneEvent) {
   test::InlineRequests requests;
-  requests.Install();
+  requests.Install(app.requests);
   std::vector<int> results;
   StartOnline<int>(
-      TextId::Fetching, [] { return 7; }, [&results](int result) { results.push_back(result); }, [] {});
+      app, TextId::Fetching, [] { return 7; }, [&results](int result) { results.push_back(result); }, [] {});
   std::vector<RequestRunner::Task> working = requests.TakeStarted();
   test::InlineRequests::RunAll(working);
   Feed(TimerTick);
   EXPECT_TRUE(results.empty());
   Feed(WorkDone);
   EXPECT_EQ(results, std::vector<int>{7});
-  EXPECT_FALSE(ConnectionUnderway());
+  EXPECT_FALSE(ConnectionUnderway(app));
 }
 
 TEST_F(Loop, NothingRequestedNothingEnds) {
-  ExitIfRequested();  // an exit here fails the test (see the tests' main)
+  ExitIfRequested(app);  // an exit here fails the test (see the tests' main)
   SUCCEED();
 }
 
@@ -300,7 +303,7 @@ TEST_F(LoopDeathTest, EscapeEndsWithStatusZero) {
   EXPECT_EXIT(
       {
         CountKeyPress(kKeyEscape);
-        ExitIfRequested();
+        ExitIfRequested(app);
       },
       ::testing::ExitedWithCode(0), "");
 }
@@ -309,7 +312,7 @@ TEST_F(LoopDeathTest, QuitRequestFromTheDesktopEndsWithStatusZero) {
   EXPECT_EXIT(
       {
         RequestAppTerminate();
-        ExitIfRequested();
+        ExitIfRequested(app);
       },
       ::testing::ExitedWithCode(0), "");
 }

@@ -1,7 +1,5 @@
 #include "tests/app/frame_support.h"
 
-#include "app/app.h"
-
 namespace quarzello::front_test {
 
 namespace {
@@ -31,7 +29,6 @@ void LoadFontsOnce() {
 }  // namespace
 
 void FrameTest::SetUp() {
-  ResetGameWideState();
   ResetDrawingState();
   SetBackend(&rec);
   LoadFontsOnce();
@@ -40,14 +37,12 @@ void FrameTest::SetUp() {
   menuBackground = StandIn(400, 500, false);
   logo = StandIn(149, 136, true);
   blend = StandIn(16, 16, true);
-  img = Images{};
-  img.imgMenuBackground = &menuBackground;
-  img.imgLogo = &logo;
-  img.imgBlend = &blend;
+  ui.img.imgMenuBackground = &menuBackground;
+  ui.img.imgLogo = &logo;
+  ui.img.imgBlend = &blend;
 }
 
 void FrameTest::TearDown() {
-  img = Images{};
   SetBackend(nullptr);
   ResetDrawingState();
 }
@@ -57,9 +52,9 @@ void FrameTest::MouseAtDesign(float x, float y) {
   ui.mouseY = Truncate(y * ui.scale);
 }
 
-const DisplayList& FrameTest::Paint(void (*frameFunction)()) {
+const DisplayList& FrameTest::Paint(FrameFunction frameFunction) {
   const size_t before = rec.frames.size();
-  frameFunction();
+  frameFunction(app);
   EXPECT_EQ(rec.frames.size(), before + 1) << "a frame function presents exactly one frame";
   return rec.LastFrame();
 }

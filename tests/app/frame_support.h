@@ -1,6 +1,6 @@
-// Shared set-up for tests of frame functions: fresh game-wide state, a
-// recording backend, both game fonts, stand-in images, and helpers to look
-// through a recorded frame.
+// Shared set-up for tests of frame functions: a fresh App, a recording
+// backend, both game fonts, stand-in images, and helpers to look through a
+// recorded frame.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,8 +12,11 @@
 #include "widgets/widgets.h"
 #include "gameplay/game.h"
 #include "platform/platform.h"
+#include "screens/app.h"
 
 namespace quarzello::front_test {
+
+using FrameFunction = void (*)(App& app);
 
 class FrameTest : public ::testing::Test {
  protected:
@@ -23,7 +26,7 @@ class FrameTest : public ::testing::Test {
   // Puts the mouse at design coordinates, converted to canvas pixels.
   void MouseAtDesign(float x, float y);
   // Runs a frame function that draws a whole frame and returns that frame.
-  const DisplayList& Paint(void (*frameFunction)());
+  const DisplayList& Paint(FrameFunction frameFunction);
   // Draws between Cls and Flip with `body` and returns the recorded frame.
   template <typename Body>
   const DisplayList& Record(Body body) {
@@ -33,6 +36,9 @@ class FrameTest : public ::testing::Test {
     return rec.LastFrame();
   }
 
+  App app;
+  FrontEnd& ui = app.ui;
+  Game& game = app.game;
   RecordingBackend rec;
   // Stand-ins for the embedded pictures, with their real sizes and handles.
   Image menuBackground, logo, blend;

@@ -49,17 +49,15 @@ class Resources : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetDrawingState();
-    img = Images{};
     RegisterStandInPictures();
   }
-  void TearDown() override {
-    ResetDrawingState();
-    img = Images{};
-  }
+  void TearDown() override { ResetDrawingState(); }
+
+  Images img;
 };
 
 TEST_F(Resources, ImagesLoadWithTheirLayoutsAndHandles) {
-  LoadImages();
+  LoadImages(img);
   ASSERT_NE(img.imgStones, nullptr);
   EXPECT_EQ(img.imgStones->frames, 130);
   EXPECT_EQ(img.imgStones->FrameX(129), 25 * 32);
@@ -93,7 +91,7 @@ TEST_F(Resources, ImagesLoadWithTheirLayoutsAndHandles) {
 
 TEST_F(Resources, MaskColourIsBlackAgainAfterTheProgressBar) {
   static const std::vector<uint8_t> black = MakeBmp(1, 1, [](int, int) { return Rgba{0, 0, 0, 255}; });
-  LoadImages();
+  LoadImages(img);
   RegisterEmbeddedFile("black.bmp", black.data(), black.size());
   const Image* image = LoadImageFile("incbin::black.bmp", kImageMasked);
   ASSERT_NE(image, nullptr);
@@ -102,7 +100,7 @@ TEST_F(Resources, MaskColourIsBlackAgainAfterTheProgressBar) {
 
 TEST_F(Resources, MissingGlowIsNoFailure) {
   Unregister("blend.png");
-  LoadImages();
+  LoadImages(img);
   EXPECT_EQ(img.imgBlend, nullptr);
   EXPECT_NE(img.imgCounterFont, nullptr);
 }
@@ -116,7 +114,7 @@ class MissingPictureDeathTest : public Resources, public ::testing::WithParamInt
 
 TEST_P(MissingPictureDeathTest, EndsTheProgramWithItsMessage) {
   Unregister(GetParam().name);
-  EXPECT_EXIT(LoadImages(), ::testing::ExitedWithCode(255), std::string("^") + GetParam().message + "\n$");
+  EXPECT_EXIT(LoadImages(img), ::testing::ExitedWithCode(255), std::string("^") + GetParam().message + "\n$");
 }
 
 // Decoding goes on past a missing picture (the window is opened in between);
@@ -129,9 +127,9 @@ TEST_P(MissingPictureDeathTest, TheCheckAfterDecodingEndsTheProgramBeforeAnyFram
       {
         RecordingBackend backend;
         SetBackend(&backend);
-        DecodeImages();
+        DecodeImages(img);
         std::fprintf(stderr, "decoded\n");
-        CheckImages();
+        CheckImages(img);
         Flip(-1);  // the first frame would come now
         std::fprintf(stderr, "a frame was presented\n");
         std::exit(0);
@@ -153,20 +151,20 @@ INSTANTIATE_TEST_SUITE_P(
 // bring their own picture, and a missing one is reported by its name.
 TEST_F(Resources, TheEnglishTextsLoadTheEnglishGameBackground) {
   SelectLanguage(Language::English);
-  LoadImages();
+  LoadImages(img);
   ASSERT_NE(img.imgGameBackground, nullptr);
   EXPECT_EQ(img.imgGameBackground->rgba.at(0), 1);
   SelectLanguage(Language::German);
-  LoadImages();
+  LoadImages(img);
   EXPECT_EQ(img.imgGameBackground->rgba.at(0), 90);
 
   // German needs no English picture; English names the one it misses.
   Unregister("game_background_en.bmp");
-  LoadImages();
+  LoadImages(img);
   EXPECT_EXIT(
       {
         SelectLanguage(Language::English);
-        LoadImages();
+        LoadImages(img);
       },
       ::testing::ExitedWithCode(255), "^Image not found! \\(game_background_en.bmp\\)\n$");
 }

@@ -6,18 +6,19 @@ namespace quarzello::board_test {
 
 namespace {
 
-using ClickOutcomeTest = BoardTest;
+class ClickOutcomeTest : public BoardTest {
+ protected:
+  // A generator of the test's own, apart from the game's.
+  Random dealt;
 
-// A generator of the test's own, apart from the game's.
-Random dealt;
-
-RuleContext TwoClickRules() {
-  RuleContext rules;
-  rules.settings.minGroup = 2;
-  rules.now = 777;
-  rules.random = &dealt;
-  return rules;
-}
+  RuleContext TwoClickRules() {
+    RuleContext rules;
+    rules.settings.minGroup = 2;
+    rules.now = 777;
+    rules.random = &dealt;
+    return rules;
+  }
+};
 
 TEST_F(ClickOutcomeTest, TwoClickPlayReportsTheMarkThenTheRemovalAndTheEnd) {
   LoadBoard({"2................",
@@ -46,7 +47,7 @@ TEST_F(ClickOutcomeTest, TwoClickPlayReportsTheMarkThenTheRemovalAndTheEnd) {
 
   // The caller's business: nothing of it happened here.
   EXPECT_EQ(game.score, 0);
-  EXPECT_TRUE(TMsg::messages.empty());
+  EXPECT_TRUE(game.outbox.empty());
   EXPECT_TRUE(game.world.removedStones.empty());
   EXPECT_TRUE(game.world.counters.empty());
 }

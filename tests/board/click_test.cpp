@@ -1,17 +1,17 @@
-#include "gameplay/texts.h"
 #include "tests/board/board_fixture.h"
 
 namespace quarzello::board_test {
 
 namespace {
 
-using ClickTest = BoardTest;
-
-int CountInMode(int mode) {
-  int n = 0;
-  for (const auto& cell : game.world.board.cells) n += cell != nullptr && cell->mode == mode;
-  return n;
-}
+class ClickTest : public BoardTest {
+ protected:
+  int CountInMode(int mode) const {
+    int n = 0;
+    for (const auto& cell : game.world.board.cells) n += cell != nullptr && cell->mode == mode;
+    return n;
+  }
+};
 
 TEST_F(ClickTest, OneClickRemovesTheGroupAndScoresItsSquare) {
   game.instantRemove = 1;
@@ -87,7 +87,7 @@ TEST_F(ClickTest, TwoClickPlayMarksThenRemovesTheWholeGroup) {
   EXPECT_EQ(game.world.board.groupMarked, 0);
   EXPECT_EQ(game.world.counters[0].mode, 2);
   EXPECT_EQ(game.gameOverState, 0);  // the blue row is still a move
-  EXPECT_TRUE(TMsg::messages.empty());
+  EXPECT_TRUE(game.outbox.empty());
 }
 
 TEST_F(ClickTest, TwoClickMissOnlyLetsTheGroupGo) {
@@ -95,8 +95,6 @@ TEST_F(ClickTest, TwoClickMissOnlyLetsTheGroupGo) {
   LoadBoard({"22..3............",
              "22..33..........."});
   ClickAtCell(0, 18);
-  ui.mouseX = 30;  // on the border: outside, the mark stays
-  HandleBoardClick();
   EXPECT_EQ(game.world.board.groupMarked, 1);
 
   ClickAtCell(4, 18);  // another group: not marked, the first one let go
@@ -123,10 +121,8 @@ TEST_F(ClickTest, ConfirmedRemovalLeavingNoMoveEndsTheGame) {
   ClickAtCell(0, 18);
   EXPECT_EQ(game.score, 4);
   EXPECT_EQ(game.gameOverState, 1);
-  ASSERT_EQ(TMsg::messages.size(), 1u);
-  EXPECT_EQ(TMsg::messages.back()->txt, Text(TextId::GameOverNews));
-  EXPECT_EQ(TMsg::messages.back()->timer, -1);
-  EXPECT_EQ(TMsg::messages.back()->y_offset, 0);
+  ASSERT_EQ(game.outbox.size(), 1u);
+  EXPECT_EQ(game.outbox.back().kind, GameNews::Ended);
 }
 
 TEST_F(ClickTest, ColourBombTakesEveryStoneOfItsColourAndOtherBombsQuietly) {
@@ -214,12 +210,11 @@ TEST_P(LevelBonusTest, BonusDependsOnTheStonesLeft) {
   EXPECT_EQ(CountStones(game.world.board), stonesLeft);
   EXPECT_EQ(game.score, 4 * 3 + bonus);
   if (bonus == 0) {
-    EXPECT_TRUE(TMsg::messages.empty());
+    EXPECT_TRUE(game.outbox.empty());
   } else {
-    ASSERT_EQ(TMsg::messages.size(), 1u);
-    EXPECT_EQ(TMsg::messages.back()->txt, FormatText(TextId::BonusPoints, {std::to_string(bonus)}));
-    EXPECT_EQ(TMsg::messages.back()->timer, 50);
-    EXPECT_EQ(TMsg::messages.back()->y_offset, 50);
+    ASSERT_EQ(game.outbox.size(), 1u);
+    EXPECT_EQ(game.outbox.back().kind, GameNews::Bonus);
+    EXPECT_EQ(game.outbox.back().value, bonus);
   }
 }
 

@@ -1,18 +1,23 @@
-#include <functional>
 
+#include "screens/board_view.h"
 #include "tests/board/board_fixture.h"
 
 namespace quarzello::board_test {
 
 namespace {
 
+// One frame of an effect list as the game screen runs it.
+using EffectsUpdate = void (*)(World& world, const BoardPictures& pictures);
+
 class EffectsTest : public BoardTest {
  protected:
+  float scale = 1.0f;  // of the canvas the effects are drawn on
+
   // One frame of `update`, followed by a probe drawn with whatever drawing
   // state the update left behind; returns the frame's image commands.
-  DisplayList Frame(const std::function<void()>& update) {
+  DisplayList Frame(EffectsUpdate update) {
     Cls();
-    update();
+    update(game.world, BoardPictures{scale, &stones, &counterFont});
     DrawImageFrame(&stones, 0, 0, 0);
     Flip(-1);
     DisplayList images;
@@ -26,24 +31,37 @@ class EffectsTest : public BoardTest {
     images.pop_back();
     return images;
   }
+
+  stone& AddRemovedStone(int w, float alpha) {
+    auto s = std::make_unique<stone>();
+    s->x = 100;
+    s->y = 200;
+    s->sx = s->sy = 1;
+    s->alpha = alpha;
+    s->mode = Removed;
+    s->col = 2;
+    s->w = w;
+    game.world.removedStones.push_back(std::move(s));
+    return *game.world.removedStones.back();
+  }
 };
 
 // One frame of each effect list as the game screen runs it: a step, the
 // drawing, and what has run its course dropped.
-void UpdateCounters() {
-  StepCounters(game.world.counters);
-  DrawCounters(game.world.counters);
-  DropFinishedEffects(game.world);
+void UpdateCounters(World& world, const BoardPictures& pictures) {
+  StepCounters(world.counters);
+  DrawCounters(pictures, world.counters);
+  DropFinishedEffects(world);
 }
-void UpdateRemovedStones() {
-  StepRemovedStones(game.world.removedStones);
-  DrawRemovedStones(game.world.removedStones);
-  DropFinishedEffects(game.world);
+void UpdateRemovedStones(World& world, const BoardPictures& pictures) {
+  StepRemovedStones(world.removedStones);
+  DrawRemovedStones(pictures, world.removedStones);
+  DropFinishedEffects(world);
 }
-void UpdateExplosions() {
-  StepExplosions(game.world.explosions);
-  DrawExplosions(game.world.explosions);
-  DropFinishedEffects(game.world);
+void UpdateExplosions(World& world, const BoardPictures& pictures) {
+  StepExplosions(world.explosions);
+  DrawExplosions(pictures, world.explosions);
+  DropFinishedEffects(world);
 }
 
 counter Shown(int points, float sx, float alpha) {
@@ -70,7 +88,7 @@ std::vector<Glyph> Glyphs(const DisplayList& drawn) {
 }
 
 TEST_F(EffectsTest, CounterGlyphsAreCentredOnTheGroup) {
-  ui.scale = 2.0f;
+  scale = 2.0f;
   game.world.counters.push_back(Shown(4, 1, 1));
   auto drawn = Frame(UpdateCounters);
   EXPECT_EQ(Glyphs(drawn), (std::vector<Glyph>{{180, 380, 0}, {200, 380, 5}, {220, 380, 11}}));
@@ -80,7 +98,7 @@ TEST_F(EffectsTest, CounterGlyphsAreCentredOnTheGroup) {
     EXPECT_EQ(command.blend, kBlendAlpha);
   }
 
-  ui.scale = 1.0f;
+  scale = 1.0f;
   game.world.counters[0].points = 16;
   EXPECT_EQ(Glyphs(Frame(UpdateCounters)),
             (std::vector<Glyph>{{85, 190, 0}, {95, 190, 2}, {105, 190, 7}, {115, 190, 11}}));
@@ -107,21 +125,8 @@ TEST_F(EffectsTest, CounterGrowsInForTenFramesAndFadesOutInEleven) {
   EXPECT_TRUE(game.world.counters.empty());
 }
 
-stone& AddRemovedStone(int w, float alpha) {
-  auto s = std::make_unique<stone>();
-  s->x = 100;
-  s->y = 200;
-  s->sx = s->sy = 1;
-  s->alpha = alpha;
-  s->mode = Removed;
-  s->col = 2;
-  s->w = w;
-  game.world.removedStones.push_back(std::move(s));
-  return *game.world.removedStones.back();
-}
-
 TEST_F(EffectsTest, RemovedStonesFlyOffAndFadeInThirtyFourFrames) {
-  ui.scale = 2.0f;
+  scale = 2.0f;
   const stone& flying = AddRemovedStone(180, 1.0f);
   const stone& staying = AddRemovedStone(0, 1.0f);
   auto drawn = Frame(UpdateRemovedStones);

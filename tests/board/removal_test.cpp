@@ -6,22 +6,31 @@ namespace quarzello::board_test {
 
 namespace {
 
-using RemovalTest = BoardTest;
 using Cell = std::pair<int, int>;
 
-void LoadFullBoard() { LoadBoard(std::vector<std::string>(kRows, "01230123012301230")); }
+class RemovalTest : public BoardTest {
+ protected:
+  void LoadFullBoard() { LoadBoard(std::vector<std::string>(kRows, "01230123012301230")); }
 
-// Fly-off direction of each removed stone, by the cell it was removed from.
-std::map<Cell, int> RemoveAndCollectDirections(const std::vector<Cell>& cells) {
-  std::map<const stone*, Cell> where;
-  for (auto [c, r] : cells) where[game.world.board(c, r).get()] = {c, r};
-  MarkCells(cells);
-  RemoveMarked();
-  std::map<Cell, int> directions;
-  for (const auto& s : game.world.removedStones) directions[where.at(s.get())] = s->w;
-  game.world.removedStones.clear();
-  return directions;
-}
+  // Fly-off direction of each removed stone, by the cell it was removed from.
+  std::map<Cell, int> RemoveAndCollectDirections(const std::vector<Cell>& cells) {
+    std::map<const stone*, Cell> where;
+    for (auto [c, r] : cells) where[game.world.board(c, r).get()] = {c, r};
+    MarkCells(cells);
+    RemoveMarked();
+    std::map<Cell, int> directions;
+    for (const auto& s : game.world.removedStones) directions[where.at(s.get())] = s->w;
+    game.world.removedStones.clear();
+    return directions;
+  }
+
+  // The bottom row's stones before a removal, by column.
+  std::vector<stone*> BottomRow() const {
+    std::vector<stone*> row;
+    for (int c = 0; c < kColumns; ++c) row.push_back(game.world.board(c, kRows - 1).get());
+    return row;
+  }
+};
 
 TEST_F(RemovalTest, StonesFlyAwayFromTheCentreOfTheBoundingBox) {
   LoadFullBoard();
@@ -89,13 +98,6 @@ TEST_F(RemovalTest, NoNewStonesOnceTheGameIsOver) {
   EXPECT_EQ(CountStones(game.world.board), 0);
   EXPECT_EQ(game.world.removedStones.size(), static_cast<size_t>(kColumns * kRows));
   EXPECT_EQ(game.sideSupply, 5);
-}
-
-// The bottom row's stones before a removal, by column.
-std::vector<stone*> BottomRow() {
-  std::vector<stone*> row;
-  for (int c = 0; c < kColumns; ++c) row.push_back(game.world.board(c, kRows - 1).get());
-  return row;
 }
 
 TEST_F(RemovalTest, LastSuppliedColumnIsPushedOnByTheNextGap) {

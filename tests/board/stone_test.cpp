@@ -88,45 +88,6 @@ TEST_F(StoneTest, AreaBombsAreTwoInSixOfTheBombsAtBombLevelTwo) {
   EXPECT_NEAR(static_cast<double>(rocks) / (kStones - bombs), 1.0 / 50, 0.003);
 }
 
-TEST_F(StoneTest, BoardBordersAreOutside) {
-  for (float scale : {1.0f, 2.0f}) {
-    ui.scale = scale;
-    auto inside = [&](float x, float y) {
-      ui.mouseX = static_cast<int>(x * scale);
-      ui.mouseY = static_cast<int>(y * scale);
-      return MouseInsideBoard();
-    };
-    EXPECT_FALSE(inside(30, 200));
-    EXPECT_FALSE(inside(370, 200));
-    EXPECT_FALSE(inside(200, 90));
-    EXPECT_FALSE(inside(200, 470));
-    EXPECT_TRUE(inside(31, 91));
-    EXPECT_TRUE(inside(369, 469));
-  }
-}
-
-TEST_F(StoneTest, MousePositionNamesTheCellUnderIt) {
-  auto cellAt = [](int x, int y) {
-    ui.mouseX = x;
-    ui.mouseY = y;
-    int c = -1, r = -1;
-    CellUnderMouse(c, r);
-    return std::pair{c, r};
-  };
-  EXPECT_EQ(cellAt(31, 91), std::pair(0, 0));
-  EXPECT_EQ(cellAt(369, 469), std::pair(16, 18));
-  EXPECT_EQ(cellAt(50, 110), std::pair(1, 1));
-  EXPECT_EQ(cellAt(49, 109), std::pair(0, 0));
-
-  // A 480 x 600 canvas: 444 is inside the right border (370 * 1.2 rounds
-  // above it) but divides back to exactly 370 in single precision.
-  ui.scale = 480 / 400.0f;
-  ui.mouseX = 444;
-  ui.mouseY = 300;
-  ASSERT_TRUE(MouseInsideBoard());
-  EXPECT_EQ(cellAt(444, 300).first, 16);
-}
-
 }  // namespace
 
 }  // namespace quarzello::board_test

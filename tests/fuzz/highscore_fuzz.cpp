@@ -28,7 +28,7 @@ void WriteHighscoreFile(const uint8_t* data, size_t size) {
 }
 
 std::string LoadFresh() {
-  highscores.reset();
+  THighscore highscores;
   std::string playerName;
   uint8_t saveOnline = 0;
   highscores.LoadHighscore(playerName, saveOnline);

@@ -4,20 +4,6 @@
 
 namespace quarzello::gameplay_test {
 
-namespace {
-
-// A stone as the start of a game makes it, in cell (c, r).
-stone& NewStone(int c, int r) {
-  stone& s = PutStone(c, r, 2, Appearing);
-  s.x = 200.0f;
-  s.y = 250.0f;
-  s.sx = s.sy = 0.1f;
-  s.alpha = 0.0f;
-  return s;
-}
-
-}  // namespace
-
 TEST_F(GameTest, ANewStoneIsOpaqueAfter13FramesAndRestsOnThe31st) {
   stone& s = NewStone(4, 7);
   for (int frame = 1; frame <= 31; ++frame) {
@@ -126,7 +112,7 @@ TEST_F(GameTest, AfterTheBoardTheDrawingStateIsBackToPlain) {
   PutStone(5, 5, 3, Marked);
   Cls();
   StepBoardStones(game.world.board);
-  DrawBoardStones(game.world.board, NowMillis(), false);
+  DrawBoardStones(BoardPictures{ui.scale, &stones, &counterFont}, game.world.board, NowMillis(), false);
   DrawImageFrame(&blend, 0, 0, 0);
   Flip(-1);
   const DrawCommand& probe = rec.LastFrame().back();

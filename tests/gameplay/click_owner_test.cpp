@@ -13,7 +13,7 @@ class ClickOwnerTest : public GameTest {
  protected:
   quarzello::test::FixedWindow window;
 
-  void Feed(int kind, int value = 0, int x = 0, int y = 0) { HandleEvent({kind, value, x, y}, window); }
+  void Feed(int kind, int value = 0, int x = 0, int y = 0) { HandleEvent(app, {kind, value, x, y}, window); }
   void PressAt(int x, int y) {
     Feed(MouseMove, 0, x, y);
     Feed(MouseDown, 1);

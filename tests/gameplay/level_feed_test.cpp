@@ -10,7 +10,7 @@ class LevelFeedTest : public GameTest {
   void SetUp() override {
     GameTest::SetUp();
     game.gameMode = Level;
-    StartNewGame();
+    StartNewGame(app);
   }
 
   // Moves the clock just past the deadline and feeds one row; what the game
@@ -18,12 +18,12 @@ class LevelFeedTest : public GameTest {
   void NextRow() {
     Clock(game.deadline + 1);
     FeedRowFromBelow(game);
-    ShowGameNews();
+    ShowGameNews(ui, game);
   }
 
   std::vector<std::string> Messages() {
     std::vector<std::string> texts;
-    for (const auto& msg : TMsg::messages) texts.push_back(msg->txt);
+    for (const auto& msg : ui.messages) texts.push_back(msg->txt);
     return texts;
   }
 };
@@ -83,8 +83,8 @@ TEST_F(LevelFeedTest, TheTenthRowRaisesTheLevelAndTheNextFollowsAtItsPace) {
   EXPECT_EQ(game.rowsToNextLevel, 10);
   EXPECT_EQ(game.deadline, now + 2660);
   ASSERT_EQ(Messages(), std::vector<std::string>{FormatText(TextId::LevelNumber, {"2"})});
-  EXPECT_EQ(TMsg::messages.front()->timer, 150);
-  EXPECT_EQ(TMsg::messages.front()->y_offset, 0);
+  EXPECT_EQ(ui.messages.front()->timer, 150);
+  EXPECT_EQ(ui.messages.front()->y_offset, 0);
 }
 
 TEST_F(LevelFeedTest, EachLevelBringsItsRowsAndSettings) {
@@ -139,7 +139,7 @@ TEST_F(LevelFeedTest, ARowArrivingAtAFullColumnEndsTheGame) {
   EXPECT_EQ(game.world.board(7, 0).get(), secondOfColumn7);  // the top stone fell off
   EXPECT_EQ(FilledCells(), kColumns * kRows);
   EXPECT_EQ(Messages(), std::vector<std::string>{Text(TextId::GameOverNews)});
-  EXPECT_EQ(TMsg::messages.front()->timer, -1);
+  EXPECT_EQ(ui.messages.front()->timer, -1);
 
   const int rows = game.rowsToNextLevel;
   NextRow();

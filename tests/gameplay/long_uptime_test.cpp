@@ -14,10 +14,10 @@ class LongUptimeTest : public GameTest {
   void Start(uint8_t mode) {
     game.gameMode = mode;
     game.difficulty = 0;
-    StartNewGame();
+    StartNewGame(app);
   }
   const DisplayList& Frame() {
-    UpdateGameScreen();
+    UpdateGameScreen(ui, game);
     return rec.LastFrame();
   }
 };

@@ -18,7 +18,7 @@ inline Image StandIn(int cellWidth, int cellHeight, int frames, bool centred) {
   return image;
 }
 
-// The game screen's images, installed into img while this lives.
+// The game screen's images, for a front end's img.
 struct StandInImages {
   Image background = StandIn(400, 500, 1, false);
   Image stones = StandIn(32, 32, 130, true);
@@ -26,17 +26,19 @@ struct StandInImages {
   Image counterFont = StandIn(10, 20, 12, true);
   Image blend = StandIn(16, 16, 1, true);
 
-  StandInImages() {
-    img = Images{};
+  StandInImages() = default;
+  StandInImages(const StandInImages&) = delete;  // the Images point here
+  StandInImages& operator=(const StandInImages&) = delete;
+
+  Images AsImages() {
+    Images img;
     img.imgGameBackground = &background;
     img.imgStones = &stones;
     img.imgProgressBar = &progressBar;
     img.imgCounterFont = &counterFont;
     img.imgBlend = &blend;
+    return img;
   }
-  ~StandInImages() { img = Images{}; }
-  StandInImages(const StandInImages&) = delete;
-  StandInImages& operator=(const StandInImages&) = delete;
 };
 
 }  // namespace quarzello::gameplay_test

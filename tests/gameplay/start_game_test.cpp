@@ -20,10 +20,13 @@ const Expected kTable[] = {
     {Level, 0, 0, 0, 1, 2, 2, 0, 0},   {Level, 2, 0, 0, 1, 2, 2, 0, 0},
 };
 
-class StartGameTest : public GameTest, public ::testing::WithParamInterface<Expected> {};
+class StartGameTest : public GameTest, public ::testing::WithParamInterface<Expected> {
+ protected:
+  void LeaveAnAbandonedGame();
+};
 
 // Leftovers of an abandoned game that a new game must not inherit.
-void LeaveAnAbandonedGame() {
+void StartGameTest::LeaveAnAbandonedGame() {
   game.score = 777;
   game.sideSupply = 7;
   game.deadline = 42;
@@ -35,7 +38,7 @@ void LeaveAnAbandonedGame() {
   game.world.removedStones.push_back(std::make_unique<stone>());
   game.world.counters.push_back(counter{});
   game.world.explosions.push_back(explosion{});
-  TMsg::create(Text(TextId::GameOverNews), -1, 0);
+  TMsg::create(ui.messages, Text(TextId::GameOverNews), -1, 0);
   ui.screen = Pause;
   for (int c = 0; c < kColumns; ++c) PutStone(c, 0, 1, Marked);
 }
@@ -47,7 +50,7 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   LeaveAnAbandonedGame();
   game.gameMode = e.gameMode;
   game.difficulty = e.difficulty;
-  StartNewGame();
+  StartNewGame(app);
 
   EXPECT_EQ(game.feedFromTop, e.feedFromTop);
   EXPECT_EQ(game.sideSupplyOn, e.sideSupplyOn);
@@ -63,7 +66,7 @@ TEST_P(StartGameTest, AppliesTheSettingsAndFillsTheBoard) {
   EXPECT_TRUE(game.world.removedStones.empty());
   EXPECT_TRUE(game.world.counters.empty());
   EXPECT_TRUE(game.world.explosions.empty());
-  EXPECT_TRUE(TMsg::messages.empty());
+  EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(game.world.board.groupMarked, 0);
 
   const bool level = e.gameMode == Level;
@@ -129,14 +132,14 @@ TEST_F(GameTest, TurboSchwerStartsWithRocksAndFourColoursAndOtherGamesWithout) {
   // 323 stones: with one rock in 50 a board without any is very unlikely.
   game.gameMode = Turbo;
   game.difficulty = 2;
-  StartNewGame();
+  StartNewGame(app);
   std::set<int> colours;
   for (const auto& cell : game.world.board.cells) colours.insert(cell->col);
   EXPECT_EQ(colours, (std::set<int>{0, 1, 2, 3, 4}));
 
   game.gameMode = Classic;
   game.difficulty = 0;
-  StartNewGame();
+  StartNewGame(app);
   colours.clear();
   for (const auto& cell : game.world.board.cells) colours.insert(cell->col);
   EXPECT_EQ(colours, (std::set<int>{0, 1, 2}));

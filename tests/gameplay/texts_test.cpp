@@ -61,15 +61,15 @@ TEST(Texts, AreOneBytePerCharacter) {
   }
 }
 
-TEST(Texts, TheSelectionSwitchesEveryLookUpAndAResetGoesBackToGerman) {
-  ResetGameWideState();
+TEST(Texts, TheSelectionSwitchesEveryLookUpAndBack) {
+  SelectLanguage(Language::German);
   const std::string germanName = DifficultyName(Mittel);
   SelectLanguage(Language::English);
   EXPECT_EQ(SelectedLanguage(), Language::English);
   EXPECT_STREQ(Text(TextId::Continue), TextIn(Language::English, TextId::Continue));
   EXPECT_STREQ(DifficultyName(Mittel), TextIn(Language::English, TextId::DifficultyMedium));
   EXPECT_NE(DifficultyName(Mittel), germanName);
-  ResetGameWideState();
+  SelectLanguage(Language::German);
   EXPECT_EQ(SelectedLanguage(), Language::German);
   EXPECT_EQ(DifficultyName(Mittel), germanName);
 }

@@ -29,6 +29,7 @@
 
 #include "board/board.h"
 #include "app/app.h"
+#include "screens/app.h"
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
 #include "gameplay/game.h"
@@ -48,23 +49,8 @@
 namespace quarzello::golden_test {
 namespace {
 
-// ---------------------------------------------------------------- what the script may know of the game
-
-void LoadHighscoreFile() { highscores.LoadHighscore(ui.playerName, ui.saveOnline); }
-
 constexpr int kEmpty = -1;
 constexpr int kBomb = 10;  // added to the colour of a bomb
-
-// What the player sees in a cell: nothing, a colour (4 a rock), or a bomb.
-int ColourAt(int c, int r) {
-  const stone* s = game.world.board(c, r).get();
-  if (s == nullptr) return kEmpty;
-  return s->col + (s->bombe == 1 ? kBomb : 0);
-}
-
-bool GameRunning() { return ui.screen == GameScreen && game.gameOverState == 0; }
-int CurrentLevel() { return game.level; }
-bool OnScreen(uint8_t screen) { return ui.screen == screen; }
 
 // ---------------------------------------------------------------- hashing
 
@@ -90,7 +76,7 @@ class Fnv {
 };
 
 // Images and fonts by their role, not their address.
-int ImageRole(const Image* image) {
+int ImageRole(const Images& img, const Image* image) {
   const Image* roles[] = {img.imgGameBackground, img.imgMenuBackground, img.imgLogo,     img.imgStones,
                           img.imgProgressBar,    img.imgBlend,          img.imgCounterFont};
   for (int i = 0; i < 7; ++i)
@@ -105,11 +91,11 @@ int FontRole(const Font* font) {
   return 99;
 }
 
-uint64_t HashFrame(const DisplayList& frame) {
+uint64_t HashFrame(const Images& img, const DisplayList& frame) {
   Fnv h;
   for (const DrawCommand& c : frame) {
     h.Int(c.kind);
-    h.Int(ImageRole(c.image));
+    h.Int(ImageRole(img, c.image));
     h.Int(c.frame);
     h.Int(FontRole(c.font));
     h.Text(c.text);
@@ -169,9 +155,8 @@ class GoldenTrace : public ::testing::Test {
     if (host != nullptr) oldHost_ = host;
     setenv("QUARZELLO_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(refusing_.port())).c_str(), 1);
 
-    ResetGameWideState();
-    requests_.Install();
-    img = Images{};
+    requests_.Install(app_.requests);
+    Images& img = app_.ui.img;
     img.imgGameBackground = &gameBackground_;
     img.imgMenuBackground = &menuBackground_;
     img.imgLogo = &logo_;
@@ -182,15 +167,13 @@ class GoldenTrace : public ::testing::Test {
     ResetDrawingState();
     SetBackend(&rec_);
     SetTestClock(now_);
-    generator.Seed(20261208);
+    app_.generator.Seed(20261208);
     SetBlend(kBlendAlpha);
   }
 
   void TearDown() override {
     SetBackend(nullptr);
     ResetDrawingState();
-    ResetGameWideState();
-    img = Images{};
     UseSystemClock();
     if (oldHost_.empty())
       unsetenv("QUARZELLO_HIGHSCORE_HOST");
@@ -199,6 +182,21 @@ class GoldenTrace : public ::testing::Test {
     std::filesystem::current_path(oldDirectory_);
     std::filesystem::remove_all(directory_);
   }
+
+  // ------------------------------------------------ what the script may know of the game
+
+  void LoadHighscoreFile() { app_.highscores.LoadHighscore(app_.ui.playerName, app_.ui.saveOnline); }
+
+  // What the player sees in a cell: nothing, a colour (4 a rock), or a bomb.
+  int ColourAt(int c, int r) const {
+    const stone* s = app_.game.world.board(c, r).get();
+    if (s == nullptr) return kEmpty;
+    return s->col + (s->bombe == 1 ? kBomb : 0);
+  }
+
+  bool GameRunning() const { return app_.ui.screen == GameScreen && app_.game.gameOverState == 0; }
+  int CurrentLevel() const { return app_.game.level; }
+  bool OnScreen(uint8_t screen) const { return app_.ui.screen == screen; }
 
   // A highscore file with `count` Classic Leicht entries, so the table has pages.
   void WriteHighscoreFile(int count) {
@@ -219,9 +217,9 @@ class GoldenTrace : public ::testing::Test {
 
   void Feed(int kind, int value = 0, int x = 0, int y = 0) {
     const bool running = GameRunning();
-    HandleEvent({kind, value, x, y}, window_);
+    HandleEvent(app_, {kind, value, x, y}, window_);
     // The recording ends with the game: its replay stands where the game ended.
-    if (running && !GameRunning()) endBoardHash_ = BoardHash(game.world.board);
+    if (running && !GameRunning()) endBoardHash_ = BoardHash(app_.game.world.board);
     Collect();
   }
   void MoveTo(int x, int y) { Feed(MouseMove, 0, x, y); }
@@ -306,7 +304,7 @@ class GoldenTrace : public ::testing::Test {
 
   void Collect() {
     while (framesSeen_ < rec_.frames.size()) {
-      trace_.push_back(scene_ + " frame " + Hex(HashFrame(rec_.frames[framesSeen_])));
+      trace_.push_back(scene_ + " frame " + Hex(HashFrame(app_.ui.img, rec_.frames[framesSeen_])));
       ++framesSeen_;
     }
     while (messagesSeen_ < rec_.messages.size()) {
@@ -369,6 +367,7 @@ class GoldenTrace : public ::testing::Test {
   // The game recorded as it was played replays, with no window, to where the
   // scripted play stands now.
   void ExpectRecordingReplays(bool ended) {
+    const Game& game = app_.game;
     const std::string recording = EncodeRecording(game.recording);
     ASSERT_FALSE(recording.empty());
     const ReplayResult replay = ReplayGame(recording);
@@ -390,6 +389,7 @@ class GoldenTrace : public ::testing::Test {
     Frames(2);
   }
 
+  App app_;
   quarzello::test::FixedWindow window_;
   RecordingBackend rec_;
   quarzello::test::InlineRequests requests_;

@@ -1,6 +1,6 @@
-// Shared set-up for the highscore tests: a recording backend, a set clock,
-// stand-in images, all game-wide state fresh, and a private working
-// directory so that highscore.tvs never touches the real one.
+// Shared set-up for the highscore tests: a fresh App, a recording backend, a
+// set clock, stand-in images, and a private working directory so that
+// highscore.tvs never touches the real one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "widgets/frontend.h"
-#include "app/app.h"
 #include "widgets/widgets.h"
 #include "gameplay/game.h"
+#include "screens/app.h"
 #include "screens/connecting.h"
 #include "highscore/online.h"
 #include "highscore/store.h"
@@ -56,8 +56,7 @@ class HighscoreTest : public ::testing::Test {
     SetBackend(&recording);
     ResetDrawingState();
     SetTestClock(100000);
-    ResetGameWideState();
-    requests.Install();
+    requests.Install(app.requests);
     onlineState.timeoutMillis = 2000;
     for (Image* image : {&background, &stones, &blend}) {
       image->width = image->height = image->cellWidth = image->cellHeight = 16;
@@ -65,9 +64,9 @@ class HighscoreTest : public ::testing::Test {
     }
     stones.frames = 130;
     background.frames = blend.frames = 1;
-    img.imgGameBackground = &background;
-    img.imgStones = &stones;
-    img.imgBlend = &blend;
+    ui.img.imgGameBackground = &background;
+    ui.img.imgStones = &stones;
+    ui.img.imgBlend = &blend;
 
     oldDirectory = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "highscore-test-XXXXXX").string();
@@ -78,9 +77,6 @@ class HighscoreTest : public ::testing::Test {
   void TearDown() override {
     std::filesystem::current_path(oldDirectory);
     std::filesystem::remove_all(directory);
-    img = Images{};
-    TScoreview::scoreRows.clear();
-    tableView.reset();
     UseSystemClock();
   }
 
@@ -93,7 +89,7 @@ class HighscoreTest : public ::testing::Test {
   }
 
   // A press of the left button at design position (x, y), seen by the next frame.
-  static void ClickAt(float x, float y) {
+  void ClickAt(float x, float y) {
     ui.mouseX = Truncate(x * ui.scale);
     ui.mouseY = Truncate(y * ui.scale);
     ui.mouseClicked = 1;
@@ -101,37 +97,37 @@ class HighscoreTest : public ::testing::Test {
   // What the event loop does around each painted frame. The online requests
   // started before it work while it is drawn, and their results come in
   // after it.
-  template <typename FrameFunction>
-  void PaintFrame(FrameFunction frame) {
+  void PaintFrame(void (*frame)(App& app)) {
     std::vector<RequestRunner::Task> working = requests.TakeStarted();
-    frame();
+    frame(app);
     ui.mouseClicked = 0;
     test::InlineRequests::RunAll(working);
-    if (!working.empty()) onlineRequests.Deliver();
+    if (!working.empty()) app.requests.Deliver();
   }
   // Frames until no request runs any more.
-  template <typename FrameFunction>
-  void PaintUntilConnected(FrameFunction frame) {
-    for (int i = 0; i < 20 && ConnectionUnderway(); ++i) PaintFrame(frame);
-    ASSERT_FALSE(ConnectionUnderway());
+  void PaintUntilConnected(void (*frame)(App& app)) {
+    for (int i = 0; i < 20 && ConnectionUnderway(app); ++i) PaintFrame(frame);
+    ASSERT_FALSE(ConnectionUnderway(app));
   }
 
   // The requests as the game makes them, but on the test's thread and taken
   // in at once.
-  static OnlineResult RegisterClient() { return Accept(quarzello::RegisterClient(CurrentClientContext())); }
-  static OnlineResult SubmitScore(const std::string& name, int32_t points, uint8_t ranking) {
-    return Accept(quarzello::SubmitScore(CurrentClientContext(), name, points, ranking));
+  OnlineResult RegisterClient() {
+    return Accept(onlineState, quarzello::RegisterClient(CurrentClientContext(onlineState)));
   }
-  static FetchedTables FetchTables() { return quarzello::FetchTables(CurrentClientContext()); }
-  static OnlineResult UploadRecording(const std::string& recording) {
-    return Accept(quarzello::UploadRecording(CurrentClientContext(), recording));
+  OnlineResult SubmitScore(const std::string& name, int32_t points, uint8_t ranking) {
+    return Accept(onlineState, quarzello::SubmitScore(CurrentClientContext(onlineState), name, points, ranking));
+  }
+  FetchedTables FetchTables() { return quarzello::FetchTables(CurrentClientContext(onlineState)); }
+  OnlineResult UploadRecording(const std::string& recording) {
+    return Accept(quarzello::UploadRecording(CurrentClientContext(onlineState), recording));
   }
   // The screens' fetch, over while one frame of its notice is drawn.
   OnlineResult FetchOnlineTables() {
     OnlineResult result = OnlineResult::Retry;
-    quarzello::FetchOnlineTables([&result](OnlineResult fetched) { result = fetched; });
+    quarzello::FetchOnlineTables(app, [&result](OnlineResult fetched) { result = fetched; });
     PaintFrame(DrawConnecting);
-    EXPECT_FALSE(ConnectionUnderway());
+    EXPECT_FALSE(ConnectionUnderway(app));
     return result;
   }
 
@@ -147,6 +143,13 @@ class HighscoreTest : public ::testing::Test {
     return nullptr;
   }
 
+  App app;
+  FrontEnd& ui = app.ui;
+  Game& game = app.game;
+  THighscore& highscores = app.highscores;
+  OnlineState& onlineState = app.online;
+  TableView& tableView = app.tableView;
+  ScoreRows& scoreRows = app.scoreRows;
   RecordingBackend recording;
   test::InlineRequests requests;
   Image background, stones, blend;

@@ -13,13 +13,17 @@ namespace quarzello::test {
 class InlineRequests {
  public:
   InlineRequests() = default;
-  ~InlineRequests() { onlineRequests = RequestRunner{}; }
+  // The runner it was installed into, which must outlive it, is left as new.
+  ~InlineRequests() {
+    if (runner_ != nullptr) *runner_ = RequestRunner{};
+  }
   InlineRequests(const InlineRequests&) = delete;
   InlineRequests& operator=(const InlineRequests&) = delete;
 
-  // From now on (and until the game-wide state is reset) requests start here.
-  void Install() {
-    onlineRequests.SetExecutor([this](RequestRunner::Task task) { started_.push_back(std::move(task)); });
+  // From now on the runner's requests start here.
+  void Install(RequestRunner& runner) {
+    runner_ = &runner;
+    runner.SetExecutor([this](RequestRunner::Task task) { started_.push_back(std::move(task)); });
   }
   // The work of the requests started so far, to be run by RunAll.
   std::vector<RequestRunner::Task> TakeStarted() { return std::exchange(started_, {}); }
@@ -28,6 +32,7 @@ class InlineRequests {
   }
 
  private:
+  RequestRunner* runner_ = nullptr;
   std::vector<RequestRunner::Task> started_;
 };
 

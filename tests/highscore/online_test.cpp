@@ -86,7 +86,7 @@ TEST_F(OnlineTest, SubmitWithANegativeHash) {
 }
 
 TEST_F(OnlineTest, SubmitRepliesOtherThanOkay) {
-  auto submit = [] { return SubmitScore("Zz", 10, RankingIndex(Classic, 0)); };
+  auto submit = [this] { return SubmitScore("Zz", 10, RankingIndex(Classic, 0)); };
   server.AnswerWith({"OKAY", "keine Zahl"});
   onlineState.ownId = 5;
   EXPECT_EQ(submit(), OnlineResult::Done);
@@ -167,10 +167,10 @@ TEST_F(OnlineTest, TheConnectionNoticeMovesAndOffersToGiveUp) {
   ui.scale = 2.0f;
   bool cancelled = false;
   StartOnline<int>(
-      TextId::Registering, [] { return 0; }, [](int) {}, [&cancelled] { cancelled = true; });
+      app, TextId::Registering, [] { return 0; }, [](int) {}, [&cancelled] { cancelled = true; });
   // Drawn while the request's work waits for its turn, which never comes here.
-  auto drawNotice = [] {
-    DrawConnecting();
+  auto drawNotice = [this] {
+    DrawConnecting(app);
     ui.mouseClicked = 0;
   };
   for (int i = 0; i < 9; ++i) drawNotice();
@@ -211,7 +211,7 @@ TEST_F(OnlineTest, TheConnectionNoticeMovesAndOffersToGiveUp) {
   ClickAt(200, 410);
   drawNotice();
   EXPECT_TRUE(cancelled);
-  EXPECT_FALSE(ConnectionUnderway());
+  EXPECT_FALSE(ConnectionUnderway(app));
 }
 
 // ---------------------------------------------------------------- servers that misbehave
@@ -248,7 +248,7 @@ TEST_F(OnlineTest, OverlongLinesAreCutAndOverlongRepliesAreNotUsed) {
   EXPECT_EQ(onlineState.keyId, 0);
 
   // One line that never ends.
-  onlineState.reset();
+  onlineState = OnlineState{};
   server.Script({{FakeHighscoreServer::Reply({"OKAY"}), Behaviour::kEndless}});
   EXPECT_EQ(RegisterClient(), OnlineResult::NoConnection);
   EXPECT_EQ(onlineState.onlineKey, "");

@@ -169,7 +169,7 @@ TEST_F(HighscoreFileTest, SavedStoreLoadsTheSame) {
   ASSERT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
   THighscore saved = highscores;
 
-  highscores.reset();
+  highscores = THighscore{};
   playerName.clear();
   saveOnline = 0;
   highscores.LoadHighscore(playerName, saveOnline);
@@ -222,7 +222,7 @@ TEST_F(HighscoreFileTest, DamagedFilesAreReadAsFarAsTheyGo) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    highscores.reset();
+    highscores = THighscore{};
     playerName.clear();
     saveOnline = 0;
     WriteFile("highscore.tvs", c.bytes);
@@ -273,7 +273,7 @@ TEST_F(HighscoreFileTest, FailedSaveKeepsTheOldFileAndTheEntries) {
   WriteFile("highscore.tvs", before);
   EXPECT_TRUE(highscores.SaveHighscore(playerName, saveOnline));
   EXPECT_TRUE(highscores.unsaved.empty());
-  highscores.reset();
+  highscores = THighscore{};
   highscores.LoadHighscore(playerName, saveOnline);
   EXPECT_EQ(highscores.list[0].list.size(), 21u);
 }

@@ -196,32 +196,28 @@ TEST(TcpStream, RequestAndReplyThenTheClosedPeerEndsTheData) {
 }
 
 TEST(TcpStream, SilentPeerTimesOutAsTheEnd) {
-  SetNetworkTimeoutMillis(200);
   LoopbackServer server([](int socket) { ReceiveLine(socket); });  // waits until the client hangs up
-  Stream* stream = OpenUrl(server.Url(), true, true);
+  Stream* stream = OpenUrl(server.Url(), true, true, 200);
   ASSERT_NE(stream, nullptr);
   EXPECT_TRUE(Eof(stream));
   EXPECT_TRUE(StreamCutOff(stream));
   EXPECT_EQ(ReadLine(stream), "");
   WriteLine(stream, "ignored");  // the connection is given up; writes go nowhere
   CloseByteStream(stream);
-  SetNetworkTimeoutMillis(8000);
 }
 
 TEST(TcpStream, OneDeadlineCoversTheWholeConnectionHoweverOftenThePeerSendsAByte) {
-  SetNetworkTimeoutMillis(300);
   LoopbackServer server([](int socket) {
     ReceiveLine(socket);
     for (int i = 0; i < 200 && send(socket, "x", 1, MSG_NOSIGNAL) == 1; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
   });
-  Stream* stream = OpenUrl(server.Url(), true, true);
+  Stream* stream = OpenUrl(server.Url(), true, true, 300);
   ASSERT_NE(stream, nullptr);
   WriteLine(stream, "hallo");
   EXPECT_LT(ReadLine(stream).size(), 200u) << "the deadline ends the data before the peer does";
   EXPECT_TRUE(StreamCutOff(stream));
   CloseByteStream(stream);
-  SetNetworkTimeoutMillis(8000);
 }
 
 TEST(TcpStream, ResetPeerEndsTheDataWithoutEndingTheProgram) {

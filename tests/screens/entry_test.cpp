@@ -153,15 +153,14 @@ TEST_F(EntryTest, OfflineEntryIsRankedSavedAndShown) {
   EXPECT_EQ(tableView.ownScore, ranking.list[10]);
   EXPECT_EQ(tableView.shownLocal, ListKind::Local);
   EXPECT_EQ(tableView.shownPage, 2);
-  ASSERT_EQ(TScoreview::scoreRows.size(), 1u);
-  EXPECT_EQ(TScoreview::scoreRows.front()->highlight, 1);
+  ASSERT_EQ(scoreRows.size(), 1u);
+  EXPECT_EQ(scoreRows.front()->highlight, 1);
 
-  highscores.reset();
-  ui.reset();
-  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
-  EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 11u);
-  EXPECT_EQ(ui.playerName, "Lena");
-  EXPECT_EQ(ui.saveOnline, 0);
+  App restarted;
+  restarted.highscores.LoadHighscore(restarted.ui.playerName, restarted.ui.saveOnline);
+  EXPECT_EQ(restarted.highscores.list[RankingIndex(Turbo, 1)].list.size(), 11u);
+  EXPECT_EQ(restarted.ui.playerName, "Lena");
+  EXPECT_EQ(restarted.ui.saveOnline, 0);
 }
 
 TEST_F(EntryTest, TheTableShowsWhatAnotherGameSavedMeanwhile) {
@@ -185,18 +184,17 @@ TEST_F(EntryTest, TheTableShowsWhatAnotherGameSavedMeanwhile) {
   EXPECT_EQ(tableView.ownScore, ranking.list[10]);
   EXPECT_EQ(tableView.shownPage, 2) << "the page of the entry among the merged rankings";
   EXPECT_EQ(tableView.pageCount, 2);
-  ASSERT_EQ(TScoreview::scoreRows.size(), 2u);
-  EXPECT_EQ(TScoreview::scoreRows.front()->name, "Lena");
-  EXPECT_EQ(TScoreview::scoreRows.front()->platz, 11);
-  EXPECT_EQ(TScoreview::scoreRows.front()->highlight, 1);
-  EXPECT_EQ(TScoreview::scoreRows.back()->highlight, 0);
+  ASSERT_EQ(scoreRows.size(), 2u);
+  EXPECT_EQ(scoreRows.front()->name, "Lena");
+  EXPECT_EQ(scoreRows.front()->platz, 11);
+  EXPECT_EQ(scoreRows.front()->highlight, 1);
+  EXPECT_EQ(scoreRows.back()->highlight, 0);
 
-  highscores.reset();
-  ui.reset();
-  highscores.LoadHighscore(ui.playerName, ui.saveOnline);
-  EXPECT_EQ(highscores.list[RankingIndex(Turbo, 1)].list.size(), 12u);
-  EXPECT_EQ(ui.playerName, "Lena") << "the name and checkbox of the game that saved";
-  EXPECT_EQ(ui.saveOnline, 0);
+  App restarted;
+  restarted.highscores.LoadHighscore(restarted.ui.playerName, restarted.ui.saveOnline);
+  EXPECT_EQ(restarted.highscores.list[RankingIndex(Turbo, 1)].list.size(), 12u);
+  EXPECT_EQ(restarted.ui.playerName, "Lena") << "the name and checkbox of the game that saved";
+  EXPECT_EQ(restarted.ui.saveOnline, 0);
 }
 
 TEST_F(EntryTest, OnlineEntryIsSubmittedAndItsOnlinePageShown) {
@@ -298,7 +296,7 @@ TEST_F(EntryTest, GivingUpTheSubmissionIsNoConnectionAndItsLateAnswerIsDropped) 
   ClickAt(200, 355);
   Frame();
   Frame();  // the registration under its notice
-  ASSERT_TRUE(ConnectionUnderway());
+  ASSERT_TRUE(ConnectionUnderway(app));
   std::vector<RequestRunner::Task> submitting = requests.TakeStarted();
   ASSERT_EQ(submitting.size(), 1u);
 
@@ -311,14 +309,14 @@ TEST_F(EntryTest, GivingUpTheSubmissionIsNoConnectionAndItsLateAnswerIsDropped) 
 
   ClickAt(200, 410);  // the notice's "Abbrechen"
   Frame();
-  EXPECT_FALSE(ConnectionUnderway());
+  EXPECT_FALSE(ConnectionUnderway(app));
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, Text(TextId::NoteTitle));
   EXPECT_EQ(recording.messages[0].text, Text(TextId::NoConnection));
 
   // The submission still reaches the server, but the game does not listen any more.
   test::InlineRequests::RunAll(submitting);
-  onlineRequests.Deliver();
+  app.requests.Deliver();
   EXPECT_EQ(server.Requests().size(), 2u);
   EXPECT_EQ(onlineState.ownId, 0);
   EXPECT_EQ(recording.messages.size(), 1u);
@@ -336,8 +334,8 @@ TEST_F(EntryTest, GivingUpTheFetchShowsTheLocalTable) {
   Frame();
   Frame();
   Frame();
-  ASSERT_EQ(connectionNotice.text, TextId::Fetching);
-  onlineRequests.Cancel();
+  ASSERT_EQ(app.notice.text, TextId::Fetching);
+  app.requests.Cancel();
   EXPECT_EQ(ui.screen, Highscores);
   EXPECT_EQ(tableView.shownLocal, ListKind::Local);
   EXPECT_EQ(tableView.ownScore, highscores.list[RankingIndex(Turbo, 1)].list[0]);

@@ -14,11 +14,11 @@ class GameScreenTest : public GameTest {
   void Start(uint8_t mode, uint8_t difficulty = 0) {
     game.gameMode = mode;
     game.difficulty = difficulty;
-    StartNewGame();
+    StartNewGame(app);
   }
 
   const DisplayList& Frame() {
-    UpdateGameScreen();
+    UpdateGameScreen(ui, game);
     ui.mouseClicked = 0;  // as the event loop does after every painted frame
     return rec.LastFrame();
   }
@@ -49,7 +49,7 @@ class GameScreenTest : public GameTest {
   }
 
   int GameOverMessages() {
-    return static_cast<int>(std::count_if(TMsg::messages.begin(), TMsg::messages.end(),
+    return static_cast<int>(std::count_if(ui.messages.begin(), ui.messages.end(),
                                           [](const auto& msg) { return msg->txt == Text(TextId::GameOverNews); }));
   }
 };
@@ -73,9 +73,13 @@ TEST_F(GameScreenTest, TimeLeftIsShownInMinutesAndThenSeconds) {
                {999, FormatText(TextId::SecondsLeft, {"0"})},
                {0, FormatText(TextId::SecondsLeft, {"0"})},
                {-999, FormatText(TextId::SecondsLeft, {"0"})}};
-  for (const auto& c : cases) EXPECT_EQ(FormatTimeLeft(kStart + c.left), c.text) << c.left;
+  for (const auto& c : cases) {
+    game.deadline = kStart + c.left;
+    EXPECT_EQ(FormatTimeLeft(game), c.text) << c.left;
+  }
   game.gameOverState = 1;
-  EXPECT_EQ(FormatTimeLeft(kStart + 70000), "0");
+  game.deadline = kStart + 70000;
+  EXPECT_EQ(FormatTimeLeft(game), "0");
 }
 
 TEST_F(GameScreenTest, TheHudShowsScoreModeAndSideSupply) {
@@ -163,7 +167,7 @@ TEST_F(GameScreenTest, AFrameDrawsBackgroundHudBoardEffectsMessagesThenCounters)
   shownPoints.points = 9;
   shownPoints.x = shownPoints.y = 100.0f;
   game.world.counters.push_back(shownPoints);
-  TMsg* shown = TMsg::create(FormatText(TextId::LevelNumber, {"9"}), 150, 0);
+  TMsg* shown = TMsg::create(ui.messages, FormatText(TextId::LevelNumber, {"9"}), 150, 0);
   shown->state = 2;
   shown->alpha = 1.0f;
   const DisplayList& frame = Frame();
@@ -249,7 +253,7 @@ TEST_F(GameScreenTest, WeiterClearsTheBoardAndHandsOverOnceNothingIsInFlight) {
   EXPECT_EQ(FindTextCommand(rec.LastFrame(), Text(TextId::Continue)), nullptr);
   const int sideSupply = game.sideSupply;
   game.gameOverState = 1;
-  TMsg::create(Text(TextId::GameOverNews), -1, 0);
+  TMsg::create(ui.messages, Text(TextId::GameOverNews), -1, 0);
 
   const DrawCommand* button = FindTextCommand(Frame(), Text(TextId::Continue));
   ASSERT_NE(button, nullptr);
@@ -301,7 +305,7 @@ TEST_F(GameScreenTest, ALevelGameRunsToGameOverAndWeiterLeadsOn) {
   EXPECT_EQ(game.gameOverState, 1);
   EXPECT_EQ(rows, 10);  // rows 9 to 0 fill up, the 10th row finds the top taken
   EXPECT_EQ(GameOverMessages(), 1);
-  EXPECT_EQ(TMsg::messages.size(), 1u);
+  EXPECT_EQ(ui.messages.size(), 1u);
 
   ClickWeiter();
   for (int frame = 0; frame < 60 && ui.screen == GameScreen; ++frame) {
@@ -311,6 +315,85 @@ TEST_F(GameScreenTest, ALevelGameRunsToGameOverAndWeiterLeadsOn) {
   }
   EXPECT_EQ(ui.screen, NewHighscore);
   EXPECT_EQ(game.gameOverState, 2);
+}
+
+TEST_F(GameScreenTest, TheBoardsBordersAreOutsideIt) {
+  for (float scale : {1.0f, 2.0f}) {
+    ui.scale = scale;
+    auto inside = [&](float x, float y) {
+      ui.mouseX = static_cast<int>(x * scale);
+      ui.mouseY = static_cast<int>(y * scale);
+      return MouseInsideBoard(ui);
+    };
+    EXPECT_FALSE(inside(30, 200));
+    EXPECT_FALSE(inside(370, 200));
+    EXPECT_FALSE(inside(200, 90));
+    EXPECT_FALSE(inside(200, 470));
+    EXPECT_TRUE(inside(31, 91));
+    EXPECT_TRUE(inside(369, 469));
+  }
+}
+
+TEST_F(GameScreenTest, TheMousePositionNamesTheCellUnderIt) {
+  auto cellAt = [this](int x, int y) {
+    ui.mouseX = x;
+    ui.mouseY = y;
+    int c = -1, r = -1;
+    CellUnderMouse(ui, c, r);
+    return std::pair{c, r};
+  };
+  EXPECT_EQ(cellAt(31, 91), std::pair(0, 0));
+  EXPECT_EQ(cellAt(369, 469), std::pair(16, 18));
+  EXPECT_EQ(cellAt(50, 110), std::pair(1, 1));
+  EXPECT_EQ(cellAt(49, 109), std::pair(0, 0));
+
+  // A 480 x 600 canvas: 444 is inside the right border (370 * 1.2 rounds
+  // above it) but divides back to exactly 370 in single precision.
+  ui.scale = 480 / 400.0f;
+  ui.mouseX = 444;
+  ui.mouseY = 300;
+  ASSERT_TRUE(MouseInsideBoard(ui));
+  EXPECT_EQ(cellAt(444, 300).first, 16);
+}
+
+// A press on the border is no click on the board: it neither plays nor lets
+// a marked group go, as a press on an empty cell inside the board does.
+TEST_F(GameScreenTest, APressOnTheBorderLeavesTheMarkedGroupAlone) {
+  game.minGroup = 2;
+  PutStone(0, 18, 2);
+  PutStone(1, 18, 2);
+  ui.mouseX = static_cast<int>(CellCentreX(0));
+  ui.mouseY = static_cast<int>(CellCentreY(18));
+  HandleBoardClick(ui, game);
+  ASSERT_EQ(game.world.board.groupMarked, 1);
+  ui.mouseX = 30;
+  HandleBoardClick(ui, game);
+  EXPECT_EQ(game.world.board.groupMarked, 1);
+  ui.mouseX = static_cast<int>(CellCentreX(5));
+  HandleBoardClick(ui, game);
+  EXPECT_EQ(game.world.board.groupMarked, 0);
+}
+
+// What the game reports becomes messages over the board: a bonus and a new
+// level for a while, the end until the game is left; the end clears the others.
+TEST_F(GameScreenTest, TheGamesNewsBecomesItsMessages) {
+  game.outbox = {{GameNews::Bonus, 500}, {GameNews::LevelRose, 4}};
+  ShowGameNews(ui, game);
+  EXPECT_TRUE(game.outbox.empty());
+  ASSERT_EQ(ui.messages.size(), 2u);
+  const TMsg& bonus = *ui.messages.front();
+  EXPECT_EQ(bonus.txt, FormatText(TextId::BonusPoints, {"500"}));
+  EXPECT_EQ(std::tie(bonus.timer, bonus.y_offset), std::make_tuple(50, 50));
+  const TMsg& level = *ui.messages.back();
+  EXPECT_EQ(level.txt, FormatText(TextId::LevelNumber, {"4"}));
+  EXPECT_EQ(std::tie(level.timer, level.y_offset), std::make_tuple(150, 0));
+
+  game.outbox = {{GameNews::Ended, 0}};
+  ShowGameNews(ui, game);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  const TMsg& end = *ui.messages.back();
+  EXPECT_EQ(end.txt, Text(TextId::GameOverNews));
+  EXPECT_EQ(std::tie(end.timer, end.y_offset), std::make_tuple(-1, 0));
 }
 
 }  // namespace quarzello::gameplay_test

@@ -140,7 +140,7 @@ TEST_F(MenuTest, BeendenEndsWithStatusZeroAndWritesNothing) {
 
   MouseAtDesign(200, 410);
   ui.mouseClicked = 1;
-  EXPECT_EXIT(DrawMainMenu(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(DrawMainMenu(app), ::testing::ExitedWithCode(0), "");
 
   std::filesystem::current_path(previous);
   EXPECT_TRUE(std::filesystem::is_empty(dir));
@@ -196,7 +196,7 @@ TEST_F(MenuTest, AnyClickOnTheCreditsLeadsBackToTheMenu) {
 }
 
 TEST_F(MenuTest, ChoiceScreensAskTheirQuestionAboveFourEntries) {
-  const std::tuple<void (*)(), std::string, std::vector<std::string>> screens[] = {
+  const std::tuple<FrameFunction, std::string, std::vector<std::string>> screens[] = {
       {DrawModeSelect, Text(TextId::ChooseMode), {ModeName(Classic), ModeName(Turbo), ModeName(Level)}},
       {DrawDifficultySelect, Text(TextId::ChooseDifficulty), {DifficultyName(Leicht), DifficultyName(Mittel), DifficultyName(Schwer)}},
   };
@@ -338,7 +338,7 @@ TEST_F(MenuTest, PauseShowsItsTextsAndCanAbandonTheGame) {
 
 TEST_F(MenuTest, EveryScreenLeavesWhiteAndTheCanvasScaleBehind) {
   ui.scale = 1.5f;
-  for (void (*frameFunction)() : {DrawMainMenu, DrawCredits, DrawModeSelect, DrawDifficultySelect, DrawPause}) {
+  for (FrameFunction frameFunction : {DrawMainMenu, DrawCredits, DrawModeSelect, DrawDifficultySelect, DrawPause}) {
     MouseAtDesign(200, 160);
     Paint(frameFunction);
     const DisplayList after = Record([] { DrawString("x", 0, 0); });

@@ -15,11 +15,11 @@ class TableTest : public HighscoreTest {
   // Advances and draws the rows alone, as one frame.
   void RowsFrame() {
     Cls();
-    TScoreview::update();
+    TScoreview::update(scoreRows, ui);
     Flip(-1);
   }
   TScoreview& Row(size_t i) {
-    auto it = TScoreview::scoreRows.begin();
+    auto it = scoreRows.begin();
     std::advance(it, i);
     return **it;
   }
@@ -33,8 +33,8 @@ class TableTest : public HighscoreTest {
 TEST_F(TableTest, RowWaitsSlidesInRestsAndSlidesOut) {
   tableView.pageEntries = ScorePage{std::make_shared<TScore>(TScore{"Eva", 77})};
   tableView.shownPage = 1;
-  BuildTableRows(0);
-  ASSERT_EQ(TScoreview::scoreRows.size(), 1u);
+  BuildTableRows(app, 0);
+  ASSERT_EQ(scoreRows.size(), 1u);
   TScoreview& row = Row(0);
   EXPECT_EQ(row.wait, 5);
   EXPECT_EQ(row.y, 145);
@@ -56,7 +56,7 @@ TEST_F(TableTest, RowWaitsSlidesInRestsAndSlidesOut) {
   const DrawCommand* points = FindText(recording.LastFrame(), "77");
   EXPECT_EQ(points->x, 360.0f - static_cast<float>(StringWidth("77")));
 
-  TScoreview::remove(0);
+  TScoreview::remove(scoreRows, 0);
   EXPECT_EQ(row.mode, kRowWaitingOut);
   EXPECT_EQ(row.wait, 5);
   frame = 0;
@@ -64,27 +64,27 @@ TEST_F(TableTest, RowWaitsSlidesInRestsAndSlidesOut) {
   EXPECT_EQ(frame, 5);
   EXPECT_EQ(row.minus, 1) << "leaves to the left";
   frame = 0;
-  while (!TScoreview::scoreRows.empty()) RowsFrame(), ++frame;
+  while (!scoreRows.empty()) RowsFrame(), ++frame;
   EXPECT_EQ(frame, 26);
   // Drawn in its last frame too, far to the left.
   EXPECT_FLOAT_EQ(FindText(recording.LastFrame(), "Eva")->x, 90 - 0.2f * 52 * 52);
 }
 
 TEST_F(TableTest, WaitIsCountedOnAByte) {
-  TScoreview::create(0, "x", 0, 0, 0, 145, 0);
+  TScoreview::create(scoreRows, 0, "x", 0, 0, 0, 145, 0);
   int frames = 0;
   while (Row(0).mode == kRowWaitingIn) RowsFrame(), ++frames;
   EXPECT_EQ(frames, 256);
 }
 
 TEST_F(TableTest, DrawingARowLeavesItWhereItIs) {
-  TScoreview& row = *TScoreview::create(3, "Ida", 30, 1, 0, 185, 1);
+  TScoreview& row = *TScoreview::create(scoreRows, 3, "Ida", 30, 1, 0, 185, 1);
   row.step();  // waited its one frame: sliding in from here
   row.step();
   const TScoreview before = row;
   for (int i = 0; i < 3; ++i) {
     Cls();
-    row.draw();
+    row.draw(ui);
     Flip(-1);
   }
   EXPECT_EQ(row.mode, kRowSlidingIn);
@@ -97,7 +97,7 @@ TEST_F(TableTest, DrawingARowLeavesItWhereItIs) {
 TEST_F(TableTest, PagingWhileRowsComeIn) {
   Fill(0, 12);
   Frame();  // entered from the menu: page 1 of the local Classic/Leicht table
-  ASSERT_EQ(TScoreview::scoreRows.size(), 10u);
+  ASSERT_EQ(scoreRows.size(), 10u);
   for (int i = 0; i < 7; ++i) Frame();
   // Rows 1 is sliding in, the rest still wait.
   ASSERT_EQ(Row(0).mode, kRowSlidingIn);
@@ -106,7 +106,7 @@ TEST_F(TableTest, PagingWhileRowsComeIn) {
   Frame();
   EXPECT_EQ(tableView.shownPage, 2);
   // The sliding row turned round and leaves on the other side; the waiting ones are gone.
-  ASSERT_EQ(TScoreview::scoreRows.size(), 3u);
+  ASSERT_EQ(scoreRows.size(), 3u);
   EXPECT_EQ(Row(0).platz, 1);
   EXPECT_EQ(Row(0).mode, kRowSlidingOut);
   EXPECT_EQ(Row(0).minus, 1);
@@ -116,11 +116,11 @@ TEST_F(TableTest, PagingWhileRowsComeIn) {
 
   // Back again: the new rows come in from the left.
   for (int i = 0; i < 70; ++i) Frame();
-  ASSERT_EQ(TScoreview::scoreRows.size(), 2u);
+  ASSERT_EQ(scoreRows.size(), 2u);
   ClickAt(100, 363);
   Frame();
   EXPECT_EQ(tableView.shownPage, 1);
-  ASSERT_EQ(TScoreview::scoreRows.size(), 12u);
+  ASSERT_EQ(scoreRows.size(), 12u);
   EXPECT_EQ(Row(0).mode, kRowWaitingOut);
   EXPECT_EQ(Row(0).minus, 1);
   EXPECT_EQ(Row(1).wait, 9) << "10, less this frame's";
@@ -140,11 +140,11 @@ TEST_F(TableTest, PageLineAndArrowsAtTheEnds) {
     Frame();
   }
   EXPECT_EQ(tableView.shownPage, 3);
-  size_t rows = TScoreview::scoreRows.size();
+  size_t rows = scoreRows.size();
   ClickAt(300, 363);
   Frame();
   EXPECT_EQ(tableView.shownPage, 3);
-  EXPECT_EQ(TScoreview::scoreRows.size(), rows) << "no rebuild";
+  EXPECT_EQ(scoreRows.size(), rows) << "no rebuild";
   EXPECT_NE(FindText(recording.LastFrame(), FormatText(TextId::PageOf, {"3", "3"})), nullptr);
 }
 
@@ -202,9 +202,9 @@ TEST_F(TableTest, EachTabShowsItsRankingFromPageOne) {
   Frame();
   EXPECT_EQ(tableView.shownPage, 1);
   EXPECT_EQ(tableView.pageCount, 1);
-  ASSERT_EQ(TScoreview::scoreRows.back()->name, Text(TextId::NoEntries));
-  EXPECT_EQ(TScoreview::scoreRows.back()->platz, 0);
-  EXPECT_EQ(TScoreview::scoreRows.back()->y, 145);
+  ASSERT_EQ(scoreRows.back()->name, Text(TextId::NoEntries));
+  EXPECT_EQ(scoreRows.back()->platz, 0);
+  EXPECT_EQ(scoreRows.back()->y, 145);
 }
 
 TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
@@ -240,7 +240,7 @@ TEST_F(TableTest, OnlineTabFetchesOnceAndOffersARefresh) {
   PaintUntilConnected(DrawHighscores);
   EXPECT_EQ(server.Requests().size(), 2u);
   EXPECT_TRUE(tableView.pageEntries->empty());
-  EXPECT_EQ(TScoreview::scoreRows.back()->name, Text(TextId::NoEntries));
+  EXPECT_EQ(scoreRows.back()->name, Text(TextId::NoEntries));
   unsetenv("QUARZELLO_HIGHSCORE_HOST");
 }
 
@@ -260,7 +260,7 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
   Frame();
   Frame();
   EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::Fetching)), nullptr) << "the fetch was tried again";
-  EXPECT_FALSE(ConnectionUnderway());
+  EXPECT_FALSE(ConnectionUnderway(app));
   EXPECT_EQ(tableView.shownLocal, ListKind::Online);
 
   // A fetch given up is the same as one that found no server.
@@ -269,12 +269,12 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
   EXPECT_EQ(tableView.shownLocal, ListKind::Local);
   ClickAt(78, 45);
   Frame();
-  ASSERT_TRUE(ConnectionUnderway());
-  onlineRequests.Cancel();
+  ASSERT_TRUE(ConnectionUnderway(app));
+  app.requests.Cancel();
   EXPECT_EQ(tableView.shownLocal, ListKind::Online);
   EXPECT_EQ(highscores.online, 0);
   EXPECT_TRUE(recording.messages.empty());
-  EXPECT_EQ(TScoreview::scoreRows.back()->name, Text(TextId::NoEntries));
+  EXPECT_EQ(scoreRows.back()->name, Text(TextId::NoEntries));
   unsetenv("QUARZELLO_HIGHSCORE_HOST");
 }
 
@@ -283,7 +283,7 @@ TEST_F(TableTest, RowsAreClippedAndTheOwnEntryGlows) {
   highscores.add(Classic, 0, "Null", 0);
   const NewEntry mine = highscores.add(Classic, 0, "Ich", 10);
   tableView.ownScore = mine.entry;
-  ShowRankingPage(Classic, 0, ListKind::Local, mine.page);
+  ShowRankingPage(app, Classic, 0, ListKind::Local, mine.page);
   ui.screen = Highscores;
   for (int i = 0; i < 80; ++i) Frame();
   const DisplayList& frame = recording.LastFrame();
@@ -327,7 +327,7 @@ TEST_F(TableTest, FromTheMenuTheTableShowsTheFileAsItIsNow) {
   Frame();
   ASSERT_EQ(tableView.pageEntries->size(), 2u);
   EXPECT_EQ((*tableView.pageEntries)[0]->name, "Neuer");
-  EXPECT_EQ(TScoreview::scoreRows.size(), 2u);
+  EXPECT_EQ(scoreRows.size(), 2u);
 
   ClickAt(200, 405);  // "Menü"
   Frame();
@@ -347,7 +347,7 @@ TEST_F(TableTest, MenuLeavesAndForgetsTheTable) {
   Frame();
   EXPECT_EQ(ui.screen, MainMenu);
   EXPECT_FALSE(tableView.pageEntries.has_value());
-  EXPECT_TRUE(TScoreview::scoreRows.empty());
+  EXPECT_TRUE(scoreRows.empty());
   EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::BackToMenu)), nullptr);
 }
 

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   RecordingBackend recording;
   SetBackend(&recording);
 
+  OnlineState online;
   std::string line;
   while (std::getline(std::cin, line)) {
     std::istringstream fields(line);
@@ -37,8 +38,8 @@ int main(int argc, char** argv) {
     const uint8_t ranking = RankingIndex(static_cast<uint8_t>(mode), static_cast<uint8_t>(difficulty));
     OnlineResult result = OnlineResult::Retry;
     while (result == OnlineResult::Retry) {
-      result = Accept(RegisterClient(CurrentClientContext())) == OnlineResult::Done
-                   ? Accept(SubmitScore(CurrentClientContext(), name, score, ranking))
+      result = Accept(online, RegisterClient(CurrentClientContext(online))) == OnlineResult::Done
+                   ? Accept(online, SubmitScore(CurrentClientContext(online), name, score, ranking))
                    : OnlineResult::NoConnection;
     }
     if (result != OnlineResult::Done) {

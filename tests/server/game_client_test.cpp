@@ -37,7 +37,7 @@ class GameClientTest : public HighscoreTest, public ::testing::WithParamInterfac
   }
 
   // Submits a finished game's result under the last registration.
-  static OnlineResult Submit(const std::string& name, int score, GameModeId mode, uint8_t difficulty) {
+  OnlineResult Submit(const std::string& name, int score, GameModeId mode, uint8_t difficulty) {
     return SubmitScore(name, score, RankingIndex(mode, difficulty));
   }
 

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,6 @@ class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
     static const bool registered = (RegisterEmbeddedFiles(), true);
     (void)registered;
     if (!TFont::font(0) || !TFont::font(1)) TFont::load();
-    img.imgMenuBackground = &menuBackground;
-    img.imgLogo = &logo;
-    img.imgCursor = &cursor;
     oldDirectory = std::filesystem::current_path();
     std::string pattern = (std::filesystem::temp_directory_path() / "keyboard-test-XXXXXX").string();
     directory = mkdtemp(pattern.data());
@@ -101,28 +99,32 @@ class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
   void TearDown() override {
     std::filesystem::current_path(oldDirectory);
     std::filesystem::remove_all(directory);
-    Fresh();
     SetBackend(nullptr);
     UseSystemClock();
   }
 
-  // Everything game-wide as at start-up.
+  // Everything as at start-up: a new App, with the images as loaded.
   void Fresh() {
-    ResetGameWideState();
+    app.emplace();
+    Images& img = app->ui.img;
+    img = AsImages();
+    img.imgMenuBackground = &menuBackground;
+    img.imgLogo = &logo;
+    img.imgCursor = &cursor;
     rec = RecordingBackend{};
     SetBackend(&rec);
     ResetDrawingState();
     SetTestClock(10000);
-    generator.Seed(5);
+    app->generator.Seed(5);
   }
 
   // A fresh start on the screen that `enter` makes current, drawn once.
-  void Open(const std::function<void()>& enter) {
+  void Open(const std::function<void(App&)>& enter) {
     Fresh();
-    enter();
+    enter(*app);
     Paint();
   }
-  void Feed(const Event& event) { HandleEvent(event, window); }
+  void Feed(const Event& event) { HandleEvent(*app, event, window); }
   void Press(int key, bool shift = false, bool repeat = false) {
     Event event{KeyDown, key};
     event.shift = shift;
@@ -132,7 +134,7 @@ class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
   void Presses(int key, int times) {
     for (int i = 0; i < times; ++i) Press(key);
   }
-  void MoveMouse(Point p) { Feed({MouseMove, 0, Truncate(p.x * ui.scale), Truncate(p.y * ui.scale)}); }
+  void MoveMouse(Point p) { Feed({MouseMove, 0, Truncate(p.x * app->ui.scale), Truncate(p.y * app->ui.scale)}); }
   void Click(Point p) {
     MoveMouse(p);
     Feed({MouseDown, 1});
@@ -158,6 +160,7 @@ class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
     return found;
   }
 
+  std::optional<App> app;
   quarzello::test::FixedWindow window;
   RecordingBackend rec;
   Image menuBackground = gameplay_test::StandIn(400, 500, 1, false);
@@ -170,39 +173,39 @@ class Keys : public ::testing::Test, protected gameplay_test::StandInImages {
 
 struct ButtonScreen {
   const char* name;
-  std::function<void()> enter;  // makes the screen current
+  std::function<void(App&)> enter;  // makes the screen current
   std::vector<Point> buttons;   // where the mouse hovers each, in reading order
 };
 
-void GameOver() {
-  ui.screen = GameScreen;
-  game.gameOverState = 1;
+void GameOver(App& app) {
+  app.ui.screen = GameScreen;
+  app.game.gameOverState = 1;
 }
 
-void NameEntry() {
+void NameEntry(App& app) {
   // A save merges into the file an earlier run of the same buttons left in
   // the test's directory: each run starts without one.
   std::filesystem::remove(kHighscoreFile);
-  ui.screen = NewHighscore;
-  game.score = 120;
-  ui.playerName = "Anna";
+  app.ui.screen = NewHighscore;
+  app.game.score = 120;
+  app.ui.playerName = "Anna";
 }
 
 const std::vector<ButtonScreen>& Screens() {
   static const std::vector<ButtonScreen> screens = {
-      {"main menu", [] { ui.screen = MainMenu; }, {{200, 160}, {200, 210}, {200, 260}, {200, 410}}},
-      {"mode", [] { ui.screen = ModeSelect; }, {{200, 160}, {200, 210}, {200, 260}, {200, 410}}},
+      {"main menu", [](App& app) { app.ui.screen = MainMenu; }, {{200, 160}, {200, 210}, {200, 260}, {200, 410}}},
+      {"mode", [](App& app) { app.ui.screen = ModeSelect; }, {{200, 160}, {200, 210}, {200, 260}, {200, 410}}},
       {"difficulty",
-       [] {
-         ui.screen = DifficultySelect;
-         game.gameMode = Turbo;
+       [](App& app) {
+         app.ui.screen = DifficultySelect;
+         app.game.gameMode = Turbo;
        },
        {{200, 160}, {200, 210}, {200, 260}, {200, 410}}},
-      {"pause", [] { ui.screen = Pause; }, {{200, 410}}},
+      {"pause", [](App& app) { app.ui.screen = Pause; }, {{200, 410}}},
       {"game over", GameOver, {{200, 138}}},
       {"name entry", NameEntry, {{100, 208}, {200, 360}, {200, 410}}},
       {"table",
-       [] { ui.screen = Highscores; },
+       [](App& app) { app.ui.screen = Highscores; },
        {{78, 40}, {200, 40}, {319, 40}, {100, 362}, {300, 362}, {200, 410}}},
   };
   return screens;
@@ -240,7 +243,7 @@ TEST_F(Keys, NothingShowsUntilAKeyAndTheMouseTakesItAway) {
   for (const ButtonScreen& screen : Screens()) {
     SCOPED_TRACE(screen.name);
     Fresh();
-    screen.enter();
+    screen.enter(*app);
     const DisplayList untouched = Paint();
     Press(kKeyEnter);  // nothing highlighted: nothing pressed
     Press(kKeySpace);
@@ -276,8 +279,8 @@ TEST_F(Keys, EnterOnEachButtonLeadsWhereTheClickLeads) {
         Paint();
         MoveMouse({399, 499});  // the same place in both runs
         const DisplayList next = Paint();
-        return std::make_pair(Outcome{ui.screen, game.gameMode, game.difficulty, game.gameOverState, ui.saveOnline,
-                                      tableView.shownMode, tableView.shownDifficulty, rec.messages.size()},
+        return std::make_pair(Outcome{app->ui.screen, app->game.gameMode, app->game.difficulty, app->game.gameOverState, app->ui.saveOnline,
+                                      app->tableView.shownMode, app->tableView.shownDifficulty, rec.messages.size()},
                               next);
       };
       Open(screen.enter);
@@ -295,8 +298,8 @@ TEST_F(Keys, EnterOnEachButtonLeadsWhereTheClickLeads) {
 }
 
 TEST_F(Keys, HeldEnterPressesOnce) {
-  NameEntry();
-  ui.playerName = "A";
+  NameEntry(*app);
+  app->ui.playerName = "A";
   Paint();
   Presses(kKeyDown, 2);  // "Weiter"
   Press(kKeyEnter);
@@ -307,51 +310,51 @@ TEST_F(Keys, HeldEnterPressesOnce) {
   Press(kKeyEnter, false, true);
   Paint();
   EXPECT_EQ(rec.messages.size(), 1u);
-  EXPECT_EQ(ui.screen, NewHighscore);
+  EXPECT_EQ(app->ui.screen, NewHighscore);
 }
 
 TEST_F(Keys, NameEntryTakesSpacesAndEnterOnlyPressesAHighlightedButton) {
-  NameEntry();
+  NameEntry(*app);
   Paint();
   Press(kKeySpace);
   Feed({KeyChar, ' '});
   Press(kKeyEnter);
   Feed({KeyChar, 13});
   Paint();
-  EXPECT_EQ(ui.playerName, "Anna ");
-  EXPECT_EQ(ui.screen, NewHighscore);
+  EXPECT_EQ(app->ui.playerName, "Anna ");
+  EXPECT_EQ(app->ui.screen, NewHighscore);
   EXPECT_TRUE(rec.messages.empty());
 
   Press(kKeyDown);  // the checkbox
   Press(kKeyEnter);
   Paint();
-  EXPECT_EQ(ui.saveOnline, 1);
+  EXPECT_EQ(app->ui.saveOnline, 1);
   Press(kKeyEnter);
   Paint();
-  EXPECT_EQ(ui.saveOnline, 0);
+  EXPECT_EQ(app->ui.saveOnline, 0);
 }
 
 TEST_F(Keys, EnterLeavesTheCredits) {
-  ui.screen = Credits;
+  app->ui.screen = Credits;
   Paint();
   Press(kKeyEnter, false, true);  // still held from the main menu
   Paint();
-  EXPECT_EQ(ui.screen, Credits);
+  EXPECT_EQ(app->ui.screen, Credits);
   Press(kKeyEnter);
   Paint();
-  EXPECT_EQ(ui.screen, MainMenu);
+  EXPECT_EQ(app->ui.screen, MainMenu);
 }
 
 TEST_F(Keys, HighlightStartsAfreshOnANewScreen) {
-  ui.screen = MainMenu;
+  app->ui.screen = MainMenu;
   Paint();
   Press(kKeyDown);
   Press(kKeyEnter);  // "Spielen"
   Paint();
-  ASSERT_EQ(ui.screen, ModeSelect);
+  ASSERT_EQ(app->ui.screen, ModeSelect);
   const DisplayList fresh = Paint();
   Fresh();
-  ui.screen = ModeSelect;
+  app->ui.screen = ModeSelect;
   EXPECT_EQ(Paint(), fresh);
 }
 
@@ -361,9 +364,9 @@ class BoardKeys : public Keys {
  protected:
   // A game of the mode (at Leicht) whose stones have flown in and come to rest.
   void Start(uint8_t mode) {
-    game.gameMode = mode;
-    game.difficulty = 0;
-    StartNewGame();
+    app->game.gameMode = mode;
+    app->game.difficulty = 0;
+    StartNewGame(*app);
     Paints(80);
   }
   // Puts the cursor on (column, row) from its first place, the middle of the
@@ -402,7 +405,7 @@ TEST_F(BoardKeys, CursorShowsOnItsCellAtHalfSizeAndStaysOnTheBoard) {
   EXPECT_FLOAT_EQ(cursors[0].x, CellCentreX(3));
   EXPECT_FLOAT_EQ(cursors[0].y, CellCentreY(4));
 
-  ui.scale = 2.0f;
+  app->ui.scale = 2.0f;
   cursors = CursorsIn(Paint());
   ASSERT_EQ(cursors.size(), 1u);
   EXPECT_FLOAT_EQ(cursors[0].x, 2 * CellCentreX(3));
@@ -417,12 +420,12 @@ TEST_F(BoardKeys, CursorSurvivesThePauseButNotTheGame) {
   Feed({KeyUp, kKeyP});
   EXPECT_EQ(CursorsIn(Paint()).size(), 1u);
 
-  GameOver();
+  GameOver(*app);
   EXPECT_TRUE(CursorsIn(Paint()).empty());
   Press(kKeyDown);  // the keys now reach "Weiter"
   Press(kKeyEnter);
   Paint();
-  EXPECT_EQ(game.gameOverState, 2);
+  EXPECT_EQ(app->game.gameOverState, 2);
 }
 
 // Space or Enter on the cursor's cell, against a click on that cell: the
@@ -446,14 +449,14 @@ TEST_F(BoardKeys, EnterOrSpaceOnACellIsAClickThere) {
     auto play = [&](const std::function<void(int key)>& act) {
       Fresh();
       Start(c.mode);
-      if (c.bomb) game.world.board(5, 15)->bombe = 1;
+      if (c.bomb) app->game.world.board(5, 15)->bombe = 1;
       std::vector<std::vector<DrawCommand>> frames;
-      const int scoreBefore = game.score;
+      const int scoreBefore = app->game.score;
       for (int key : c.keys) {
         act(key);
         for (int f = 0; f < 30; ++f) frames.push_back(Without(Paint(), &cursor));
       }
-      EXPECT_TRUE(c.bomb || game.score > scoreBefore) << "the moves must remove a group";
+      EXPECT_TRUE(c.bomb || app->game.score > scoreBefore) << "the moves must remove a group";
       return frames;
     };
     const auto clicked = play([&](int) { Click(CentreOf(5, 15)); });
@@ -472,13 +475,13 @@ TEST_F(BoardKeys, HeldSpaceMarksButDoesNotRemove) {
   Start(Classic);
   CursorTo(5, 15);
   Press(kKeySpace);
-  ASSERT_EQ(game.world.board.groupMarked, 1);
+  ASSERT_EQ(app->game.world.board.groupMarked, 1);
   Press(kKeySpace, false, true);
   Press(kKeyEnter, false, true);
-  EXPECT_EQ(game.world.board.groupMarked, 1);
-  EXPECT_EQ(game.score, 0);
+  EXPECT_EQ(app->game.world.board.groupMarked, 1);
+  EXPECT_EQ(app->game.score, 0);
   Press(kKeySpace);
-  EXPECT_GT(game.score, 0);
+  EXPECT_GT(app->game.score, 0);
 }
 
 }  // namespace

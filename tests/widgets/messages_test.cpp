@@ -13,16 +13,16 @@ class MessageTest : public FrameTest {
  protected:
   // One frame of the message layer.
   const DisplayList& Step() {
-    return Record([] { TMsg::update(); });
+    return Record([this] { TMsg::update(ui.messages, ui.scale); });
   }
 };
 
 TEST_F(MessageTest, CreateAppendsAFreshMessageInStateOne) {
-  TMsg* first = TMsg::create(FormatText(TextId::LevelNumber, {"2"}), 150, 0);
-  TMsg* second = TMsg::create(FormatText(TextId::BonusPoints, {"500"}), 50, 50);
-  ASSERT_EQ(TMsg::messages.size(), 2u);
-  EXPECT_EQ(TMsg::messages.front().get(), first);
-  EXPECT_EQ(TMsg::messages.back().get(), second);
+  TMsg* first = TMsg::create(ui.messages, FormatText(TextId::LevelNumber, {"2"}), 150, 0);
+  TMsg* second = TMsg::create(ui.messages, FormatText(TextId::BonusPoints, {"500"}), 50, 50);
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages.front().get(), first);
+  EXPECT_EQ(ui.messages.back().get(), second);
   EXPECT_EQ(second->txt, FormatText(TextId::BonusPoints, {"500"}));
   EXPECT_EQ(second->state, 1);
   EXPECT_EQ(second->alpha, 0.0f);
@@ -32,14 +32,14 @@ TEST_F(MessageTest, CreateAppendsAFreshMessageInStateOne) {
 
 TEST_F(MessageTest, HoldOf150IsFullyOpaqueFor151FramesAndGoneAfter180) {
   ui.scale = 1.25f;
-  TMsg::create(FormatText(TextId::LevelNumber, {"3"}), 150, 0);
+  TMsg::create(ui.messages, FormatText(TextId::LevelNumber, {"3"}), 150, 0);
   std::vector<DrawCommand> drawn;
   for (int i = 0; i < 181; ++i) {
     const DisplayList& frame = Step();
     for (const DrawCommand* text : TextsOf(frame)) drawn.push_back(*text);
   }
   ASSERT_EQ(drawn.size(), 180u);
-  EXPECT_TRUE(TMsg::messages.empty());
+  EXPECT_TRUE(ui.messages.empty());
 
   // Fading in: ten frames at 0.0, 0.1 ... 0.9.
   for (int i = 0; i < 10; ++i) {
@@ -64,7 +64,7 @@ TEST_F(MessageTest, HoldOf150IsFullyOpaqueFor151FramesAndGoneAfter180) {
 
 TEST_F(MessageTest, MessageIsCentredInTheLargeFontBelowItsOffset) {
   ui.scale = 2.0f;
-  TMsg* message = TMsg::create(FormatText(TextId::BonusPoints, {"250"}), 0, 50);
+  TMsg* message = TMsg::create(ui.messages, FormatText(TextId::BonusPoints, {"250"}), 0, 50);
   for (int i = 0; i < 12; ++i) Step();  // fade in, the one holding frame, the first fading frame
   ASSERT_EQ(message->state, 3);
   const DisplayList growing = Step();
@@ -86,9 +86,9 @@ TEST_F(MessageTest, MessageIsCentredInTheLargeFontBelowItsOffset) {
 }
 
 TEST_F(MessageTest, HoldOfZeroLastsThirtyOneFrames) {
-  TMsg::create("kurz", 0, 0);
+  TMsg::create(ui.messages, "kurz", 0, 0);
   int frames = 0;
-  while (!TMsg::messages.empty() && frames < 100) {
+  while (!ui.messages.empty() && frames < 100) {
     Step();
     ++frames;
   }
@@ -96,36 +96,36 @@ TEST_F(MessageTest, HoldOfZeroLastsThirtyOneFrames) {
 }
 
 TEST_F(MessageTest, HoldOfMinusOneNeverFadesUntilTheListIsEmptied) {
-  TMsg* message = TMsg::create(Text(TextId::GameOverNews), -1, 0);
+  TMsg* message = TMsg::create(ui.messages, Text(TextId::GameOverNews), -1, 0);
   for (int i = 0; i < 2000; ++i) Step();
-  ASSERT_EQ(TMsg::messages.size(), 1u);
+  ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(message->state, 2);
   EXPECT_EQ(TextCommand(Step(), Text(TextId::GameOverNews)).alpha, 1.0f);
 
-  TMsg::messages.clear();
+  ui.messages.clear();
   EXPECT_TRUE(TextsOf(Step()).empty());
 }
 
 TEST_F(MessageTest, AMessageRemovingItselfDoesNotSkipTheNextOne) {
-  TMsg::create("erste", 100, 0);
-  TMsg::create("kurz", 0, 0);  // fades out first, in the middle of the list
-  TMsg::create("dritte", 100, 0);
-  TMsg::create("vierte", 100, 0);
+  TMsg::create(ui.messages, "erste", 100, 0);
+  TMsg::create(ui.messages, "kurz", 0, 0);  // fades out first, in the middle of the list
+  TMsg::create(ui.messages, "dritte", 100, 0);
+  TMsg::create(ui.messages, "vierte", 100, 0);
   for (int i = 1; i <= 40; ++i) {
     const std::vector<std::string> texts = TextStrings(Step());
     std::vector<std::string> expected = {"erste", "kurz", "dritte", "vierte"};
     if (i > 31) expected.erase(expected.begin() + 1);
     EXPECT_EQ(texts, expected) << "frame " << i;
   }
-  ASSERT_EQ(TMsg::messages.size(), 3u);
-  EXPECT_EQ(TMsg::messages.front()->txt, "erste");
+  ASSERT_EQ(ui.messages.size(), 3u);
+  EXPECT_EQ(ui.messages.front()->txt, "erste");
 }
 
 TEST_F(MessageTest, TheLastMessageCanRemoveItself) {
-  TMsg::create("lang", 100, 0);
-  TMsg::create("kurz", 0, 0);
+  TMsg::create(ui.messages, "lang", 100, 0);
+  TMsg::create(ui.messages, "kurz", 0, 0);
   for (int i = 0; i < 31; ++i) Step();
-  ASSERT_EQ(TMsg::messages.size(), 1u);
+  ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(TextStrings(Step()), std::vector<std::string>{"lang"});
 }
 

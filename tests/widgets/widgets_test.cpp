@@ -52,10 +52,9 @@ TEST_F(WidgetTest, DrawTextCenteredHalvesTheWidthBeforeScaling) {
   }
   ASSERT_FALSE(odd.empty()) << "no text of odd width among the candidates";
 
-  ui.scale = 1.5f;
   const DisplayList& frame = Record([&] {
     TFont::set(1);
-    DrawTextCentered(odd, 300, 120, -1.0f);  // -1 stands for ui.scale
+    DrawTextCentered(odd, 300, 120, 1.5f);
     DrawTextCentered(odd + " ", 300, 140, 0.8f);
   });
   const int width = WidthIn(TFont::font(1), odd);
@@ -72,28 +71,28 @@ TEST_F(WidgetTest, MenuRowsHaveStrictEdgesAndIgnoreTheMouseX) {
 
   ui.mouseX = 0;
   ui.mouseY = 150;
-  EXPECT_FALSE(MenuRowHit(Text(TextId::MenuPlay), 150));
+  EXPECT_FALSE(MenuRowHit(ui, Text(TextId::MenuPlay), 150));
   ui.mouseY = 151;
-  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
+  EXPECT_TRUE(MenuRowHit(ui, Text(TextId::MenuPlay), 150));
   ui.mouseX = -40;  // even left of the canvas
-  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
+  EXPECT_TRUE(MenuRowHit(ui, Text(TextId::MenuPlay), 150));
   ui.mouseX = 10000;
-  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
+  EXPECT_TRUE(MenuRowHit(ui, Text(TextId::MenuPlay), 150));
 
   ui.mouseY = static_cast<int>(bottom);
-  EXPECT_EQ(MenuRowHit(Text(TextId::MenuPlay), 150), static_cast<float>(ui.mouseY) < bottom);
+  EXPECT_EQ(MenuRowHit(ui, Text(TextId::MenuPlay), 150), static_cast<float>(ui.mouseY) < bottom);
   ui.mouseY = static_cast<int>(bottom) + 1;
-  EXPECT_FALSE(MenuRowHit(Text(TextId::MenuPlay), 150));
+  EXPECT_FALSE(MenuRowHit(ui, Text(TextId::MenuPlay), 150));
   ui.mouseY = static_cast<int>(bottom) - 1;
-  EXPECT_TRUE(MenuRowHit(Text(TextId::MenuPlay), 150));
+  EXPECT_TRUE(MenuRowHit(ui, Text(TextId::MenuPlay), 150));
 }
 
 TEST_F(WidgetTest, BoxesHaveStrictEdgesOnAllFourSides) {
   // x 100 with w 21: the half width 10 is rounded down, so the box spans 90..110.
-  auto hit = [](int mx, int my) {
+  auto hit = [this](int mx, int my) {
     ui.mouseX = mx;
     ui.mouseY = my;
-    return BoxHit(100, 50, 21, 16);
+    return BoxHit(ui, 100, 50, 21, 16);
   };
   EXPECT_TRUE(hit(100, 58));
   EXPECT_FALSE(hit(90, 58));
@@ -113,8 +112,8 @@ TEST_F(WidgetTest, MenuButtonIsSmallerAwayFromTheMouseAndFullSizeUnderIt) {
   const DisplayList& frame = Record([&] {
     TFont::set(1);
     SetColor(10, 20, 30);
-    away = MenuButton(Text(TextId::MenuPlay), 200, 150);
-    under = MenuButton(Text(TextId::MenuCredits), 200, 200);
+    away = MenuButton(ui, Text(TextId::MenuPlay), 200, 150);
+    under = MenuButton(ui, Text(TextId::MenuCredits), 200, 200);
     DrawString("after", 0, 0);
   });
   EXPECT_EQ(away, WidgetResult::Idle);
@@ -145,8 +144,8 @@ TEST_F(WidgetTest, OverlappingMenuBandsBothGrowButOnlyTheFirstTakesTheClick) {
   ui.mouseClicked = 1;
   WidgetResult first{}, second{};
   const DisplayList& frame = Record([&] {
-    first = MenuButton("Erster", 200, 150);
-    second = MenuButton("Zweiter", 200, 160);
+    first = MenuButton(ui, "Erster", 200, 150);
+    second = MenuButton(ui, "Zweiter", 200, 160);
   });
   EXPECT_EQ(first, WidgetResult::Clicked);
   EXPECT_EQ(second, WidgetResult::Hovered);
@@ -159,18 +158,18 @@ TEST_F(WidgetTest, AClickAwayFromEveryWidgetIsLeftForOthers) {
   TFont::set(1);
   MouseAtDesign(200, 20);
   ui.mouseClicked = 1;
-  EXPECT_EQ(MenuButton(Text(TextId::MenuPlay), 200, 150), WidgetResult::Idle);
-  EXPECT_EQ(TabButton(Text(TextId::Continue), 200, 130, 40, 16), WidgetResult::Idle);
+  EXPECT_EQ(MenuButton(ui, Text(TextId::MenuPlay), 200, 150), WidgetResult::Idle);
+  EXPECT_EQ(TabButton(ui, Text(TextId::Continue), 200, 130, 40, 16), WidgetResult::Idle);
   EXPECT_EQ(ui.mouseClicked, 1);
 }
 
 TEST_F(WidgetTest, TabButtonAwayFromTheMouseKeepsTheCallersFontAndDrawsNoGlow) {
   ui.scale = 1.5f;
   MouseAtDesign(10, 10);
-  const DisplayList& frame = Record([] {
+  const DisplayList& frame = Record([this] {
     TFont::set(1);
     SetColor(1, 2, 3);
-    EXPECT_EQ(TabButton(Text(TextId::LocalList), 78, 33, 116, 24), WidgetResult::Idle);
+    EXPECT_EQ(TabButton(ui, Text(TextId::LocalList), 78, 33, 116, 24), WidgetResult::Idle);
   });
   for (const DrawCommand& command : frame) EXPECT_NE(command.kind, DrawCommand::kImage);
   const DrawCommand& label = TextCommand(frame, Text(TextId::LocalList));
@@ -189,7 +188,7 @@ TEST_F(WidgetTest, TabButtonUnderTheMouseGlowsAdditivelyUnderALabelInTheSmallFon
   const DisplayList& frame = Record([&] {
     TFont::set(1);
     SetColor(1, 2, 3);
-    result = TabButton(Text(TextId::OnlineList), 78, 33, 116, 24);
+    result = TabButton(ui, Text(TextId::OnlineList), 78, 33, 116, 24);
     DrawString("after", 0, 0);
   });
   EXPECT_EQ(result, WidgetResult::Clicked);
@@ -218,13 +217,13 @@ TEST_F(WidgetTest, TabButtonUnderTheMouseGlowsAdditivelyUnderALabelInTheSmallFon
 }
 
 TEST_F(WidgetTest, TabButtonWithoutTheGlowPictureStillWorks) {
-  img.imgBlend = nullptr;
+  ui.img.imgBlend = nullptr;
   MouseAtDesign(200, 135);
   ui.mouseClicked = 1;
   WidgetResult result{};
   const DisplayList& frame = Record([&] {
     TFont::set(1);
-    result = TabButton(Text(TextId::Continue), 200, 130, 60, 16);
+    result = TabButton(ui, Text(TextId::Continue), 200, 130, 60, 16);
   });
   EXPECT_EQ(result, WidgetResult::Clicked);
   for (const DrawCommand& command : frame) EXPECT_NE(command.kind, DrawCommand::kImage);
@@ -236,10 +235,10 @@ TEST_F(WidgetTest, TabButtonHitBoxIsScaledFromDesignUnits) {
   TFont::set(0);
   // Box 16 wide centred on design x 100: canvas x 184..216 at scale 2, edges excluded;
   // rows 710..742.
-  auto hit = [](int mx, int my) {
+  auto hit = [this](int mx, int my) {
     ui.mouseX = mx;
     ui.mouseY = my;
-    return TabButton("<", 100, 355, 16, 16);
+    return TabButton(ui, "<", 100, 355, 16, 16);
   };
   EXPECT_EQ(hit(184, 720), WidgetResult::Idle);
   EXPECT_EQ(hit(185, 720), WidgetResult::Hovered);

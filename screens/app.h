@@ -1,0 +1,44 @@
+// The front end's one instance: everything the screens share. The program
+// makes one when it starts (RunApplication) and hands it to every screen by
+// reference; a test makes a fresh one. What stays process-wide instead, and
+// why, is listed in docs/architecture.md.
+#pragma once
+
+#include "base/random.h"
+#include "gameplay/game.h"
+#include "gameplay/texts.h"
+#include "highscore/online.h"
+#include "highscore/requests.h"
+#include "highscore/store.h"
+#include "screens/table.h"
+#include "widgets/frontend.h"
+
+namespace quarzello {
+
+// What the connection notice says while a request runs.
+struct ConnectionNotice {
+  TextId text = TextId::Fetching;  // what is under way (Registering, Submitting, SendingRecording, Fetching)
+  int frames = 0;                  // drawn since the request started; turns the ring
+};
+
+struct App {
+  FrontEnd ui;       // the screen, scale, mouse, name, keyboard, images and messages
+  Random generator;  // deals every game of the run in turn (seeded once at start-up)
+  Game game;         // the running game, the one the screens show and feed
+  THighscore highscores;
+  OnlineState online;
+  RequestRunner requests;  // one online request at a time, beside the event loop
+  ConnectionNotice notice;
+  TableView tableView;
+  ScoreRows scoreRows;  // the table screen's rows
+  // A frame is being drawn: a paint asked for meanwhile (say from a message
+  // box's own loop) is dropped.
+  bool painting = false;
+
+  App() { game.random = &generator; }
+  // The game points at the generator: an App stays where it was made.
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+};
+
+}  // namespace quarzello
