@@ -205,6 +205,7 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   const Game& game = replay.game;
   result.score = game.score;
   result.playMillis = replay.frameTime - replay.pausedMillis;
+  result.pauseMillis = replay.pausedMillis;
   result.reachedEnd = game.gameOverState != Running && !game.aborted;
   result.boardHash = BoardHash(game.world.board);
   result.inputs = game.recording.bounds.figures();
