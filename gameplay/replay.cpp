@@ -210,6 +210,7 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   }
   result.score = game.score;
   result.playMillis = playback.frameTime() - playback.pausedMillis();
+  result.pauseMillis = playback.pausedMillis();
   result.reachedEnd = game.gameOverState != Running && !game.aborted;
   result.boardHash = BoardHash(game.world.board);
   result.inputs = game.recording.bounds.figures();

@@ -39,6 +39,7 @@ struct ReplayResult {
   int32_t generatorState = 0;  // the game was dealt from this
   int64_t frames = 0;
   int64_t playMillis = 0;   // from the start to the last frame, pauses left out
+  int64_t pauseMillis = 0;  // the pauses within that, each from its pause to its resume
   bool reachedEnd = false;  // the game came to "GAME OVER" and was not given up
   uint64_t boardHash = 0;   // of the board as the last record left it
   InputFigures inputs;      // how close the recording came to the bounds

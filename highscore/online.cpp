@@ -1,13 +1,11 @@
 #include "highscore/online.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
-#include <optional>
-#include <string_view>
 
 #include "gameplay/texts.h"
+#include "highscore/http_client.h"
 #include "protocol/protocol.h"
 #include "protocol/score_hash.h"
 #include "protocol/upload.h"
@@ -21,100 +19,6 @@ namespace quarzello {
 #ifndef QUARZELLO_HIGHSCORE_WEBHOST
 #error "QUARZELLO_HIGHSCORE_WEBHOST must name the web host of the highscore server"
 #endif
-
-namespace {
-
-struct StreamCloser {
-  void operator()(Stream* stream) const { CloseByteStream(stream); }
-};
-using Connection = std::unique_ptr<Stream, StreamCloser>;
-
-Connection Connect(const ClientContext& context) {
-  return Connection(OpenUrl("tcp::" + context.host, true, true, context.online.timeoutMillis));
-}
-
-std::string RequestLine(const char* path) { return std::string("POST ") + path + " HTTP/1.0"; }
-
-void SendRequest(Stream* stream, const ClientContext& context, const std::string& requestLine,
-                 const std::string& body) {
-  std::string request;
-  for (const std::string& line : {requestLine, "Host: " + context.webHost,
-                                  std::string("Accept: text/plain"), std::string("Accept-Charset: iso-8859-5"),
-                                  std::string("User-Agent: Quarzello"),
-                                  std::string("Content-Type: application/x-www-form-urlencoded"),
-                                  "Content-Length: " + IntToText(static_cast<int>(body.size())), std::string(),
-                                  body})
-    request += line + "\r\n";
-  WriteBytes(stream, request);
-}
-
-// A reply is read whole before anything in it is used: the status and header
-// lines, then the body, never more than kMaxReplyBytes in all, so that an
-// endless answer cannot eat the memory. It came whole when its body is as
-// long as its Content-Length says or, without one, when the server closed the
-// connection normally; a time-out, a broken connection or the size limit cut
-// it off, and a reply cut off is never used, lest half a table pass for all.
-// Body lines are split like ReadLine does, and a line that reaches
-// kMaxReplyLine characters ends the body.
-class ReplyReader {
- public:
-  explicit ReplyReader(Stream* stream) {
-    std::optional<size_t> length;
-    for (std::string line = HeaderLine(stream); !line.empty(); line = HeaderLine(stream)) {
-      if (line.size() > kLengthHeader.size() &&
-          std::equal(kLengthHeader.begin(), kLengthHeader.end(), line.begin(),
-                     [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
-        length = static_cast<size_t>(std::max(0, TextToInt(line.substr(kLengthHeader.size()))));
-    }
-    while (received_ < kMaxReplyBytes && (!length || body_.size() < *length) && !Eof(stream)) {
-      body_ += static_cast<char>(ReadByte(stream));
-      ++received_;
-    }
-    if (length) {
-      whole_ = body_.size() == *length;
-    } else {
-      whole_ = Eof(stream) && !StreamCutOff(stream);
-    }
-    whole_ = whole_ && received_ > 0;
-  }
-
-  std::string Line() {
-    std::string line;
-    while (!Ended()) {
-      const char byte = body_[position_++];
-      if (byte == 10 || byte == 0) break;
-      if (byte == 13) continue;
-      line += byte;
-      if (line.size() == kMaxReplyLine) position_ = body_.size();
-    }
-    return line;
-  }
-
-  bool Ended() const { return position_ == body_.size(); }
-  // The server answered, and its answer was not cut off.
-  bool Whole() const { return whole_; }
-
- private:
-  static constexpr std::string_view kLengthHeader = "content-length:";
-
-  std::string HeaderLine(Stream* stream) {
-    std::string line;
-    while (received_ < kMaxReplyBytes && !Eof(stream)) {
-      const int byte = ReadByte(stream);
-      ++received_;
-      if (byte == 10 || byte == 0) break;
-      if (byte != 13) line += static_cast<char>(byte);
-    }
-    return line;
-  }
-
-  std::string body_;
-  size_t position_ = 0;
-  size_t received_ = 0;
-  bool whole_ = false;
-};
-
-}  // namespace
 
 std::string HighscoreHost() {
   const char* host = std::getenv("QUARZELLO_HIGHSCORE_HOST");
@@ -203,7 +107,7 @@ FetchedTables FetchTables(const ClientContext& context) {
   return fetched;
 }
 
-UploadReply UploadRecording(const ClientContext& context, const std::string& recording) {
+UploadReply UploadRecording(const ClientContext& context, const std::string& recording, int32_t ticket) {
   UploadReply upload;
   Connection connection = Connect(context);
   if (!connection) return upload;
@@ -211,12 +115,18 @@ UploadReply UploadRecording(const ClientContext& context, const std::string& rec
   const std::string body = "key_id=" + IntToText(online.keyId) + "&id=" + IntToText(online.ownId) +
                            "&lang=" + LanguageCode(context.language) +
                            "&hash=" + IntToText(RecordingHash(online.onlineKey, recording)) +
+                           (ticket != 0 ? "&ticket=" + IntToText(ticket) : std::string()) +
                            "&recording=" + EncodeBase64Url(recording);
   SendRequest(connection.get(), context, RequestLine(kUploadPath), body);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return upload;
   if (reply.Line() == "OKAY") {
     upload.result = OnlineResult::Done;
+    reply.Line();  // the entry's id
+    if (reply.Line() == kUnverifiedMark) {
+      upload.unverifiedReason = reply.Line();
+      upload.unverifiedMessage = reply.Line();
+    }
     return upload;
   }
   upload.result = OnlineResult::ServerError;

@@ -72,6 +72,11 @@ struct Submission {
 struct UploadReply {
   OnlineResult result = OnlineResult::NoConnection;
   std::string serverMessage;
+  // With Done, when the entry does not count online (its game was not
+  // played on a board the service dealt, once, in a time that fits): the
+  // service's word for why, and the reason in words for the player.
+  std::string unverifiedReason;
+  std::string unverifiedMessage;
 };
 
 Registration RegisterClient(const ClientContext& context);
@@ -81,9 +86,10 @@ Submission SubmitScore(const ClientContext& context, const std::string& playerNa
 // Sends context.online.ownId, so that the server can mark that entry.
 FetchedTables FetchTables(const ClientContext& context);
 // The recording (EncodeRecording's bytes) of the game whose score was just
-// submitted, for the entry ownId under the key it was submitted with. A
-// refusal is the server's error.
-UploadReply UploadRecording(const ClientContext& context, const std::string& recording);
+// submitted, for the entry ownId under the key it was submitted with, and
+// the ticket its board was dealt with (highscore/deal.h; 0: none, the entry
+// will not count). A refusal is the server's error.
+UploadReply UploadRecording(const ClientContext& context, const std::string& recording, int32_t ticket = 0);
 
 // On the loop: a registration's key and a submission's id go into the
 // game's online state, and a server's error is shown in its message box.

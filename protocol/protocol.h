@@ -23,6 +23,13 @@ constexpr const char kRegisterPath[] = "/quarzello/register.php";
 constexpr const char kSubmitPath[] = "/quarzello/highscore.php";
 constexpr const char kFetchPath[] = "/quarzello/get.php";
 constexpr const char kUploadPath[] = "/quarzello/replay.php";
+// A board dealt for a ranked game, and the report of that game's start.
+constexpr const char kDealPath[] = "/quarzello/deal.php";
+constexpr const char kStartPath[] = "/quarzello/start.php";
+// The third line of an upload's "OKAY" when the entry does not count: its
+// game was not played on a board the service dealt, once, in a time that
+// fits. A reason word and the reason in words follow.
+constexpr const char kUnverifiedMark[] = "UNVERIFIED";
 
 // A ranking's number on the wire is the core's RankingIndex of its local
 // list: 0 to 2 Classic Leicht to Schwer, 3 to 5 Turbo, 6 Level; kRankings of them.

@@ -3,6 +3,7 @@
 #include "server/highscore_service.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "server/clock.h"
@@ -17,8 +18,8 @@ namespace highscored {
 
 namespace {
 
-constexpr int64_t kKeySweepIntervalMillis = 60'000;
-constexpr int kKeyIdAttempts = 8;
+constexpr int64_t kSweepIntervalMillis = 60'000;
+constexpr int kIdAttempts = 8;
 
 const char* const kMalformedBody = "Die Anfrage ist fehlerhaft kodiert.";
 const char* const kBadName = "Der Name muss aus 2 bis 15 einfachen Zeichen bestehen.";
@@ -41,6 +42,7 @@ const char* const kOtherPoints = "Das aufgezeichnete Spiel erreicht nicht den ei
 const char* const kRecordingTooLarge = "Die Aufzeichnung braucht zum Abspielen zu viel Speicher.";
 const char* const kReplaysBusy =
     "Der Highscore-Server kann die Aufzeichnung gerade nicht prüfen. Bitte versuchen Sie es später erneut.";
+const char* const kNoTicketToStart = "Zu diesem Brett nimmt der Highscore-Server keinen Spielbeginn an.";
 
 std::string MissingField(const std::string& field, Language language) {
   return Translate("Das Feld \"%1\" fehlt oder ist ungültig.", language, {field});
@@ -71,6 +73,32 @@ Reply StoreFailed(const StoreError& error, Language language) {
   Reply reply = HighscoreService::Error(503, Translate(kStoreFailed, language));
   reply.note = error.what();
   return reply;
+}
+
+// "OKAY" as for an entry that counts, which is all an old client reads; a
+// newer one reads on and tells the player why the game is not ranked.
+Reply Unverified(int32_t entryId, TicketVerdict verdict, Language language, const std::string& played) {
+  Reply reply{200, "OKAY\n" + std::to_string(entryId) + "\n" + quarzello::kUnverifiedMark + "\n" +
+                       VerdictWord(verdict) + "\n" + Translate(VerdictText(verdict), language) + "\n"};
+  reply.note = played + "; not verified: " + VerdictWord(verdict);
+  return reply;
+}
+
+// Draws ids until add stores under one, and returns it: a drawn id is taken
+// only once in millions of draws while there are few.
+int32_t AddUnderFreeId(int32_t (*draw)(), const std::function<bool(int32_t)>& add, const char* what) {
+  for (int attempt = 0; attempt < kIdAttempts; ++attempt) {
+    const int32_t id = draw();
+    if (add(id)) return id;
+  }
+  throw StoreError(std::string("no free ") + what + " id found");
+}
+
+// Whether a sweep of what has expired is due at nowMillis; true for one caller only.
+bool SweepDue(std::atomic<int64_t>& lastSweepMillis, int64_t nowMillis) {
+  int64_t last = lastSweepMillis.load();
+  if (nowMillis - last < kSweepIntervalMillis) return false;
+  return lastSweepMillis.compare_exchange_strong(last, nowMillis);
 }
 
 // One of the service's replay slots, held while an upload waits for a worker
@@ -140,14 +168,9 @@ Reply HighscoreService::Register(const std::string& body, const std::string& cli
     const int64_t now = WallMillis();
     DropExpiredKeysNow(now);
     const std::string key = MakeRandomKey();
-    // A drawn id is taken only once in millions of draws while keys are few.
-    for (int attempt = 0; attempt < kKeyIdAttempts; ++attempt) {
-      const int32_t keyId = MakeRandomKeyId();
-      if (store_.AddKey(keyId, key, now + settings_.keyLifetimeMillis)) {
-        return {200, "OKAY\n" + key + "\n" + std::to_string(keyId) + "\n"};
-      }
-    }
-    throw StoreError("no free key id found");
+    const int32_t keyId = AddUnderFreeId(
+        MakeRandomKeyId, [&](int32_t id) { return store_.AddKey(id, key, now + settings_.keyLifetimeMillis); }, "key");
+    return {200, "OKAY\n" + key + "\n" + std::to_string(keyId) + "\n"};
   } catch (const StoreError& error) {
     return StoreFailed(error, language);
   }
@@ -222,6 +245,8 @@ Reply HighscoreService::Fetch(const std::string& body) {
 }
 
 Reply HighscoreService::Upload(const std::string& body, const std::string& clientAddress) {
+  // What the ticket's times are measured to, before the upload waits for its replay.
+  const int64_t arrivedMillis = WallMillis();
   const Language language = BodyLanguage(body);
   const auto form = ParseForm(body);
   if (!form) return Error(400, Translate(kMalformedBody, language));
@@ -233,6 +258,10 @@ Reply HighscoreService::Upload(const std::string& body, const std::string& clien
   if (!hash) return Error(400, MissingField("hash", language));
   const auto text = Field(*form, "recording");
   if (!text) return Error(400, MissingField("recording", language));
+  // Old clients send none; their entries do not count, but are answered as before.
+  const auto ticketText = Field(*form, "ticket");
+  const auto ticketId = ticketText ? ParseDecimal(*ticketText, false) : std::nullopt;
+  if (ticketText && !ticketId) return Error(400, MissingField("ticket", language));
 
   auto refused = [language](int status, const char* message, const std::string& why) {
     Reply reply = Error(status, Translate(message, language));
@@ -295,21 +324,82 @@ Reply HighscoreService::Upload(const std::string& body, const std::string& clien
     // kept whole is none a player sends.
     if (replay.recording.empty()) return refused(400, kUnreadableRecording, played + "; beyond what the recorder keeps");
 
+    const std::optional<Ticket> ticket = ticketId ? store_.FindTicket(*ticketId) : std::nullopt;
+    const UploadedGame uploaded{target->ranking, replay.generatorState, replay.playMillis, replay.pauseMillis,
+                                arrivedMillis};
+    const TicketVerdict verdict = JudgeTicket(ticketId.has_value(), ticket, uploaded, settings_.tickets);
+    if (verdict != TicketVerdict::Counts) return Unverified(*entryId, verdict, language, played);
+
     VerifiedRecording verified;
     verified.entryId = *entryId;
     verified.ranking = target->ranking;
     verified.points = target->points;
     verified.generatorState = replay.generatorState;
+    verified.ticketId = ticket ? ticket->id : 0;  // a ticket, since it counts
     verified.bytes = std::move(replay.recording);
     switch (store_.StoreVerified(verified, WallMillis())) {
       case VerifyStatus::AlreadyVerified: return refused(409, kAlreadyVerified, played + "; entry already verified");
       case VerifyStatus::RecordingUsed: return refused(409, kRecordingUsed, played + "; game verifies another entry");
+      case VerifyStatus::TicketUsed: return Unverified(*entryId, TicketVerdict::TicketUsed, language, played);
       case VerifyStatus::Stored: break;
     }
     // As after a stored score: the next fetch lists the entry.
     scoresGeneration_.fetch_add(1);
     Reply reply{200, "OKAY\n" + std::to_string(*entryId) + "\n"};
     reply.note = played;
+    return reply;
+  } catch (const StoreError& error) {
+    return StoreFailed(error, language);
+  }
+}
+
+Reply HighscoreService::Deal(const std::string& body, const std::string& clientAddress) {
+  const Language language = BodyLanguage(body);
+  const auto form = ParseForm(body);
+  if (!form) return Error(400, Translate(kMalformedBody, language));
+  const auto mode = NumberField(*form, "mode", false);
+  if (!mode || *mode >= kRankingCount) return Error(400, Translate(kBadMode, language));
+
+  try {
+    if (!Allow(clientAddress)) return Error(429, Translate(kTooManyRequests, language));
+    const int64_t now = WallMillis();
+    DropStaleTicketsNow(now);
+    Ticket ticket;
+    ticket.ranking = *mode;
+    ticket.generatorState = MakeRandomGeneratorState();
+    ticket.issuedMillis = now;
+    AddUnderFreeId(
+        MakeRandomTicketId,
+        [&](int32_t id) {
+          ticket.id = id;
+          return store_.AddTicket(ticket);
+        },
+        "ticket");
+    return {200, "OKAY\n" + std::to_string(ticket.id) + "\n" + std::to_string(ticket.generatorState) + "\n"};
+  } catch (const StoreError& error) {
+    return StoreFailed(error, language);
+  }
+}
+
+Reply HighscoreService::ReportStart(const std::string& body, const std::string& clientAddress) {
+  const Language language = BodyLanguage(body);
+  const auto form = ParseForm(body);
+  if (!form) return Error(400, Translate(kMalformedBody, language));
+  const auto ticketId = NumberField(*form, "ticket", false);
+  if (!ticketId) return Error(400, MissingField("ticket", language));
+  // The board is known only to whoever was dealt the ticket: a guessed id
+  // stamps no one else's game.
+  const auto state = NumberField(*form, "state", false);
+  if (!state) return Error(400, MissingField("state", language));
+
+  try {
+    if (!Allow(clientAddress)) return Error(429, Translate(kTooManyRequests, language));
+    const int64_t now = WallMillis();
+    if (store_.StampTicketStart(*ticketId, *state, now, now - settings_.tickets.startWindowMillis)) {
+      return {200, "OKAY\n"};
+    }
+    Reply reply = Error(400, Translate(kNoTicketToStart, language));
+    reply.note = "no unstarted ticket of that id and board";
     return reply;
   } catch (const StoreError& error) {
     return StoreFailed(error, language);
@@ -363,10 +453,13 @@ std::shared_ptr<const HighscoreService::TablesText> HighscoreService::CurrentTab
 }
 
 void HighscoreService::DropExpiredKeysNow(int64_t nowMillis) {
-  int64_t last = lastKeySweepMillis_.load();
-  if (nowMillis - last < kKeySweepIntervalMillis) return;
-  if (!lastKeySweepMillis_.compare_exchange_strong(last, nowMillis)) return;
-  store_.DropExpiredKeys(nowMillis);
+  if (SweepDue(lastKeySweepMillis_, nowMillis)) store_.DropExpiredKeys(nowMillis);
+}
+
+void HighscoreService::DropStaleTicketsNow(int64_t nowMillis) {
+  if (SweepDue(lastTicketSweepMillis_, nowMillis)) {
+    store_.DropStaleTickets(nowMillis - TicketLifetimeMillis(settings_.tickets));
+  }
 }
 
 }  // namespace highscored

@@ -12,12 +12,13 @@
 #include "server/rate_limiter.h"
 #include "server/replay_pool.h"
 #include "server/store.h"
+#include "server/tickets.h"
 
 namespace highscored {
 
 struct ServiceSettings {
   int tableSize = 100;                         // entries per ranking in a fetch
-  int rateLimitPerMinute = 30;                 // registrations, submissions and uploads per address; 0 = no limit
+  int rateLimitPerMinute = 30;                 // the game's requests but fetches, per address; 0 = no limit
   int64_t keyLifetimeMillis = 10 * 60'000;
   // Fetches are answered from a copy of the rankings that is renewed after
   // every stored score, and at least this often so that scores stored by
@@ -36,6 +37,7 @@ struct ServiceSettings {
   // One address never has every worker.
   int maxReplays = 16;
   int maxReplaysPerAddress = 1;
+  TicketTimes tickets;
 };
 
 struct Reply {
@@ -47,7 +49,7 @@ struct Reply {
   std::string note;  // for the log only: why the service failed
 };
 
-// The four requests of the game, from form-encoded body to reply text.
+// The requests of the game, from form-encoded body to reply text.
 class HighscoreService {
  public:
   // Uploads are played again by replayer; without one they are refused.
@@ -57,8 +59,13 @@ class HighscoreService {
   Reply Submit(const std::string& body, const std::string& clientAddress);
   Reply Fetch(const std::string& body);
   // The recording of a submitted game: played again, and the entry counts
-  // once it reached the submitted points.
+  // once it reached the submitted points on a board dealt for it, in a time
+  // that fits.
   Reply Upload(const std::string& body, const std::string& clientAddress);
+  // A ticket for a ranked game: its id and the generator state of its board.
+  Reply Deal(const std::string& body, const std::string& clientAddress);
+  // The start of a ticket's game, stamped.
+  Reply ReportStart(const std::string& body, const std::string& clientAddress);
 
   // A first line other than "OKAY", then the message the game shows.
   static Reply Error(int status, const std::string& message);
@@ -77,6 +84,7 @@ class HighscoreService {
   std::shared_ptr<const TablesText> CurrentTables();
   bool IsFresh(const std::shared_ptr<const TablesText>& tables, int64_t nowMillis) const;
   void DropExpiredKeysNow(int64_t nowMillis);
+  void DropStaleTicketsNow(int64_t nowMillis);
   bool Allow(const std::string& clientAddress);
 
   ScoreStore& store_;
@@ -88,6 +96,7 @@ class HighscoreService {
   std::mutex replaysPerAddressMutex_;
   std::unordered_map<std::string, int> replaysPerAddress_;
   std::atomic<int64_t> lastKeySweepMillis_{0};
+  std::atomic<int64_t> lastTicketSweepMillis_{0};
 
   std::atomic<uint64_t> scoresGeneration_{0};  // counts stored scores
   std::mutex tablesMutex_;

@@ -43,6 +43,8 @@ const std::string kRegisterPath = quarzello::kRegisterPath;
 const std::string kSubmitPath = quarzello::kSubmitPath;
 const std::string kFetchPath = quarzello::kFetchPath;
 const std::string kUploadPath = quarzello::kUploadPath;
+const std::string kDealPath = quarzello::kDealPath;
+const std::string kStartPath = quarzello::kStartPath;
 
 // Many players may connect within the same moment; a short backlog would
 // make them wait for SYN retransmissions.
@@ -191,7 +193,8 @@ class HttpFrontEnd::Server {
   }
   // Whether answering the request may wait for the database to store something.
   static bool Waits(const HttpRequest& request) {
-    return request.path == kRegisterPath || request.path == kSubmitPath || IsUpload(request.path);
+    return request.path == kRegisterPath || request.path == kSubmitPath || request.path == kDealPath ||
+           request.path == kStartPath || IsUpload(request.path);
   }
   static bool IsUpload(std::string_view path) { return path == kUploadPath; }
   HttpResponse Answer(const HttpRequest& request);
@@ -337,9 +340,9 @@ class HttpFrontEnd::Server::Connection : public std::enable_shared_from_this<Con
       Answer(std::move(request));
       return;
     }
-    // Registrations and submissions wait for the database: they are answered
-    // on a worker, so that this loop's other connections are not held up and
-    // many of them can share one commit. The loop keeps running meanwhile.
+    // Registrations, submissions and deals wait for the database: they are
+    // answered on a worker, so that this loop's other connections are not
+    // held up and many of them can share one commit. The loop keeps running meanwhile.
     asio::thread_pool& pool = Server::IsUpload(request.path) ? server_.uploadWorkers() : server_.workers();
     asio::post(pool, [self = shared_from_this(), request = std::move(request),
                       loopBusy = asio::make_work_guard(stream_.get_executor())]() mutable {
@@ -587,7 +590,9 @@ HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
   const bool register_ = request.path == kRegisterPath;
   const bool submit = request.path == kSubmitPath;
   const bool upload = request.path == kUploadPath;
-  if (register_ || submit || upload || request.path == kFetchPath) {
+  const bool deal = request.path == kDealPath;
+  const bool start = request.path == kStartPath;
+  if (register_ || submit || upload || deal || start || request.path == kFetchPath) {
     if (request.method != "POST") return MethodNotAllowed("POST");
     if (request.Header("Content-Length").empty() && request.Header("Transfer-Encoding").empty()) {
       return GameError(411);
@@ -595,6 +600,8 @@ HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
     if (register_) return GameReply(service_.Register(request.body, request.clientAddress));
     if (submit) return GameReply(service_.Submit(request.body, request.clientAddress));
     if (upload) return GameReply(service_.Upload(request.body, request.clientAddress));
+    if (deal) return GameReply(service_.Deal(request.body, request.clientAddress));
+    if (start) return GameReply(service_.ReportStart(request.body, request.clientAddress));
     return GameReply(service_.Fetch(request.body));
   }
   const GetHandler* handler = FindRoute(request.path);

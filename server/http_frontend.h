@@ -67,7 +67,7 @@ struct HttpResponse {
 // Answers a GET (or HEAD: the same reply without its body).
 using GetHandler = std::function<HttpResponse(const HttpRequest&)>;
 
-// Serves the game's four requests over HTTP, one request per connection,
+// Serves the game's requests over HTTP, one request per connection,
 // plus whatever GET routes are added.
 class HttpFrontEnd {
  public:

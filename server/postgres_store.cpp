@@ -42,6 +42,17 @@ constexpr const char* kSchema = R"(
     bytes bytea NOT NULL,
     verified_at bigint NOT NULL,
     UNIQUE (mode, generator_state, points));
+  -- Boards dealt for ranked games; a database made before them gains the
+  -- table on start, and its entries keep what they were.
+  CREATE TABLE IF NOT EXISTS tickets (
+    id integer PRIMARY KEY,
+    mode smallint NOT NULL,
+    generator_state bigint NOT NULL,
+    issued_at bigint NOT NULL,
+    started_at bigint,
+    ended_at bigint,
+    score_id integer REFERENCES scores (id));
+  CREATE INDEX IF NOT EXISTS tickets_unused ON tickets (issued_at) WHERE score_id IS NULL;
   -- The rate limits of every service on this database, as RateLimiter keeps
   -- them in one process: requests still allowed at updated_at.
   CREATE TABLE IF NOT EXISTS rate_buckets (
@@ -93,6 +104,16 @@ constexpr PreparedSql kStatements[] = {
      "INSERT INTO recordings (score_id, mode, generator_state, points, bytes, verified_at) "
      "VALUES ($1, $2, $3, $4, $5, $6) ON CONFLICT DO NOTHING RETURNING score_id"},
     {"recording", "SELECT bytes FROM recordings WHERE score_id = $1"},
+    {"insert_ticket",
+     "INSERT INTO tickets (id, mode, generator_state, issued_at) VALUES ($1, $2, $3, $4) ON CONFLICT (id) DO NOTHING"},
+    {"stamp_start",
+     "UPDATE tickets SET started_at = GREATEST($3, issued_at) WHERE id = $1 AND generator_state = $2 "
+     "AND issued_at > $4 AND started_at IS NULL AND score_id IS NULL"},
+    {"ticket", "SELECT mode, generator_state, issued_at, started_at, score_id IS NOT NULL FROM tickets WHERE id = $1"},
+    // A second upload for the same ticket waits for the first one's row
+    // lock, then finds it used.
+    {"use_ticket", "UPDATE tickets SET score_id = $2, ended_at = $3 WHERE id = $1 AND score_id IS NULL RETURNING id"},
+    {"drop_stale_tickets", "DELETE FROM tickets WHERE score_id IS NULL AND issued_at < $1"},
     {"allow_request",
      "INSERT INTO rate_buckets AS b (address, requests, updated_at) VALUES ($1, $2::float8 - 1, $3) "
      "ON CONFLICT (address) DO UPDATE SET requests = " QZ_REFILLED " - 1, updated_at = GREATEST(b.updated_at, $3) "
@@ -277,6 +298,12 @@ class PostgresStore : public ScoreStore {
         conn.Run("rollback", {});
         return VerifyStatus::AlreadyVerified;
       }
+      const ResultPtr ticket = conn.Run("use_ticket", {std::to_string(recording.ticketId),
+                                                       std::to_string(recording.entryId), std::to_string(nowMillis)});
+      if (PQntuples(ticket.get()) == 0) {
+        conn.Run("rollback", {});
+        return VerifyStatus::TicketUsed;
+      }
       const ResultPtr inserted =
           conn.Run("insert_recording",
                    {std::to_string(recording.entryId), std::to_string(recording.ranking),
@@ -297,6 +324,46 @@ class PostgresStore : public ScoreStore {
       const ResultPtr rows = conn.Run("recording", {std::to_string(entryId)}, {}, 1);
       if (PQntuples(rows.get()) == 0) return std::nullopt;
       return std::string(PQgetvalue(rows.get(), 0, 0), static_cast<size_t>(PQgetlength(rows.get(), 0, 0)));
+    });
+  }
+
+  bool AddTicket(const Ticket& ticket) override {
+    return WithConnection([&](Connection& conn) {
+      const ResultPtr inserted =
+          conn.Run("insert_ticket", {std::to_string(ticket.id), std::to_string(ticket.ranking),
+                                     std::to_string(ticket.generatorState), std::to_string(ticket.issuedMillis)});
+      return std::string_view(PQcmdTuples(inserted.get())) == "1";
+    });
+  }
+
+  bool StampTicketStart(int32_t id, int64_t generatorState, int64_t nowMillis, int64_t issuedAfterMillis) override {
+    return WithConnection([&](Connection& conn) {
+      const ResultPtr stamped =
+          conn.Run("stamp_start", {std::to_string(id), std::to_string(generatorState), std::to_string(nowMillis),
+                                   std::to_string(issuedAfterMillis)});
+      return std::string_view(PQcmdTuples(stamped.get())) == "1";
+    });
+  }
+
+  std::optional<Ticket> FindTicket(int32_t id) override {
+    return WithConnection([&](Connection& conn) -> std::optional<Ticket> {
+      const ResultPtr rows = conn.Run("ticket", {std::to_string(id)});
+      if (PQntuples(rows.get()) == 0) return std::nullopt;
+      Ticket ticket;
+      ticket.id = id;
+      ticket.ranking = IntValue(rows, 0, 0);
+      ticket.generatorState = std::stoll(PQgetvalue(rows.get(), 0, 1));
+      ticket.issuedMillis = std::stoll(PQgetvalue(rows.get(), 0, 2));
+      if (!PQgetisnull(rows.get(), 0, 3)) ticket.startedMillis = std::stoll(PQgetvalue(rows.get(), 0, 3));
+      ticket.used = std::string_view(PQgetvalue(rows.get(), 0, 4)) == "t";
+      return ticket;
+    });
+  }
+
+  void DropStaleTickets(int64_t issuedBeforeMillis) override {
+    WithConnection([&](Connection& conn) {
+      conn.Run("drop_stale_tickets", {std::to_string(issuedBeforeMillis)});
+      return 0;
     });
   }
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/random.h"
+
 namespace highscored {
 
 namespace {
@@ -19,6 +21,18 @@ void FillRandom(unsigned char* bytes, size_t size) {
       throw std::runtime_error("no random numbers from the operating system");
     }
     filled += static_cast<size_t>(got);
+  }
+}
+
+// 31 random bits, drawn again until accept takes them: uniform over what it takes.
+int32_t Random31Bits(bool (*accept)(int64_t)) {
+  for (;;) {
+    uint32_t bits = 0;
+    unsigned char bytes[sizeof bits];
+    FillRandom(bytes, sizeof bytes);
+    std::memcpy(&bits, bytes, sizeof bits);
+    const auto value = static_cast<int32_t>(bits & 0x7FFFFFFFu);
+    if (accept(value)) return value;
   }
 }
 
@@ -45,5 +59,11 @@ int32_t MakeRandomKeyId() {
   }
   return id;
 }
+
+int32_t MakeRandomTicketId() {
+  return Random31Bits([](int64_t value) { return value != 0; });
+}
+
+int32_t MakeRandomGeneratorState() { return Random31Bits(Random::ValidState); }
 
 }  // namespace highscored

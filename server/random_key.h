@@ -13,4 +13,11 @@ std::string MakeRandomKey();
 // guessed from one's own, as ids counted up could.
 int32_t MakeRandomKeyId();
 
+// A ticket's id: 1 to 2^31 - 1, drawn at random like a key's id.
+int32_t MakeRandomTicketId();
+
+// A state the game's generator can be in (Random::ValidState), each as
+// likely as any other: the board of a dealt game, which no player picks.
+int32_t MakeRandomGeneratorState();
+
 }  // namespace highscored

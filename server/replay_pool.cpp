@@ -40,7 +40,7 @@ constexpr int kOutOfMemoryStatus = 3;
 
 // The answer of a worker: one line, for a played game followed by the bytes
 // of its recording as the core writes it.
-//   PLAYED score mode difficulty frames playMillis reachedEnd generatorState cpuMillis recordingBytes
+//   PLAYED score mode difficulty frames playMillis pauseMillis reachedEnd generatorState cpuMillis recordingBytes
 //   UNREADABLE cpuMillis message
 //   TOOLARGE cpuMillis
 std::string Answer(const ReplayOutcome& outcome) {
@@ -53,8 +53,8 @@ std::string Answer(const ReplayOutcome& outcome) {
     line << "UNREADABLE " << outcome.cpuMillis << ' ' << message << '\n';
   } else {
     line << "PLAYED " << outcome.score << ' ' << outcome.mode << ' ' << outcome.difficulty << ' ' << outcome.frames
-         << ' ' << outcome.playMillis << ' ' << (outcome.reachedEnd ? 1 : 0) << ' ' << outcome.generatorState << ' '
-         << outcome.cpuMillis << ' ' << outcome.recording.size() << '\n'
+         << ' ' << outcome.playMillis << ' ' << outcome.pauseMillis << ' ' << (outcome.reachedEnd ? 1 : 0) << ' '
+         << outcome.generatorState << ' ' << outcome.cpuMillis << ' ' << outcome.recording.size() << '\n'
          << outcome.recording;
   }
   return line.str();
@@ -81,7 +81,7 @@ ReplayOutcome ParseAnswer(const std::string& line, size_t& recordingBytes) {
   fields.str(line);
   int reachedEnd = 0;
   fields >> word >> outcome.score >> outcome.mode >> outcome.difficulty >> outcome.frames >> outcome.playMillis >>
-      reachedEnd >> outcome.generatorState >> outcome.cpuMillis >> recordingBytes;
+      outcome.pauseMillis >> reachedEnd >> outcome.generatorState >> outcome.cpuMillis >> recordingBytes;
   if (word != "PLAYED" || !fields || recordingBytes > kMaxRewrittenBytes) {
     recordingBytes = 0;
     outcome.kind = ReplayOutcome::Kind::Unreadable;
@@ -170,6 +170,7 @@ ReplayOutcome ReplayHere(std::string_view recording) {
   outcome.difficulty = result.difficulty;
   outcome.frames = result.frames;
   outcome.playMillis = result.playMillis;
+  outcome.pauseMillis = result.pauseMillis;
   outcome.reachedEnd = result.reachedEnd;
   outcome.generatorState = result.generatorState;
   outcome.recording = result.recording;

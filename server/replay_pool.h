@@ -41,7 +41,8 @@ struct ReplayOutcome {
   int mode = 0;
   int difficulty = 0;
   int64_t frames = 0;
-  int64_t playMillis = 0;
+  int64_t playMillis = 0;   // to the last frame, pauses left out
+  int64_t pauseMillis = 0;  // time paused before it
   bool reachedEnd = false;
   int64_t generatorState = 0;
   // What the core's recorder writes of the replayed game (see ReplayResult).

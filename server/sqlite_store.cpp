@@ -35,6 +35,17 @@ constexpr const char* kSchema = R"(
     bytes BLOB NOT NULL,
     verified_at INTEGER NOT NULL,
     UNIQUE (mode, generator_state, points));
+  -- Boards dealt for ranked games; a database made before them gains the
+  -- table on start, and its entries keep what they were.
+  CREATE TABLE IF NOT EXISTS tickets (
+    id INTEGER PRIMARY KEY,
+    mode INTEGER NOT NULL,
+    generator_state INTEGER NOT NULL,
+    issued_at INTEGER NOT NULL,
+    started_at INTEGER,
+    ended_at INTEGER,
+    score_id INTEGER REFERENCES scores (id));
+  CREATE INDEX IF NOT EXISTS tickets_unused ON tickets (issued_at) WHERE score_id IS NULL;
 )";
 
 // Columns that databases made before recordings were taken lack; added on
@@ -186,16 +197,27 @@ class SqliteStore : public ScoreStore {
                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
         dropExpired_(db_, "DELETE FROM keys WHERE expires_at <= ?1"),
         gameUsed_(db_, "SELECT 1 FROM recordings WHERE mode = ?1 AND generator_state = ?2 AND points = ?3"),
-        markVerified_(db_, "UPDATE scores SET verified = 1, key_secret = NULL WHERE id = ?1 AND verified = 0"),
+        entryUnverified_(db_, "SELECT 1 FROM scores WHERE id = ?1 AND verified = 0"),
+        markVerified_(db_, "UPDATE scores SET verified = 1, key_secret = NULL WHERE id = ?1"),
         insertRecording_(db_,
                          "INSERT INTO recordings (score_id, mode, generator_state, points, bytes, verified_at) "
                          "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
+        insertTicket_(db_,
+                      "INSERT OR IGNORE INTO tickets (id, mode, generator_state, issued_at) VALUES (?1, ?2, ?3, ?4)"),
+        stampStart_(db_,
+                    "UPDATE tickets SET started_at = max(?3, issued_at) WHERE id = ?1 AND generator_state = ?2 "
+                    "AND issued_at > ?4 AND started_at IS NULL AND score_id IS NULL"),
+        ticketFree_(db_, "SELECT 1 FROM tickets WHERE id = ?1 AND score_id IS NULL"),
+        useTicket_(db_, "UPDATE tickets SET score_id = ?2, ended_at = ?3 WHERE id = ?1"),
+        dropStaleTickets_(db_, "DELETE FROM tickets WHERE score_id IS NULL AND issued_at < ?1"),
         topVerified_(readConnection_.db, TopSql("WHERE mode = ?1 AND verified = 1").c_str()),
         topAll_(readConnection_.db, TopSql("WHERE mode = ?1").c_str()),
         sliceVerified_(readConnection_.db, SliceSql("WHERE mode = ?1 AND verified = 1").c_str()),
         sliceAll_(readConnection_.db, SliceSql("WHERE mode = ?1").c_str()),
         uploadTarget_(readConnection_.db, "SELECT mode, points, key_id, key_secret, verified FROM scores WHERE id = ?1"),
         recording_(readConnection_.db, "SELECT bytes FROM recordings WHERE score_id = ?1"),
+        ticket_(readConnection_.db,
+                "SELECT mode, generator_state, issued_at, started_at, score_id IS NOT NULL FROM tickets WHERE id = ?1"),
         writer_([this] { WriteBatches(); }) {}
 
   ~SqliteStore() override {
@@ -294,8 +316,22 @@ class SqliteStore : public ScoreStore {
   VerifyStatus StoreVerified(const VerifiedRecording& recording, int64_t nowMillis) override {
     VerifyStatus status = VerifyStatus::Stored;
     // Inside the writer's transaction: nothing else writes between the
-    // checks and the insert.
+    // checks and the insert. The batch commits whatever ran before a
+    // refusal, so every check comes before the first change; they come in
+    // the PostgreSQL store's order.
     Write([&] {
+      const bool unverified = entryUnverified_.Bind(1, recording.entryId).Step();
+      entryUnverified_.Reset();
+      if (!unverified) {
+        status = VerifyStatus::AlreadyVerified;
+        return;
+      }
+      const bool ticketFree = ticketFree_.Bind(1, recording.ticketId).Step();
+      ticketFree_.Reset();
+      if (!ticketFree) {
+        status = VerifyStatus::TicketUsed;
+        return;
+      }
       const bool used =
           gameUsed_.Bind(1, recording.ranking).Bind(2, recording.generatorState).Bind(3, recording.points).Step();
       gameUsed_.Reset();
@@ -304,10 +340,7 @@ class SqliteStore : public ScoreStore {
         return;
       }
       markVerified_.Bind(1, recording.entryId).Run();
-      if (sqlite3_changes(db_) != 1) {
-        status = VerifyStatus::AlreadyVerified;
-        return;
-      }
+      useTicket_.Bind(1, recording.ticketId).Bind(2, recording.entryId).Bind(3, nowMillis).Run();
       insertRecording_.Bind(1, recording.entryId).Bind(2, recording.ranking).Bind(3, recording.generatorState);
       insertRecording_.Bind(4, recording.points).BindBlob(5, recording.bytes).Bind(6, nowMillis).Run();
     });
@@ -324,6 +357,41 @@ class SqliteStore : public ScoreStore {
 
   void DropExpiredKeys(int64_t nowMillis) override {
     Write([&] { dropExpired_.Bind(1, nowMillis).Run(); });
+  }
+
+  bool AddTicket(const Ticket& ticket) override {
+    bool added = false;
+    Write([&] {
+      insertTicket_.Bind(1, ticket.id).Bind(2, ticket.ranking).Bind(3, ticket.generatorState);
+      insertTicket_.Bind(4, ticket.issuedMillis).Run();
+      added = sqlite3_changes(db_) == 1;
+    });
+    return added;
+  }
+
+  bool StampTicketStart(int32_t id, int64_t generatorState, int64_t nowMillis, int64_t issuedAfterMillis) override {
+    bool stamped = false;
+    Write([&] {
+      stampStart_.Bind(1, id).Bind(2, generatorState).Bind(3, nowMillis).Bind(4, issuedAfterMillis).Run();
+      stamped = sqlite3_changes(db_) == 1;
+    });
+    return stamped;
+  }
+
+  std::optional<Ticket> FindTicket(int32_t id) override {
+    std::lock_guard lock(readMutex_);
+    std::optional<Ticket> ticket;
+    if (ticket_.Bind(1, id).Step()) {
+      ticket = Ticket{id, static_cast<int>(ticket_.Int(0)), ticket_.Int(1), ticket_.Int(2), std::nullopt,
+                      ticket_.Int(4) != 0};
+      if (!ticket_.IsNull(3)) ticket->startedMillis = ticket_.Int(3);
+    }
+    ticket_.Reset();
+    return ticket;
+  }
+
+  void DropStaleTickets(int64_t issuedBeforeMillis) override {
+    Write([&] { dropStaleTickets_.Bind(1, issuedBeforeMillis).Run(); });
   }
 
  private:
@@ -392,9 +460,9 @@ class SqliteStore : public ScoreStore {
   Connection readConnection_;
   sqlite3* db_;  // the writer's
   Statement begin_, commit_, rollback_, insertKey_, claimKey_, insertScore_, dropExpired_, gameUsed_,
-      markVerified_, insertRecording_;
+      entryUnverified_, markVerified_, insertRecording_, insertTicket_, stampStart_, ticketFree_, useTicket_, dropStaleTickets_;
   std::mutex readMutex_;
-  Statement topVerified_, topAll_, sliceVerified_, sliceAll_, uploadTarget_, recording_;
+  Statement topVerified_, topAll_, sliceVerified_, sliceAll_, uploadTarget_, recording_, ticket_;
 
   std::mutex queueMutex_;
   std::condition_variable queueChanged_;

@@ -65,19 +65,32 @@ struct UploadTarget {
   bool verified = false;
 };
 
-// A recording that was played again and reached its entry's points. The
-// game it records is told by its ranking, the generator state it starts
-// from and its points: the same game can verify one entry only, however its
-// bytes are packed or padded.
+// A board dealt for a ranked game (server/tickets.h): the generator state
+// its game must start from, and the stamps of what the service learnt of
+// that game, on the wall clock.
+struct Ticket {
+  int32_t id = 0;
+  int ranking = 0;
+  int64_t generatorState = 0;
+  int64_t issuedMillis = 0;
+  std::optional<int64_t> startedMillis;  // when the game's start was reported
+  bool used = false;                     // an entry counts for its game; the upload's arrival is its end
+};
+
+// A recording that was played again and reached its entry's points, on the
+// board of its ticket. The game it records is told by its ranking, the
+// generator state it starts from and its points: the same game can verify
+// one entry only, however its bytes are packed or padded.
 struct VerifiedRecording {
   int32_t entryId = 0;
   int ranking = 0;
   int32_t points = 0;
   int64_t generatorState = 0;
+  int32_t ticketId = 0;
   std::string bytes;  // as the core's recorder writes the replayed game, served again for anyone to check
 };
 
-enum class VerifyStatus { Stored, AlreadyVerified, RecordingUsed };
+enum class VerifyStatus { Stored, AlreadyVerified, RecordingUsed, TicketUsed };
 
 // Raised when the database cannot be reached or refuses a statement.
 class StoreError : public std::runtime_error {
@@ -115,10 +128,22 @@ class ScoreStore {
   // The entry a recording is uploaded for, if it exists.
   virtual std::optional<UploadTarget> FindUploadTarget(int32_t entryId) = 0;
 
-  // Marks the entry verified and keeps its recording, in one transaction;
-  // nothing changes when the entry is verified already or the same game
-  // verified another entry.
+  // Marks the entry verified, keeps its recording and uses up its ticket,
+  // stamping the game's end at nowMillis, in one transaction; nothing
+  // changes when the entry is verified already, the same game verified
+  // another entry or the ticket was used, also by an upload at the same time.
   virtual VerifyStatus StoreVerified(const VerifiedRecording& recording, int64_t nowMillis) = 0;
+
+  // Keeps a freshly dealt ticket (neither started nor used); false, with
+  // nothing stored, when its id is taken.
+  virtual bool AddTicket(const Ticket& ticket) = 0;
+  // Stamps the start of the ticket's game at nowMillis if the ticket deals
+  // that generator state, was issued after issuedAfterMillis and is neither
+  // started nor used; whether it did.
+  virtual bool StampTicketStart(int32_t id, int64_t generatorState, int64_t nowMillis, int64_t issuedAfterMillis) = 0;
+  virtual std::optional<Ticket> FindTicket(int32_t id) = 0;
+  // Forgets the unused tickets issued before then; used ones stay with their entry.
+  virtual void DropStaleTickets(int64_t issuedBeforeMillis) = 0;
 
   // The recording of a verified entry.
   virtual std::optional<std::string> Recording(int32_t entryId) = 0;

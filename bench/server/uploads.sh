@@ -28,9 +28,9 @@ if [ -n "${QUARZELLO_TEST_POSTGRES_URL:-}" ]; then
   psql -q "$QUARZELLO_TEST_POSTGRES_URL/postgres" -c "CREATE DATABASE uploads"
   db="$QUARZELLO_TEST_POSTGRES_URL/uploads"
   start_server postgresql "$build" "$db"
-  size() { psql -tA "$db" -c "SELECT pg_total_relation_size('scores') + pg_total_relation_size('recordings')"; }
+  size() { psql -tA "$db" -c "SELECT pg_total_relation_size('scores') + pg_total_relation_size('recordings') + pg_total_relation_size('tickets')"; }
   echo "== PostgreSQL"
-  python3 "$here/uploads.py" "$port" "$work/games" prepare
+  python3 "$here/uploads.py" "$port" "$work/games" prepare "$db"
   before=$(size)
   python3 "$here/uploads.py" "$port" "$work/games" verify
   psql -q "$db" -c "VACUUM ANALYZE"
@@ -40,7 +40,7 @@ fi
 
 echo "$(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) before the run"
 start_server uploads "$build" "sqlite:$work/uploads.sqlite"
-python3 "$here/uploads.py" "$port" "$work/games" prepare
+python3 "$here/uploads.py" "$port" "$work/games" prepare "sqlite:$work/uploads.sqlite"
 sqlite_size() { python3 -c "import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); c.execute('PRAGMA wal_checkpoint(TRUNCATE)'); print(c.execute('PRAGMA page_count').fetchone()[0] * c.execute('PRAGMA page_size').fetchone()[0] - c.execute('PRAGMA freelist_count').fetchone()[0] * c.execute('PRAGMA page_size').fetchone()[0])" "$work/uploads.sqlite"; }
 before=$(sqlite_size)
 echo "== SQLite"

@@ -84,6 +84,7 @@ TEST(Replay, EveryModePlayedHeadlessReplaysToItsScoreAndBoard) {
   // The Turbo clock came to its end, the five paused seconds left out, and
   // the recording ended there.
   EXPECT_EQ(ReplayGame(turbo.recording).playMillis / 1000, 121);
+  EXPECT_EQ(ReplayGame(turbo.recording).pauseMillis, 5000 - 3);
 }
 
 TEST(Replay, TheGameReportsItsLevelsAndItsEndInItsOutbox) {

@@ -1,8 +1,12 @@
 // The game's own online client against the real server, on both stores.
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
+#include "base/random.h"
+#include "highscore/deal.h"
 #include "tests/highscore/fixture.h"
 #include "tests/server/harness.h"
 #include "tests/server/recorded_games.h"
@@ -101,16 +105,28 @@ TEST_P(GameClientTest, RefusedScoresShowTheServersMessage) {
   EXPECT_TRUE(recording.messages[0].serious);
 }
 
-TEST_P(GameClientTest, TheRecordingOfTheSubmittedGameMakesItCountAndARefusalIsShown) {
+// As the game plays online: a board fetched while the menus show, the game
+// started from its state and its start reported, the ticket named with the
+// upload.
+TEST_P(GameClientTest, AGameOnADealtBoardCountsOnceItsRecordingIsPlayedAgainAndARefusalIsShown) {
   StartServer({});
-  const PlayedGame played = PlayToTheEnd({.mode = Turbo, .difficulty = 2, .seed = 21});
+  const DealtBoard board = FetchDealtBoard(CurrentClientContext(), RankingIndex(Turbo, 2));
+  ASSERT_EQ(board.result, OnlineResult::Done) << server->Log();
+  ASSERT_TRUE(Random::ValidState(board.generatorState));
+  EXPECT_TRUE(ReportGameStart(CurrentClientContext(), board));
+  EXPECT_FALSE(ReportGameStart(CurrentClientContext(), board)) << "a start is stamped once";
+  const PlayedGame played =
+      PlayToTheEnd({.mode = Turbo, .difficulty = 2, .seed = 21, .generatorState = board.generatorState});
   ASSERT_FALSE(played.recording.empty());
+  MoveTicketBack(database, board.ticket, played.playMillis + 2000);  // as if played since
   ASSERT_EQ(RegisterClient(), OnlineResult::Done);
   ASSERT_EQ(Submit("Kurt", played.score, Turbo, 2), OnlineResult::Done);
   ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
   EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 2, ListKind::Online)].list.empty()) << "not before its recording";
 
-  ASSERT_EQ(UploadRecording(played.recording), OnlineResult::Done) << server->Log();
+  const UploadReply upload = quarzello::UploadRecording(CurrentClientContext(), played.recording, board.ticket);
+  ASSERT_EQ(Accept(upload), OnlineResult::Done) << server->Log();
+  EXPECT_EQ(upload.unverifiedReason, "");
   ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
   const auto& turboSchwer = highscores.list[RankingIndex(Turbo, 2, ListKind::Online)].list;
   ASSERT_EQ(turboSchwer.size(), 1u);
@@ -121,11 +137,46 @@ TEST_P(GameClientTest, TheRecordingOfTheSubmittedGameMakesItCountAndARefusalIsSh
   // The same game for a score it did not make.
   ASSERT_EQ(RegisterClient(), OnlineResult::Done);
   ASSERT_EQ(Submit("Kurt", played.score + 10, Turbo, 2), OnlineResult::Done);
-  EXPECT_EQ(UploadRecording(played.recording), OnlineResult::ServerError);
+  EXPECT_EQ(Accept(quarzello::UploadRecording(CurrentClientContext(), played.recording, board.ticket)),
+            OnlineResult::ServerError);
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, "Fehler");
   EXPECT_EQ(recording.messages[0].text, "Trelvani meldete folgenden Fehler:\r\nDas aufgezeichnete Spiel erreicht "
                                         "nicht den eingetragenen Punktwert.");
+}
+
+// A game played before its board came, or offline: the upload goes through
+// as ever, and its answer says in words why the entry is not listed.
+TEST_P(GameClientTest, AGameWithoutADealtBoardIsUploadedAndToldWhyItDoesNotCount) {
+  StartServer({});
+  const PlayedGame played = PlayToTheEnd({.mode = Level, .seed = 9, .movesUntilMillis = 20'000});
+  ASSERT_EQ(RegisterClient(), OnlineResult::Done);
+  ASSERT_EQ(Submit("Lea", played.score, Level, 0), OnlineResult::Done);
+  const UploadReply upload = quarzello::UploadRecording(CurrentClientContext(), played.recording);
+  EXPECT_EQ(Accept(upload), OnlineResult::Done);
+  EXPECT_EQ(upload.unverifiedReason, "no-ticket");
+  EXPECT_EQ(upload.unverifiedMessage, "Das Spiel wurde nicht auf einem vom Highscore-Server ausgeteilten Brett "
+                                      "gespielt und z\xe4hlt darum nicht in der Online-Rangliste.");
+  EXPECT_TRUE(recording.messages.empty()) << "no error box";
+  ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
+  EXPECT_TRUE(highscores.list[RankingIndex(Level, 0, ListKind::Online)].list.empty());
+
+  // The start reported beside the game: the game goes on at once, the
+  // service stamps it soon after.
+  const DealtBoard board = FetchDealtBoard(CurrentClientContext(), RankingIndex(Level, 0));
+  ASSERT_EQ(board.result, OnlineResult::Done);
+  ReportGameStartAside(CurrentClientContext(), board);
+  const std::string started = "SELECT started_at FROM tickets WHERE id = " + std::to_string(board.ticket);
+  for (int wait = 0; wait < 500 && QuerySql(database, started).empty(); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_NE(QuerySql(database, started), "");
+
+  const DealtBoard refused = FetchDealtBoard(CurrentClientContext(), kRankings);
+  EXPECT_EQ(refused.result, OnlineResult::ServerError);
+  EXPECT_EQ(refused.serverMessage, "Diese Rangliste gibt es nicht.");
+  server.reset();
+  EXPECT_EQ(FetchDealtBoard(CurrentClientContext(), 0).result, OnlineResult::NoConnection);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, GameClientTest, ::testing::Values("sqlite"));

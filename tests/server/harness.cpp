@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "gameplay/modes.h"
 
 namespace servertest {
 
@@ -275,12 +278,109 @@ std::string Base64Url(const std::string& bytes) {
   return text;
 }
 
+namespace {
+
+std::string UploadBody(const Registration& registration, int32_t entryId, const std::string& recording) {
+  return "key_id=" + std::to_string(registration.keyId) + "&id=" + std::to_string(entryId) +
+         "&hash=" + std::to_string(RecordingCheck(registration.key, recording));
+}
+
+}  // namespace
+
 HttpReply Upload(int port, const Registration& registration, int32_t entryId, const std::string& recording,
                  const std::string& from) {
-  const std::string body = "key_id=" + std::to_string(registration.keyId) + "&id=" + std::to_string(entryId) +
-                           "&hash=" + std::to_string(RecordingCheck(registration.key, recording)) +
-                           "&recording=" + Base64Url(recording);
-  return PostAsGame(port, kUploadPath, body, from);
+  return PostAsGame(port, kUploadPath,
+                    UploadBody(registration, entryId, recording) + "&recording=" + Base64Url(recording), from);
+}
+
+HttpReply UploadDealt(int port, const Registration& registration, int32_t entryId, const std::string& recording,
+                      int32_t ticket, const std::string& from) {
+  return PostAsGame(port, kUploadPath,
+                    UploadBody(registration, entryId, recording) + "&ticket=" + std::to_string(ticket) +
+                        "&recording=" + Base64Url(recording),
+                    from);
+}
+
+std::string UnverifiedReason(const HttpReply& reply) {
+  const auto& lines = reply.lines;
+  return lines.size() >= 4 && lines[0] == "OKAY" && lines[2] == "UNVERIFIED" ? lines[3] : "";
+}
+
+bool Counts(const HttpReply& reply) {
+  return !reply.lines.empty() && reply.lines[0] == "OKAY" && UnverifiedReason(reply).empty() &&
+         reply.lines.size() == 2;
+}
+
+std::optional<DealtTicket> Deal(int port, int ranking, const std::string& from) {
+  const HttpReply reply = PostAsGame(port, kDealPath, "mode=" + std::to_string(ranking) + "&lang=de", from);
+  if (reply.lines.size() != 3 || reply.lines[0] != "OKAY") return std::nullopt;
+  return DealtTicket{std::stoi(reply.lines[1]), std::stoi(reply.lines[2])};
+}
+
+HttpReply ReportStart(int port, const DealtTicket& ticket) {
+  return PostAsGame(port, kStartPath,
+                    "ticket=" + std::to_string(ticket.id) + "&state=" + std::to_string(ticket.generatorState));
+}
+
+namespace {
+
+// The first value of the statement's first row, "" for none or NULL.
+std::string OnDatabase(const std::string& database, const std::string& sql) {
+  const std::string sqlitePrefix = "sqlite:";
+  std::string value;
+  if (database.rfind(sqlitePrefix, 0) == 0) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open(database.substr(sqlitePrefix.size()).c_str(), &db) != SQLITE_OK) {
+      sqlite3_close(db);
+      throw std::runtime_error("cannot open " + database);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt* statement = nullptr;
+    int status = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+    if (status == SQLITE_OK) status = sqlite3_step(statement);
+    if (status == SQLITE_ROW && sqlite3_column_text(statement, 0)) {
+      value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    }
+    const std::string message = sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    if (status != SQLITE_ROW && status != SQLITE_DONE) throw std::runtime_error("SQLite: " + message + ": " + sql);
+    return value;
+  }
+  PGconn* conn = PQconnectdb(database.c_str());
+  PGresult* result = PQexec(conn, sql.c_str());
+  const ExecStatusType status = PQresultStatus(result);
+  const std::string message = PQerrorMessage(conn);
+  if (status == PGRES_TUPLES_OK && PQntuples(result) > 0 && !PQgetisnull(result, 0, 0)) {
+    value = PQgetvalue(result, 0, 0);
+  }
+  PQclear(result);
+  PQfinish(conn);
+  if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    throw std::runtime_error("PostgreSQL: " + message + ": " + sql);
+  }
+  return value;
+}
+
+}  // namespace
+
+void RunSql(const std::string& database, const std::string& sql) { OnDatabase(database, sql); }
+
+std::string QuerySql(const std::string& database, const std::string& sql) { return OnDatabase(database, sql); }
+
+void MoveTicketBack(const std::string& database, int32_t ticket, int64_t millis) {
+  const std::string back = std::to_string(millis);
+  RunSql(database, "UPDATE tickets SET issued_at = issued_at - " + back + ", started_at = started_at - " + back +
+                       " WHERE id = " + std::to_string(ticket));
+}
+
+std::optional<DealtGame> PlayDealtGame(int port, const std::string& database, PlayPlan plan) {
+  const auto ticket = Deal(port, quarzello::RankingIndex(plan.mode, plan.difficulty));
+  if (!ticket) return std::nullopt;
+  plan.generatorState = ticket->generatorState;
+  DealtGame dealt{*ticket, PlayToTheEnd(plan)};
+  MoveTicketBack(database, ticket->id, dealt.game.playMillis + 2000);
+  return dealt;
 }
 
 HttpReply Get(int port, const std::string& target, const std::string& headers) {
@@ -307,12 +407,18 @@ HttpReply Submit(int port, const Registration& registration, const std::string& 
   return PostAsGame(port, kSubmitPath, body);
 }
 
-std::optional<int32_t> RegisterAndSubmit(int port, const std::string& name, int32_t points, int mode) {
+std::optional<SubmittedEntry> SubmitEntry(int port, const std::string& name, int32_t points, int ranking) {
   const auto registration = Register(port);
   if (!registration) return std::nullopt;
-  const HttpReply reply = Submit(port, *registration, name, points, mode);
+  const HttpReply reply = Submit(port, *registration, name, points, ranking);
   if (reply.lines.size() < 2 || reply.lines[0] != "OKAY") return std::nullopt;
-  return std::atoi(reply.lines[1].c_str());
+  return SubmittedEntry{*registration, std::atoi(reply.lines[1].c_str())};
+}
+
+std::optional<int32_t> RegisterAndSubmit(int port, const std::string& name, int32_t points, int mode) {
+  const auto entry = SubmitEntry(port, name, points, mode);
+  if (!entry) return std::nullopt;
+  return entry->id;
 }
 
 std::optional<FetchedTables> Fetch(int port, int32_t own, const std::string& from) {

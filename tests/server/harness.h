@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/server/recorded_games.h"
+
 namespace servertest {
 
 // A directory under /tmp, removed with everything in it.
@@ -81,6 +83,8 @@ const std::string kRegisterPath = "/quarzello/register.php";
 const std::string kSubmitPath = "/quarzello/highscore.php";
 const std::string kFetchPath = "/quarzello/get.php";
 const std::string kUploadPath = "/quarzello/replay.php";
+const std::string kDealPath = "/quarzello/deal.php";
+const std::string kStartPath = "/quarzello/start.php";
 
 // The game's encoding of a player name in a request body.
 std::string EncodeName(const std::string& name);
@@ -97,6 +101,13 @@ HttpReply Submit(int port, const Registration& registration, const std::string& 
 // Registers and submits; the new entry's id, or nothing.
 std::optional<int32_t> RegisterAndSubmit(int port, const std::string& name, int32_t points, int mode);
 
+struct SubmittedEntry {
+  Registration registration;
+  int32_t id = 0;
+};
+// The same, with the key the entry was submitted under, for its upload.
+std::optional<SubmittedEntry> SubmitEntry(int port, const std::string& name, int32_t points, int ranking);
+
 struct FetchedEntry {
   std::string name;
   int32_t points = 0;
@@ -111,9 +122,43 @@ int32_t RecordingCheck(const std::string& key, const std::string& recording);
 std::string Base64Url(const std::string& bytes);
 
 // Uploads a recording for an entry as the game does, under the key of the
-// registration the entry was submitted with.
+// registration the entry was submitted with; as an old client does, naming
+// no ticket.
 HttpReply Upload(int port, const Registration& registration, int32_t entryId, const std::string& recording,
                  const std::string& from = "");
+// The same naming the ticket its board was dealt with.
+HttpReply UploadDealt(int port, const Registration& registration, int32_t entryId, const std::string& recording,
+                      int32_t ticket, const std::string& from = "");
+
+// An upload the entry counts for: "OKAY" without the mark of an entry that does not.
+bool Counts(const HttpReply& reply);
+// The reason word of an "OKAY" whose entry does not count; empty when it counts.
+std::string UnverifiedReason(const HttpReply& reply);
+
+struct DealtTicket {
+  int32_t id = 0;
+  int32_t generatorState = 0;
+};
+// A board dealt for ranking as the game asks for it; nothing when refused.
+std::optional<DealtTicket> Deal(int port, int ranking, const std::string& from = "");
+HttpReply ReportStart(int port, const DealtTicket& ticket);
+
+// Statements on the test's database (MakeDatabase's address), beside the
+// service, as its clock or a chance of the draw would change it; the first
+// value the query gives, "" for none or NULL.
+void RunSql(const std::string& database, const std::string& sql);
+std::string QuerySql(const std::string& database, const std::string& sql);
+// Moves the ticket's stamps back by millis, as if that much more time had passed since.
+void MoveTicketBack(const std::string& database, int32_t ticket, int64_t millis);
+
+struct DealtGame {
+  DealtTicket ticket;
+  PlayedGame game;
+};
+// Deals a board for the plan's ranking and plays the plan's game on it;
+// the deal is moved back by the game's length and two seconds, as if the
+// game had been played since. Nothing when no board was dealt.
+std::optional<DealtGame> PlayDealtGame(int port, const std::string& database, PlayPlan plan);
 
 // A GET as a browser sends it; the body is everything after the head.
 HttpReply Get(int port, const std::string& target, const std::string& headers = "");

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "gameplay/recording.h"
 #include "protocol/score_hash.h"
 #include "server/form.h"
 #include "server/options.h"
 #include "server/rate_limiter.h"
 #include "server/recording_upload.h"
+#include "server/tickets.h"
 
 namespace highscored {
 namespace {
@@ -120,6 +122,45 @@ TEST(RateLimiterTest, ZeroMeansNoLimit) {
 Options Parse(std::vector<const char*> args) {
   args.insert(args.begin(), "quarzello-highscored");
   return ParseOptions(static_cast<int>(args.size()), args.data());
+}
+
+// The bounds of a ticket's times, each at its edge: a Turbo game of 121 s
+// and 4 s paused, on the default times (an hour to start, half an hour
+// after the end, a second between clocks).
+TEST(TicketTest, AGameCountsWhenItsUploadComesNoSoonerThanItsGameAndNoLaterThanItsAllowance) {
+  const TicketTimes times;
+  const int64_t dealt = 1'000'000;
+  const Ticket ticket{7, 4, 123, dealt, std::nullopt, false};
+  const int64_t game = 121'000 + 4'000;
+  const auto at = [&](int64_t arrived, const Ticket& judged) {
+    return JudgeTicket(true, judged, {4, 123, 121'000, 4'000, arrived}, times);
+  };
+  EXPECT_EQ(at(dealt + game - 1000, ticket), TicketVerdict::Counts);
+  EXPECT_EQ(at(dealt + game - 1001, ticket), TicketVerdict::TooSoon) << "the pause passed too";
+  const int64_t latest = dealt + 60 * 60'000 + game + 30 * 60'000 + 1000;
+  EXPECT_EQ(at(latest, ticket), TicketVerdict::Counts);
+  EXPECT_EQ(at(latest + 1, ticket), TicketVerdict::Expired);
+
+  // A reported start bounds the upload from above; from below the deal
+  // still does, since the report may come late.
+  Ticket started = ticket;
+  started.startedMillis = dealt + 50 * 60'000;
+  EXPECT_EQ(at(*started.startedMillis + game + 30 * 60'000 + 1000, started), TicketVerdict::Counts);
+  EXPECT_EQ(at(*started.startedMillis + game + 30 * 60'000 + 1001, started), TicketVerdict::TooLate);
+  EXPECT_EQ(at(*started.startedMillis + 1000, started), TicketVerdict::Counts);
+
+  const UploadedGame played{4, 123, 121'000, 4'000, dealt + game};
+  EXPECT_EQ(JudgeTicket(false, ticket, played, times), TicketVerdict::NoTicket);
+  EXPECT_EQ(JudgeTicket(true, std::nullopt, played, times), TicketVerdict::UnknownTicket);
+  EXPECT_EQ(JudgeTicket(true, Ticket{7, 4, 123, dealt, std::nullopt, true}, played, times), TicketVerdict::TicketUsed);
+  EXPECT_EQ(JudgeTicket(true, Ticket{7, 3, 123, dealt, std::nullopt, false}, played, times),
+            TicketVerdict::OtherRanking);
+  EXPECT_EQ(JudgeTicket(true, Ticket{7, 4, 124, dealt, std::nullopt, false}, played, times), TicketVerdict::OtherBoard);
+
+  // An unused ticket is forgotten only once the longest game could not count for it.
+  const int64_t longest = quarzello::kMaxRecordedMillis + 60'000;
+  EXPECT_EQ(JudgeTicket(true, ticket, {4, 123, longest, 0, dealt + TicketLifetimeMillis(times)}, times),
+            TicketVerdict::Counts);
 }
 
 TEST(OptionsTest, DefaultsAndEveryOption) {

@@ -66,6 +66,7 @@ bool ChooseMove(const Game& game, Random& player, int& column, int& row) {
 PlayedGame PlayToTheEnd(const PlayPlan& plan) {
   Random random;
   random.Seed(plan.seed);
+  if (plan.generatorState != 0) random.state = plan.generatorState;
   Random player;
   player.Seed(plan.seed * 7 + 3);
   Game game;

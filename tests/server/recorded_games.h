@@ -15,6 +15,8 @@ struct PlayPlan {
   uint8_t mode = 1;        // quarzello::GameModeId
   uint8_t difficulty = 0;  // not read in Level mode
   int seed = 1;            // of the game's generator; also drives the player's choices
+  // A dealt board: the game's generator starts from this state instead (0: from seed).
+  int32_t generatorState = 0;
   // The player stops moving after this much play (0: never); the game then
   // runs on to its own end (a Level game's rows reach the top).
   int64_t movesUntilMillis = 0;

@@ -25,14 +25,17 @@ using VerifiedTest = StoreTest;
 
 const std::string kTurboMittel = "/quarzello/api/rankings?mode=4";
 
-// Games played once per test program: a whole Turbo game, the same seed at
-// another difficulty, and a short Level game.
+constexpr PlayPlan kTurboPlan = {.mode = 1, .difficulty = 1, .seed = 4};
+constexpr PlayPlan kTurboLeichtPlan = {.mode = 1, .difficulty = 0, .seed = 4};
+
+// Games played once per test program, on boards no service dealt: a whole
+// Turbo game, the same seed at another difficulty, and a short Level game.
 const PlayedGame& TurboGame() {
-  static const PlayedGame game = PlayToTheEnd({.mode = 1, .difficulty = 1, .seed = 4});
+  static const PlayedGame game = PlayToTheEnd(kTurboPlan);
   return game;
 }
 const PlayedGame& TurboLeichtGame() {
-  static const PlayedGame game = PlayToTheEnd({.mode = 1, .difficulty = 0, .seed = 4});
+  static const PlayedGame game = PlayToTheEnd(kTurboLeichtPlan);
   return game;
 }
 const PlayedGame& LongLevelGame() {
@@ -44,20 +47,6 @@ const PlayedGame& LevelGame() {
   static const PlayedGame game =
       PlayToTheEnd({.mode = 2, .seed = 9, .movesUntilMillis = 60'000, .framesBetweenMoves = 6});
   return game;
-}
-
-struct Entry {
-  Registration registration;
-  int32_t id = 0;
-};
-
-// Registers and submits as the game does; the entry and its key.
-std::optional<Entry> SubmitEntry(int port, const std::string& name, int32_t points, int ranking) {
-  const auto registration = Register(port);
-  if (!registration) return std::nullopt;
-  const HttpReply reply = Submit(port, *registration, name, points, ranking);
-  if (reply.lines.size() < 2 || reply.lines[0] != "OKAY") return std::nullopt;
-  return Entry{*registration, std::stoi(reply.lines[1])};
 }
 
 bool Okay(const HttpReply& reply) { return !reply.lines.empty() && reply.lines[0] == "OKAY"; }
@@ -77,11 +66,13 @@ int CountLines(const std::string& log, const std::string& part) {
 }
 
 TEST_P(VerifiedTest, AReplayedRecordingMakesItsEntryCountEverywhereAndCanBeDownloaded) {
-  const PlayedGame& game = TurboGame();
-  ASSERT_FALSE(game.recording.empty());
-  ASSERT_GT(game.score, 0);
   auto server = StartVerifying();
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
+  ASSERT_FALSE(game.recording.empty());
+  ASSERT_GT(game.score, 0);
   const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
   ASSERT_TRUE(entry);
   ASSERT_TRUE(RegisterAndSubmit(port, "Mallory", 999'999, game.ranking)) << "the written submit alone";
@@ -91,8 +82,8 @@ TEST_P(VerifiedTest, AReplayedRecordingMakesItsEntryCountEverywhereAndCanBeDownl
   EXPECT_TRUE((*before)[game.ranking].empty()) << "nothing counts before its recording is played again";
   EXPECT_FALSE(Contains(Body(Get(port, kTurboMittel)), "Mallory"));
 
-  const HttpReply uploaded = Upload(port, entry->registration, entry->id, game.recording);
-  ASSERT_TRUE(Okay(uploaded)) << uploaded.raw << server->Log();
+  const HttpReply uploaded = UploadDealt(port, entry->registration, entry->id, game.recording, dealt->ticket.id);
+  ASSERT_TRUE(Counts(uploaded)) << uploaded.raw << server->Log();
   EXPECT_NE(uploaded.statusLine.find(" 200 "), std::string::npos);
 
   const auto after = Fetch(port, entry->id);
@@ -132,9 +123,11 @@ TEST_P(VerifiedTest, AReplayedRecordingMakesItsEntryCountEverywhereAndCanBeDownl
 }
 
 TEST_P(VerifiedTest, RecordingsOfOtherGamesOrDamagedOnesAreRefusedAndChangeNothing) {
-  const PlayedGame& game = TurboGame();
   auto server = StartVerifying();
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
   const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
   ASSERT_TRUE(entry);
   const std::string body = UnpackRecording(game.recording);
@@ -172,7 +165,7 @@ TEST_P(VerifiedTest, RecordingsOfOtherGamesOrDamagedOnesAreRefusedAndChangeNothi
        "Das aufgezeichnete Spiel ist nicht zu Ende gespielt."},
   };
   for (const Forgery& forgery : forgeries) {
-    const HttpReply reply = Upload(port, entry->registration, entry->id, forgery.recording);
+    const HttpReply reply = UploadDealt(port, entry->registration, entry->id, forgery.recording, dealt->ticket.id);
     EXPECT_TRUE(IsShownError(reply)) << forgery.what << "\n" << reply.raw;
     EXPECT_EQ(reply.lines.at(1).rfind(forgery.message, 0), 0u) << forgery.what << ": " << reply.lines.at(1);
     EXPECT_NE(reply.statusLine.find(" 400 "), std::string::npos) << forgery.what;
@@ -185,12 +178,12 @@ TEST_P(VerifiedTest, RecordingsOfOtherGamesOrDamagedOnesAreRefusedAndChangeNothi
   // A recording of a higher score for the same points: refused too.
   const auto other = SubmitEntry(port, "Bert", game.score + 1, game.ranking);
   ASSERT_TRUE(other);
-  const HttpReply higher = Upload(port, other->registration, other->id, game.recording);
+  const HttpReply higher = UploadDealt(port, other->registration, other->id, game.recording, dealt->ticket.id);
   EXPECT_EQ(higher.lines.at(1), "Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.");
   // Nor for fewer points: one game would fill a ranking one point apart.
   const auto lower = SubmitEntry(port, "Carl", game.score - 1, game.ranking);
   ASSERT_TRUE(lower);
-  const HttpReply fewer = Upload(port, lower->registration, lower->id, game.recording);
+  const HttpReply fewer = UploadDealt(port, lower->registration, lower->id, game.recording, dealt->ticket.id);
   EXPECT_EQ(fewer.lines.at(1), "Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.");
 
   // Each refusal is one line of the log, saying what was wrong.
@@ -199,31 +192,42 @@ TEST_P(VerifiedTest, RecordingsOfOtherGamesOrDamagedOnesAreRefusedAndChangeNothi
   EXPECT_TRUE(Contains(log, "bytes after the end of the recording")) << log;
   EXPECT_TRUE(Contains(log, "recording damaged or cut short")) << log;
 
-  // Nothing of it was stored: the true recording still verifies the entry.
-  EXPECT_TRUE(Okay(Upload(port, entry->registration, entry->id, game.recording)));
+  // Nothing of it was stored, nor the ticket used: the true recording still verifies the entry.
+  EXPECT_TRUE(Counts(UploadDealt(port, entry->registration, entry->id, game.recording, dealt->ticket.id)));
   EXPECT_EQ((*Fetch(port))[game.ranking], (std::vector<FetchedEntry>{{"Anna", game.score, false}}));
 }
 
 TEST_P(VerifiedTest, OneGameVerifiesOneEntryOnceHoweverItIsPacked) {
-  const PlayedGame& game = TurboGame();
   auto server = StartVerifying();
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
+  const int32_t ticket = dealt->ticket.id;
   const auto first = SubmitEntry(port, "Anna", game.score, game.ranking);
   const auto second = SubmitEntry(port, "Anna2", game.score, game.ranking);
   ASSERT_TRUE(first && second);
-  ASSERT_TRUE(Okay(Upload(port, first->registration, first->id, game.recording)));
+  ASSERT_TRUE(Counts(UploadDealt(port, first->registration, first->id, game.recording, ticket)));
 
-  const HttpReply again = Upload(port, first->registration, first->id, game.recording);
+  const HttpReply again = UploadDealt(port, first->registration, first->id, game.recording, ticket);
   EXPECT_EQ(again.lines.at(1), "Dieser Eintrag ist schon mit seiner Aufzeichnung best\xe4tigt.");
   // The same game, and the same game packed otherwise; with a few more
   // frames after its end it is no game the recorder writes.
   std::string longer = UnpackRecording(game.recording);
   for (int i = 0; i < 30; ++i) longer += std::string("\x00\x10", 2);
-  const HttpReply padded = Upload(port, second->registration, second->id, PackRecording(longer, 1));
+  const HttpReply padded = UploadDealt(port, second->registration, second->id, PackRecording(longer, 1), ticket);
   EXPECT_EQ(padded.lines.at(1).rfind("Die Aufzeichnung ist besch", 0), 0u) << padded.raw;
   EXPECT_TRUE(Contains(server->Log(), "a record after the game's end")) << server->Log();
   for (const std::string& copy : {game.recording, PackRecording(UnpackRecording(game.recording), 1)}) {
-    const HttpReply reply = Upload(port, second->registration, second->id, copy);
+    EXPECT_EQ(UnverifiedReason(UploadDealt(port, second->registration, second->id, copy, ticket)), "ticket-used");
+    // The same board dealt again, as one draw in 2^31 does: the game still
+    // verifies one entry only.
+    const auto redealt = Deal(port, game.ranking);
+    ASSERT_TRUE(redealt);
+    RunSql(database_, "UPDATE tickets SET generator_state = " + std::to_string(dealt->ticket.generatorState) +
+                          " WHERE id = " + std::to_string(redealt->id));
+    MoveTicketBack(database_, redealt->id, game.playMillis + 2000);
+    const HttpReply reply = UploadDealt(port, second->registration, second->id, copy, redealt->id);
     EXPECT_TRUE(IsShownError(reply)) << reply.raw;
     EXPECT_EQ(reply.lines.at(1), "Diese Aufzeichnung best\xe4tigt schon einen anderen Eintrag.");
     EXPECT_NE(reply.statusLine.find(" 409 "), std::string::npos);
@@ -232,9 +236,11 @@ TEST_P(VerifiedTest, OneGameVerifiesOneEntryOnceHoweverItIsPacked) {
 }
 
 TEST_P(VerifiedTest, UploadsWithAWrongKeyOrEntryAreRefusedBeforeAnyReplay) {
-  const PlayedGame& game = TurboGame();
   auto server = StartVerifying();
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
   const auto anna = SubmitEntry(port, "Anna", game.score, game.ranking);
   const auto mallory = SubmitEntry(port, "Mallory", game.score, game.ranking);
   ASSERT_TRUE(anna && mallory);
@@ -266,7 +272,8 @@ TEST_P(VerifiedTest, UploadsWithAWrongKeyOrEntryAreRefusedBeforeAnyReplay) {
   }
   EXPECT_FALSE(Contains(server->Log(), "replayed:")) << "refused before a replay";
   EXPECT_TRUE((*Fetch(port))[game.ranking].empty());
-  EXPECT_TRUE(Okay(Upload(port, anna->registration, anna->id, game.recording))) << "the key is still Anna's";
+  EXPECT_TRUE(Counts(UploadDealt(port, anna->registration, anna->id, game.recording, dealt->ticket.id)))
+      << "the key is still Anna's";
 }
 
 TEST_P(VerifiedTest, UploadsCountAgainstTheSendersRateLimit) {
@@ -288,9 +295,11 @@ INSTANTIATE_TEST_SUITE_P(Postgres, VerifiedTest, ::testing::Values("postgresql")
 using ReplayLimitsTest = StoreTest;
 
 TEST_P(ReplayLimitsTest, LongGamesBombsAndCostlyReplaysAreRefusedAndTheServiceGoesOn) {
-  const PlayedGame& game = TurboGame();
   auto server = StartVerifying({"--replay-workers", "1"});
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
   const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
   ASSERT_TRUE(entry);
 
@@ -313,7 +322,7 @@ TEST_P(ReplayLimitsTest, LongGamesBombsAndCostlyReplaysAreRefusedAndTheServiceGo
   const std::string log = server->Log();
   EXPECT_TRUE(Contains(log, "recording longer than a game may last")) << log;
   EXPECT_TRUE(Contains(log, "recording unpacks to more than")) << log;
-  EXPECT_TRUE(Okay(Upload(port, entry->registration, entry->id, game.recording)));
+  EXPECT_TRUE(Counts(UploadDealt(port, entry->registration, entry->id, game.recording, dealt->ticket.id)));
   EXPECT_EQ(server->Terminate(), 0);
 
   // A replay over its CPU time is stopped; its worker is replaced.
@@ -377,9 +386,11 @@ using ReplayCostsTest = StoreTest;
 // for only a few at once: twenty trickling bodies from one address leave
 // every other player's upload as it was.
 TEST_P(ReplayCostsTest, TricklingUploadsFromOneAddressDoNotStarveOthers) {
-  const PlayedGame& game = TurboGame();
   auto server = StartVerifying({"--client-timeout", "4"});
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
   const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
   ASSERT_TRUE(entry);
   const std::string head = "POST " + kUploadPath +
@@ -402,8 +413,9 @@ TEST_P(ReplayCostsTest, TricklingUploadsFromOneAddressDoNotStarveOthers) {
   for (int i = 0; i < 100 && !Contains(server->Log(), "uploads from this address at their cap"); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  const HttpReply reply = Upload(port, entry->registration, entry->id, game.recording, "127.0.0.2");
-  EXPECT_TRUE(Okay(reply)) << reply.raw << server->Log();
+  const HttpReply reply =
+      UploadDealt(port, entry->registration, entry->id, game.recording, dealt->ticket.id, "127.0.0.2");
+  EXPECT_TRUE(Counts(reply)) << reply.raw << server->Log();
   trickler.request_stop();
   trickler.join();
   for (const int fd : trickling) close(fd);
@@ -416,7 +428,6 @@ TEST_P(ReplayCostsTest, TricklingUploadsFromOneAddressDoNotStarveOthers) {
 // address: it is refused (429) once its replay time for the minute is
 // used, and another player's real game verifies meanwhile.
 TEST_P(ReplayCostsTest, HeavyRecordingsFromOneAddressUseUpItsReplayTimeAndNoOneElses) {
-  const PlayedGame& game = TurboGame();
   // A bound the real game keeps well within and the costly recording does
   // not: the sanitizer build replays several times slower.
 #if defined(__SANITIZE_ADDRESS__)
@@ -426,6 +437,9 @@ TEST_P(ReplayCostsTest, HeavyRecordingsFromOneAddressUseUpItsReplayTimeAndNoOneE
 #endif
   auto server = StartVerifying({"--replay-cpu-limit", bound});  // twice that a minute per address
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
   const auto heavy = SubmitEntry(port, "Mallory", 999'999, game.ranking);
   const auto real = SubmitEntry(port, "Anna", game.score, game.ranking);
   ASSERT_TRUE(heavy && real);
@@ -455,8 +469,8 @@ TEST_P(ReplayCostsTest, HeavyRecordingsFromOneAddressUseUpItsReplayTimeAndNoOneE
     if (Contains(log, "replay time used up") && playedIn(log) >= 2) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  const HttpReply reply = Upload(port, real->registration, real->id, game.recording, "127.0.0.2");
-  EXPECT_TRUE(Okay(reply)) << reply.raw << server->Log();
+  const HttpReply reply = UploadDealt(port, real->registration, real->id, game.recording, dealt->ticket.id, "127.0.0.2");
+  EXPECT_TRUE(Counts(reply)) << reply.raw << server->Log();
   flood.clear();
   const std::string log = server->Log();
   ASSERT_TRUE(Contains(log, "replay time used up")) << log;
@@ -472,9 +486,11 @@ TEST_P(ReplayCostsTest, HeavyRecordingsFromOneAddressUseUpItsReplayTimeAndNoOneE
 // the upload refused; the next upload verifies.
 TEST_P(ReplayCostsTest, AWorkerThatTakesTooMuchMemoryIsStoppedAndTheServiceGoesOn) {
   if (!highscored::kWorkerMemoryBounded) GTEST_SKIP() << "the sanitizer build bounds no worker's memory";
-  const PlayedGame& game = TurboGame();
   auto server = StartVerifying({"--replay-workers", "1", "--replay-memory-limit", "4"});
   const int port = server->port();
+  const auto dealt = PlayDealtGame(port, database_, kTurboPlan);
+  ASSERT_TRUE(dealt);
+  const PlayedGame& game = dealt->game;
   const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
   ASSERT_TRUE(entry);
   const std::string body = UnpackRecording(game.recording);
@@ -485,8 +501,8 @@ TEST_P(ReplayCostsTest, AWorkerThatTakesTooMuchMemoryIsStoppedAndTheServiceGoesO
     EXPECT_EQ(reply.lines.at(1), "Die Aufzeichnung braucht zum Abspielen zu viel Speicher.") << server->Log();
   }
   EXPECT_EQ(CountLines(server->Log(), "replay stopped at 4 MiB of memory"), 2) << server->Log();
-  const HttpReply reply = Upload(port, entry->registration, entry->id, game.recording);
-  EXPECT_TRUE(Okay(reply)) << reply.raw << server->Log();
+  const HttpReply reply = UploadDealt(port, entry->registration, entry->id, game.recording, dealt->ticket.id);
+  EXPECT_TRUE(Counts(reply)) << reply.raw << server->Log();
 }
 
 // What is stored is the game as the core records it when it plays the
@@ -499,23 +515,26 @@ TEST_P(ReplayCostsTest, WhatIsStoredIsTheGameAsTheCoreWritesItNotWhatWasSent) {
   // or refuses the recording.
   std::string padding;
   for (int i = 0; i < 50'000; ++i) padding += std::string("\x00", 1) + static_cast<char>(i % 100 + 1);
+  const auto turbo = PlayDealtGame(port, database_, kTurboPlan);
+  const auto turboLeicht = PlayDealtGame(port, database_, kTurboLeichtPlan);
+  ASSERT_TRUE(turbo && turboLeicht);
   struct Sent {
     const char* what;
-    const PlayedGame& game;
+    const DealtGame& dealt;
     std::string recording;
   };
   const std::vector<Sent> sent = {
-      {"unpacked", TurboGame(), PackRecording(UnpackRecording(TurboGame().recording), 0)},
-      {"padded", TurboLeichtGame(), PackRecording(UnpackRecording(TurboLeichtGame().recording) + padding, 0)}};
+      {"unpacked", *turbo, PackRecording(UnpackRecording(turbo->game.recording), 0)},
+      {"padded", *turboLeicht, PackRecording(UnpackRecording(turboLeicht->game.recording) + padding, 0)}};
   int verified = 0;
   for (const Sent& upload : sent) {
-    const PlayedGame& game = upload.game;
+    const PlayedGame& game = upload.dealt.game;
     ASSERT_EQ(game.playMillis / 1000, 121) << upload.what;
     ASSERT_GT(upload.recording.size(), game.recording.size() * 5) << upload.what;
     const auto entry = SubmitEntry(port, "Anna", game.score, game.ranking);
     ASSERT_TRUE(entry);
-    const HttpReply reply = Upload(port, entry->registration, entry->id, upload.recording);
-    if (!Okay(reply)) {
+    const HttpReply reply = UploadDealt(port, entry->registration, entry->id, upload.recording, upload.dealt.ticket.id);
+    if (!Counts(reply)) {
       EXPECT_NE(reply.statusLine.find(" 400 "), std::string::npos) << upload.what << ": " << reply.raw;
       EXPECT_STRNE(upload.what, "unpacked") << "the game itself";
       continue;

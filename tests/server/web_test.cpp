@@ -172,6 +172,10 @@ class CountingStore : public ScoreStore {
   void DropExpiredKeys(int64_t) override {}
   std::optional<UploadTarget> FindUploadTarget(int32_t) override { return {}; }
   VerifyStatus StoreVerified(const VerifiedRecording&, int64_t) override { return VerifyStatus::Stored; }
+  bool AddTicket(const Ticket&) override { return true; }
+  bool StampTicketStart(int32_t, int64_t, int64_t, int64_t) override { return false; }
+  std::optional<Ticket> FindTicket(int32_t) override { return {}; }
+  void DropStaleTickets(int64_t) override {}
   std::optional<std::string> Recording(int32_t id) override {
     if (id != 7) return std::nullopt;
     return std::string("QZRC\x01 bytes", 11);
