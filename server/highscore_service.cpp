@@ -358,7 +358,7 @@ Reply HighscoreService::Deal(const std::string& body, const std::string& clientA
   const auto form = ParseForm(body);
   if (!form) return Error(400, Translate(kMalformedBody, language));
   const auto mode = NumberField(*form, "mode", false);
-  if (!mode || *mode >= kRankingCount) return Error(400, Translate(kBadMode, language));
+  if (!mode || !quarzello::IsRanking(*mode)) return Error(400, Translate(kBadMode, language));
 
   try {
     if (!Allow(clientAddress)) return Error(429, Translate(kTooManyRequests, language));

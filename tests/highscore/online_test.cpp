@@ -2,6 +2,7 @@
 
 #include "gameplay/texts.h"
 #include "highscore/deal.h"
+#include "protocol/upload.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
 
@@ -315,7 +316,7 @@ TEST_F(OnlineTest, AReplyAsLongAsItsContentLengthIsWholeWithoutWaitingForTheClos
 
 TEST_F(OnlineTest, ABoardIsDealtForItsRankingAndItsStartIsReportedWithItsState) {
   server.AnswerWith({"OKAY", "4711", "123456789"});
-  const DealtBoard board = FetchDealtBoard(CurrentClientContext(), RankingIndex(Turbo, 1));
+  const DealtBoard board = FetchDealtBoard(CurrentClientContext(onlineState), RankingIndex(Turbo, 1));
   EXPECT_EQ(OnlyRequest(), Request("deal.php", "mode=4&lang=de"));
   EXPECT_EQ(board.result, OnlineResult::Done);
   EXPECT_EQ(board.ticket, 4711);
@@ -323,9 +324,9 @@ TEST_F(OnlineTest, ABoardIsDealtForItsRankingAndItsStartIsReportedWithItsState) 
   EXPECT_EQ(board.ranking, RankingIndex(Turbo, 1));
 
   server.AnswerWith({"OKAY"});
-  EXPECT_TRUE(ReportGameStart(CurrentClientContext(), board));
+  EXPECT_TRUE(ReportGameStart(CurrentClientContext(onlineState), board));
   server.AnswerWith({"ERROR", "Zu diesem Brett nimmt der Highscore-Server keinen Spielbeginn an."});
-  EXPECT_FALSE(ReportGameStart(CurrentClientContext(), board));
+  EXPECT_FALSE(ReportGameStart(CurrentClientContext(onlineState), board));
   const std::vector<std::string> requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[1], Request("start.php", "ticket=4711&state=123456789"));
@@ -334,7 +335,7 @@ TEST_F(OnlineTest, ABoardIsDealtForItsRankingAndItsStartIsReportedWithItsState) 
 
 TEST_F(OnlineTest, ADealRefusedIsTheServersMessageAndOneWithoutAUsableBoardIsNone) {
   server.AnswerWith({"ERROR", "Zu viele Anfragen"});
-  const DealtBoard refused = FetchDealtBoard(CurrentClientContext(), 6);
+  const DealtBoard refused = FetchDealtBoard(CurrentClientContext(onlineState), 6);
   EXPECT_EQ(refused.result, OnlineResult::ServerError);
   EXPECT_EQ(refused.serverMessage, "Zu viele Anfragen");
   EXPECT_TRUE(recording.messages.empty()) << "the caller decides what the player sees";
@@ -344,13 +345,13 @@ TEST_F(OnlineTest, ADealRefusedIsTheServersMessageAndOneWithoutAUsableBoardIsNon
   for (const std::vector<std::string>& reply : std::vector<std::vector<std::string>>{
            {"OKAY", "0", "5"}, {"OKAY", "7", "0"}, {"OKAY", "7", "2147483647"}, {"OKAY", "7"}, {"OKAY"}}) {
     server.AnswerWith(reply);
-    const DealtBoard board = FetchDealtBoard(CurrentClientContext(), 6);
+    const DealtBoard board = FetchDealtBoard(CurrentClientContext(onlineState), 6);
     EXPECT_EQ(board.result, OnlineResult::NoConnection) << reply.size();
     EXPECT_EQ(board.ticket, 0);
   }
   setenv("QUARZELLO_HIGHSCORE_HOST", ("127.0.0.1:" + std::to_string(FakeHighscoreServer::UnusedPort())).c_str(), 1);
-  EXPECT_EQ(FetchDealtBoard(CurrentClientContext(), 6).result, OnlineResult::NoConnection);
-  EXPECT_FALSE(ReportGameStart(CurrentClientContext(), DealtBoard{OnlineResult::Done, 4711, 5, 6, ""}));
+  EXPECT_EQ(FetchDealtBoard(CurrentClientContext(onlineState), 6).result, OnlineResult::NoConnection);
+  EXPECT_FALSE(ReportGameStart(CurrentClientContext(onlineState), DealtBoard{OnlineResult::Done, 4711, 5, 6, ""}));
 }
 
 TEST_F(OnlineTest, TheUploadNamesItsTicketAndTellsWhyAnEntryDoesNotCount) {
@@ -361,11 +362,11 @@ TEST_F(OnlineTest, TheUploadNamesItsTicketAndTellsWhyAnEntryDoesNotCount) {
   const std::string fields = "key_id=9&id=31&lang=de&hash=" +
                              std::to_string(RecordingHash(onlineState.onlineKey, recorded));
   server.AnswerWith({"OKAY", "31"});
-  const UploadReply counted = quarzello::UploadRecording(CurrentClientContext(), recorded, 4711);
+  const UploadReply counted = quarzello::UploadRecording(CurrentClientContext(onlineState), recorded, 4711);
   EXPECT_EQ(counted.result, OnlineResult::Done);
   EXPECT_EQ(counted.unverifiedReason, "");
   server.AnswerWith({"OKAY", "31", "UNVERIFIED", "no-ticket", "Das Spiel zählt nicht."});
-  const UploadReply unranked = quarzello::UploadRecording(CurrentClientContext(), recorded);
+  const UploadReply unranked = quarzello::UploadRecording(CurrentClientContext(onlineState), recorded);
   EXPECT_EQ(unranked.result, OnlineResult::Done);
   EXPECT_EQ(unranked.unverifiedReason, "no-ticket");
   EXPECT_EQ(unranked.unverifiedMessage, "Das Spiel zählt nicht.");
@@ -374,8 +375,8 @@ TEST_F(OnlineTest, TheUploadNamesItsTicketAndTellsWhyAnEntryDoesNotCount) {
 
   const std::vector<std::string> requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0], Request("replay.php", fields + "&ticket=4711&recording=" + Base64UrlEncode(recorded)));
-  EXPECT_EQ(requests[1], Request("replay.php", fields + "&recording=" + Base64UrlEncode(recorded)))
+  EXPECT_EQ(requests[0], Request("replay.php", fields + "&ticket=4711&recording=" + EncodeBase64Url(recorded)));
+  EXPECT_EQ(requests[1], Request("replay.php", fields + "&recording=" + EncodeBase64Url(recorded)))
       << "without a ticket, the request of old";
 }
 

@@ -110,11 +110,11 @@ TEST_P(GameClientTest, RefusedScoresShowTheServersMessage) {
 // upload.
 TEST_P(GameClientTest, AGameOnADealtBoardCountsOnceItsRecordingIsPlayedAgainAndARefusalIsShown) {
   StartServer({});
-  const DealtBoard board = FetchDealtBoard(CurrentClientContext(), RankingIndex(Turbo, 2));
+  const DealtBoard board = FetchDealtBoard(CurrentClientContext(onlineState), RankingIndex(Turbo, 2));
   ASSERT_EQ(board.result, OnlineResult::Done) << server->Log();
   ASSERT_TRUE(Random::ValidState(board.generatorState));
-  EXPECT_TRUE(ReportGameStart(CurrentClientContext(), board));
-  EXPECT_FALSE(ReportGameStart(CurrentClientContext(), board)) << "a start is stamped once";
+  EXPECT_TRUE(ReportGameStart(CurrentClientContext(onlineState), board));
+  EXPECT_FALSE(ReportGameStart(CurrentClientContext(onlineState), board)) << "a start is stamped once";
   const PlayedGame played =
       PlayToTheEnd({.mode = Turbo, .difficulty = 2, .seed = 21, .generatorState = board.generatorState});
   ASSERT_FALSE(played.recording.empty());
@@ -124,7 +124,7 @@ TEST_P(GameClientTest, AGameOnADealtBoardCountsOnceItsRecordingIsPlayedAgainAndA
   ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
   EXPECT_TRUE(highscores.list[RankingIndex(Turbo, 2, ListKind::Online)].list.empty()) << "not before its recording";
 
-  const UploadReply upload = quarzello::UploadRecording(CurrentClientContext(), played.recording, board.ticket);
+  const UploadReply upload = quarzello::UploadRecording(CurrentClientContext(onlineState), played.recording, board.ticket);
   ASSERT_EQ(Accept(upload), OnlineResult::Done) << server->Log();
   EXPECT_EQ(upload.unverifiedReason, "");
   ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
@@ -137,7 +137,7 @@ TEST_P(GameClientTest, AGameOnADealtBoardCountsOnceItsRecordingIsPlayedAgainAndA
   // The same game for a score it did not make.
   ASSERT_EQ(RegisterClient(), OnlineResult::Done);
   ASSERT_EQ(Submit("Kurt", played.score + 10, Turbo, 2), OnlineResult::Done);
-  EXPECT_EQ(Accept(quarzello::UploadRecording(CurrentClientContext(), played.recording, board.ticket)),
+  EXPECT_EQ(Accept(quarzello::UploadRecording(CurrentClientContext(onlineState), played.recording, board.ticket)),
             OnlineResult::ServerError);
   ASSERT_EQ(recording.messages.size(), 1u);
   EXPECT_EQ(recording.messages[0].title, "Fehler");
@@ -152,7 +152,7 @@ TEST_P(GameClientTest, AGameWithoutADealtBoardIsUploadedAndToldWhyItDoesNotCount
   const PlayedGame played = PlayToTheEnd({.mode = Level, .seed = 9, .movesUntilMillis = 20'000});
   ASSERT_EQ(RegisterClient(), OnlineResult::Done);
   ASSERT_EQ(Submit("Lea", played.score, Level, 0), OnlineResult::Done);
-  const UploadReply upload = quarzello::UploadRecording(CurrentClientContext(), played.recording);
+  const UploadReply upload = quarzello::UploadRecording(CurrentClientContext(onlineState), played.recording);
   EXPECT_EQ(Accept(upload), OnlineResult::Done);
   EXPECT_EQ(upload.unverifiedReason, "no-ticket");
   EXPECT_EQ(upload.unverifiedMessage, "Das Spiel wurde nicht auf einem vom Highscore-Server ausgeteilten Brett "
@@ -163,20 +163,20 @@ TEST_P(GameClientTest, AGameWithoutADealtBoardIsUploadedAndToldWhyItDoesNotCount
 
   // The start reported beside the game: the game goes on at once, the
   // service stamps it soon after.
-  const DealtBoard board = FetchDealtBoard(CurrentClientContext(), RankingIndex(Level, 0));
+  const DealtBoard board = FetchDealtBoard(CurrentClientContext(onlineState), RankingIndex(Level, 0));
   ASSERT_EQ(board.result, OnlineResult::Done);
-  ReportGameStartAside(CurrentClientContext(), board);
+  ReportGameStartAside(CurrentClientContext(onlineState), board);
   const std::string started = "SELECT started_at FROM tickets WHERE id = " + std::to_string(board.ticket);
   for (int wait = 0; wait < 500 && QuerySql(database, started).empty(); ++wait) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_NE(QuerySql(database, started), "");
 
-  const DealtBoard refused = FetchDealtBoard(CurrentClientContext(), kRankings);
+  const DealtBoard refused = FetchDealtBoard(CurrentClientContext(onlineState), kRankings);
   EXPECT_EQ(refused.result, OnlineResult::ServerError);
   EXPECT_EQ(refused.serverMessage, "Diese Rangliste gibt es nicht.");
   server.reset();
-  EXPECT_EQ(FetchDealtBoard(CurrentClientContext(), 0).result, OnlineResult::NoConnection);
+  EXPECT_EQ(FetchDealtBoard(CurrentClientContext(onlineState), 0).result, OnlineResult::NoConnection);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, GameClientTest, ::testing::Values("sqlite"));
