@@ -12,6 +12,7 @@
 #include "widgets/widgets.h"
 #include "gameplay/game.h"
 #include "protocol/protocol.h"
+#include "screens/dealing.h"
 
 namespace quarzello {
 
@@ -149,7 +150,10 @@ void HandleEvent(App& app, const Event& event, GameWindow& window) {
     case TimerTick: window.RequestRepaint(); break;
     case WindowClose: ExitProgram();
     case WindowSize: KeepAspectRatio(ui, window); break;
-    case WorkDone: app.requests.Deliver(); break;
+    case WorkDone:
+      app.requests.Deliver();
+      app.dealt.runner.Deliver();
+      break;
     default: break;
   }
 }
@@ -169,6 +173,9 @@ void PaintFrame(App& app, GameWindow& window) {
   FrontEnd& ui = app.ui;
   SetViewport(0, 0, window.ClientWidth(), window.ClientHeight());
   FollowScreen(ui.keyboard, ui.screen);
+  // Boards for ranked games are fetched while the player picks one.
+  if (ui.screen == MainMenu || ui.screen == Credits || ui.screen == ModeSelect || ui.screen == DifficultySelect)
+    KeepBoardsDealt(app, NowMillis());
   DrawScreen(app);
   ui.keyboard.focus.EndFrame();
   ui.mouseClicked = 0;

@@ -4,9 +4,14 @@
 // why, is listed in docs/architecture.md.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <optional>
+
 #include "base/random.h"
 #include "gameplay/game.h"
 #include "gameplay/texts.h"
+#include "highscore/deal.h"
 #include "highscore/online.h"
 #include "highscore/requests.h"
 #include "highscore/store.h"
@@ -21,6 +26,15 @@ struct ConnectionNotice {
   int frames = 0;                  // drawn since the request started; turns the ring
 };
 
+// Boards the service dealt for ranked online games, one per ranking, fetched
+// beside the loop while the menus show (screens/dealing.h).
+struct DealtBoards {
+  std::array<std::optional<DealtBoard>, kRankings> atHand;
+  std::array<int64_t, kRankings> dealtAt{};  // NowMillis when each came
+  RequestRunner runner;  // its own: a deal shows no notice and holds nothing up
+  int64_t nextTry = 0;   // after a deal that failed, no other before this
+};
+
 struct App {
   FrontEnd ui;       // the screen, scale, mouse, name, keyboard, images and messages
   Random generator;  // deals every game of the run in turn (seeded once at start-up)
@@ -31,6 +45,8 @@ struct App {
   ConnectionNotice notice;
   TableView tableView;
   ScoreRows scoreRows;  // the table screen's rows
+  DealtBoards dealt;
+  int32_t gameTicket = 0;  // the ticket of the running game's dealt board; 0: not dealt
   // A frame is being drawn: a paint asked for meanwhile (say from a message
   // box's own loop) is dropped.
   bool painting = false;

@@ -105,9 +105,13 @@ void UploadGameRecording(App& app, const Entry& entry) {
   }
   StartOnline<UploadReply>(
       app, TextId::SendingRecording,
-      [context = CurrentClientContext(app.online), recording] { return UploadRecording(context, recording); },
+      [context = CurrentClientContext(app.online), recording, ticket = app.gameTicket] {
+        return UploadRecording(context, recording, ticket);
+      },
       [&app, entry](UploadReply upload) {
         if (Accept(upload) == OnlineResult::NoConnection) ShowNote(TextId::RecordingNotSent);
+        // Kept, but not ranked: the service says why, once, in words.
+        if (!upload.unverifiedMessage.empty()) Notify(Text(TextId::NoteTitle), upload.unverifiedMessage, false);
         FetchAfterEntry(app, entry);
       },
       [&app, entry] {

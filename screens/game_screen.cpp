@@ -10,6 +10,7 @@
 #include "widgets/keyboard.h"
 #include "widgets/widgets.h"
 #include "screens/board_view.h"
+#include "screens/dealing.h"
 #include "gameplay/game.h"
 #include "screens/game_screen.h"
 #include "gameplay/modes.h"
@@ -148,6 +149,7 @@ void PlayCell(FrontEnd& ui, Game& game, int c, int r) {
 void StartNewGame(App& app) {
   // Messages of an earlier game have nothing to say about this one.
   app.ui.messages.clear();
+  DealTheGame(app);
   StartGame(app.game, app.generator, NowMillis());
   app.ui.screen = GameScreen;
 }

@@ -17,7 +17,7 @@ from harness import assert_equal, check, run_cases
 from play import SEED, choose, park
 from test_highscore import LEVEL_LIST, ink, on_new_highscore_screen, read_file, row_glows
 from test_repaint import grab
-from test_verified import Service, enter_online
+from test_verified import Service, enter_online, online_from_the_start
 
 RING = (156, 276, 244, 364)  # where the notice's ring of stones turns
 STILL = [(0, 0, 400, 276), (0, 364, 400, 500), (0, 276, 156, 364), (244, 276, 400, 364)]
@@ -249,15 +249,19 @@ def case_slow_service_entry_completes(display):
     real = Service(display, directory)
     service = delayed(real.host, 2.0)
     try:
-        game = display.start_game(env=dict(SEED, QUARZELLO_HIGHSCORE_HOST=service.host))
-        enter_online(game, "entry")
+        game = display.start_game(env=dict(SEED, QUARZELLO_HIGHSCORE_HOST=service.host),
+                                  workdir=online_from_the_start())
+        # The boards come while the menus show, each after the delay too.
+        real.wait_for_deals()
+        enter_online(game, "entry", ticked=True)
         park(game)
         game.wait_for(notice_shown, "notice")
         # The rank of the only row, where neither the entry nor the notice draws.
         table = game.wait_stable("online-table", predicate=lambda shot: ink(shot, (38, 146, 62, 161)) > 20)
         check(row_glows(table, 1), f"the own entry is not highlighted ({table.path})")
-        assert_equal(service.paths, ["/quarzello/register.php", "/quarzello/highscore.php",
-                                     "/quarzello/replay.php", "/quarzello/get.php"], "requests")
+        assert_equal(service.paths, ["/quarzello/deal.php"] * 7 + [
+                     "/quarzello/start.php", "/quarzello/register.php", "/quarzello/highscore.php",
+                     "/quarzello/replay.php", "/quarzello/get.php"], "requests")
         name, flag, lists = read_file(game.workdir)
         assert_equal((name, flag), ("Tester", 1), "player record")
         points = lists[LEVEL_LIST][0][1]
