@@ -131,6 +131,19 @@ def case_online_entry_verified(display):
     assert_equal(game.exit_status(timeout=5), 0, "exit status")
 
 
+def note_then_entry_kept(game, display, title):
+    """The message box titled `title` over an entry just saved: its picture,
+    the local entry, then the box closed with Return."""
+    box = game.wait_window(title)
+    shot = game.screenshot(f"{title.lower()}-box", window=box)
+    check(shot.width > 200, f"no message box ({shot.path})")
+    # The entry is saved before the recording goes out.
+    name, flag, lists = read_file(game.workdir)
+    assert_equal((name, flag), ("Tester", 1), "player record")
+    assert_equal([entry_name for entry_name, _ in lists[LEVEL_LIST]], ["Tester"], "local Level ranking")
+    display.run(["xdotool", "windowfocus", "--sync", str(box), "key", "Return"])
+
+
 def case_service_gone_at_the_start_keeps_the_entry_unranked(display):
     directory = tempfile.mkdtemp(prefix="qz-verified-")
     with socket.socket() as probe:
@@ -146,13 +159,7 @@ def case_service_gone_at_the_start_keeps_the_entry_unranked(display):
     game.wait_for(lambda s: ink(s, (80, 150, 120, 166)) > 20 and s.count_diff(entry, (80, 150, 120, 166)) > 0,
                   "typed")
     game.click(200, 370)  # "Weiter"
-    box = game.wait_window("Hinweis")
-    shot = game.screenshot("unranked-note", window=box)
-    check(shot.width > 200, f"no note ({shot.path})")
-    name, flag, lists = read_file(game.workdir)
-    assert_equal((name, flag), ("Tester", 1), "player record")
-    assert_equal([entry_name for entry_name, _ in lists[LEVEL_LIST]], ["Tester"], "local Level ranking")
-    display.run(["xdotool", "windowfocus", "--sync", str(box), "key", "Return"])
+    note_then_entry_kept(game, display, "Hinweis")
     # The online table, empty: "Kein Einträge" where its first row would be.
     game.wait_stable("online-table", predicate=lambda shot: ink(shot, (88, 145, 180, 162)) > 20)
     log = service.text()
@@ -168,15 +175,7 @@ def case_refused_recording_keeps_the_local_entry(display):
     try:
         game = display.start_game(env=dict(SEED, QUARZELLO_HIGHSCORE_HOST=service.host))
         enter_online(game, "entry")
-        box = game.wait_window("Fehler")
-        shot = game.screenshot("refusal", window=box)
-        check(shot.width > 200, f"no message box ({shot.path})")
-        # The entry is saved before the recording goes out.
-        name, flag, lists = read_file(game.workdir)
-        assert_equal((name, flag), ("Tester", 1), "player record")
-        assert_equal([entry_name for entry_name, _ in lists[LEVEL_LIST]], ["Tester"], "local Level ranking")
-
-        display.run(["xdotool", "windowfocus", "--sync", str(box), "key", "Return"])
+        note_then_entry_kept(game, display, "Fehler")
         wait_table(game, "online-table")
         paths = [path for path, _ in service.requests]
         assert_equal(paths, ["/quarzello/register.php", "/quarzello/highscore.php", "/quarzello/replay.php",
