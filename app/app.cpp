@@ -89,6 +89,7 @@ void PressButtons(FrontEnd& ui, const Event& event) {
 void HandleKeyDown(App& app, const Event& event) {
   FrontEnd& ui = app.ui;
   FollowScreen(ui.keyboard, ui.screen);
+  if (ui.screen == Watching) HandleWatchKey(app, event);
   if (ui.screen == GameScreen && app.game.gameOverState == Running) {
     PlayOnBoard(app, event);
   } else {
@@ -106,6 +107,7 @@ void DrawScreen(App& app) {
     case Pause: DrawPause(app); break;
     case NewHighscore: DrawNewHighscore(app); break;
     case Highscores: DrawHighscores(app); break;
+    case Watching: DrawWatchScreen(app); break;
     default: break;
   }
 }
@@ -117,9 +119,11 @@ void HandleEvent(App& app, const Event& event, GameWindow& window) {
   switch (event.kind) {
     case KeyDown: HandleKeyDown(app, event); break;
     case KeyUp:
+      if (ui.screen == Watching) HandleWatchKey(app, event);
       if (event.value == kKeyP) TogglePause(app);
       break;
     case KeyChar:
+      if (ui.screen == Watching) HandleWatchKey(app, event);
       // The name a request is under way with stays as it was sent.
       if (ui.screen == NewHighscore && !app.requests.Busy()) EditPlayerName(ui, event.value);
       break;
@@ -161,8 +165,13 @@ void HandleEvent(App& app, const Event& event, GameWindow& window) {
 void ExitIfRequested(App& app) {
   // While a request runs, Escape gives it up instead.
   if (KeyPressCount(kKeyEscape) > 0) {
-    if (!app.requests.Busy()) ExitProgram();
-    app.requests.Cancel();
+    // Escape leaves a replay, not the program.
+    if (app.ui.screen == Watching) {
+      LeaveWatching(app);
+    } else {
+      if (!app.requests.Busy()) ExitProgram();
+      app.requests.Cancel();
+    }
   }
   if (AppTerminate()) ExitProgram();
 }

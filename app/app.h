@@ -3,16 +3,28 @@
 // frame of its current screen per tick.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/window.h"
 #include "screens/app.h"
 
 namespace quarzello {
 
+// What the command line asks for.
+struct StartOptions {
+  std::string watch;  // --watch FILE: show that recording, then end
+};
+// The options of the arguments after the program's name; none, with what
+// to print in `complaint`, for arguments the game does not take (a usage
+// line alone for --help).
+std::optional<StartOptions> ParseCommandLine(const std::vector<std::string_view>& args, std::string& complaint);
+
 // Makes the front end's instance, starts the game and runs its loop; ends
 // only through ExitProgram or a failed image load.
-[[noreturn]] void RunApplication();
+[[noreturn]] void RunApplication(const StartOptions& options);
 
 // Handles one event of the loop (one pass without the quit check).
 void HandleEvent(App& app, const Event& event, GameWindow& window);

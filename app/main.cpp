@@ -1,14 +1,48 @@
 // The program's entry: start-up in its fixed order, then the event loop.
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <vector>
 
 #include "app/app.h"
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
 #include "gameplay/texts.h"
+#include "screens/watch.h"
 
 namespace quarzello {
 
-void RunApplication() {
+namespace {
+
+// `quarzello --watch FILE`: the program shows that replay and ends with it.
+// A file it cannot show gets a message box, and the program ends at once.
+void WatchFromTheStart(App& app, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) {
+    Notify(Text(TextId::ReplayMark), FormatText(TextId::RecordingUnreadable, {path}), true);
+    ExitProgram(1);
+  }
+  if (!StartWatching(app, bytes, {}, MainMenu, true)) ExitProgram(1);
+}
+
+}  // namespace
+
+std::optional<StartOptions> ParseCommandLine(const std::vector<std::string_view>& args, std::string& complaint) {
+  StartOptions options;
+  if (args.empty()) return options;
+  if (args.size() == 2 && args[0] == "--watch" && !args[1].empty()) {
+    options.watch = args[1];
+    return options;
+  }
+  complaint = args.size() == 1 && args[0] == "--help" ? "" : "quarzello: unknown arguments\n";
+  complaint += "usage: quarzello [--watch FILE.qzr]\n";
+  return std::nullopt;
+}
+
+void RunApplication(const StartOptions& options) {
   SelectLanguage(LanguageFromSetting(std::getenv("QUARZELLO_LANG")));
   StartWindowSystem();
   RegisterEmbeddedFiles();
@@ -36,6 +70,7 @@ void RunApplication() {
   // The board, its effect lists and the play values start out empty.
   StartTicker(60.0f);
   SetBlend(kBlendAlpha);
+  if (!options.watch.empty()) WatchFromTheStart(app, options.watch);
 
   for (;;) {
     HandleEvent(app, WaitNextEvent(), *window);
@@ -45,4 +80,13 @@ void RunApplication() {
 
 }  // namespace quarzello
 
-int main() { quarzello::RunApplication(); }
+int main(int argc, char** argv) {
+  std::string complaint;
+  const auto options = quarzello::ParseCommandLine({argv + 1, argv + argc}, complaint);
+  if (!options) {
+    const bool asked = complaint.rfind("usage:", 0) == 0;
+    std::fputs(complaint.c_str(), asked ? stdout : stderr);
+    return asked ? 0 : 2;
+  }
+  quarzello::RunApplication(*options);
+}

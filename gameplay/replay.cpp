@@ -13,7 +13,7 @@ namespace {
 
 // Inflates the whole of in into out, or fails: a stream that is cut short,
 // followed by other bytes, or larger than cap.
-bool Inflate(std::string_view in, size_t cap, std::string& out, std::string& error) {
+bool Inflate(std::string_view in, size_t cap, std::string& out, std::string& error, bool& overCap) {
   z_stream z{};
   if (inflateInit(&z) != Z_OK) {
     error = "zlib cannot start";
@@ -31,6 +31,7 @@ bool Inflate(std::string_view in, size_t cap, std::string& out, std::string& err
     const size_t produced = sizeof chunk - z.avail_out;
     if (out.size() + produced > cap) {
       inflateEnd(&z);
+      overCap = true;
       error = "recording unpacks to more than " + std::to_string(cap) + " bytes";
       return false;
     }
@@ -70,20 +71,28 @@ uint64_t BoardHash(const Board& board) {
 namespace {
 
 // The unpacked body of a recording file, or why there is none.
-std::string Unpack(std::string_view bytes, const ReplayLimits& limits, std::string& body) {
+std::string Unpack(std::string_view bytes, const ReplayLimits& limits, std::string& body, RecordingFault& fault) {
   const size_t header = std::strlen(kRecordingMagic) + 1;
+  fault = RecordingFault::TooLarge;
   if (bytes.size() > limits.maxFileBytes) return "recording larger than " + std::to_string(limits.maxFileBytes) + " bytes";
+  fault = RecordingFault::NotARecording;
   if (bytes.size() < header || bytes.substr(0, header - 1) != kRecordingMagic) return "not a recording";
+  fault = RecordingFault::OtherVersion;
   if (static_cast<uint8_t>(bytes[header - 1]) != kRecordingFormat) return "recording format not known";
   std::string error;
-  if (!Inflate(bytes.substr(header), limits.maxBodyBytes, body, error)) return error;
+  bool overCap = false;
+  if (!Inflate(bytes.substr(header), limits.maxBodyBytes, body, error, overCap)) {
+    fault = overCap ? RecordingFault::TooLarge : RecordingFault::Damaged;
+    return error;
+  }
+  fault = RecordingFault::None;
   return {};
 }
 
 }  // namespace
 
 Playback::Playback(std::string_view bytes, const ReplayLimits& limits) : limits_(limits) {
-  error_ = Unpack(bytes, limits, body_);
+  error_ = Unpack(bytes, limits, body_, fault_);
   if (!ok()) return;
   const auto rules = Varint();
   const auto mode = Byte();
@@ -93,6 +102,7 @@ Playback::Playback(std::string_view bytes, const ReplayLimits& limits) : limits_
     error_ = "recording cut short in its start";
   } else if (*rules != kRulesVersion) {
     // Older rules let late clicks count: their games are not this game's.
+    fault_ = RecordingFault::OtherVersion;
     error_ = "recording made under rules version " + std::to_string(*rules) + "; this replay plays version " +
              std::to_string(kRulesVersion) + " only";
   } else if (*mode > Level || *difficulty > Schwer) {
@@ -100,7 +110,10 @@ Playback::Playback(std::string_view bytes, const ReplayLimits& limits) : limits_
   } else if (!Random::ValidState(static_cast<int64_t>(*state))) {
     error_ = "no such generator state";
   }
-  if (!ok()) return;
+  if (!ok()) {
+    if (fault_ == RecordingFault::None) fault_ = RecordingFault::Damaged;
+    return;
+  }
   generatorState_ = static_cast<int32_t>(*state);
   random_.state = generatorState_;
   game_.gameMode = *mode;
@@ -110,17 +123,25 @@ Playback::Playback(std::string_view bytes, const ReplayLimits& limits) : limits_
 
 std::optional<Playback::Step> Playback::Next() {
   if (ok()) error_ = CheckInFlight();
-  if (!ok() || done()) return std::nullopt;
-  Step step;
-  error_ = Play(step);
-  if (!ok()) return std::nullopt;
-  return step;
+  if (ok() && !done()) {
+    Step step;
+    error_ = Play(step);
+    if (ok()) return step;
+  }
+  // Whatever is not otherwise named is damage.
+  if (!ok() && fault_ == RecordingFault::None) fault_ = RecordingFault::Damaged;
+  return std::nullopt;
+}
+
+std::string Playback::Refuse(RecordingFault fault, std::string why) const {
+  fault_ = fault;
+  return why;
 }
 
 std::string Playback::CheckInFlight() const {
   const World& world = game_.world;
   if (world.removedStones.size() + world.counters.size() + world.explosions.size() > limits_.maxInFlight) {
-    return "more stones and effects in flight than a game keeps";
+    return Refuse(RecordingFault::Impossible, "more stones and effects in flight than a game keeps");
   }
   return {};
 }
@@ -133,17 +154,17 @@ std::string Playback::Play(Step& step) {
   if (!delay) return "recording cut short in a record";
   if (*delay > kLongestStep) return "a step of the clock too long";
   const int64_t at = frameTime_ + static_cast<int64_t>(*delay);
-  if (at > limits_.maxMillis) return "recording longer than a game may last";
+  if (at > limits_.maxMillis) return Refuse(RecordingFault::TooLarge, "recording longer than a game may last");
   if (at < latest_) return "a record earlier than the one before it";
   latest_ = at;
   const RecordTag kind = shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag);
   if (kind > RecordTag::Abort) return "unknown record " + std::to_string(*tag);
   std::string refusal = game_.recording.bounds.Refusal(kind, at);
-  if (!refusal.empty()) return refusal;
+  if (!refusal.empty()) return Refuse(RecordingFault::Impossible, refusal);
   step = Step{kind, at};
   switch (kind) {
     case RecordTag::Frame:
-      if (++frames_ > limits_.maxFrames) return "recording has too many frames";
+      if (++frames_ > limits_.maxFrames) return Refuse(RecordingFault::TooLarge, "recording has too many frames");
       frameTime_ = at;
       break;
     case RecordTag::Click: {
@@ -206,6 +227,7 @@ ReplayResult ReplayGame(std::string_view bytes, const ReplayLimits& limits) {
   result.frames = playback.frames();
   if (!played) {
     result.error = playback.error();
+    result.fault = playback.fault();
     return result;
   }
   result.score = game.score;

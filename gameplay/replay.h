@@ -31,8 +31,19 @@ struct ReplayLimits {
   size_t maxInFlight = kMostInFlight;
 };
 
+// Why a recording is refused, in the terms a player is told.
+enum class RecordingFault : uint8_t {
+  None,
+  NotARecording,
+  OtherVersion,  // of the file format or of the rules
+  TooLarge,      // the file, its unpacked records, or the game's length
+  Damaged,       // cut short or garbled
+  Impossible,    // inputs no player with a mouse makes
+};
+
 struct ReplayResult {
   std::string error;  // empty when the recording was read and played through
+  RecordingFault fault = RecordingFault::None;
   int score = 0;
   uint8_t mode = 0;
   uint8_t difficulty = 0;
@@ -78,6 +89,7 @@ class Playback {
 
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
+  RecordingFault fault() const { return fault_; }
   bool done() const { return at_ == body_.size(); }
   Game& game() { return game_; }
   const Game& game() const { return game_; }
@@ -90,11 +102,13 @@ class Playback {
  private:
   std::string Play(Step& step);
   std::string CheckInFlight() const;
+  std::string Refuse(RecordingFault fault, std::string why) const;
   std::optional<uint8_t> Byte();
   std::optional<uint64_t> Varint();
 
   ReplayLimits limits_;
   std::string error_;
+  mutable RecordingFault fault_ = RecordingFault::None;  // set beside error_
   std::string body_;
   size_t at_ = 0;
   Random random_;

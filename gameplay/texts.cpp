@@ -117,6 +117,22 @@ constexpr Entry kTexts[] = {
 
     {TextId::ErrorTitle, "Fehler", "Error"},
     {TextId::ServerReported, "Trelvani meldete folgenden Fehler:\r\n%1", "Trelvani reported this error:\r\n%1"},
+
+    {TextId::ReplayMark, "Wiedergabe", "Replay"},
+    {TextId::ReplayPoints, "%1 Punkte", "%1 points"},
+    {TextId::WatchPause, "Pause", "Pause"},
+    {TextId::WatchGoOn, "Weiter", "Play"},
+    {TextId::WatchLeave, "Ende", "Leave"},
+    {TextId::WatchSpeed, "%1×", "%1×"},
+    {TextId::WatchKeysPause, "P oder Leertaste: Pause und weiter", "P or Space: pause and play"},
+    {TextId::WatchKeysSpeed, "1, 2, 4: Tempo       Esc: Ende", "1, 2, 4: speed       Esc: leave"},
+    {TextId::RecordingRefused, "Diese Aufzeichnung lässt sich nicht abspielen.", "This recording cannot be played."},
+    {TextId::FaultNotARecording, "Die Datei ist keine Aufzeichnung eines Spiels.", "The file is not the recording of a game."},
+    {TextId::FaultOtherVersion, "Sie stammt aus einer anderen Version des Spiels.", "It comes from another version of the game."},
+    {TextId::FaultTooLarge, "Sie ist größer als jede, die das Spiel schreibt.", "It is larger than any the game writes."},
+    {TextId::FaultDamaged, "Sie ist beschädigt oder unvollständig.", "It is damaged or incomplete."},
+    {TextId::FaultImpossible, "Sie enthält Eingaben, die kein Spieler machen kann.", "It holds inputs that no player can make."},
+    {TextId::RecordingUnreadable, "Die Datei %1 lässt sich nicht lesen.", "The file %1 cannot be read."},
 };
 
 static_assert(std::size(kTexts) == kTextCount, "one entry per TextId");

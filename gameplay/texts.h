@@ -112,6 +112,22 @@ enum class TextId : uint16_t {
   // The online client.
   ErrorTitle,
   ServerReported,  // %1: the server's message
+  // Watching a recorded game.
+  ReplayMark,
+  ReplayPoints,  // %1: the points
+  WatchPause,
+  WatchGoOn,
+  WatchLeave,
+  WatchSpeed,  // %1: 1, 2 or 4
+  WatchKeysPause,
+  WatchKeysSpeed,
+  RecordingRefused,  // followed by one of the five reasons below
+  FaultNotARecording,
+  FaultOtherVersion,
+  FaultTooLarge,
+  FaultDamaged,
+  FaultImpossible,
+  RecordingUnreadable,  // %1: the file
 
   Count
 };

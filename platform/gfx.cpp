@@ -86,6 +86,19 @@ void Flip(int /*sync*/) {
   frameInProgress = false;
 }
 
+DisplayList TakeFrame() {
+  DisplayList taken = std::move(frameList);
+  frameList.clear();
+  frameInProgress = false;
+  return taken;
+}
+
+void DrawFrameList(const DisplayList& list) {
+  if (list.empty()) return;
+  frameInProgress = true;
+  frameList.insert(frameList.end(), list.begin(), list.end());
+}
+
 void SetColor(int red, int green, int blue) {
   state.red = ClampChannel(red);
   state.green = ClampChannel(green);

@@ -106,6 +106,12 @@ struct DrawCommand {
 
 using DisplayList = std::vector<DrawCommand>;
 
+// The frame drawn so far, ended without being presented: a picture to show
+// later, or one of several drawn in a tick of which only the last is shown.
+DisplayList TakeFrame();
+// Adds such a picture to the frame being drawn, as it was drawn.
+void DrawFrameList(const DisplayList& list);
+
 // Where a text command puts each glyph that has pixels: visit(c, x0, y0, x1, y1)
 // in canvas pixels. The one layout that the OpenGL backend draws and the
 // damage between two frames measures, so that both always agree.
@@ -225,7 +231,7 @@ void WakeLoop();
 // A modal message box with this title ("Hinweis", "Fehler"); serious marks an error.
 void Notify(const std::string& title, const std::string& text, bool serious);
 
-[[noreturn]] void ExitProgram();
+[[noreturn]] void ExitProgram(int status = 0);
 [[noreturn]] void FatalError(const std::string& message);
 
 // ---------------------------------------------------------------- text helpers

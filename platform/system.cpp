@@ -47,9 +47,9 @@ void Notify(const std::string& title, const std::string& text, bool serious) {
   }
 }
 
-void ExitProgram() {
+void ExitProgram(int status) {
   std::fflush(stdout);
-  std::exit(0);
+  std::exit(status);
 }
 
 void FatalError(const std::string& message) {

@@ -16,6 +16,7 @@
 #include "highscore/requests.h"
 #include "highscore/store.h"
 #include "screens/table.h"
+#include "screens/watch.h"
 #include "widgets/frontend.h"
 
 namespace quarzello {
@@ -47,6 +48,7 @@ struct App {
   ScoreRows scoreRows;  // the table screen's rows
   DealtBoards dealt;
   int32_t gameTicket = 0;  // the ticket of the running game's dealt board; 0: not dealt
+  Watch watch;             // the recorded game on the watch screen
   // A frame is being drawn: a paint asked for meanwhile (say from a message
   // box's own loop) is dropped.
   bool painting = false;

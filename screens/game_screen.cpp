@@ -60,13 +60,18 @@ void DrawProgressBar(const FrontEnd& ui, const Game& game) {
   SetViewport(0, 0, Truncate(kDesignWidth * scale), Truncate(kDesignHeight * scale));
 }
 
-void OfferContinue(FrontEnd& ui, Game& game) {
+// "Weiter" under "GAME OVER". A game being watched shows it as it stood,
+// idle, and takes no press on it.
+void OfferContinue(FrontEnd& ui, Game& game, GameInput input) {
   TFont::set(0);
   SetColor(47, 55, 58);
   const std::string label = Text(TextId::Continue);
-  const float width = static_cast<float>(StringWidth(label));
-  if (TabButton(ui, label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) {
-    PressContinue(game, game.now);
+  if (input == GameInput::Watched) {
+    SetDrawScale(ui.scale, ui.scale);
+    DrawTextCentered(label, Truncate(200.0f * ui.scale), Truncate(130.0f * ui.scale), ui.scale);
+  } else {
+    const float width = static_cast<float>(StringWidth(label));
+    if (TabButton(ui, label, 200.0f, 130.0f, width, 16.0f) == WidgetResult::Clicked) PressContinue(game, game.now);
   }
   SetColor(255, 255, 255);
 }
@@ -169,9 +174,8 @@ void ShowGameNews(FrontEnd& ui, Game& game) {
   game.outbox.clear();
 }
 
-void UpdateGameScreen(FrontEnd& ui, Game& game) {
+void PlayGameFrame(FrontEnd& ui, Game& game, int64_t now, GameInput input) {
   const float scale = ui.scale;
-  const int64_t now = NowMillis();
   BeginFrame(game, now);
 
   // The display shows the frame's motion; what the clocks bring at its end
@@ -188,7 +192,7 @@ void UpdateGameScreen(FrontEnd& ui, Game& game) {
   const World& world = game.world;
   const BoardPictures pictures{scale, ui.img.imgStones, ui.img.imgCounterFont};
   DrawBoardStones(pictures, world.board, now, game.gameOverState != Running);
-  DrawBoardCursor(ui, game);
+  if (input == GameInput::Player) DrawBoardCursor(ui, game);
   DrawExplosions(pictures, world.explosions);
   DrawRemovedStones(pictures, world.removedStones);
   TMsg::update(ui.messages, scale);
@@ -197,13 +201,16 @@ void UpdateGameScreen(FrontEnd& ui, Game& game) {
   EndFrame(game);
   ShowGameNews(ui, game);
 
-  if (game.gameOverState == GameOver) OfferContinue(ui, game);
+  if (game.gameOverState == GameOver) OfferContinue(ui, game, input);
+}
+
+void UpdateGameScreen(FrontEnd& ui, Game& game) {
+  PlayGameFrame(ui, game, NowMillis(), GameInput::Player);
   // The new-highscore screen takes over once the last stone has flown off.
   if (GameFinished(game)) {
     KeepRecordingForTesting(game);
     ui.screen = NewHighscore;
   }
-
   Flip(-1);
 }
 

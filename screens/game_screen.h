@@ -12,6 +12,13 @@ namespace quarzello {
 struct App;
 struct FrontEnd;
 
+// Who plays the game a frame shows: the player, or its recording.
+enum class GameInput : uint8_t { Player, Watched };
+
+// One frame of `game` at time `now`: stepped, drawn (not yet presented) and
+// its news shown over the board. A watched game shows no keyboard cursor and
+// takes no press on "Weiter".
+void PlayGameFrame(FrontEnd& ui, Game& game, int64_t now, GameInput input);
 // The frame function of the game screen: one frame of `game`, drawn and fed
 // for the front end `ui`.
 void UpdateGameScreen(FrontEnd& ui, Game& game);

@@ -27,6 +27,7 @@ enum Screen : uint8_t {
   Pause = 5,
   NewHighscore = 6,
   Highscores = 7,
+  Watching = 8,  // a recorded game on the game screen
 };
 
 struct Images {
