@@ -5,6 +5,7 @@
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
 #include "gameplay/texts.h"
+#include "screens/resume.h"
 
 namespace quarzello {
 
@@ -17,6 +18,7 @@ void RunApplication() {
   // here, before the window.
   App app;
   app.highscores.LoadHighscore(app.ui.playerName, app.ui.saveOnline);
+  OfferInterruptedGame(app);
   // Decoded and rasterised while the OpenGL driver loads; the images are
   // checked once the window exists, as when they were loaded after it.
   DecodeImages(app.ui.img);
