@@ -13,12 +13,19 @@
 #include "gameplay/game.h"
 #include "protocol/protocol.h"
 #include "screens/dealing.h"
+#include "screens/resume.h"
 
 namespace quarzello {
 
 namespace {
 
 constexpr float kSmallestScale = 0.3f;
+
+// A game not over is kept to go on with at the next start.
+[[noreturn]] void LeaveProgram(App& app) {
+  KeepInterruptedGame(app, NowMillis());
+  ExitProgram();
+}
 
 void TogglePause(App& app) {
   FrontEnd& ui = app.ui;
@@ -100,7 +107,10 @@ void HandleKeyDown(App& app, const Event& event) {
 void DrawScreen(App& app) {
   switch (app.ui.screen) {
     case MainMenu: DrawMainMenu(app); break;
-    case GameScreen: UpdateGameScreen(app.ui, app.game); break;
+    case GameScreen:
+      UpdateGameScreen(app.ui, app.game);
+      if (app.runningGameKept && app.game.gameOverState != Running) ForgetInterruptedGame(app);
+      break;
     case Credits: DrawCredits(app); break;
     case ModeSelect: DrawModeSelect(app); break;
     case DifficultySelect: DrawDifficultySelect(app); break;
@@ -152,7 +162,7 @@ void HandleEvent(App& app, const Event& event, GameWindow& window) {
       break;
     case GadgetPaint: PaintFrame(app, window); break;
     case TimerTick: window.RequestRepaint(); break;
-    case WindowClose: ExitProgram();
+    case WindowClose: LeaveProgram(app);
     case WindowSize: KeepAspectRatio(ui, window); break;
     case WorkDone:
       app.requests.Deliver();
@@ -169,11 +179,11 @@ void ExitIfRequested(App& app) {
     if (app.ui.screen == Watching) {
       LeaveWatching(app);
     } else {
-      if (!app.requests.Busy()) ExitProgram();
+      if (!app.requests.Busy()) LeaveProgram(app);
       app.requests.Cancel();
     }
   }
-  if (AppTerminate()) ExitProgram();
+  if (AppTerminate()) LeaveProgram(app);
 }
 
 void PaintFrame(App& app, GameWindow& window) {

@@ -10,6 +10,7 @@
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
 #include "gameplay/texts.h"
+#include "screens/resume.h"
 #include "screens/watch.h"
 
 namespace quarzello {
@@ -51,6 +52,7 @@ void RunApplication(const StartOptions& options) {
   // here, before the window.
   App app;
   app.highscores.LoadHighscore(app.ui.playerName, app.ui.saveOnline);
+  OfferInterruptedGame(app);
   // Decoded and rasterised while the OpenGL driver loads; the images are
   // checked once the window exists, as when they were loaded after it.
   DecodeImages(app.ui.img);

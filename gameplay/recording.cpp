@@ -118,6 +118,7 @@ void BeginRecording(GameRecording& recording, uint8_t mode, uint8_t difficulty, 
   recording.started = true;
   recording.bounds.Start(now);
   recording.startTime = recording.lastTime = recording.latest = now;
+  recording.generatorState = generatorState;
   recording.body.reserve(1 << 14);
   AppendVarint(recording.body, kRulesVersion);
   recording.body.push_back(static_cast<char>(mode));

@@ -81,6 +81,7 @@ struct GameRecording {
   int64_t lastTime = 0;  // of the last frame, or the start: what steps count from
   int64_t latest = 0;    // of the last record of any kind
   int64_t frames = 0;
+  int32_t generatorState = 0;  // the game was dealt from this
   bool started = false;
   bool complete = true;  // false once a cap was reached or the clock ran backwards
 };

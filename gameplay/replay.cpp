@@ -91,7 +91,8 @@ std::string Unpack(std::string_view bytes, const ReplayLimits& limits, std::stri
 
 }  // namespace
 
-Playback::Playback(std::string_view bytes, const ReplayLimits& limits) : limits_(limits) {
+Playback::Playback(std::string_view bytes, const ReplayLimits& limits, int64_t startAt)
+    : limits_(limits), startAt_(startAt) {
   error_ = Unpack(bytes, limits, body_, fault_);
   if (!ok()) return;
   const auto rules = Varint();
@@ -118,7 +119,7 @@ Playback::Playback(std::string_view bytes, const ReplayLimits& limits) : limits_
   random_.state = generatorState_;
   game_.gameMode = *mode;
   game_.difficulty = *difficulty;
-  StartGame(game_, random_, 0);
+  StartGame(game_, random_, startAt_);
 }
 
 std::optional<Playback::Step> Playback::Next() {
@@ -159,9 +160,10 @@ std::string Playback::Play(Step& step) {
   latest_ = at;
   const RecordTag kind = shortFrame ? RecordTag::Frame : static_cast<RecordTag>(*tag);
   if (kind > RecordTag::Abort) return "unknown record " + std::to_string(*tag);
-  std::string refusal = game_.recording.bounds.Refusal(kind, at);
+  const int64_t clock = startAt_ + at;
+  std::string refusal = game_.recording.bounds.Refusal(kind, clock);
   if (!refusal.empty()) return Refuse(RecordingFault::Impossible, refusal);
-  step = Step{kind, at};
+  step = Step{kind, clock};
   switch (kind) {
     case RecordTag::Frame:
       if (++frames_ > limits_.maxFrames) return Refuse(RecordingFault::TooLarge, "recording has too many frames");
@@ -172,16 +174,16 @@ std::string Playback::Play(Step& step) {
       const auto r = Byte();
       if (!c || !r) return "recording cut short in a click";
       if (*c >= kColumns || *r >= kRows) return "a click beside the board";
-      ClickBoardCell(game_, *c, *r, at);
+      ClickBoardCell(game_, *c, *r, clock);
       break;
     }
-    case RecordTag::Pause: PauseGame(game_, at); break;
+    case RecordTag::Pause: PauseGame(game_, clock); break;
     case RecordTag::Resume:
-      if (game_.paused) pausedMillis_ += at - game_.pauseStart;
-      ResumeGame(game_, at);
+      if (game_.paused) pausedMillis_ += clock - game_.pauseStart;
+      ResumeGame(game_, clock);
       break;
     case RecordTag::Continue: break;  // refused above
-    case RecordTag::Abort: AbortGame(game_, at); break;
+    case RecordTag::Abort: AbortGame(game_, clock); break;
   }
   return {};
 }

@@ -73,11 +73,14 @@ class Playback {
  public:
   struct Step {
     RecordTag tag = RecordTag::Frame;
-    int64_t at = 0;  // on the game's clock, which starts at 0
+    int64_t at = 0;  // on the game's clock, which starts at startAt
   };
 
-  // Reads the recording's start and deals its game; error() says why not.
-  explicit Playback(std::string_view bytes, const ReplayLimits& limits = {});
+  // Reads the recording's start and deals its game, started at startAt on
+  // the caller's clock: a game rebuilt to go on in the window lives on the
+  // window's clock, while the recording it makes anew stays the same bytes.
+  // error() says why there is none.
+  explicit Playback(std::string_view bytes, const ReplayLimits& limits = {}, int64_t startAt = 0);
   Playback(const Playback&) = delete;  // the game draws from the playback's own generator
   Playback& operator=(const Playback&) = delete;
 
@@ -96,8 +99,9 @@ class Playback {
   Random& random() { return random_; }
   int32_t generatorState() const { return generatorState_; }
   int64_t frames() const { return frames_; }
-  int64_t frameTime() const { return frameTime_; }  // of the last frame played
+  int64_t frameTime() const { return frameTime_; }  // of the last frame played, since the start
   int64_t pausedMillis() const { return pausedMillis_; }
+  int64_t lastRecordTime() const { return latest_; }  // of any kind, since the start
 
  private:
   std::string Play(Step& step);
@@ -115,7 +119,8 @@ class Playback {
   Game game_;
   int32_t generatorState_ = 0;
   int64_t frames_ = 0;
-  int64_t frameTime_ = 0;
+  int64_t startAt_ = 0;
+  int64_t frameTime_ = 0;  // this and latest_ since the start, as the recording counts
   int64_t latest_ = 0;  // records come in the order of their times
   int64_t pausedMillis_ = 0;
 };

@@ -29,6 +29,7 @@ constexpr Entry kTexts[] = {
     {TextId::MenuPlay, "Spielen", "Play"},
     {TextId::MenuHighscore, "Highscore", "Highscores"},
     {TextId::MenuCredits, "Credits", "Credits"},
+    {TextId::MenuGoOn, "Weiterspielen", "Resume game"},
     {TextId::MenuQuit, "Beenden", "Quit"},
 
     {TextId::CreditsYear, "2026", "2026"},

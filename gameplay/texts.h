@@ -35,6 +35,7 @@ enum class TextId : uint16_t {
   MenuPlay,
   MenuHighscore,
   MenuCredits,
+  MenuGoOn,
   MenuQuit,
   // Credits, top to bottom.
   CreditsYear,

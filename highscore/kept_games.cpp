@@ -1,6 +1,7 @@
 #include "highscore/kept_games.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -65,6 +66,24 @@ std::optional<std::string> TakeInterruptedGame(const std::function<bool(const st
 void DiscardInterruptedGame() {
   std::error_code error;
   fs::remove(kInterruptedGameFile, error);
+  fs::remove(kInterruptedTicketFile, error);
+}
+
+bool SaveInterruptedTicket(int32_t ticket, int32_t generatorState) {
+  if (ticket == 0) {
+    std::error_code error;
+    fs::remove(kInterruptedTicketFile, error);
+    return !fs::exists(kInterruptedTicketFile, error);
+  }
+  return ReplaceFileAtomically(kInterruptedTicketFile,
+                               std::to_string(ticket) + " " + std::to_string(generatorState) + "\n");
+}
+
+int32_t InterruptedTicket(int32_t generatorState) {
+  std::ifstream in(kInterruptedTicketFile);
+  int64_t ticket = 0, state = 0;
+  if (!(in >> ticket >> state) || state != generatorState || ticket <= 0 || ticket > INT32_MAX) return 0;
+  return static_cast<int32_t>(ticket);
 }
 
 bool KeepEntryRecording(uint8_t ranking, const TScore& entry, const std::string& recording) {

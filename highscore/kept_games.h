@@ -15,6 +15,8 @@ namespace quarzello {
 constexpr const char* kInterruptedGameFile = "interrupted.qzr";
 // A file there that cannot be gone on with is renamed to this plus a number.
 constexpr const char* kSetAsidePrefix = "interrupted.qzr.unusable-";
+// The ticket of the interrupted game's board, when the service dealt it.
+constexpr const char* kInterruptedTicketFile = "interrupted.ticket";
 constexpr const char* kKeptRecordingsDir = "recordings";
 // The entries of a ranking whose games are kept: its first page.
 constexpr int kKeptEntries = kPageSize;
@@ -26,8 +28,14 @@ bool SaveInterruptedGame(const std::string& recording);
 // `usable` refuses it, which sets the file aside under another name (nothing
 // is lost, and it is not offered again).
 std::optional<std::string> TakeInterruptedGame(const std::function<bool(const std::string& recording)>& usable);
-// The game was given up, ended or replaced by another.
+// The game was given up, ended or replaced by another: its ticket goes too.
 void DiscardInterruptedGame();
+// The ticket of a game dealt from generatorState, saved before the game
+// itself (0: none, which drops an earlier one).
+bool SaveInterruptedTicket(int32_t ticket, int32_t generatorState);
+// The ticket saved for a game dealt from generatorState; 0 when there is
+// none, or it is another game's (one saved before a save of its game failed).
+int32_t InterruptedTicket(int32_t generatorState);
 
 // Keeps the recording of an entry just added to a local ranking (a
 // RankingIndex below kRankings).

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "base/random.h"
 #include "gameplay/game.h"
@@ -36,6 +37,14 @@ struct DealtBoards {
   int64_t nextTry = 0;   // after a deal that failed, no other before this
 };
 
+// A game the window was closed on, kept in the data directory and offered
+// on the main menu (screens/resume.h).
+struct InterruptedGame {
+  std::string recording;
+  int64_t lastRecord = 0;  // the time of its last record, since its start
+  int32_t ticket = 0;      // of its dealt board; 0: not dealt
+};
+
 struct App {
   FrontEnd ui;       // the screen, scale, mouse, name, keyboard, images and messages
   Random generator;  // deals every game of the run in turn (seeded once at start-up)
@@ -49,6 +58,10 @@ struct App {
   DealtBoards dealt;
   int32_t gameTicket = 0;  // the ticket of the running game's dealt board; 0: not dealt
   Watch watch;             // the recorded game on the watch screen
+  std::optional<InterruptedGame> interrupted;  // offered on the main menu
+  // The running game was gone on with from the kept file, which stays until
+  // the game ends, is given up or another one starts.
+  bool runningGameKept = false;
   // A frame is being drawn: a paint asked for meanwhile (say from a message
   // box's own loop) is dropped.
   bool painting = false;

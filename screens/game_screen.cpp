@@ -17,6 +17,7 @@
 #include "gameplay/texts.h"
 #include "platform/platform.h"
 #include "screens/app.h"
+#include "screens/resume.h"
 
 namespace quarzello {
 
@@ -154,6 +155,8 @@ void PlayCell(FrontEnd& ui, Game& game, int c, int r) {
 void StartNewGame(App& app) {
   // Messages of an earlier game have nothing to say about this one.
   app.ui.messages.clear();
+  // Another game replaces the one kept to go on with.
+  ForgetInterruptedGame(app);
   DealTheGame(app);
   StartGame(app.game, app.generator, NowMillis());
   app.ui.screen = GameScreen;

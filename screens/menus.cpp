@@ -10,6 +10,7 @@
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
 #include "gameplay/texts.h"
+#include "screens/resume.h"
 
 namespace quarzello {
 
@@ -82,6 +83,9 @@ void DrawMainMenu(App& app) {
   if (MenuButton(ui, Text(TextId::MenuPlay), 200, 150) == WidgetResult::Clicked) ui.screen = ModeSelect;
   if (MenuButton(ui, Text(TextId::MenuHighscore), 200, 200) == WidgetResult::Clicked) ui.screen = Highscores;
   if (MenuButton(ui, Text(TextId::MenuCredits), 200, 250) == WidgetResult::Clicked) ui.screen = Credits;
+  // Only while a game the window was closed on waits to be gone on with.
+  if (app.interrupted && MenuButton(ui, Text(TextId::MenuGoOn), 200, 325) == WidgetResult::Clicked)
+    GoOnWithInterruptedGame(app, NowMillis());
   if (MenuButton(ui, Text(TextId::MenuQuit), 200, 400) == WidgetResult::Clicked) ExitProgram();
   SetDrawScale(ui.scale, ui.scale);
   EndMenuFrame();
@@ -177,6 +181,7 @@ void DrawPause(App& app) {
   // The game is dropped as it stands: neither scored nor kept for later.
   if (MenuButton(ui, Text(TextId::AbandonGame), 200, 400) == WidgetResult::Clicked) {
     AbortGame(app.game, NowMillis());
+    ForgetInterruptedGame(app);
     KeepRecordingForTesting(app.game);
     ui.screen = MainMenu;
   }

@@ -127,6 +127,32 @@ TEST(Playback, AGameRebuiltFromItsRecordingGoesOnAsTheSameGame) {
   EXPECT_EQ(replay.playMillis, ReplayGame(EncodeRecording(through.recording)).playMillis);
 }
 
+TEST(Playback, AGameRebuiltAtAnotherStartTimeLivesOnThatClockAndRecordsTheSameBytes) {
+  constexpr int64_t kStartAt = 86'400'000;
+  for (const uint8_t mode : {Classic, Turbo, Level}) {
+    const Played played = Play(mode, Leicht, 60 + mode, 25);
+    Playback atZero(played.recording);
+    Playback later(played.recording, {}, kStartAt);
+    while (const auto step = atZero.Next()) {
+      const auto moved = later.Next();
+      ASSERT_TRUE(moved) << later.error();
+      EXPECT_EQ(moved->at, step->at + kStartAt);
+      if (step->tag != RecordTag::Frame) continue;
+      BeginFrame(atZero.game(), step->at);
+      EndFrame(atZero.game());
+      BeginFrame(later.game(), moved->at);
+      EndFrame(later.game());
+      if (mode != Classic) {
+        ASSERT_EQ(later.game().deadline, atZero.game().deadline + kStartAt) << int{mode};
+      }
+    }
+    ASSERT_TRUE(later.done());
+    EXPECT_EQ(later.lastRecordTime(), atZero.lastRecordTime());
+    EXPECT_EQ(later.game().score, played.score);
+    EXPECT_EQ(EncodeRecording(later.game().recording), played.recording) << int{mode};
+  }
+}
+
 TEST(Playback, AFaultyRecordingStopsAtItsFirstBadRecordAndSaysWhy) {
   Playback foreign("not a recording at all");
   EXPECT_FALSE(foreign.ok());

@@ -49,6 +49,22 @@ inline bool ChooseCell(const Board& board, int smallest, int& column, int& row) 
   return best > 0;
 }
 
+// One frame of a scripted player on a clock that runs at 60 frames a second,
+// slightly unevenly: now moves on, the frame is played and its news dropped,
+// and every pace-th frame the largest group is clicked (twice where a click
+// only marks it).
+inline void PlayScriptedFrame(Game& game, int64_t& now, int64_t frame, int pace) {
+  now += 16 + frame % 3 / 2;
+  BeginFrame(game, now);
+  EndFrame(game);
+  game.outbox.clear();
+  int c = 0, r = 0;
+  if (frame % pace == pace - 1 && ChooseCell(game.world.board, game.minGroup, c, r)) {
+    ClickBoardCell(game, c, r, now + 5);
+    if (game.instantRemove == 0) ClickBoardCell(game, c, r, now + 9);
+  }
+}
+
 struct Played {
   std::string recording;
   int score = 0;
