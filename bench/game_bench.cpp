@@ -97,7 +97,7 @@ void BM_BoardStones(benchmark::State& state) {
     Cls();
     Board& board = busy.game.world.board;
     StepBoardStones(board);
-    DrawBoardStones(BoardPictures{busy.ui.scale, &busy.images.stones, &busy.images.counterFont}, board, NowMillis(),
+    DrawBoardStones(BoardPictures{busy.ui.scale, &busy.images.stones, &busy.images.counterFont}, board, NowMillis(), NowMillis(),
                     false);
     Flip(-1);
     busy.rec.frames.clear();

@@ -134,6 +134,7 @@ constexpr Entry kTexts[] = {
     {TextId::FaultDamaged, "Sie ist beschädigt oder unvollständig.", "It is damaged or incomplete."},
     {TextId::FaultImpossible, "Sie enthält Eingaben, die kein Spieler machen kann.", "It holds inputs that no player can make."},
     {TextId::RecordingUnreadable, "Die Datei %1 lässt sich nicht lesen.", "The file %1 cannot be read."},
+    {TextId::WatchEntry, "»", "»"},
 };
 
 static_assert(std::size(kTexts) == kTextCount, "one entry per TextId");

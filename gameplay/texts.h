@@ -129,6 +129,7 @@ enum class TextId : uint16_t {
   FaultDamaged,
   FaultImpossible,
   RecordingUnreadable,  // %1: the file
+  WatchEntry,           // beside a table row whose game can be watched
 
   Count
 };

@@ -100,6 +100,11 @@ std::optional<std::string> KeptEntryRecording(uint8_t ranking, const TScore& ent
   return ReadFile(EntryFile(EntryStem(ranking, entry), 1));
 }
 
+bool HasKeptEntryRecording(uint8_t ranking, const TScore& entry) {
+  std::error_code error;
+  return fs::is_regular_file(EntryFile(EntryStem(ranking, entry), 1), error);
+}
+
 void DropRecordingsLeftBehind(const THighscore& store) {
   // How many files of each name the first pages still hold an entry for.
   std::map<std::string, int> wanted;

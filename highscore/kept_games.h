@@ -43,6 +43,7 @@ bool KeepEntryRecording(uint8_t ranking, const TScore& entry, const std::string&
 // The recording kept for an entry of a local ranking, if there is one;
 // equal entries (name and points) show the first of theirs.
 std::optional<std::string> KeptEntryRecording(uint8_t ranking, const TScore& entry);
+bool HasKeptEntryRecording(uint8_t ranking, const TScore& entry);
 // Drops the recordings of entries that are no longer on the first page of
 // their local ranking.
 void DropRecordingsLeftBehind(const THighscore& store);

@@ -56,9 +56,10 @@ void DrawCounter(const BoardPictures& pictures, const counter& shown) {
 
 }  // namespace
 
-void DrawBoardStones(const BoardPictures& pictures, const Board& board, int64_t now, bool gameOver) {
+void DrawBoardStones(const BoardPictures& pictures, const Board& board, int64_t now, int64_t sinceStart, bool gameOver) {
   // All bombs burn in step.
-  const int bombFrame = kFirstFuseFrame + static_cast<int>(now % (kFuseFrames * kFuseFrameMillis)) / kFuseFrameMillis;
+  const int bombFrame =
+      kFirstFuseFrame + static_cast<int>(sinceStart % (kFuseFrames * kFuseFrameMillis)) / kFuseFrameMillis;
   const float scale = pictures.scale;
   SetBlend(kBlendAlpha);
   for (int r = 0; r < kRows; ++r) {

@@ -26,7 +26,9 @@ struct BoardPictures {
 };
 
 // The board row by row from the top, the top rows dimmed under "GAME OVER".
-void DrawBoardStones(const BoardPictures& pictures, const Board& board, int64_t now, bool gameOver);
+// The bombs' fuses burn by the time since the game began, so that a replay
+// of the game shows them as the play did.
+void DrawBoardStones(const BoardPictures& pictures, const Board& board, int64_t now, int64_t sinceStart, bool gameOver);
 void DrawExplosions(const BoardPictures& pictures, const std::vector<explosion>& explosions);
 void DrawRemovedStones(const BoardPictures& pictures, const std::vector<std::unique_ptr<stone>>& removed);
 void DrawCounters(const BoardPictures& pictures, const std::vector<counter>& counters);

@@ -5,6 +5,7 @@
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
 #include "gameplay/recording.h"
+#include "highscore/kept_games.h"
 #include "gameplay/texts.h"
 #include "protocol/protocol.h"
 #include "screens/app.h"
@@ -129,6 +130,12 @@ void EnterResult(App& app, const Entry& entry) {
   const NewEntry added = highscores.add(entry.mode, entry.difficulty, entry.name, entry.points);
   const SaveOutcome saved = highscores.SaveHighscore(ui.playerName, ui.saveOnline);
   app.tableView.ownScore = added.entry;
+  // The game of an entry of the first page is kept to be watched, and the
+  // games of entries pushed off it go.
+  if (saved) {
+    KeepEntryRecording(added.list, *added.entry, EncodeRecording(app.game.recording));
+    DropRecordingsLeftBehind(highscores);
+  }
   ShowRankingPage(app, entry.mode, entry.difficulty, ListKind::Local,
                   highscores.list[added.list].find(added.entry.get()));
   if (!saved)

@@ -194,7 +194,7 @@ void PlayGameFrame(FrontEnd& ui, Game& game, int64_t now, GameInput input) {
   if (game.gameMode == Level) DrawProgressBar(ui, game);
   const World& world = game.world;
   const BoardPictures pictures{scale, ui.img.imgStones, ui.img.imgCounterFont};
-  DrawBoardStones(pictures, world.board, now, game.gameOverState != Running);
+  DrawBoardStones(pictures, world.board, now, now - game.recording.startTime, game.gameOverState != Running);
   if (input == GameInput::Player) DrawBoardCursor(ui, game);
   DrawExplosions(pictures, world.explosions);
   DrawRemovedStones(pictures, world.removedStones);

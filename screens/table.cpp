@@ -5,6 +5,7 @@
 #include "gameplay/game.h"
 #include "gameplay/modes.h"
 #include "gameplay/texts.h"
+#include "highscore/kept_games.h"
 #include "screens/app.h"
 #include "screens/connecting.h"
 #include "platform/platform.h"
@@ -108,6 +109,36 @@ void RefreshLink(App& app) {
     tableView.pageCount = app.highscores.pages(tableView.shownMode, tableView.shownDifficulty, ListKind::Online);
     BuildTableRows(app, 0);
   });
+}
+
+// The entry a row of the shown page stands for.
+const TScore* RowEntry(const App& app, const TScoreview& row) {
+  const TableView& tableView = app.tableView;
+  if (!tableView.pageEntries || row.platz <= 0) return nullptr;
+  const size_t index = static_cast<size_t>(row.platz - 1 - (tableView.shownPage - 1) * kPageSize);
+  return index < tableView.pageEntries->size() ? (*tableView.pageEntries)[index].get() : nullptr;
+}
+
+// Beside each resting row whose game can be watched, its button; a click
+// on it (or Enter while it is highlighted) plays the game.
+void WatchButtons(App& app) {
+  FrontEnd& ui = app.ui;
+  const TableView& tableView = app.tableView;
+  const uint8_t ranking = RankingIndex(tableView.shownMode, tableView.shownDifficulty);
+  for (const auto& row : app.scoreRows) {
+    if (!row->watchable || row->mode != kRowResting) continue;
+    if (TabButton(ui, Text(TextId::WatchEntry), 368, static_cast<float>(row->y), 14, 18) != WidgetResult::Clicked)
+      continue;
+    const TScore* entry = RowEntry(app, *row);
+    const std::optional<std::string> recording =
+        entry != nullptr ? KeptEntryRecording(ranking, *entry) : std::nullopt;
+    if (!recording) {
+      Notify(Text(TextId::ReplayMark), Text(TextId::FaultDamaged), true);
+      return;
+    }
+    StartWatching(app, *recording, {row->name, row->punkte}, Highscores, false);
+    return;
+  }
 }
 
 }  // namespace
@@ -214,11 +245,16 @@ void BuildTableRows(App& app, int direction) {
     TScoreview::create(app.scoreRows, 0, Text(TextId::NoEntries), 0, 0, 0, 145, 5);
     return;
   }
+  // The games of a local ranking's first page are kept.
+  const bool kept = tableView.shownLocal == ListKind::Local && tableView.shownPage == 1;
+  const uint8_t ranking = RankingIndex(tableView.shownMode, tableView.shownDifficulty);
   int i = 1;
   for (const ScoreRef& entry : entries) {
-    TScoreview::create(app.scoreRows, (tableView.shownPage - 1) * kPageSize + i, entry->name, entry->punkte,
-                       static_cast<uint8_t>(direction), entry == tableView.ownScore ? 1 : 0, 125 + 20 * i,
-                       static_cast<uint8_t>(5 * i));
+    TScoreview* row =
+        TScoreview::create(app.scoreRows, (tableView.shownPage - 1) * kPageSize + i, entry->name, entry->punkte,
+                           static_cast<uint8_t>(direction), entry == tableView.ownScore ? 1 : 0, 125 + 20 * i,
+                           static_cast<uint8_t>(5 * i));
+    row->watchable = kept && HasKeptEntryRecording(ranking, *entry);
     ++i;
   }
 }
@@ -256,6 +292,7 @@ void DrawHighscores(App& app) {
   SetViewport(ScaledInt(ui, 25), ScaledInt(ui, 80), ScaledInt(ui, 350), ScaledInt(ui, 360));
   TScoreview::update(app.scoreRows, ui);
   SetViewport(0, 0, ScaledInt(ui, 400), ScaledInt(ui, 500));
+  WatchButtons(app);
 
   TFont::set(1);
   DrawTextCentered(Text(TextId::HighscoreTitle), ScaledInt(ui, 200), ScaledInt(ui, 85), ui.scale);

@@ -49,6 +49,9 @@ class TScoreview {
   uint8_t minus = 0;   // 1: offset to the left
   uint8_t mode = kRowWaitingIn;
   uint8_t wait = 0;    // frames to wait in phases 1 and 4, counted on the byte
+  // The recording of the entry's game can be watched: kept beside the
+  // highscore file for a local entry.
+  bool watchable = false;
 
   static TScoreview* create(ScoreRows& rows, int32_t platz, const std::string& name, int32_t punkte,
                             uint8_t minus, uint8_t highlight, int32_t y, uint8_t wait);

@@ -68,7 +68,7 @@ void PlayFrame(App& app, int64_t at) {
 void PlayDueFrames(App& app) {
   Watch& watch = app.watch;
   const int64_t now = NowMillis();
-  if (!watch.paused) watch.reached += std::min(now - watch.lastTick, kLongestTick) * watch.speed;
+  if (!watch.paused && watch.lastTick) watch.reached += std::min(now - *watch.lastTick, kLongestTick) * watch.speed;
   watch.lastTick = now;
   for (int played = 0; played < kMostFramesInTick; ++played) {
     if (!watch.due) watch.due = NextFrame(app);
@@ -159,7 +159,7 @@ std::string RefusalText(RecordingFault fault) {
     case RecordingFault::None:
     case RecordingFault::Damaged: break;
   }
-  return std::string(Text(TextId::RecordingRefused)) + "\r\n" + Text(reason);
+  return std::string(Text(TextId::RecordingRefused)) + "\n" + Text(reason);
 }
 
 bool StartWatching(App& app, std::string_view recording, ReplayLabel label, uint8_t backTo, bool quitOnLeave) {
@@ -177,7 +177,6 @@ bool StartWatching(App& app, std::string_view recording, ReplayLabel label, uint
   if (!watch.label.points) watch.label.points = checked.score;
   watch.backTo = backTo;
   watch.quitOnLeave = quitOnLeave;
-  watch.lastTick = NowMillis();
   app.ui.messages.clear();
   app.ui.screen = Watching;
   // The first frame shows with the screen's first frame.
@@ -195,7 +194,8 @@ void LeaveWatching(App& app) {
 
 void DrawWatchScreen(App& app) {
   PlayDueFrames(app);
-  Cls();
+  // The game's picture begins with its own clear.
+  if (app.watch.picture.empty()) Cls();
   DrawFrameList(app.watch.picture);
   if (app.watch.paused) DrawStill(app.ui);
   DrawMark(app.ui, app.watch.label);

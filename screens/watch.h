@@ -32,7 +32,7 @@ struct Watch {
   int speed = 1;
   bool paused = false;
   int64_t reached = 0;      // on the recording's clock: every frame up to here is shown
-  int64_t lastTick = 0;     // NowMillis at the screen's last frame
+  std::optional<int64_t> lastTick;  // NowMillis at the screen's last frame; none before the first
   int64_t pausedAt = 0;     // of the pause record last read: the replay skips the pause
   int64_t lastFrameAt = 0;  // of the game frame last played
   std::optional<Playback::Step> due;  // a frame read from the recording, still to come

@@ -112,7 +112,7 @@ TEST_F(GameTest, AfterTheBoardTheDrawingStateIsBackToPlain) {
   PutStone(5, 5, 3, Marked);
   Cls();
   StepBoardStones(game.world.board);
-  DrawBoardStones(BoardPictures{ui.scale, &stones, &counterFont}, game.world.board, NowMillis(), false);
+  DrawBoardStones(BoardPictures{ui.scale, &stones, &counterFont}, game.world.board, NowMillis(), NowMillis(), false);
   DrawImageFrame(&blend, 0, 0, 0);
   Flip(-1);
   const DrawCommand& probe = rec.LastFrame().back();

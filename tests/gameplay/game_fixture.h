@@ -55,7 +55,7 @@ class GameTest : public ::testing::Test, protected StandInImages {
   DisplayList BoardFrame() {
     Cls();
     StepBoardStones(game.world.board);
-    DrawBoardStones(BoardPictures{ui.scale, &stones, &counterFont}, game.world.board, NowMillis(),
+    DrawBoardStones(BoardPictures{ui.scale, &stones, &counterFont}, game.world.board, NowMillis(), NowMillis(),
                     game.gameOverState != Running);
     Flip(-1);
     return rec.LastFrame();

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -240,8 +241,11 @@ class GoldenTrace : public ::testing::Test {
       now_ += millis;
       SetTestClock(now_);
       std::vector<RequestRunner::Task> working = requests_.TakeStarted();
+      const bool playing = OnScreen(GameScreen);
+      const int64_t recordedBefore = app_.game.recording.frames;
       Feed(TimerTick);
       Feed(GadgetPaint);
+      if (playing && app_.game.recording.frames > recordedBefore) KeepLiveFrame();
       test::InlineRequests::RunAll(working);
       if (!working.empty()) Feed(WorkDone);
     }
@@ -379,6 +383,68 @@ class GoldenTrace : public ::testing::Test {
     EXPECT_EQ(replay.frames, game.recording.frames);
   }
 
+  // ------------------------------------------------ watching the game again
+
+  // The game frame just shown, by its time on the recording's clock.
+  void KeepLiveFrame() {
+    const GameRecording& recording = app_.game.recording;
+    liveFrames_[recording.lastTime - recording.startTime] = HashFrame(app_.ui.img, rec_.frames.back());
+  }
+
+  void KeepPlayedRecording() {
+    playedRecording_ = EncodeRecording(app_.game.recording);
+    ASSERT_FALSE(playedRecording_.empty());
+  }
+
+  // The recording of the game played, watched at `speed` on the watch
+  // screen: each frame shown draws the game as the live frame of its time
+  // did, the replay's own mark and controls drawn over it. At 1x every
+  // frame shows.
+  void ExpectWatchingEqualsPlaying(int speed) {
+    ASSERT_FALSE(liveFrames_.empty());
+    ASSERT_TRUE(StartWatching(app_, playedRecording_, {"Anna", 1}, MainMenu, false));
+    app_.watch.speed = speed;
+    const int64_t end = liveFrames_.rbegin()->first;
+    size_t shown = 0, differing = 0;
+    int64_t lastShown = -1;
+    for (int tick = 0; tick < 1'000'000 && lastShown < end; ++tick) {
+      now_ += kFrameMillis;
+      SetTestClock(now_);
+      HandleEvent(app_, {GadgetPaint}, window_);
+      ASSERT_TRUE(OnScreen(Watching));
+      const Watch& watch = app_.watch;
+      if (watch.lastFrameAt == lastShown) continue;
+      lastShown = watch.lastFrameAt;
+      // After its last record the game goes on by itself, as it did, but
+      // the play's frames of that time were not recorded.
+      if (lastShown > end) break;
+      ASSERT_FALSE(rec_.frames.empty());
+      const DisplayList& presented = rec_.frames.back();
+      ASSERT_GT(presented.size(), watch.picture.size()) << "the replay's controls are drawn over the game";
+      EXPECT_TRUE(std::equal(watch.picture.begin(), watch.picture.end(), presented.begin()));
+      const auto live = liveFrames_.find(lastShown);
+      ASSERT_NE(live, liveFrames_.end()) << "the replay showed a frame at " << lastShown << " that the play did not";
+      if (HashFrame(app_.ui.img, watch.picture) != live->second && ++differing <= 5)
+        ADD_FAILURE() << "at " << speed << "x, the frame at " << lastShown << " differs from the play's";
+      ++shown;
+      rec_.frames.clear();
+    }
+    EXPECT_GE(lastShown, end);
+    if (speed == 1) {
+      EXPECT_EQ(shown, liveFrames_.size());
+    } else {
+      EXPECT_GE(shown * static_cast<size_t>(speed + 1), liveFrames_.size());
+      EXPECT_LT(shown, liveFrames_.size());
+    }
+    LeaveWatching(app_);
+    EXPECT_TRUE(OnScreen(MainMenu));
+    rec_.frames.clear();
+  }
+
+  void ExpectWatchingEqualsPlaying() {
+    for (const int speed : {1, 2, 4}) ExpectWatchingEqualsPlaying(speed);
+  }
+
   // "Weiter" under GAME OVER, then until the board has cleared away.
   void ContinueAfterGameOver() {
     Frames(40);
@@ -408,6 +474,8 @@ class GoldenTrace : public ::testing::Test {
   std::vector<std::string> trace_;
   size_t framesSeen_ = 0, messagesSeen_ = 0;
   uint64_t endBoardHash_ = 0;
+  std::map<int64_t, uint64_t> liveFrames_;
+  std::string playedRecording_;
 };
 
 // Design y of the menu entries' tops.
@@ -492,6 +560,7 @@ TEST_F(GoldenTrace, ClassicGameToItsEntryAndTable) {
   PlayMoves(2, true, true, 400, 4);
   ASSERT_FALSE(GameRunning()) << "the Classic game should have ended";
   ExpectRecordingReplays(true);
+  KeepPlayedRecording();
 
   Scene("classic game over");
   ContinueAfterGameOver();
@@ -521,6 +590,7 @@ TEST_F(GoldenTrace, ClassicGameToItsEntryAndTable) {
   Scene("classic table");
   Frames(40);
   Check("classic");
+  ExpectWatchingEqualsPlaying();
 }
 
 TEST_F(GoldenTrace, TurboGameToItsEnd) {
@@ -546,6 +616,7 @@ TEST_F(GoldenTrace, TurboGameToItsEnd) {
   }
   ASSERT_FALSE(GameRunning());
   ExpectRecordingReplays(true);
+  KeepPlayedRecording();
 
   Scene("turbo game over");
   ContinueAfterGameOver();
@@ -585,6 +656,7 @@ TEST_F(GoldenTrace, TurboGameToItsEnd) {
   Choose(kLastEntry);  // "Menü"
   Frames(2);
   Check("turbo");
+  ExpectWatchingEqualsPlaying();
 }
 
 TEST_F(GoldenTrace, LevelGameThroughBombsToGameOver) {
@@ -616,6 +688,7 @@ TEST_F(GoldenTrace, LevelGameThroughBombsToGameOver) {
   ClickCell(5, 10);  // the board takes no clicks any more
   Frames(3);
   ExpectRecordingReplays(true);
+  KeepPlayedRecording();
 
   Scene("level game over");
   ContinueAfterGameOver();
@@ -627,6 +700,7 @@ TEST_F(GoldenTrace, LevelGameThroughBombsToGameOver) {
   Choose(kLastEntry);  // "Abbrechen"
   Frames(2);
   Check("level");
+  ExpectWatchingEqualsPlaying();
 }
 
 }  // namespace
