@@ -206,6 +206,18 @@ void PaintFrame(App& app, GameWindow& window) {
   app.painting = false;
 }
 
+std::optional<StartOptions> ParseCommandLine(const std::vector<std::string_view>& args, std::string& complaint) {
+  StartOptions options;
+  if (args.empty()) return options;
+  if (args.size() == 2 && args[0] == "--watch" && !args[1].empty()) {
+    options.watch = args[1];
+    return options;
+  }
+  complaint = args.size() == 1 && args[0] == "--help" ? "" : "quarzello: unknown arguments\n";
+  complaint += "usage: quarzello [--watch FILE.qzr]\n";
+  return std::nullopt;
+}
+
 int StartScaleFactor(const std::string& xftDpi, int workWidth, int workHeight) {
   constexpr double kHighDpi = 144.0;
   constexpr int kHighDpiFactor = 2;

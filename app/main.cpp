@@ -31,18 +31,6 @@ void WatchFromTheStart(App& app, const std::string& path) {
 
 }  // namespace
 
-std::optional<StartOptions> ParseCommandLine(const std::vector<std::string_view>& args, std::string& complaint) {
-  StartOptions options;
-  if (args.empty()) return options;
-  if (args.size() == 2 && args[0] == "--watch" && !args[1].empty()) {
-    options.watch = args[1];
-    return options;
-  }
-  complaint = args.size() == 1 && args[0] == "--help" ? "" : "quarzello: unknown arguments\n";
-  complaint += "usage: quarzello [--watch FILE.qzr]\n";
-  return std::nullopt;
-}
-
 void RunApplication(const StartOptions& options) {
   SelectLanguage(LanguageFromSetting(std::getenv("QUARZELLO_LANG")));
   StartWindowSystem();

@@ -323,4 +323,25 @@ TEST_F(LoopDeathTest, ClosingTheWindowEndsWithStatusZero) {
 
 }  // namespace
 
+TEST(CommandLine, TakesWatchWithItsFileAndNothingElse) {
+  std::string complaint;
+  const auto none = ParseCommandLine({}, complaint);
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->watch.empty());
+
+  const auto watch = ParseCommandLine({"--watch", "game.qzr"}, complaint);
+  ASSERT_TRUE(watch);
+  EXPECT_EQ(watch->watch, "game.qzr");
+
+  EXPECT_FALSE(ParseCommandLine({"--help"}, complaint));
+  EXPECT_EQ(complaint.rfind("usage: ", 0), 0u) << complaint;
+  for (const auto& wrong : std::vector<std::vector<std::string_view>>{
+           {"--watch"}, {"--watch", ""}, {"game.qzr"}, {"--watch", "a.qzr", "b.qzr"}, {"--wtach", "a.qzr"}}) {
+    complaint.clear();
+    EXPECT_FALSE(ParseCommandLine(wrong, complaint));
+    EXPECT_NE(complaint.find("unknown"), std::string::npos);
+    EXPECT_NE(complaint.find("usage: "), std::string::npos);
+  }
+}
+
 }  // namespace quarzello::front_test
