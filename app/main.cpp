@@ -1,8 +1,6 @@
 // The program's entry: start-up in its fixed order, then the event loop.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -10,6 +8,7 @@
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
 #include "gameplay/texts.h"
+#include "highscore/store.h"
 #include "screens/resume.h"
 #include "screens/watch.h"
 
@@ -20,9 +19,8 @@ namespace {
 // `quarzello --watch FILE`: the program shows that replay and ends with it.
 // A file it cannot show gets a message box, and the program ends at once.
 void WatchFromTheStart(App& app, const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.is_open() || in.bad()) {
+  std::string bytes;
+  if (ReadWholeFile(path.c_str(), bytes) != FileState::kRead) {
     Notify(Text(TextId::ReplayMark), FormatText(TextId::RecordingUnreadable, {path}), true);
     ExitProgram(1);
   }

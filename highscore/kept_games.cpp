@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <system_error>
 #include <utility>
@@ -18,11 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::optional<std::string> ReadFile(const fs::path& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+  std::string bytes;
+  if (ReadWholeFile(path.c_str(), bytes) != FileState::kRead) return std::nullopt;
   return bytes;
 }
 

@@ -77,28 +77,6 @@ void ParseHighscoreFile(const std::string& bytes, TScorelist* lists, std::string
   }
 }
 
-enum class FileState { kRead, kMissing, kUnreadable };
-
-// The whole file in one go. Missing only when there is no file of that name;
-// a directory or a failed read is unreadable.
-FileState ReadWholeFile(const char* path, std::string& bytes) {
-  bytes.clear();
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
-  struct stat info {};
-  FileState state = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) ? FileState::kRead : FileState::kUnreadable;
-  char buffer[16384];
-  while (state == FileState::kRead) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) state = FileState::kUnreadable;
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  close(fd);
-  return state;
-}
-
 // The lock a save holds while it reads, merges and replaces highscore.tvs.
 //
 // It is taken on a lock file beside the rankings, not on highscore.tvs
@@ -297,6 +275,24 @@ SaveOutcome THighscore::SaveHighscore(const std::string& playerName, uint8_t sav
   outcome.written = ReplaceFileAtomically(kHighscoreFile, EncodeHighscoreFile(*this, playerName, saveOnline));
   if (outcome.written) unsaved.clear();
   return outcome;
+}
+
+FileState ReadWholeFile(const char* path, std::string& bytes) {
+  bytes.clear();
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? FileState::kMissing : FileState::kUnreadable;
+  struct stat info {};
+  FileState state = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) ? FileState::kRead : FileState::kUnreadable;
+  char buffer[16384];
+  while (state == FileState::kRead) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) state = FileState::kUnreadable;
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return state;
 }
 
 // A crash, a full disk or a read-only directory must never cost the player

@@ -99,6 +99,10 @@ class THighscore {
 // The bytes SaveHighscore writes.
 std::string EncodeHighscoreFile(const THighscore& store, const std::string& playerName,
                                 uint8_t saveOnline);
+enum class FileState { kRead, kMissing, kUnreadable };
+// The whole file in one go. Missing only when there is no file of that name;
+// a directory or a failed read is unreadable.
+FileState ReadWholeFile(const char* path, std::string& bytes);
 // Writes bytes to a temporary file beside path, syncs it and renames it over
 // path. On failure the temporary file is removed and path is left as it was.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes);

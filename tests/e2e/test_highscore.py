@@ -9,6 +9,7 @@ one does and keeps what it was sent."""
 
 import http.server
 import os
+import shutil
 import socket
 import struct
 import tempfile
@@ -249,9 +250,7 @@ def case_entry_saved_and_restored(display):
         assert_equal(game.exit_status(timeout=5), 0, "exit status")
     finally:
         service.close()
-        for leftover in os.listdir(workdir):
-            os.remove(os.path.join(workdir, leftover))
-        os.rmdir(workdir)
+        shutil.rmtree(workdir)
 
 
 def unused_port():

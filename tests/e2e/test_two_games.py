@@ -6,6 +6,7 @@ one's entry: both are in highscore.tvs, in the second game's table, and in the
 first game's table once it is opened again from the menu."""
 
 import os
+import shutil
 import tempfile
 import time
 
@@ -110,9 +111,7 @@ def case_both_entries_kept(display):
             game.key("Escape")
             assert_equal(game.exit_status(timeout=5), 0, "exit status")
     finally:
-        for leftover in os.listdir(workdir):
-            os.remove(os.path.join(workdir, leftover))
-        os.rmdir(workdir)
+        shutil.rmtree(workdir)
 
 
 if __name__ == "__main__":
