@@ -167,6 +167,7 @@ void HandleEvent(App& app, const Event& event, GameWindow& window) {
     case WorkDone:
       app.requests.Deliver();
       app.dealt.runner.Deliver();
+      app.lookups.Deliver();
       break;
     default: break;
   }

@@ -135,6 +135,9 @@ constexpr Entry kTexts[] = {
     {TextId::FaultImpossible, "Sie enthält Eingaben, die kein Spieler machen kann.", "It holds inputs that no player can make."},
     {TextId::RecordingUnreadable, "Die Datei %1 lässt sich nicht lesen.", "The file %1 cannot be read."},
     {TextId::WatchEntry, "»", "»"},
+    {TextId::LoadingRecording, "Lade die Aufzeichnung...", "Loading the recording..."},
+    {TextId::RecordingGone, "Der Highscore-Server hat zu diesem Eintrag keine Aufzeichnung mehr.",
+     "The highscore server no longer has a recording of this entry."},
 };
 
 static_assert(std::size(kTexts) == kTextCount, "one entry per TextId");

@@ -130,6 +130,8 @@ enum class TextId : uint16_t {
   FaultImpossible,
   RecordingUnreadable,  // %1: the file
   WatchEntry,           // beside a table row whose game can be watched
+  LoadingRecording,     // the connection notice while an online entry's recording comes
+  RecordingGone,        // the service has no recording for that entry (any more)
 
   Count
 };

@@ -21,4 +21,12 @@ void SendRequest(Stream* stream, const ClientContext& context, const std::string
   WriteBytes(stream, request);
 }
 
+void SendGetRequest(Stream* stream, const ClientContext& context, const std::string& path, const char* accept) {
+  std::string request;
+  for (const std::string& line : {"GET " + path + " HTTP/1.0", "Host: " + context.webHost,
+                                  "Accept: " + std::string(accept), std::string("User-Agent: Quarzello"), std::string()})
+    request += line + "\r\n";
+  WriteBytes(stream, request);
+}
+
 }  // namespace quarzello

@@ -1,6 +1,7 @@
 // The transport of the online client's requests: one HTTP/1.0 POST on a
-// connection of its own, within the context's deadline, and its reply read
-// whole. Shared by the requests in online.cpp and deal.cpp.
+// connection of its own (or a GET of the service's pages for programs),
+// within the context's deadline, and its reply read whole. Shared by the
+// requests in online.cpp, deal.cpp and verified.cpp.
 #pragma once
 
 #include <algorithm>
@@ -29,6 +30,9 @@ std::string RequestLine(const char* path);
 // The request with the game's header lines and the form-encoded body.
 void SendRequest(Stream* stream, const ClientContext& context, const std::string& requestLine,
                  const std::string& body);
+// A GET of path (with its query) under the game's Host and User-Agent,
+// accepting `accept`.
+void SendGetRequest(Stream* stream, const ClientContext& context, const std::string& path, const char* accept);
 
 // A reply is read whole before anything in it is used: the status and header
 // lines, then the body, never more than kMaxReplyBytes in all, so that an
@@ -42,7 +46,11 @@ class ReplyReader {
  public:
   explicit ReplyReader(Stream* stream) {
     std::optional<size_t> length;
-    for (std::string line = HeaderLine(stream); !line.empty(); line = HeaderLine(stream)) {
+    std::string line = HeaderLine(stream);
+    // "HTTP/1.1 200 OK"
+    if (line.rfind("HTTP/", 0) == 0 && line.find(' ') != std::string::npos)
+      status_ = TextToInt(line.substr(line.find(' ') + 1, 3));
+    for (; !line.empty(); line = HeaderLine(stream)) {
       if (line.size() > kLengthHeader.size() &&
           std::equal(kLengthHeader.begin(), kLengthHeader.end(), line.begin(),
                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
@@ -73,6 +81,10 @@ class ReplyReader {
   }
 
   bool Ended() const { return position_ == body_.size(); }
+  // The body as it came, for a reply that is not lines of text.
+  const std::string& Body() const { return body_; }
+  // The status code of the reply's first line; 0 when it had none.
+  int Status() const { return status_; }
   // The server answered, and its answer was not cut off.
   bool Whole() const { return whole_; }
 
@@ -94,6 +106,7 @@ class ReplyReader {
   size_t position_ = 0;
   size_t received_ = 0;
   bool whole_ = false;
+  int status_ = 0;
 };
 
 

@@ -54,6 +54,7 @@ struct App {
   RequestRunner requests;  // one online request at a time, beside the event loop
   ConnectionNotice notice;
   TableView tableView;
+  RequestRunner lookups;  // the online table's verified entries: no notice, holds nothing up
   ScoreRows scoreRows;  // the table screen's rows
   DealtBoards dealt;
   int32_t gameTicket = 0;  // the ticket of the running game's dealt board; 0: not dealt

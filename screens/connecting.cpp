@@ -65,6 +65,7 @@ void FetchOnlineTables(App& app, std::function<void(OnlineResult)> then) {
       [&app, then](FetchedTables fetched) {
         if (fetched.result == OnlineResult::Done) {
           app.highscores.SetOnlineLists(std::move(fetched.lists));
+          app.tableView.verifiedPages.clear();
           if (fetched.own) app.tableView.ownScore = *fetched.own;
         }
         then(fetched.result);

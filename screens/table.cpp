@@ -119,6 +119,23 @@ const TScore* RowEntry(const App& app, const TScoreview& row) {
   return index < tableView.pageEntries->size() ? (*tableView.pageEntries)[index].get() : nullptr;
 }
 
+// An online entry's game comes from the service under the connection
+// notice; the table stays when it does not come.
+void WatchOnlineEntry(App& app, int32_t recordingId, const ReplayLabel& label) {
+  StartOnline<DownloadedRecording>(
+      app, TextId::LoadingRecording,
+      [context = CurrentClientContext(app.online), recordingId] { return DownloadRecording(context, recordingId); },
+      [&app, label](DownloadedRecording downloaded) {
+        if (downloaded.result == OnlineResult::Done) {
+          StartWatching(app, downloaded.bytes, label, Highscores, false);
+          return;
+        }
+        const bool gone = downloaded.result == OnlineResult::ServerError;
+        Notify(Text(TextId::ReplayMark), Text(gone ? TextId::RecordingGone : TextId::NoConnection), true);
+      },
+      [] {});
+}
+
 // Beside each resting row whose game can be watched, its button; a click
 // on it (or Enter while it is highlighted) plays the game.
 void WatchButtons(App& app) {
@@ -129,6 +146,10 @@ void WatchButtons(App& app) {
     if (!row->watchable || row->mode != kRowResting) continue;
     if (TabButton(ui, Text(TextId::WatchEntry), 368, static_cast<float>(row->y), 14, 18) != WidgetResult::Clicked)
       continue;
+    if (row->recordingId != 0) {
+      WatchOnlineEntry(app, row->recordingId, {row->name, row->punkte});
+      return;
+    }
     const TScore* entry = RowEntry(app, *row);
     const std::optional<std::string> recording =
         entry != nullptr ? KeptEntryRecording(ranking, *entry) : std::nullopt;
@@ -138,6 +159,46 @@ void WatchButtons(App& app) {
     }
     StartWatching(app, *recording, {row->name, row->punkte}, Highscores, false);
     return;
+  }
+}
+
+void MarkVerifiedRows(App& app);
+
+// Asks the service which entries of the shown online page it verified, when
+// no lookup runs; the rows get their buttons when the answer comes.
+void LookUpVerifiedEntries(App& app) {
+  if (app.lookups.Busy()) return;
+  const TableView& tableView = app.tableView;
+  const uint8_t ranking = RankingIndex(tableView.shownMode, tableView.shownDifficulty);
+  const int page = tableView.shownPage;
+  app.lookups.Start<VerifiedPage>(
+      [context = CurrentClientContext(app.online), ranking, page] {
+        return FetchVerifiedEntries(context, ranking, page);
+      },
+      [&app, ranking, page](VerifiedPage found) {
+        app.tableView.verifiedPages[{ranking, page}] = std::move(found.entries);
+        MarkVerifiedRows(app);  // or looks up the page shown by now
+      },
+      [] {});
+}
+
+// The rows of the shown online page that stand for verified entries can be
+// watched.
+void MarkVerifiedRows(App& app) {
+  const TableView& tableView = app.tableView;
+  if (tableView.shownLocal != ListKind::Online || !tableView.pageEntries || tableView.pageEntries->empty()) return;
+  const auto known =
+      tableView.verifiedPages.find({RankingIndex(tableView.shownMode, tableView.shownDifficulty), tableView.shownPage});
+  if (known == tableView.verifiedPages.end()) return LookUpVerifiedEntries(app);
+  std::vector<std::pair<std::string, int32_t>> shown;
+  for (const ScoreRef& entry : *tableView.pageEntries) shown.emplace_back(entry->name, entry->punkte);
+  const std::vector<int32_t> ids = MatchVerifiedEntries(shown, known->second);
+  for (const auto& row : app.scoreRows) {
+    if (row->mode == kRowWaitingOut || row->mode == kRowSlidingOut || row->platz <= 0) continue;
+    const size_t index = static_cast<size_t>(row->platz - 1 - (tableView.shownPage - 1) * kPageSize);
+    if (index >= ids.size()) continue;
+    row->recordingId = ids[index];
+    row->watchable = ids[index] != 0;
   }
 }
 
@@ -257,6 +318,7 @@ void BuildTableRows(App& app, int direction) {
     row->watchable = kept && HasKeptEntryRecording(ranking, *entry);
     ++i;
   }
+  MarkVerifiedRows(app);
 }
 
 void ShowRankingPage(App& app, uint8_t mode, uint8_t difficulty, ListKind kind, int page) {

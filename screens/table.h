@@ -5,11 +5,15 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "highscore/store.h"
+#include "highscore/verified.h"
 
 namespace quarzello {
 
@@ -25,6 +29,10 @@ struct TableView {
   int pageCount = 1;
   std::optional<ScorePage> pageEntries;  // none: the table screen is set up afresh
   ScoreRef ownScore;
+  // The verified entries of the online pages looked up since the online
+  // tables were last fetched, by ranking and page; a lookup that failed
+  // leaves an empty list, and is not tried again before the next fetch.
+  std::map<std::pair<uint8_t, int>, std::vector<VerifiedEntry>> verifiedPages;
 };
 
 enum RowPhase : uint8_t {
@@ -50,8 +58,10 @@ class TScoreview {
   uint8_t mode = kRowWaitingIn;
   uint8_t wait = 0;    // frames to wait in phases 1 and 4, counted on the byte
   // The recording of the entry's game can be watched: kept beside the
-  // highscore file for a local entry.
+  // highscore file for a local entry, verified by the service for an online
+  // one (recordingId).
   bool watchable = false;
+  int32_t recordingId = 0;
 
   static TScoreview* create(ScoreRows& rows, int32_t platz, const std::string& name, int32_t punkte,
                             uint8_t minus, uint8_t highlight, int32_t y, uint8_t wait);

@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config git
   # the game
-  libfltk1.3-dev libfreetype-dev libpng-dev zlib1g-dev libgl-dev libglu1-mesa-dev libx11-dev
+  libfltk1.3-dev libfreetype-dev libpng-dev zlib1g-dev libgl-dev libglu1-mesa-dev libx11-dev nlohmann-json3-dev
   libgl1-mesa-dri
   # the highscore service
   libboost-dev libsqlite3-dev libpq-dev postgresql

@@ -259,7 +259,9 @@ def case_slow_service_entry_completes(display):
         # The rank of the only row, where neither the entry nor the notice draws.
         table = game.wait_stable("online-table", predicate=lambda shot: ink(shot, (38, 146, 62, 161)) > 20)
         check(row_glows(table, 1), f"the own entry is not highlighted ({table.path})")
-        assert_equal(service.paths, ["/quarzello/deal.php"] * 7 + [
+        # The table's own lookup of its verified entries may come any time now.
+        paths = [path for path in service.paths if not path.startswith("/quarzello/api/rankings?")]
+        assert_equal(paths, ["/quarzello/deal.php"] * 7 + [
                      "/quarzello/start.php", "/quarzello/register.php", "/quarzello/highscore.php",
                      "/quarzello/replay.php", "/quarzello/get.php"], "requests")
         name, flag, lists = read_file(game.workdir)

@@ -5,7 +5,9 @@ as it stood when the game was given up, with the bar of controls under it;
 a file that is no recording, or none at all, gets a message box and ends the
 program with status 1; and a local highscore entry whose game is kept is
 watched from the table through its "»" button and left again with Escape
-or "Ende"."""
+or "Ende"; and a verified entry of the online table of the real service
+(QUARZELLO_HIGHSCORED) is downloaded and watched to the same end as the
+game kept for the local table."""
 
 import os
 import shlex
@@ -18,6 +20,7 @@ from test_highscore import (LEVEL_LIST, encode_file, ink, play_level_game_to_its
                             table_shown, wait_table)
 from test_menus import entry_at, is_main_menu, is_pause
 from test_recording import recordings, the_recording
+from test_verified import Service, enter_online, online_from_the_start
 
 BAR_BOX = (0, 478, 400, 496)
 MARK_BOX = (8, 478, 230, 496)       # "Wiedergabe · N Punkte"
@@ -222,6 +225,58 @@ def case_watch_a_local_entry_from_the_table(display):
         assert_equal(game.exit_status(timeout=5), 0, "exit status")
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
+
+
+def first_row_shown(shot):
+    # The rank of the table's first row: neither the name entry nor the connection notice draws there.
+    return ink(shot, (38, 146, 62, 161)) > 20
+
+
+def watched_to_its_end(game, name):
+    """At 4x until the screen stands still: the Level game is over."""
+    game.key("4")
+    game.wait_for(lambda s: blue_pixels(s, speed_box(2)) > 10, f"{name}-4x", failure="4 did not choose 4x")
+    return game.wait_stable(f"{name}-end", timeout=60, predicate=bar_shown)
+
+
+def case_watch_a_verified_entry_from_the_online_table(display):
+    directory = tempfile.mkdtemp(prefix="qz-watch-online-")
+    service = Service(display, directory)
+    game = display.start_game(env=dict(SEED, QUARZELLO_HIGHSCORE_HOST=service.host), workdir=online_from_the_start())
+    try:
+        service.wait_for_deals()
+        enter_online(game, "entry", ticked=True)
+        park(game)
+        # The only entry, verified: its button comes once the service has said so.
+        game.wait_for(lambda s: first_row_shown(s) and ink(s, watch_button(1)) > 10, "online-button",
+                      failure="no watch button beside the verified entry")
+        online = game.wait_stable("online-table", predicate=first_row_shown)
+        check("GET /quarzello/api/rankings" in service.text(), f"the table did not ask for its verified entries")
+
+        watch_from_the_table(game, online, 1, "online")
+        check("GET /quarzello/replays/" in service.text(), "the recording did not come from the service")
+        from_online = watched_to_its_end(game, "online")
+        game.key("Escape")
+        back = game.wait_stable("online-table-again", predicate=first_row_shown)
+        check(same_part(back, online, (0, 0, 400, 500)), f"the online table did not come back ({back.path})")
+
+        # The same game, kept for the local table, ends alike: same board, same score, same mark.
+        game.click(78, 45)  # "Online": the local table
+        park(game)
+        local = game.wait_for(lambda s: first_row_shown(s) and ink(s, watch_button(1)) > 10
+                              and s.count_diff(online, (20, 21, 136, 45), threshold=12) > 20, "local-button",
+                              failure="no watch button on the local table")
+        local = game.wait_stable("local-table", predicate=first_row_shown)
+        watch_from_the_table(game, local, 1, "local")
+        from_local = watched_to_its_end(game, "local")
+        check(same_part(from_online, from_local, (0, 0, 400, 500)),
+              f"the downloaded game ended otherwise than the kept one ({from_online.path}, {from_local.path})")
+        game.key("Escape")
+        game.wait_stable("local-table-again", predicate=first_row_shown)
+        game.key("Escape")
+        assert_equal(game.exit_status(timeout=5), 0, "exit status")
+    finally:
+        shutil.rmtree(directory, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -106,10 +106,11 @@ class FakeHighscoreServer {
   }
 
   // The request ends after the empty line and Content-Length bytes of body
-  // plus the CR LF the game puts after the body.
+  // plus the CR LF the game puts after the body; a GET at the empty line.
   static bool Complete(const std::string& request) {
     size_t headerEnd = request.find("\r\n\r\n");
     if (headerEnd == std::string::npos) return false;
+    if (request.rfind("GET ", 0) == 0) return true;
     size_t lengthAt = request.find("Content-Length: ");
     size_t body = lengthAt == std::string::npos ? 0 : std::strtoul(request.c_str() + lengthAt + 16, nullptr, 10);
     return request.size() >= headerEnd + 4 + body + 2;

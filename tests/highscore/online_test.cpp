@@ -2,6 +2,7 @@
 
 #include "gameplay/texts.h"
 #include "highscore/deal.h"
+#include "highscore/verified.h"
 #include "protocol/upload.h"
 #include "tests/highscore/fake_server.h"
 #include "tests/highscore/fixture.h"
@@ -378,6 +379,84 @@ TEST_F(OnlineTest, TheUploadNamesItsTicketAndTellsWhyAnEntryDoesNotCount) {
   EXPECT_EQ(requests[0], Request("replay.php", fields + "&ticket=4711&recording=" + EncodeBase64Url(recorded)));
   EXPECT_EQ(requests[1], Request("replay.php", fields + "&recording=" + EncodeBase64Url(recorded)))
       << "without a ticket, the request of old";
+}
+
+// ---------------------------------------------------------------- verified entries and their recordings
+
+std::string Get(const std::string& path, const std::string& accept) {
+  return "GET " + path + " HTTP/1.0\r\nHost: " + HighscoreWebHost() + "\r\nAccept: " + accept +
+         "\r\nUser-Agent: Quarzello\r\n\r\n";
+}
+
+std::string HttpReply(const std::string& status, const std::string& type, const std::string& body) {
+  return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// A page as the service writes it: names sent as UTF-8, "<" escaped.
+const std::string kRankingsPage =
+    R"({"mode":6,"title":"Level","page":2,"pages":2,"total":14,"entries":[)"
+    R"({"place":11,"name":"J)" "\xc3\xb6" R"(rg","points":900,"submitted":"2026-12-08T09:41:07Z","new":true,)"
+    R"("verified":true,"recording":"/quarzello/replays/17"},)"
+    R"({"place":12,"name":"Eva","points":800,"submitted":"2026-12-08T09:41:07Z","new":false,"verified":false},)"
+    R"({"place":13,"name":"\u003cb\u003e","points":700,"submitted":"2026-12-08T09:41:07Z","new":false,)"
+    R"("verified":true,"recording":"/quarzello/replays/4711"},)"
+    R"({"place":14,"name":")" "\xe2\x82\xac" R"(","points":600,"verified":true,"recording":"/quarzello/replays/5"},)"
+    R"({"place":15,"name":"Ali","points":500,"verified":true,"recording":"/elsewhere/6"}]})";
+
+TEST_F(OnlineTest, TheVerifiedEntriesOfAPageAreTheOnesWithARecordingOfTheService) {
+  const auto entries = ParseVerifiedEntries(kRankingsPage);
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 2u) << "the unverified one, a name no table can hold and a foreign link are left out";
+  EXPECT_EQ((*entries)[0].name, "J\xf6rg") << "in ISO-8859-1, as the game's table has it";
+  EXPECT_EQ((*entries)[0].points, 900);
+  EXPECT_EQ((*entries)[0].recordingId, 17);
+  EXPECT_EQ((*entries)[1].name, "<b>");
+  EXPECT_EQ((*entries)[1].recordingId, 4711);
+
+  for (const char* reply : {"", "<html>", "[]", R"({"error":"Diese Seite gibt es nicht."})", R"({"entries":{}})"})
+    EXPECT_FALSE(ParseVerifiedEntries(reply)) << reply;
+  EXPECT_EQ(ParseVerifiedEntries(R"({"entries":[1,{"verified":true,"name":3}]})")->size(), 0u);
+}
+
+TEST_F(OnlineTest, TheShownRowsGetTheRecordingsOfTheirVerifiedEntries) {
+  const std::vector<VerifiedEntry> verified = {{"Anna", 500, 7}, {"Anna", 500, 9}, {"Cora", 300, 3}, {"Bert", 401, 8}};
+  EXPECT_EQ(MatchVerifiedEntries({{"Anna", 500}, {"Bert", 400}, {"Anna", 500}, {"Cora", 300}, {"Anna", 500}}, verified),
+            (std::vector<int32_t>{7, 0, 9, 3, 0}))
+      << "equal entries in their order, each recording once; other points are another entry";
+}
+
+TEST_F(OnlineTest, APageOfVerifiedEntriesIsAskedForByItsRankingAndPage) {
+  server.Script({{HttpReply("200 OK", "application/json", kRankingsPage)}});
+  const VerifiedPage found = FetchVerifiedEntries(CurrentClientContext(onlineState), 6, 2);
+  EXPECT_EQ(OnlyRequest(), Get("/quarzello/api/rankings?mode=6&page=2", "application/json"));
+  EXPECT_EQ(found.result, OnlineResult::Done);
+  EXPECT_EQ(found.entries.size(), 2u);
+
+  // A page past the last, or a service without the page for programs.
+  server.Script({{HttpReply("404 Not Found", "application/json", R"({"error":"Diese Seite gibt es nicht."})")},
+                 {HttpReply("200 OK", "text/html", "<html></html>")}});
+  EXPECT_EQ(FetchVerifiedEntries(CurrentClientContext(onlineState), 6, 3).result, OnlineResult::ServerError);
+  EXPECT_EQ(FetchVerifiedEntries(CurrentClientContext(onlineState), 6, 1).result, OnlineResult::ServerError);
+  EXPECT_TRUE(recording.messages.empty()) << "a lookup tells the player nothing";
+}
+
+TEST_F(OnlineTest, ARecordingIsDownloadedByteForByteOrNotAtAll) {
+  const std::string bytes("QZRC\x01\0\r\n\n\x00\xff" "end", 14);
+  server.Script({{HttpReply("200 OK", "application/octet-stream", bytes)},
+                 {HttpReply("404 Not Found", "text/html", "<p>Zu diesem Eintrag gibt es keine Aufzeichnung.</p>")},
+                 {HttpReply("200 OK", "application/octet-stream", bytes).substr(0, 90), Behaviour::kReset}});
+  const DownloadedRecording downloaded = DownloadRecording(CurrentClientContext(onlineState), 4711);
+  EXPECT_EQ(downloaded.result, OnlineResult::Done);
+  EXPECT_EQ(downloaded.bytes, bytes);
+  EXPECT_EQ(server.Requests().at(0), Get("/quarzello/replays/4711", "application/octet-stream"));
+
+  const DownloadedRecording gone = DownloadRecording(CurrentClientContext(onlineState), 4712);
+  EXPECT_EQ(gone.result, OnlineResult::ServerError);
+  EXPECT_EQ(gone.bytes, "");
+  const DownloadedRecording cut = DownloadRecording(CurrentClientContext(onlineState), 4713);
+  EXPECT_EQ(cut.result, OnlineResult::NoConnection) << "a recording cut short is never played";
+  EXPECT_EQ(cut.bytes, "");
 }
 
 }  // namespace

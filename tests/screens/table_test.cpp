@@ -278,6 +278,57 @@ TEST_F(TableTest, FailedFetchTriesAgainOnTheNextSwitch) {
   unsetenv("QUARZELLO_HIGHSCORE_HOST");
 }
 
+TEST_F(TableTest, VerifiedOnlineEntriesGetAWatchButtonOnceTheServiceHasNamedThem) {
+  FakeHighscoreServer server;
+  setenv("QUARZELLO_HIGHSCORE_HOST", server.Host().c_str(), 1);
+  const std::string page =
+      R"({"mode":6,"page":1,"pages":1,"total":3,"entries":[{"place":1,"name":"Anna","points":900,"verified":false},)"
+      R"({"place":2,"name":"Bert","points":800,"verified":true,"recording":"/quarzello/replays/31"},)"
+      R"({"place":3,"name":"Cora","points":700,"verified":true,"recording":"/quarzello/replays/32"}]})";
+  server.Script({{FakeHighscoreServer::Reply({"TABLE", "6", "ENTRY", "Anna", "900", "ENTRY", "Bert", "800", "ENTRY",
+                                              "Cora", "700"})},
+                 {"HTTP/1.0 200 OK\r\nContent-Type: application/json\r\n\r\n" + page},
+                 {"HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<p>Nichts</p>"}});
+  ASSERT_EQ(FetchOnlineTables(), OnlineResult::Done);
+  ui.screen = Highscores;
+  ShowRankingPage(app, Level, 0, ListKind::Online, 1);
+  for (int i = 0; i < 80; ++i) Frame();
+  auto buttons = [this] {
+    int shown = 0;
+    for (const DrawCommand& command : recording.LastFrame())
+      shown += command.kind == DrawCommand::kText && command.text == Text(TextId::WatchEntry);
+    return shown;
+  };
+  EXPECT_EQ(buttons(), 0) << "not before the service has said which entries it verified";
+
+  RunLookups();
+  EXPECT_EQ(server.Requests().at(1).substr(0, 46), "GET /quarzello/api/rankings?mode=6&page=1 HTTP");
+  Frame();
+  EXPECT_EQ(buttons(), 2);
+  EXPECT_FALSE(Row(0).watchable);
+  EXPECT_EQ(Row(1).recordingId, 31);
+  EXPECT_EQ(Row(2).recordingId, 32);
+
+  // Shown again, the page is not asked for again.
+  ShowRankingPage(app, Level, 0, ListKind::Online, 1);
+  RunLookups();
+  for (int i = 0; i < 120; ++i) Frame();
+  EXPECT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(buttons(), 2);
+
+  // Bert's game is no longer at the service: a message box says so, and the table stays.
+  ClickAt(368, 174);
+  Frame();
+  Frame();
+  EXPECT_NE(FindText(recording.LastFrame(), Text(TextId::LoadingRecording)), nullptr);
+  PaintUntilConnected(DrawHighscores);
+  EXPECT_EQ(server.Requests().at(2).substr(0, 31), "GET /quarzello/replays/31 HTTP/");
+  ASSERT_EQ(recording.messages.size(), 1u);
+  EXPECT_EQ(recording.messages[0].text, Text(TextId::RecordingGone));
+  EXPECT_EQ(ui.screen, Highscores);
+  unsetenv("QUARZELLO_HIGHSCORE_HOST");
+}
+
 TEST_F(TableTest, RowsAreClippedAndTheOwnEntryGlows) {
   ui.scale = 2.0f;
   highscores.add(Classic, 0, "Null", 0);
