@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Going on with a game the window was closed on: the real game, closed
-during a game (by the window's close button or a SIGTERM), keeps the game in
+during a game (by the window's close button, a SIGTERM or the SIGHUP of a
+desktop logging out), keeps the game in
 its working directory; the next start there offers "Weiterspielen" on the
 main menu, which shows the game paused, and P shows the board as it was
 before closing. A Level game gone on with and played to its end counts
@@ -129,8 +130,9 @@ def case_turbo_terminated_keeps_its_time(display):
     shown = time.monotonic()
     go_on(game, "turbo-resumed")
     game.wait_for(lambda shot: shot.diff_box(before, (280, 26, 360, 52)) is not None, "turbo-ticking")
-    game.process.send_signal(signal.SIGTERM)
-    assert_equal(game.exit_status(timeout=5), 0, "exit status after the second SIGTERM")
+    # Logged out this time: kept again, with the time played since.
+    game.process.send_signal(signal.SIGHUP)
+    assert_equal(game.exit_status(timeout=5), 0, "exit status after SIGHUP")
     _, total = replayed(os.path.join(workdir, KEPT))
     check(total < played + (time.monotonic() - shown) + 0.5,
           f"{total:.1f} s played: the {away:.0f} s away counted ({played:.1f} s before)")
