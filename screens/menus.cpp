@@ -57,7 +57,7 @@ const DifficultyText kClassicDifficultyText[3] = {
 const DifficultyText kTurboDifficultyText[3] = {
     {TextId::ThreeColours, TextId::SmallestGroup1},
     {TextId::FourColours, TextId::SmallestGroup2},
-    {TextId::ThreeColours, TextId::SmallestGroup3, TextId::RocksAppear},
+    {TextId::FourColours, TextId::SmallestGroup3, TextId::RocksAppear},
 };
 
 struct CreditLine {

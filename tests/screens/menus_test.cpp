@@ -269,7 +269,7 @@ TEST_F(MenuTest, DifficultyDescriptionsDependOnTheChosenMode) {
   const std::vector<std::string> turbo[3] = {
       {Text(TextId::ThreeColours), Text(TextId::SmallestGroup1), ""},
       {Text(TextId::FourColours), Text(TextId::SmallestGroup2), ""},
-      {Text(TextId::ThreeColours), Text(TextId::SmallestGroup3),
+      {Text(TextId::FourColours), Text(TextId::SmallestGroup3),
        Text(TextId::RocksAppear)},
   };
   for (uint8_t mode : {Classic, Turbo}) {
@@ -284,6 +284,14 @@ TEST_F(MenuTest, DifficultyDescriptionsDependOnTheChosenMode) {
       std::erase(shown, "");
       EXPECT_EQ(shown, expected);
       ExpectDescription(frame, mode == Classic ? classic[difficulty] : turbo[difficulty], 1.0f);
+
+      // The colours it names are the colours the game deals.
+      Game dealt;
+      Random random;
+      dealt.gameMode = mode;
+      dealt.difficulty = static_cast<uint8_t>(difficulty);
+      StartGame(dealt, random, 0);
+      EXPECT_EQ(expected[0], Text(dealt.maxColour == 2 ? TextId::ThreeColours : TextId::FourColours));
     }
   }
 }
