@@ -346,6 +346,9 @@ void DrawHighscores(App& app) {
   DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
   TFont::set(0);
   rebuild = RankingTabs(app) || rebuild;
+  // The rows' buttons come in reading order, before the page line, for the
+  // keyboard's highlight; not in the frame that changes the rows.
+  if (!rebuild) WatchButtons(app);
   const int turn = PageArrows(app);
   RefreshLink(app);
   rebuild = turn != 0 || rebuild;
@@ -354,7 +357,6 @@ void DrawHighscores(App& app) {
   SetViewport(ScaledInt(ui, 25), ScaledInt(ui, 80), ScaledInt(ui, 350), ScaledInt(ui, 360));
   TScoreview::update(app.scoreRows, ui);
   SetViewport(0, 0, ScaledInt(ui, 400), ScaledInt(ui, 500));
-  WatchButtons(app);
 
   TFont::set(1);
   DrawTextCentered(Text(TextId::HighscoreTitle), ScaledInt(ui, 200), ScaledInt(ui, 85), ui.scale);

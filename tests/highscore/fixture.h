@@ -102,6 +102,7 @@ class HighscoreTest : public ::testing::Test {
     std::vector<RequestRunner::Task> working = requests.TakeStarted();
     frame(app);
     ui.mouseClicked = 0;
+    ui.keyboard.focus.EndFrame();
     test::InlineRequests::RunAll(working);
     if (!working.empty()) app.requests.Deliver();
   }
