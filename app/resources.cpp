@@ -4,7 +4,6 @@
 
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
-#include "gameplay/texts.h"
 
 namespace quarzello {
 
@@ -19,13 +18,11 @@ struct EmbeddedEntry {
 struct CheckedImage {
   Image* Images::*slot;
   const char* message;
-  const char* englishMessage = nullptr;  // where the English texts load another file
 };
 
 // In the order of loading, so that the first missing one is the one reported.
 constexpr CheckedImage kCheckedImages[] = {
-    {&Images::imgGameBackground, "Image not found! (game_background.bmp)",
-     "Image not found! (game_background_en.bmp)"},
+    {&Images::imgGameBackground, "Image not found! (game_background.bmp)"},
     {&Images::imgMenuBackground, "Image not found! (menu_background.bmp)"},
     {&Images::imgLogo, "Image not found! (trelvani_logo.png)"},
     {&Images::imgStones, "Image not found! (kugel 32x32.png)"},
@@ -38,10 +35,9 @@ constexpr CheckedImage kCheckedImages[] = {
 
 void DecodeImages(Images& img) {
   // While the backgrounds and the logo load, the mask colour is still black.
-  // The labels of the head-up display's panels are part of the picture.
-  const bool english = SelectedLanguage() == Language::English;
-  img.imgGameBackground = LoadImageFile(english ? "incbin::game_background_en.bmp" : "incbin::game_background.bmp",
-                                        kImageDefaultFlags);
+  // One game background for every language: the screens write its panels'
+  // labels over it (screens/backdrop.h).
+  img.imgGameBackground = LoadImageFile("incbin::game_background.bmp", kImageDefaultFlags);
   img.imgMenuBackground = LoadImageFile("incbin::menu_background.bmp", kImageDefaultFlags);
   img.imgLogo = LoadImageFile("incbin::trelvani_logo.png", kImageDefaultFlags);
   CentreHandle(img.imgLogo);
@@ -67,8 +63,7 @@ void DecodeImages(Images& img) {
 void CheckImages(const Images& img) {
   for (const CheckedImage& checked : kCheckedImages) {
     if (img.*checked.slot != nullptr) continue;
-    const bool english = SelectedLanguage() == Language::English && checked.englishMessage != nullptr;
-    FatalError(english ? checked.englishMessage : checked.message);
+    FatalError(checked.message);
   }
 }
 

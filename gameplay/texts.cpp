@@ -138,6 +138,10 @@ constexpr Entry kTexts[] = {
     {TextId::LoadingRecording, "Lade die Aufzeichnung...", "Loading the recording..."},
     {TextId::RecordingGone, "Der Highscore-Server hat zu diesem Eintrag keine Aufzeichnung mehr.",
      "The highscore server no longer has a recording of this entry."},
+
+    {TextId::PanelScore, "Punkte", "Score"},
+    {TextId::PanelMode, "Modus", "Mode"},
+    {TextId::PanelLevel, "Level", "Level"},
 };
 
 static_assert(std::size(kTexts) == kTextCount, "one entry per TextId");

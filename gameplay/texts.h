@@ -132,6 +132,11 @@ enum class TextId : uint16_t {
   WatchEntry,           // beside a table row whose game can be watched
   LoadingRecording,     // the connection notice while an online entry's recording comes
   RecordingGone,        // the service has no recording for that entry (any more)
+  // The labels over the head-up display's three panels; the third panel
+  // shows the side supply, the clock or the level, and says "Level" in all.
+  PanelScore,
+  PanelMode,
+  PanelLevel,
 
   Count
 };

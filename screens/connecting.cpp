@@ -5,6 +5,7 @@
 
 #include "widgets/frontend.h"
 #include "widgets/widgets.h"
+#include "screens/backdrop.h"
 #include "screens/table.h"
 #include "platform/platform.h"
 
@@ -42,8 +43,7 @@ void DrawConnecting(App& app) {
   FrontEnd& ui = app.ui;
   Cls();
   SetColor(255, 255, 255);
-  SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
+  DrawGameBackdrop(ui);
   TFont::set(0);
   DrawString(Text(TextId::ConnectingTo), 40 * ui.scale, 210 * ui.scale);
   DrawString(Text(app.notice.text), 40 * ui.scale, 260 * ui.scale);

@@ -9,6 +9,7 @@
 #include "gameplay/texts.h"
 #include "protocol/protocol.h"
 #include "screens/app.h"
+#include "screens/backdrop.h"
 #include "screens/connecting.h"
 #include "screens/table.h"
 #include "platform/platform.h"
@@ -172,8 +173,7 @@ void DrawNewHighscore(App& app) {
     DrawTextCentered(text, Truncate(x * ui.scale), Truncate(y * ui.scale), ui.scale);
   };
   Cls();
-  SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
+  DrawGameBackdrop(ui);
   TFont::set(1);
   centred(Text(TextId::NewHighscoreTitle), 200, 85);
   TFont::set(0);

@@ -17,17 +17,15 @@
 #include "gameplay/texts.h"
 #include "platform/platform.h"
 #include "screens/app.h"
+#include "screens/backdrop.h"
 #include "screens/resume.h"
 
 namespace quarzello {
 
 namespace {
 
-// The three panels at the top of the background picture.
+// The tops of the values in the three panels at the top of the background.
 constexpr float kHudY = 33.0f;
-constexpr float kScoreX = 78.0f;
-constexpr float kModeNameX = 200.0f;
-constexpr float kModeValueX = 319.0f;
 
 // The Level progress bar: outline and fill, one frame each.
 constexpr float kBarX = 19.0f, kBarY = 62.0f, kBarWidth = 362.0f, kBarHeight = 10.0f;
@@ -184,12 +182,11 @@ void PlayGameFrame(FrontEnd& ui, Game& game, int64_t now, GameInput input) {
   // The display shows the frame's motion; what the clocks bring at its end
   // shows from the next frame on.
   Cls();
-  SetDrawScale(scale, scale);
-  DrawImageFrame(ui.img.imgGameBackground, 0.0f, 0.0f, 0);
+  DrawGameBackdrop(ui);
   TFont::set(0);
-  DrawHudText(ui, IntToText(game.score), kScoreX);
-  DrawHudText(ui, ModeName(game.gameMode), kModeNameX);
-  DrawHudText(ui, ModeValue(game), kModeValueX);
+  DrawHudText(ui, IntToText(game.score), kPanelScoreX);
+  DrawHudText(ui, ModeName(game.gameMode), kPanelModeX);
+  DrawHudText(ui, ModeValue(game), kPanelValueX);
   SetColor(255, 255, 255);
   if (game.gameMode == Level) DrawProgressBar(ui, game);
   const World& world = game.world;

@@ -7,6 +7,7 @@
 #include "gameplay/texts.h"
 #include "highscore/kept_games.h"
 #include "screens/app.h"
+#include "screens/backdrop.h"
 #include "screens/connecting.h"
 #include "platform/platform.h"
 
@@ -342,8 +343,7 @@ void DrawHighscores(App& app) {
 
   Cls();
   SetColor(255, 255, 255);
-  SetDrawScale(ui.scale, ui.scale);
-  DrawImageFrame(ui.img.imgGameBackground, 0, 0, 0);
+  DrawGameBackdrop(ui);
   TFont::set(0);
   rebuild = RankingTabs(app) || rebuild;
   // The rows' buttons come in reading order, before the page line, for the

@@ -16,9 +16,10 @@ struct FontSlot {
 constexpr int kFontStyle = 5;
 const char* const kFontUrl = "incbin::lucidagrande.ttf";
 
-FontSlot fontTable[2] = {
+FontSlot fontTable[3] = {
     {14, 79, 88, 94, nullptr},
     {36, 47, 55, 58, nullptr},
+    {11, 98, 116, 130, nullptr},  // the panels' labels: smaller and paler than what they label
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Immediate-mode widgets, the two game fonts and the on-screen messages.
+// Immediate-mode widgets, the game fonts and the on-screen messages.
 //
 // The widgets read and claim the mouse and the keyboard's highlight of the
 // front end they are given (widgets/frontend.h). Menu entries and tab buttons
@@ -30,8 +30,10 @@ enum class WidgetResult : uint8_t {
 
 class TFont {
  public:
-  static void load();            // both fonts from "incbin::lucidagrande.ttf"
-  static void set(int index);    // 0: 14 px, colour (79, 88, 94); 1: 36 px, colour (47, 55, 58)
+  static void load();            // every font from "incbin::lucidagrande.ttf"
+  // 0: 14 px, colour (79, 88, 94); 1: 36 px, colour (47, 55, 58);
+  // 2: 11 px, colour (98, 116, 130), the labels of the head-up display's panels
+  static void set(int index);
   static Font* font(int index);  // the loaded font or nullptr
   static void reset();           // forget the loaded fonts (tests)
 };

@@ -34,8 +34,8 @@ def band(y, height=48):
     return (0, y, 400, y + height)
 
 
-# The labels of the head-up display's three panels, part of the game's
-# background picture, which the English texts bring in English.
+# The labels of the head-up display's three panels, which every screen over
+# the game background writes in the selected language.
 PANEL_LABELS = (55, 6, 345, 24)
 
 # Where each screen has texts (design units). The pictures of the two

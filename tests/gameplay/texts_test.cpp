@@ -85,7 +85,7 @@ TEST(Texts, FormatFillsEachPlaceholderOnce) {
 
 // ---------------------------------------------------------------- fitting the places
 
-enum FontIndex { kSmall = 0, kLarge = 1 };
+enum FontIndex { kSmall = 0, kLarge = 1, kLabel = 2 };
 constexpr float kDescriptionWidth = 318;
 
 struct Place {
@@ -121,6 +121,8 @@ std::vector<Place> Places() {
       {{TextId::ModeClassic, TextId::ModeTurbo, TextId::ModeLevel, TextId::DifficultyEasy,
         TextId::DifficultyMedium, TextId::DifficultyHard, TextId::LocalList, TextId::OnlineList},
        kSmall, 100, "tabs of 116 units"},
+      // Above the wells of the panels, which are 98 units wide.
+      {{TextId::PanelScore, TextId::PanelMode, TextId::PanelLevel}, kLabel, 90, "the panels' labels"},
       // The checkbox label starts at x 65.
       {{TextId::SaveOnline}, kSmall, 300, "the checkbox label"},
       // The connection notice's lines start at x 40.
@@ -136,6 +138,7 @@ class TextPlaces : public ::testing::Test {
     (void)registered;
     if (TFont::font(0) == nullptr || TFont::font(1) == nullptr) TFont::load();
     ASSERT_NE(TFont::font(1), nullptr);
+    ASSERT_NE(TFont::font(2), nullptr);
   }
   void TearDown() override { SelectLanguage(Language::German); }
 };

@@ -89,6 +89,7 @@ int FontRole(const Font* font) {
   if (font == nullptr) return -1;
   if (font == TFont::font(0)) return 0;
   if (font == TFont::font(1)) return 1;
+  if (font == TFont::font(2)) return 2;
   return 99;
 }
 

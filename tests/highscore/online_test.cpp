@@ -179,7 +179,8 @@ TEST_F(OnlineTest, TheConnectionNoticeMovesAndOffersToGiveUp) {
   for (int i = 0; i < 9; ++i) drawNotice();
   ASSERT_EQ(recording.frames.size(), 9u);
   const DisplayList& frame = recording.frames[0];
-  EXPECT_EQ(Texts(frame), (std::vector<std::string>{Text(TextId::ConnectingTo), Text(TextId::Registering), Text(TextId::HighscoreTitle),
+  EXPECT_EQ(Texts(frame), (std::vector<std::string>{Text(TextId::PanelScore), Text(TextId::PanelMode), Text(TextId::PanelLevel),
+                                                     Text(TextId::ConnectingTo), Text(TextId::Registering), Text(TextId::HighscoreTitle),
                                                      Text(TextId::ConnectingServer), Text(TextId::Cancel)}));
   const DrawCommand* connecting = FindText(frame, Text(TextId::ConnectingTo));
   EXPECT_EQ(connecting->x, 80.0f);

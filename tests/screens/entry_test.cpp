@@ -48,7 +48,7 @@ TEST_F(EntryTest, ShowsTheResultOfTheGame) {
   SetTestClock(100000);  // cursor shown for the first 250 ms of every 500
   Frame();
   const DisplayList& frame = recording.LastFrame();
-  EXPECT_EQ(Texts(frame), (std::vector<std::string>{Text(TextId::NewHighscoreTitle), "4321", ModeName(Turbo), DifficultyName(Mittel), FormatText(TextId::NameLine, {"Lena_"}),
+  EXPECT_EQ(Texts(frame), (std::vector<std::string>{Text(TextId::PanelScore), Text(TextId::PanelMode), Text(TextId::PanelLevel), Text(TextId::NewHighscoreTitle), "4321", ModeName(Turbo), DifficultyName(Mittel), FormatText(TextId::NameLine, {"Lena_"}),
                                                      Text(TextId::SaveOnline), Text(TextId::Continue), Text(TextId::Cancel)}));
   EXPECT_EQ(FindText(frame, FormatText(TextId::NameLine, {"Lena_"}))->x, 60.0f);
   EXPECT_EQ(FindText(frame, FormatText(TextId::NameLine, {"Lena_"}))->y, 300.0f);
@@ -69,13 +69,13 @@ TEST_F(EntryTest, ShowsTheResultOfTheGame) {
   game.gameMode = Level;
   game.level = 7;
   Frame();
-  EXPECT_EQ(Texts(recording.LastFrame())[3], "7");
+  EXPECT_EQ(Texts(recording.LastFrame())[6], "7");
   game.gameMode = Classic;
   game.difficulty = 2;
   game.sideSupply = 3;
   Frame();
-  EXPECT_EQ(Texts(recording.LastFrame())[2], ModeName(Classic));
-  EXPECT_EQ(Texts(recording.LastFrame())[3], DifficultyName(Schwer));
+  EXPECT_EQ(Texts(recording.LastFrame())[5], ModeName(Classic));
+  EXPECT_EQ(Texts(recording.LastFrame())[6], DifficultyName(Schwer));
 }
 
 TEST_F(EntryTest, TheCursorKeepsBlinkingAfterWeeksOfUptime) {
@@ -214,9 +214,9 @@ TEST_F(EntryTest, OnlineEntryIsSubmittedAndItsOnlinePageShown) {
   EXPECT_NE(requests[0].find("register=yes"), std::string::npos);
   EXPECT_NE(requests[1].find("name=Lena&pts=4321&mode=4&lang=de&key_id=11&hash="), std::string::npos);
   EXPECT_NE(requests[2].find("get_highscore=yes&own=555"), std::string::npos);
-  // The frame itself and the three connection notices.
+  // The frame itself and the three connection notices (their second line, after the panels' labels).
   std::vector<std::string> notices;
-  for (size_t i = framesBefore + 1; i < recording.frames.size(); ++i) notices.push_back(Texts(recording.frames[i])[1]);
+  for (size_t i = framesBefore + 1; i < recording.frames.size(); ++i) notices.push_back(Texts(recording.frames[i])[4]);
   EXPECT_EQ(notices, (std::vector<std::string>{Text(TextId::Registering), Text(TextId::Submitting),
                                                Text(TextId::Fetching)}));
 

@@ -13,15 +13,20 @@ using WidgetTest = FrameTest;
 TEST_F(WidgetTest, FontsCarryTheirSizesAndColours) {
   EXPECT_EQ(TFont::font(0)->pixelSize, 14);
   EXPECT_EQ(TFont::font(1)->pixelSize, 36);
-  EXPECT_EQ(TFont::font(0)->style, 5);
-  EXPECT_EQ(TFont::font(1)->style, 5);
+  EXPECT_EQ(TFont::font(2)->pixelSize, 11);
+  for (int index : {0, 1, 2}) EXPECT_EQ(TFont::font(index)->style, 5) << index;
 
   const DisplayList& frame = Record([] {
     TFont::set(0);
     DrawString("klein", 0, 0);
     TFont::set(1);
     DrawString("gross", 0, 0);
+    TFont::set(2);
+    DrawString("Punkte", 0, 0);
   });
+  const DrawCommand& label = TextCommand(frame, "Punkte");
+  EXPECT_EQ(label.font, TFont::font(2));
+  EXPECT_EQ(std::tie(label.red, label.green, label.blue), std::make_tuple(98, 116, 130));
   const DrawCommand& small = TextCommand(frame, "klein");
   EXPECT_EQ(small.font, TFont::font(0));
   EXPECT_EQ(std::tie(small.red, small.green, small.blue), std::make_tuple(79, 88, 94));

@@ -107,7 +107,6 @@ constexpr int kCursorSize = 64;  // drawn at half size on the board
 // The pictures, each drawn onto a fresh canvas of its size.
 void DrawStoneStrip(cairo_t* cr);
 void DrawGameBackground(cairo_t* cr);
-void DrawGameBackgroundEnglish(cairo_t* cr);
 void DrawMenuBackground(cairo_t* cr);
 void DrawProgressBar(cairo_t* cr);
 void DrawCounterFont(cairo_t* cr);

@@ -93,7 +93,9 @@ void SoftShadow(cairo_t* cr, double x, double y, double w, double h, double radi
   }
 }
 
-void HudPanel(cairo_t* cr, double cx, const char* label) {
+// A panel of the head-up display. Its label is not part of the picture: the
+// game writes it over the panel in the player's language.
+void HudPanel(cairo_t* cr, double cx) {
   const double x = cx - kPanelWidth / 2, w = kPanelWidth;
   SoftShadow(cr, x, kPanelTop, w, kPanelHeight, 9, 3, 0.16);
   RoundedRect(cr, x, kPanelTop, w, kPanelHeight, 9);
@@ -116,10 +118,6 @@ void HudPanel(cairo_t* cr, double cx, const char* label) {
   cairo_line_to(cr, wx + ww - 5, kHudTextTop - 1.5);
   SetSource(cr, Rgb8(208, 218, 226));
   cairo_stroke(cr);
-
-  UseGameFont(cr, 11);
-  SetSource(cr, Rgb8(98, 116, 130));
-  TextCentered(cr, label, cx, kPanelTop + 4);
 }
 
 void BoardFrame(cairo_t* cr) {
@@ -157,15 +155,16 @@ void BoardFrame(cairo_t* cr) {
   cairo_stroke(cr);
 }
 
-// The game screen's background with the labels of its three panels.
-void DrawGameBackgroundLabelled(cairo_t* cr, const char* score, const char* mode, const char* value) {
+}  // namespace
+
+void DrawGameBackground(cairo_t* cr) {
   Sky(cr);
   Cluster(cr, {{8, 505, -100, 70, 16}, {20, 508, -78, 52, 13}, {-4, 500, -120, 44, 12}}, 0.7);
   Cluster(cr, {{392, 506, -82, 64, 15}, {380, 508, -104, 46, 12}, {404, 500, -62, 40, 11}}, 0.7);
 
-  HudPanel(cr, kHudScoreX, score);
-  HudPanel(cr, kHudModeX, mode);
-  HudPanel(cr, kHudValueX, value);
+  HudPanel(cr, kHudScoreX);
+  HudPanel(cr, kHudModeX);
+  HudPanel(cr, kHudValueX);
 
   // The place of the Level progress bar: a flat, quiet band whose colour the
   // bar's soft corners are drawn against.
@@ -175,12 +174,6 @@ void DrawGameBackgroundLabelled(cairo_t* cr, const char* score, const char* mode
 
   BoardFrame(cr);
 }
-
-}  // namespace
-
-void DrawGameBackground(cairo_t* cr) { DrawGameBackgroundLabelled(cr, "Punkte", "Modus", "Level"); }
-// The same for the English texts: the panels' labels are part of the picture.
-void DrawGameBackgroundEnglish(cairo_t* cr) { DrawGameBackgroundLabelled(cr, "Score", "Mode", "Level"); }
 
 void DrawMenuBackground(cairo_t* cr) {
   Sky(cr);

@@ -4,7 +4,7 @@
 # bytes as the last one (a different cairo version can also do that).
 # The application icons in ICONS and the web pictures in WEB are checked the same way.
 #   cmake -DARTGEN=... -DRESOURCES=... -DICONS=... -DWEB=... -DOUT=... -P check_committed.cmake
-set(pictures game_background.bmp game_background_en.bmp menu_background.bmp progressbar.bmp "kugel 32x32.png"
+set(pictures game_background.bmp menu_background.bmp progressbar.bmp "kugel 32x32.png"
     counterfont.png trelvani_logo.png blend.png cursor.png)
 set(icons icon.svg)
 foreach(size 16 24 32 48 64 128 256)

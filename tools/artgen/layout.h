@@ -11,6 +11,11 @@ namespace art {
 // these x with their tops at kHudTextTop.
 constexpr double kHudScoreX = 78, kHudModeX = 200, kHudValueX = 319, kHudTextTop = 33;
 constexpr double kPanelWidth = 112, kPanelTop = 5, kPanelHeight = 52;
+// The panels' labels ("Punkte", "Modus", "Level"), which the game writes over
+// the picture in the player's language: centred on the same x, tops at
+// kHudLabelTop, in the game's font at this size and colour.
+constexpr double kHudLabelTop = kPanelTop + 4, kHudLabelSize = 11;
+constexpr Rgb kHudLabelColour = Rgb8(98, 116, 130);
 
 // The Level progress bar's top-left corner, and the flat colour around it
 // that the bar's rounded ends are smoothed against.

@@ -53,7 +53,6 @@ int main(int argc, char** argv) {
   try {
     OpenFont(dir + "/lucidagrande.ttf");
     Bmp(dir, "game_background.bmp", kScreenWidth, kScreenHeight, DrawGameBackground);
-    Bmp(dir, "game_background_en.bmp", kScreenWidth, kScreenHeight, DrawGameBackgroundEnglish);
     Bmp(dir, "menu_background.bmp", kScreenWidth, kScreenHeight, DrawMenuBackground);
     Bmp(dir, "progressbar.bmp", kBarWidth, 2 * kBarHeight, DrawProgressBar);
     Png(dir, "kugel 32x32.png", kStoneFramesPerColour * kStoneCell, kStoneColours * kStoneCell,

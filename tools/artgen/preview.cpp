@@ -190,8 +190,16 @@ void Counter(cairo_t* cr, const Images& img, int points, double x, double y) {
   }
 }
 
-void GameScreen(cairo_t* cr, const Images& img, bool over, int bombFrame) {
+// The game background as every screen over it shows it: with its panels' labels.
+void GameBackdrop(cairo_t* cr, const Images& img) {
   Background(cr, img.game);
+  Text(cr, "Punkte", kHudScoreX, kHudLabelTop, kHudLabelSize, kHudLabelColour);
+  Text(cr, "Modus", kHudModeX, kHudLabelTop, kHudLabelSize, kHudLabelColour);
+  Text(cr, "Level", kHudValueX, kHudLabelTop, kHudLabelSize, kHudLabelColour);
+}
+
+void GameScreen(cairo_t* cr, const Images& img, bool over, int bombFrame) {
+  GameBackdrop(cr, img);
   Text(cr, "1764", kHudScoreX, kHudTextTop, kSmallFont, kTextSmall);
   Text(cr, "Level", kHudModeX, kHudTextTop, kSmallFont, kTextSmall);
   Text(cr, "3 (11)", kHudValueX, kHudTextTop, kSmallFont, kTextSmall);
@@ -278,7 +286,7 @@ void PauseScreen(cairo_t* cr, const Images& img) {
 }
 
 void HighscoreScreen(cairo_t* cr, const Images& img) {
-  Background(cr, img.game);
+  GameBackdrop(cr, img);
   Text(cr, "Lokal", kHudScoreX, kHudTextTop, kSmallFont, kTextSmall);
   Glow(cr, img, kHudModeX - 2, kHudTextTop + 9, std::floor(TextWidth(cr, "Classic") / 8), 1);
   Text(cr, "Classic", kHudModeX, kHudTextTop, kSmallFont, kTextSmall);
@@ -304,7 +312,7 @@ void HighscoreScreen(cairo_t* cr, const Images& img) {
 }
 
 void NewHighscoreScreen(cairo_t* cr, const Images& img) {
-  Background(cr, img.game);
+  GameBackdrop(cr, img);
   Text(cr, "Neue Highscore", 200, 85, kLargeFont, kTextLarge);
   Text(cr, "1764", kHudScoreX, kHudTextTop, kSmallFont, kTextSmall);
   Text(cr, "Turbo", kHudModeX, kHudTextTop, kSmallFont, kTextSmall);
