@@ -30,7 +30,9 @@ void WatchFromTheStart(App& app, const std::string& path) {
 }  // namespace
 
 void RunApplication(const StartOptions& options) {
-  SelectLanguage(LanguageFromSetting(std::getenv("QUARZELLO_LANG")));
+  const Catalogues catalogues = GameCatalogues();
+  SelectLanguage(LoadLanguage(
+      catalogues, ChooseLanguageCode(catalogues, std::getenv("QUARZELLO_LANG"), LocaleSettingsFromEnvironment())));
   StartWindowSystem();
   RegisterEmbeddedFiles();
   // The front end's one instance lives as long as the program (which ends by
