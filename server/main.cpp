@@ -16,6 +16,7 @@
 #include "server/http_frontend.h"
 #include "server/log.h"
 #include "server/options.h"
+#include "server/texts.h"
 #include "server/replay_pool.h"
 #include "server/store.h"
 #include "server/web_rankings.h"
@@ -38,6 +39,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quarzello-highscored: %s\n%s", options.error.c_str(), kUsage);
     return 2;
   }
+
+  // Looked up while this is the only thread.
+  LoadServiceTexts(ServiceCatalogues());
 
   // A client that hangs up early must not end the server.
   signal(SIGPIPE, SIG_IGN);

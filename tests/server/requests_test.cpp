@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "server/texts.h"
 #include "tests/server/store_fixture.h"
 
 namespace servertest {
