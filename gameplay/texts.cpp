@@ -159,7 +159,7 @@ constexpr Entry kTexts[] = {
     {TextId::RecordingGone,
      N_("Der Highscore-Server hat zu diesem Eintrag keine Aufzeichnung mehr.")},
 
-    {TextId::PanelScore, N_("Punkte")},
+    {TextId::PanelScore, NC_("panel", "Punkte")},
     {TextId::PanelMode, N_("Modus")},
     // Translators: The third panel of the game screen shows the side supply,
     // the clock or the level.
