@@ -137,8 +137,9 @@ UploadReply UploadRecording(const ClientContext& context, const std::string& rec
 namespace {
 
 OnlineResult ShowIfServerError(OnlineResult result, const std::string& message) {
+  // The service's message comes in the ISO-8859-1 of the wire.
   if (result == OnlineResult::ServerError)
-    Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {message}), true);
+    Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {Utf8FromLatin1(message)}), true);
   return result;
 }
 

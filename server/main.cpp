@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
   }
 
   // Looked up while this is the only thread.
-  LoadServiceTexts(ServiceCatalogues());
+  for (const std::string& text : LoadServiceTexts(ServiceCatalogues())) {
+    std::fprintf(stderr, "quarzello-highscored: a character of this text cannot travel as ISO-8859-1: %s\n", text.c_str());
+  }
 
   // A client that hangs up early must not end the server.
   signal(SIGPIPE, SIG_IGN);

@@ -92,7 +92,7 @@ std::map<Language, std::vector<std::string>>& Loaded() {
 }
 
 // The catalogues are UTF-8; the service's texts travel as ISO-8859-1.
-std::string Latin1FromUtf8(const std::string& utf8) {
+std::string Latin1FromUtf8(const std::string& utf8, bool& lossless) {
   std::string latin1;
   for (size_t i = 0; i < utf8.size(); ++i) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
@@ -103,6 +103,7 @@ std::string Latin1FromUtf8(const std::string& utf8) {
     size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
     uint32_t code = lead & (0x3F >> extra);
     for (; extra > 0 && i + 1 < utf8.size(); --extra) code = code << 6 | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
+    lossless = lossless && code <= 0xFF;
     latin1 += code <= 0xFF ? static_cast<char>(code) : '?';
   }
   return latin1;
@@ -164,7 +165,8 @@ Language FromAcceptLanguage(std::string_view header) {
 
 }  // namespace
 
-void LoadServiceTexts(const quarzello::Catalogues& catalogues) {
+std::vector<std::string> LoadServiceTexts(const quarzello::Catalogues& catalogues) {
+  std::vector<std::string> unfit;
   std::vector<std::string> keys;
   for (const char* key : kKeys) keys.push_back(Latin1ToUtf8(key));
   std::vector<const char*> keyPointers;
@@ -172,9 +174,15 @@ void LoadServiceTexts(const quarzello::Catalogues& catalogues) {
   Loaded().clear();
   for (const std::string& language : catalogues.Present()) {
     std::vector<std::string> texts = catalogues.Translate(language, keyPointers);
-    for (std::string& text : texts) text = Latin1FromUtf8(text);
+    for (std::string& text : texts) {
+      bool lossless = true;
+      std::string latin1 = Latin1FromUtf8(text, lossless);
+      if (!lossless) unfit.push_back(language + ": " + text);
+      text = std::move(latin1);
+    }
     Loaded()[language] = std::move(texts);
   }
+  return unfit;
 }
 
 quarzello::Catalogues ServiceCatalogues() {

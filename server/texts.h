@@ -25,7 +25,9 @@ inline const Language kGerman{quarzello::kSourceLanguage};
 
 // Loads the translations of every catalogue present; before serving, while
 // no other thread looks texts up. Without it, the service speaks German only.
-void LoadServiceTexts(const quarzello::Catalogues& catalogues);
+// Returns the translations (UTF-8, with their language) that hold a
+// character beyond ISO-8859-1, which travels as "?".
+std::vector<std::string> LoadServiceTexts(const quarzello::Catalogues& catalogues);
 // The service's catalogues: the build tree's beside the program, else the
 // installed ones.
 quarzello::Catalogues ServiceCatalogues();

@@ -9,9 +9,13 @@
 namespace highscored {
 namespace {
 
+std::vector<std::string> unfitTexts;
+
 class ServiceTextsEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { LoadServiceTexts(quarzello::Catalogues("quarzello-highscored", QUARZELLO_BUILD_LOCALEDIR)); }
+  void SetUp() override {
+    unfitTexts = LoadServiceTexts(quarzello::Catalogues("quarzello-highscored", QUARZELLO_BUILD_LOCALEDIR));
+  }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ServiceTextsEnvironment);
 
@@ -36,6 +40,15 @@ TEST(ServiceTextsTest, TheGameNamesItsLanguageInTheBody) {
 // The wire and the page's source are ISO-8859-1: a translation may use any
 // character of it, and one beyond it would arrive as "?".
 TEST(ServiceTextsTest, EveryTranslationTravelsAsIso88591) {
+  for (const std::string& text : unfitTexts) ADD_FAILURE() << text;
+  const quarzello::Catalogues curly("quarzello-highscored", QUARZELLO_TEST_CATALOGUES);
+  const std::vector<std::string> planted = LoadServiceTexts(curly);
+  ASSERT_EQ(planted.size(), 1u);
+  EXPECT_EQ(planted[0], "xx: Le serveur n\xE2\x80\x99" "accepte que les requ\xC3\xAA" "tes POST.");
+  EXPECT_EQ(Translate("Der Highscore-Server nimmt nur POST-Anfragen an.", "xx"),
+            "Le serveur n?accepte que les requ\xEA" "tes POST.");
+  LoadServiceTexts(quarzello::Catalogues("quarzello-highscored", QUARZELLO_BUILD_LOCALEDIR));
+
   for (const Language& language : ServiceLanguages()) {
     for (const char* german : {"Die Prüfsumme des Punktwerts stimmt nicht. Er wurde nicht gespeichert.",
                                "Der Highscore-Server prüft gerade zu viele Aufzeichnungen. Bitte versuchen Sie es "
