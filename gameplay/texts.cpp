@@ -84,6 +84,7 @@ constexpr Entry kTexts[] = {
     {TextId::LevelNumber, N_("LEVEL %1")},
     {TextId::GameOverNews, N_("GAME OVER")},
     // Translators: %1 is Turbo's seconds left, under a minute.
+    // xgettext:no-c-format
     {TextId::SecondsLeft, N_("%1s")},
 
     {TextId::NewHighscoreTitle, N_("Neue Highscore")},

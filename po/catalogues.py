@@ -31,10 +31,11 @@ def xgettext(root, output):
     cpp = [s for s in SOURCES if s.endswith(".cpp") and os.path.exists(os.path.join(root, s))]
     desktop = [s for s in SOURCES if ".desktop" in s]
     metainfo = [s for s in SOURCES if ".metainfo" in s]
-    common = ["xgettext", "--from-code=UTF-8", "--copyright-holder=The Quarzello developers", "--add-location=file", "--sort-by-file", "--package-name=Quarzello",
-              "--msgid-bugs-address=https://quarzello.invalid", "-o", output]
-    subprocess.run(common + ["--language=C++", "--keyword=N_", "--keyword=NC_:1c,2", "--add-comments=Translators:"] + cpp,
-                   cwd=root, check=True)
+    common = ["xgettext", "--from-code=UTF-8", "--copyright-holder=The Quarzello developers", "--add-location=file",
+              "--sort-by-file", "--package-name=Quarzello", "--msgid-bugs-address=https://quarzello.invalid",
+              "-o", output]
+    subprocess.run(common + ["--language=C++", "--keyword=N_", "--keyword=NC_:1c,2", "--add-comments=Translators:"]
+                   + cpp, cwd=root, check=True)
     subprocess.run(common + ["--join-existing", "--language=Desktop"] + desktop, cwd=root, check=True)
     subprocess.run(common + ["--join-existing", "--its=" + ITS_RULES] + metainfo, cwd=root, check=True)
 

@@ -192,7 +192,13 @@ std::vector<Place> Places() {
 class TextPlaces : public ::testing::Test {
  protected:
   void SetUp() override {
-    static const bool registered = (RegisterEmbeddedFiles(), true);
+    static const bool registered = [] {
+      RegisterEmbeddedFiles();
+      for (const Language* language : EveryLanguage()) {
+        for (const std::string& text : language->texts) AddFontCharacters(text);
+      }
+      return true;
+    }();
     (void)registered;
     if (TFont::font(0) == nullptr || TFont::font(1) == nullptr) TFont::load();
     ASSERT_NE(TFont::font(1), nullptr);
@@ -208,6 +214,21 @@ TEST_F(TextPlaces, EveryTextFitsItsPlaceInEveryLanguage) {
       for (TextId id : place.texts) {
         const std::string text = TextIn(*language, id);
         EXPECT_LE(StringWidth(text), place.widest) << language->code << ": \"" << text << "\" in " << place.where;
+      }
+    }
+  }
+}
+
+TEST_F(TextPlaces, EveryCharacterOfEveryTextHasAGlyphInEveryFont) {
+  for (int font = kSmall; font <= kLabel; ++font) {
+    for (const Language* language : EveryLanguage()) {
+      for (size_t i = 0; i < kTextCount; ++i) {
+        const std::string text = TextIn(*language, Key(i));
+        for (uint32_t code : CodePointsFromUtf8(text)) {
+          if (code < 0x20) continue;  // the line break of a message box, which the desktop draws
+          EXPECT_NE(FindGlyph(*TFont::font(font), code), nullptr)
+              << language->code << ": U+" << std::hex << code << " of \"" << text << "\" in font " << font;
+        }
       }
     }
   }
