@@ -43,12 +43,12 @@ PANEL_LABELS = (55, 6, 345, 24)
 # between any two runs (points of a game played for real, the blinking cursor).
 TEXTS = {
     "main": [band(150), band(200), band(250), band(400)],
-    "mode-classic": [TITLE_BOX, DESCRIPTION, band(400)],
-    "mode-level": [TITLE_BOX, DESCRIPTION, band(400)],
+    "mode-classic": [TITLE_BOX, band(150), band(200), band(250), DESCRIPTION, band(400)],
+    "mode-level": [TITLE_BOX, band(150), band(200), band(250), DESCRIPTION, band(400)],
     "difficulty-turbo-hard": [TITLE_BOX, band(150), band(200), band(250), DESCRIPTION, band(400)],
     "difficulty-classic-easy": [TITLE_BOX, band(150), band(200), band(250), DESCRIPTION, band(400)],
     "pause": [(0, 195, 400, 262), band(400)],
-    "credits": [(0, 330, 400, 352), (0, 390, 400, 412)],
+    "credits": [(0, 315, 400, 352), (0, 375, 400, 412)],  # headings and names
     "table": [PANEL_LABELS, (0, 18, 400, 60), (0, 78, 400, 130), (25, 140, 375, 168), (0, 348, 400, 395), band(400)],
     "entry": [PANEL_LABELS, (0, 78, 400, 130), (0, 18, 400, 60), (28, 145, 372, 170), (30, 195, 372, 222), band(350),
               band(400)],
