@@ -59,6 +59,7 @@ constexpr const char* kKeys[] = {
     N_("eingetragen %1"),
     N_("neu"),
     N_("Platz"),
+    N_("Name"),
     N_("Punkte"),
     N_("Seiten"),
     N_("vorige Seite"),

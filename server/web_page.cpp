@@ -173,7 +173,7 @@ std::string RenderRankingsPage(const RankingView& view, bool showsUnverified, Pa
   std::string body = Tabs(view.ranking, text);
   body += "<main class=\"board\">\n<h2>" + title + "</h2>\n";
   body += "<table>\n<thead><tr><th class=\"place\" scope=\"col\">" + text("Platz") +
-          "</th><th scope=\"col\">Name</th><th class=\"points\" scope=\"col\">" + text("Punkte") +
+          "</th><th scope=\"col\">" + text("Name") + "</th><th class=\"points\" scope=\"col\">" + text("Punkte") +
           "</th></tr></thead>\n<tbody>\n" + Rows(view, showsUnverified, text) + "</tbody>\n</table>\n";
   body += "<nav class=\"pages\" aria-label=\"" + text("Seiten") + "\">" +
           Arrow(view, view.page - 1, "prev", text("vorige Seite"), "&lt;", text) + "<span>" +
