@@ -207,6 +207,19 @@ void PaintFrame(App& app, GameWindow& window) {
   app.painting = false;
 }
 
+Catalogues GameCatalogues() { return Catalogues("quarzello", CatalogueDirectory(QUARZELLO_LOCALEDIR)); }
+
+std::string ChooseLanguageCode(const Catalogues& catalogues, const char* setting, const LocaleSettings& desktop) {
+  if (setting != nullptr && setting[0] != '\0') {
+    // The setting names a language as LANGUAGE's entries do.
+    LocaleSettings chosen;
+    chosen.language = setting;
+    chosen.lang = "C.UTF-8";
+    return catalogues.Choose(RequestedLanguages(chosen));
+  }
+  return catalogues.Choose(RequestedLanguages(desktop));
+}
+
 std::optional<StartOptions> ParseCommandLine(const std::vector<std::string_view>& args, std::string& complaint) {
   StartOptions options;
   if (args.empty()) return options;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "platform/window.h"
 #include "screens/app.h"
 
@@ -21,6 +22,13 @@ struct StartOptions {
 // to print in `complaint`, for arguments the game does not take (a usage
 // line alone for --help).
 std::optional<StartOptions> ParseCommandLine(const std::vector<std::string_view>& args, std::string& complaint);
+
+// The game's catalogues: the build tree's beside the program, else the
+// installed ones.
+Catalogues GameCatalogues();
+// The language the game shows: QUARZELLO_LANG (`setting`) when it is set,
+// else the first of the desktop's languages with a catalogue, else German.
+std::string ChooseLanguageCode(const Catalogues& catalogues, const char* setting, const LocaleSettings& desktop);
 
 // Makes the front end's instance, starts the game and runs its loop; ends
 // only through ExitProgram or a failed image load.

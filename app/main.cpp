@@ -30,7 +30,13 @@ void WatchFromTheStart(App& app, const std::string& path) {
 }  // namespace
 
 void RunApplication(const StartOptions& options) {
-  SelectLanguage(LanguageFromSetting(std::getenv("QUARZELLO_LANG")));
+  const Catalogues catalogues = GameCatalogues();
+  SelectLanguage(LoadLanguage(
+      catalogues, ChooseLanguageCode(catalogues, std::getenv("QUARZELLO_LANG"), LocaleSettingsFromEnvironment())));
+  // The fonts, loaded below, draw every character of the language's texts.
+  std::string characters;
+  for (const std::string& text : SelectedLanguage().texts) characters += text;
+  AddFontCharacters(characters);
   StartWindowSystem();
   RegisterEmbeddedFiles();
   // The front end's one instance lives as long as the program (which ends by

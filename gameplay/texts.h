@@ -1,26 +1,27 @@
-// Every text the player sees, in German and in English: one table, looked up
-// by key. The German set is the game's own wording, byte for byte (ISO-8859-1
-// like every string of the game); the English set is written for the same
-// places, its description lines broken to fit the same 400-px design width.
-// Screens never spell a text out: they ask for it by key, and tests look it
-// up the same way.
+// Every text the player sees, looked up by key. The German texts are the
+// game's own wording, byte for byte, and the keys of the gettext catalogues
+// under po/; every other language is a catalogue, its description lines
+// broken to fit the same 400-px design width. Screens never spell a text
+// out: they ask for it by key, and tests look it up the same way.
 //
 // The table lives in the core because the mode and difficulty names
 // (gameplay/modes.h) are among its texts; the core's game logic itself shows
-// nothing. Which set is shown is chosen once at start-up (QUARZELLO_LANG=en
-// picks English, anything else German) and read by the screens and the
-// online client; German until something selects another.
+// nothing. Which language is shown is chosen once at start-up from the
+// desktop's settings (app/app.h) and read by the screens and the online
+// client.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <span>
 #include <string_view>
+#include <vector>
+
+#include "catalogue/catalogue.h"
 
 namespace quarzello {
-
-enum class Language : uint8_t { German = 0, English = 1 };
 
 enum class TextId : uint16_t {
   WindowTitle,
@@ -143,21 +144,31 @@ enum class TextId : uint16_t {
 
 constexpr size_t kTextCount = static_cast<size_t>(TextId::Count);
 
+// One language's texts, UTF-8, one per TextId.
+struct Language {
+  std::string code;  // as the catalogues and the online protocol name it: "de", "en", "fr"
+  std::vector<std::string> texts;
+};
+
+// The game's own texts, which need no catalogue.
+const Language& German();
+// A language's texts from its catalogue; German when it has none.
+Language LoadLanguage(const Catalogues& catalogues, std::string_view code);
+// The catalogue keys, in the order of TextId: the German texts, some with a
+// context (catalogue/catalogue.h).
+std::span<const char* const> TextKeys();
+
 // The text of that key in that language.
-const char* TextIn(Language language, TextId id);
+const char* TextIn(const Language& language, TextId id);
 // The text of that key in the selected language.
 const char* Text(TextId id);
 // A text with its placeholders %1, %2, ... replaced by the values in order
 // (in one pass: a value is never searched for placeholders itself).
 std::string FormatText(TextId id, std::initializer_list<std::string_view> values);
-std::string FormatTextIn(Language language, TextId id, std::initializer_list<std::string_view> values);
+std::string FormatTextIn(const Language& language, TextId id, std::initializer_list<std::string_view> values);
 
+// The language the screens and the online client use; German until one is selected.
 void SelectLanguage(Language language);
-Language SelectedLanguage();
-// The language a value of QUARZELLO_LANG asks for: "en" English, anything
-// else (nothing included) German.
-Language LanguageFromSetting(const char* setting);
-// "de" or "en", as the online protocol names it.
-const char* LanguageCode(Language language);
+const Language& SelectedLanguage();
 
 }  // namespace quarzello

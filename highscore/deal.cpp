@@ -15,7 +15,7 @@ DealtBoard FetchDealtBoard(const ClientContext& context, uint8_t ranking) {
   Connection connection = Connect(context);
   if (!connection) return board;
   SendRequest(connection.get(), context, RequestLine(kDealPath),
-              "mode=" + IntToText(ranking) + "&lang=" + LanguageCode(context.language));
+              "mode=" + IntToText(ranking) + "&lang=" + context.language);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return board;
   if (reply.Line() != "OKAY") {

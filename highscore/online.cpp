@@ -28,15 +28,15 @@ std::string HighscoreHost() {
 std::string HighscoreWebHost() { return QUARZELLO_HIGHSCORE_WEBHOST; }
 
 ClientContext CurrentClientContext(const OnlineState& online) {
-  return ClientContext{HighscoreHost(), HighscoreWebHost(), SelectedLanguage(), online};
+  return ClientContext{HighscoreHost(), HighscoreWebHost(), SelectedLanguage().code, online};
 }
 
 Registration RegisterClient(const ClientContext& context) {
   Registration registration;
   Connection connection = Connect(context);
   if (!connection) return registration;
-  // Only an English client names its language here: the German request stays as it always was.
-  const std::string body = context.language == Language::German ? "register=yes" : "register=yes&lang=en";
+  // Only a client in another language names it here: the German request stays as it always was.
+  const std::string body = context.language == kSourceLanguage ? "register=yes" : "register=yes&lang=" + context.language;
   SendRequest(connection.get(), context, RequestLine(kRegisterPath), body);
   ReplyReader reply(connection.get());
   if (!reply.Whole()) return registration;
@@ -58,7 +58,7 @@ Submission SubmitScore(const ClientContext& context, const std::string& playerNa
   if (!connection) return submission;
   const OnlineState& online = context.online;
   std::string body = "name=" + UrlEncodeName(playerName) + "&pts=" + IntToText(points) + "&mode=" +
-                     IntToText(ranking) + "&lang=" + LanguageCode(context.language) + "&key_id=" +
+                     IntToText(ranking) + "&lang=" + context.language + "&key_id=" +
                      IntToText(online.keyId) + "&hash=" + IntToText(ScoreHash(online.onlineKey, points, ranking));
   SendRequest(connection.get(), context, RequestLine(kSubmitPath), body);
   ReplyReader reply(connection.get());
@@ -113,7 +113,7 @@ UploadReply UploadRecording(const ClientContext& context, const std::string& rec
   if (!connection) return upload;
   const OnlineState& online = context.online;
   const std::string body = "key_id=" + IntToText(online.keyId) + "&id=" + IntToText(online.ownId) +
-                           "&lang=" + LanguageCode(context.language) +
+                           "&lang=" + context.language +
                            "&hash=" + IntToText(RecordingHash(online.onlineKey, recording)) +
                            (ticket != 0 ? "&ticket=" + IntToText(ticket) : std::string()) +
                            "&recording=" + EncodeBase64Url(recording);
@@ -137,8 +137,9 @@ UploadReply UploadRecording(const ClientContext& context, const std::string& rec
 namespace {
 
 OnlineResult ShowIfServerError(OnlineResult result, const std::string& message) {
+  // The service's message comes in the ISO-8859-1 of the wire.
   if (result == OnlineResult::ServerError)
-    Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {message}), true);
+    Notify(Text(TextId::ErrorTitle), FormatText(TextId::ServerReported, {Utf8FromLatin1(message)}), true);
   return result;
 }
 

@@ -50,7 +50,7 @@ struct FetchedTables {
 struct ClientContext {
   std::string host;     // HighscoreHost()
   std::string webHost;  // HighscoreWebHost()
-  Language language = Language::German;
+  std::string language = "de";  // as the catalogues name it
   OnlineState online;
 };
 // The context as the game is now, with its online state; on the loop's thread.

@@ -60,7 +60,7 @@ PixelRect ImageBounds(const DrawCommand& command, const PixelRect& clip) {
 
 PixelRect TextBounds(const DrawCommand& command, const PixelRect& clip) {
   PixelRect bounds;
-  ForEachGlyphQuad(command, [&](unsigned char, float x0, float y0, float x1, float y1) {
+  ForEachGlyphQuad(command, [&](uint32_t, float x0, float y0, float x1, float y1) {
     bounds = Union(bounds, QuadBounds(x0, y0, x1, y1, clip));
   });
   return Intersection(bounds, clip);

@@ -152,9 +152,9 @@ void DrawString(const std::string& text, float x, float y) {
 int StringWidth(const std::string& text) {
   const Font& font = CurrentFont();
   int width = 0;
-  for (unsigned char c : text) {
-    const Glyph& glyph = font.glyphs[c];
-    if (glyph.present) width = Truncate(static_cast<float>(width) + glyph.advance);
+  for (size_t i = 0; i < text.size();) {
+    const Glyph* glyph = FindGlyph(font, NextCodePoint(text, i));
+    if (glyph != nullptr) width = Truncate(static_cast<float>(width) + glyph->advance);
   }
   return width;
 }

@@ -3,14 +3,19 @@
 // message box all go through here, so the rules and screens can be run
 // against a recording backend in tests and against OpenGL in the game.
 //
-// Text is one byte per character (ISO-8859-1) everywhere; the sources are
-// compiled with -fexec-charset=ISO-8859-1 so that "Menü" is four bytes.
+// Texts drawn and measured are UTF-8, read leniently: a byte that starts no
+// valid sequence stands for itself as ISO-8859-1. The sources are compiled
+// with -fexec-charset=ISO-8859-1 so that "Menü" is four bytes, and such
+// texts draw as they always did.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/numbers.h"
@@ -42,6 +47,35 @@ Image* LoadImageStrip(const std::string& url, int cellWidth, int cellHeight, int
 void CentreHandle(Image* image);
 void SetTransparentColour(int red, int green, int blue);
 
+// ---------------------------------------------------------------- decoding text
+
+// The code point of the text at byte i, moving i past it. UTF-8, except that
+// a byte that does not start a valid sequence stands for itself (ISO-8859-1).
+// Inline and allocation-free: every frame measures and lays out text with it.
+inline uint32_t NextCodePoint(std::string_view utf8, size_t& i) {
+  const auto lead = static_cast<unsigned char>(utf8[i]);
+  // Bytes after the lead: C2-DF start two-byte sequences, E0-EF three, F0-F4 four.
+  const size_t extra = lead < 0xC2 ? 0 : lead <= 0xDF ? 1 : lead <= 0xEF ? 2 : lead <= 0xF4 ? 3 : 0;
+  if (extra == 0 || i + extra >= utf8.size()) {
+    ++i;
+    return lead;
+  }
+  uint32_t code = lead & (0x3Fu >> extra);  // the lead's payload: 5, 4 or 3 bits
+  for (size_t k = 1; k <= extra; ++k) {
+    const auto next = static_cast<unsigned char>(utf8[i + k]);
+    if ((next & 0xC0) != 0x80) {
+      ++i;
+      return lead;
+    }
+    code = code << 6 | (next & 0x3F);
+  }
+  i += extra + 1;
+  return code;
+}
+
+// Every code point of a UTF-8 text, decoded as NextCodePoint does.
+std::vector<uint32_t> CodePointsFromUtf8(const std::string& utf8);
+
 // ---------------------------------------------------------------- fonts
 
 struct Glyph {
@@ -56,11 +90,37 @@ struct Font {
   int pixelSize = 0, style = 0;
   int height = 0;             // FontHeight: the same for every text
   int ascent = 0;
-  Glyph glyphs[256];          // indexed by ISO-8859-1 code
+  Glyph glyphs[256];          // code points 0-255 (ISO-8859-1), present or not
+  // Present glyphs of the code points above 255 that AddFontCharacters asked
+  // for, sorted by code point: few, so a binary search over them is quick.
+  std::vector<std::pair<uint32_t, Glyph>> extraGlyphs;
   uint32_t id = 0;
+  // Grows whenever glyphs are added to the font once loaded: a backend that
+  // made something of the font (the OpenGL atlas) makes it again.
+  uint32_t generation = 0;
 };
 
 Font* LoadFontFile(const std::string& url, int pixelSize, int style);
+// Every code point above 255 in the text gets a glyph (where the font file
+// has one) in every font loaded from now on and in those already loaded.
+// The game passes all texts of its language once at the start, before it
+// loads fonts. Adding to fonts already loaded reads their files again, and a
+// text already on the screen shows the new glyphs once its place is painted
+// again (damage compares commands, not glyphs). Main thread only, like all
+// use of fonts.
+void AddFontCharacters(const std::string& utf8);
+// The font's glyph for a code point; nullptr when it has none.
+inline const Glyph* FindGlyph(const Font& font, uint32_t code) {
+  if (code < 256) return font.glyphs[code].present ? &font.glyphs[code] : nullptr;
+  const auto before = [](const std::pair<uint32_t, Glyph>& entry, uint32_t c) { return entry.first < c; };
+  const auto found = std::lower_bound(font.extraGlyphs.begin(), font.extraGlyphs.end(), code, before);
+  return found != font.extraGlyphs.end() && found->first == code ? &found->second : nullptr;
+}
+// The distinct code points of a UTF-8 text that the font has no glyph for,
+// in the order they first appear. A space or control character counts as
+// drawable when the font file has a glyph (an advance) for it.
+std::vector<uint32_t> CodePointsWithoutGlyph(const Font& font, const std::string& utf8);
+
 void SelectFont(Font* font);  // nullptr selects the built-in default font
 // The built-in font: the embedded "lucidagrande.ttf" at 12 pixels, loaded on
 // first use; a font without glyphs while that file is not registered.
@@ -112,9 +172,10 @@ DisplayList TakeFrame();
 // Adds such a picture to the frame being drawn, as it was drawn.
 void DrawFrameList(const DisplayList& list);
 
-// Where a text command puts each glyph that has pixels: visit(c, x0, y0, x1, y1)
-// in canvas pixels. The one layout that the OpenGL backend draws and the
-// damage between two frames measures, so that both always agree.
+// Where a text command puts each glyph that has pixels: visit(code, x0, y0,
+// x1, y1) with the glyph's code point and its corners in canvas pixels. The
+// one layout that the OpenGL backend draws and the damage between two frames
+// measures, so that both always agree.
 template <typename Visit>
 void ForEachGlyphQuad(const DrawCommand& command, Visit&& visit) {
   const Font& font = command.font != nullptr ? *command.font : *DefaultFont();
@@ -123,16 +184,17 @@ void ForEachGlyphQuad(const DrawCommand& command, Visit&& visit) {
   const float x = unscaled ? std::round(command.x) : command.x;
   const float y = unscaled ? std::round(command.y) : command.y;
   int pen = 0;  // advances add up truncated, exactly as StringWidth measures them
-  for (unsigned char c : command.text) {
-    const Glyph& glyph = font.glyphs[c];
-    if (!glyph.present) continue;
-    if (!glyph.coverage.empty()) {
-      const float x0 = x + static_cast<float>(pen + glyph.left) * command.sx;
-      const float y0 = y + static_cast<float>(glyph.top) * command.sy;
-      visit(c, x0, y0, x0 + static_cast<float>(glyph.width) * command.sx,
-            y0 + static_cast<float>(glyph.height) * command.sy);
+  for (size_t i = 0; i < command.text.size();) {
+    const uint32_t code = NextCodePoint(command.text, i);
+    const Glyph* glyph = FindGlyph(font, code);
+    if (glyph == nullptr) continue;
+    if (!glyph->coverage.empty()) {
+      const float x0 = x + static_cast<float>(pen + glyph->left) * command.sx;
+      const float y0 = y + static_cast<float>(glyph->top) * command.sy;
+      visit(code, x0, y0, x0 + static_cast<float>(glyph->width) * command.sx,
+            y0 + static_cast<float>(glyph->height) * command.sy);
     }
-    pen = Truncate(static_cast<float>(pen) + glyph.advance);
+    pen = Truncate(static_cast<float>(pen) + glyph->advance);
   }
 }
 
@@ -239,6 +301,3 @@ void Notify(const std::string& title, const std::string& text, bool serious);
 std::string IntToText(int value);
 int TextToInt(const std::string& text);  // leading blanks, sign, "$" hex, "%" binary; no digits give 0
 std::string Utf8FromLatin1(const std::string& latin1);
-// Unicode code points of a UTF-8 text; a byte that is not valid UTF-8 stands
-// for itself (ISO-8859-1).
-std::vector<uint32_t> CodePointsFromUtf8(const std::string& utf8);

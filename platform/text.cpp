@@ -1,5 +1,4 @@
-// Conversions between numbers and text, and between the game's one byte per
-// character and the UTF-8 of the desktop.
+// Conversions between numbers and text, and between ISO-8859-1 and UTF-8.
 #include <cctype>
 
 #include "platform/platform.h"
@@ -38,34 +37,7 @@ int TextToInt(const std::string& text) {
 
 std::vector<uint32_t> CodePointsFromUtf8(const std::string& utf8) {
   std::vector<uint32_t> codes;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-  const size_t size = utf8.size();
-  for (size_t i = 0; i < size;) {
-    const unsigned char lead = bytes[i];
-    int extra = 0;
-    uint32_t code = lead;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      extra = 1, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      extra = 2, code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      extra = 3, code = lead & 0x07;
-    }
-    bool valid = i + static_cast<size_t>(extra) < size;
-    for (int k = 1; valid && k <= extra; ++k) {
-      const unsigned char next = bytes[i + static_cast<size_t>(k)];
-      valid = (next & 0xC0) == 0x80;
-      code = code << 6 | (next & 0x3F);
-    }
-    if (!valid) {
-      // Not UTF-8: the byte stands for itself, as in ISO-8859-1.
-      codes.push_back(lead);
-      ++i;
-      continue;
-    }
-    codes.push_back(code);
-    i += static_cast<size_t>(extra) + 1;
-  }
+  for (size_t i = 0; i < utf8.size();) codes.push_back(NextCodePoint(utf8, i));
   return codes;
 }
 

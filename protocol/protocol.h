@@ -43,8 +43,8 @@ constexpr uint8_t RankingDifficulty(int ranking) { return static_cast<uint8_t>(r
 
 // The ranking's names as the game shows them in language: "Turbo",
 // "Mittel", and together "Turbo Mittel"; Level's difficulty name is empty.
-std::string RankingModeName(int ranking, Language language);
-std::string RankingDifficultyName(int ranking, Language language);
-std::string RankingTitle(int ranking, Language language);
+std::string RankingModeName(int ranking, const Language& language);
+std::string RankingDifficultyName(int ranking, const Language& language);
+std::string RankingTitle(int ranking, const Language& language);
 
 }  // namespace quarzello

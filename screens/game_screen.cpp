@@ -106,7 +106,7 @@ void KeepRecordingForTesting(const Game& game) {
   const std::string bytes = EncodeRecording(game.recording);
   if (bytes.empty()) return;
   // Named alike in every language.
-  const std::string mode = TextIn(Language::German, ModeNameId(game.gameMode));
+  const std::string mode = TextIn(German(), ModeNameId(game.gameMode));
   const std::string name = std::string(dir) + "/" + mode + "-" + IntToText(game.difficulty) + "-" + IntToText(game.score) + "-" + IntToText(getpid()) + "-" +
                            IntToText(static_cast<int>(NowMillis() % 1000000000)) + ".qzr";
   // Written aside and renamed, so that whoever waits for the file never reads half of it.

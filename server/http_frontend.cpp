@@ -1,4 +1,5 @@
 #include "server/http_frontend.h"
+#include "server/texts.h"
 
 #include <strings.h>
 #include <sys/resource.h>
@@ -110,17 +111,28 @@ HttpResponse GameReply(const Reply& reply) {
   return response;
 }
 
-HttpResponse GameError(int status) { return GameReply(HighscoreService::Error(status, ErrorMessageFor(status))); }
+// A refusal before the request's head was read is German; one after it is in
+// the language the request names, the game's in its body, a browser's in
+// its query or Accept-Language.
+HttpResponse GameError(int status, const Language& language = kGerman) {
+  return GameReply(HighscoreService::Error(status, Translate(ErrorMessageFor(status), language)));
+}
 
-HttpResponse MethodNotAllowed(const char* allowed) {
-  HttpResponse response = GameError(405);
+Language RequestLanguage(const HttpRequest& request) {
+  const Language fromBody = BodyLanguage(request.body);
+  if (fromBody != kGerman) return fromBody;
+  return ChoosePageLanguage(request.query, request.Header("Accept-Language")).language;
+}
+
+HttpResponse MethodNotAllowed(const char* allowed, const Language& language) {
+  HttpResponse response = GameError(405, language);
   response.headers.emplace_back("Allow", allowed);
   return response;
 }
 
-HttpResponse OnlyForReading() {
-  HttpResponse response = MethodNotAllowed("GET, HEAD");
-  response.body = HighscoreService::Error(405, "Diese Adresse ist nur zum Lesen da.").body;
+HttpResponse OnlyForReading(const Language& language) {
+  HttpResponse response = MethodNotAllowed("GET, HEAD", language);
+  response.body = HighscoreService::Error(405, Translate("Diese Adresse ist nur zum Lesen da.", language)).body;
   response.logSummary = Outcome(response.body);
   return response;
 }
@@ -593,9 +605,9 @@ HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
   const bool deal = request.path == kDealPath;
   const bool start = request.path == kStartPath;
   if (register_ || submit || upload || deal || start || request.path == kFetchPath) {
-    if (request.method != "POST") return MethodNotAllowed("POST");
+    if (request.method != "POST") return MethodNotAllowed("POST", RequestLanguage(request));
     if (request.Header("Content-Length").empty() && request.Header("Transfer-Encoding").empty()) {
-      return GameError(411);
+      return GameError(411, RequestLanguage(request));
     }
     if (register_) return GameReply(service_.Register(request.body, request.clientAddress));
     if (submit) return GameReply(service_.Submit(request.body, request.clientAddress));
@@ -605,8 +617,8 @@ HttpResponse HttpFrontEnd::Server::Answer(const HttpRequest& request) {
     return GameReply(service_.Fetch(request.body));
   }
   const GetHandler* handler = FindRoute(request.path);
-  if (!handler) return GameError(404);
-  if (request.method != "GET" && request.method != "HEAD") return OnlyForReading();
+  if (!handler) return GameError(404, RequestLanguage(request));
+  if (request.method != "GET" && request.method != "HEAD") return OnlyForReading(RequestLanguage(request));
   return (*handler)(request);
 }
 

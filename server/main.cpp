@@ -16,6 +16,7 @@
 #include "server/http_frontend.h"
 #include "server/log.h"
 #include "server/options.h"
+#include "server/texts.h"
 #include "server/replay_pool.h"
 #include "server/store.h"
 #include "server/web_rankings.h"
@@ -37,6 +38,11 @@ int main(int argc, char** argv) {
   if (!options.error.empty()) {
     std::fprintf(stderr, "quarzello-highscored: %s\n%s", options.error.c_str(), kUsage);
     return 2;
+  }
+
+  // Looked up while this is the only thread.
+  for (const std::string& text : LoadServiceTexts(ServiceCatalogues())) {
+    std::fprintf(stderr, "quarzello-highscored: a character of this text cannot travel as ISO-8859-1: %s\n", text.c_str());
   }
 
   // A client that hangs up early must not end the server.

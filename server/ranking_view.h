@@ -44,10 +44,10 @@ RankingView MakeRankingView(int ranking, int64_t page, const RankingSlice& slice
 // The game's own (German) words for the parts of a ranking, from the
 // protocol: "Classic", "Turbo", "Level"; "Leicht", "Mittel", "Schwer", or
 // empty for Level; together "Turbo Schwer". The page translates them.
-inline std::string ModeName(int ranking) { return quarzello::RankingModeName(ranking, quarzello::Language::German); }
+inline std::string ModeName(int ranking) { return quarzello::RankingModeName(ranking, quarzello::German()); }
 inline std::string DifficultyName(int ranking) {
-  return quarzello::RankingDifficultyName(ranking, quarzello::Language::German);
+  return quarzello::RankingDifficultyName(ranking, quarzello::German());
 }
-inline std::string RankingTitle(int ranking) { return quarzello::RankingTitle(ranking, quarzello::Language::German); }
+inline std::string RankingTitle(int ranking) { return quarzello::RankingTitle(ranking, quarzello::German()); }
 
 }  // namespace highscored

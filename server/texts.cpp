@@ -1,97 +1,116 @@
 #include "server/texts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <utility>
 
 #include "server/form.h"
+#include "server/web_text.h"
 
 namespace highscored {
 
 namespace {
 
-struct Entry {
-  const char* german;
-  const char* english;
+// Every text the service says, in German: the catalogues' keys.
+constexpr const char* kKeys[] = {
+    // The game's requests.
+    N_("Die Anfrage ist fehlerhaft kodiert."),
+    N_("Der Name muss aus 2 bis 15 einfachen Zeichen bestehen."),
+    N_("Die Punktzahl ist ungültig."),
+    N_("Diese Rangliste gibt es nicht."),
+    N_("Die Prüfsumme des Punktwerts stimmt nicht. Er wurde nicht gespeichert."),
+    N_("Zu viele Anfragen von Ihrer Adresse. Bitte versuchen Sie es in einer Minute erneut."),
+    N_("Der Highscore-Server ist gerade gestört. Bitte versuchen Sie es später erneut."),
+    N_("Das Feld \"%1\" fehlt oder ist ungültig."),
+    // The recording of a submitted game.
+    N_("Die Aufzeichnung des Spiels ist fehlerhaft kodiert."),
+    N_("Zu diesem Eintrag nimmt der Highscore-Server keine Aufzeichnung an."),
+    N_("Die Prüfsumme der Aufzeichnung stimmt nicht. Sie wurde nicht angenommen."),
+    N_("Dieser Eintrag ist schon mit seiner Aufzeichnung bestätigt."),
+    N_("Diese Aufzeichnung bestätigt schon einen anderen Eintrag."),
+    N_("Die Aufzeichnung ist beschädigt und lässt sich nicht abspielen."),
+    N_("Die Aufzeichnung lässt sich nicht in der erlaubten Zeit abspielen."),
+    N_("Die Aufzeichnung braucht zum Abspielen zu viel Speicher."),
+    N_("Die Aufzeichnung ist ein Spiel einer anderen Rangliste."),
+    N_("Das aufgezeichnete Spiel ist nicht zu Ende gespielt."),
+    N_("Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert."),
+    N_("Der Highscore-Server kann die Aufzeichnung gerade nicht prüfen. Bitte versuchen Sie es später erneut."),
+    // Boards dealt for ranked games, and why a game does not count for one.
+    N_("Zu diesem Brett nimmt der Highscore-Server keinen Spielbeginn an."),
+    N_("Das Spiel wurde nicht auf einem vom Highscore-Server ausgeteilten Brett gespielt und zählt darum nicht in der "
+     "Online-Rangliste."),
+    N_("Der Highscore-Server kennt das Brett dieses Spiels nicht; das Spiel zählt nicht in der Online-Rangliste."),
+    N_("Auf diesem Brett zählt schon ein anderes Spiel; dieses zählt nicht in der Online-Rangliste."),
+    N_("Das Brett wurde für eine andere Rangliste ausgeteilt; das Spiel zählt nicht in der Online-Rangliste."),
+    N_("Das Spiel wurde nicht auf dem ausgeteilten Brett gespielt und zählt nicht in der Online-Rangliste."),
+    N_("Das Spiel kam schneller an, als es sich spielen lässt, und zählt nicht in der Online-Rangliste."),
+    N_("Das ausgeteilte Brett war abgelaufen, als das Spiel ankam; es zählt nicht in der Online-Rangliste."),
+    N_("Das Spiel kam zu lange nach seinem Ende an und zählt nicht in der Online-Rangliste."),
+    // The rankings page.
+    N_("Diese Seite gibt es nicht."),
+    N_("Diese Adresse gibt es auf dem Highscore-Server nicht."),
+    N_("Leicht"),
+    N_("Mittel"),
+    N_("Schwer"),
+    N_("Ranglisten"),
+    N_("Kein Einträge"),
+    N_("eingetragen %1"),
+    N_("neu"),
+    N_("Platz"),
+    N_("Name"),
+    N_("Punkte"),
+    N_("Seiten"),
+    N_("vorige Seite"),
+    N_("nächste Seite"),
+    N_("Seite %1 von %2"),
+    N_("in den letzten 24 Stunden eingetragen"),
+    N_("nachgespielt und bestätigt: die Aufzeichnung laden"),
+    N_("nachgespielt und bestätigt (zur Aufzeichnung)"),
+    N_("nicht nachgespielt"),
+    N_("Zu diesem Eintrag gibt es keine bestätigte Aufzeichnung."),
+    N_("Diese Seite als JSON"),
+    N_("Die Online-Ranglisten von Quarzello"),
+    N_("Quarzello Highscore: %1, Seite %2"),
+    N_("Zu den Ranglisten"),
+    // The HTTP layer's own refusals.
+    N_("Der Highscore-Server nimmt nur POST-Anfragen an."),
+    N_("Die Anfrage nennt die Länge ihres Inhalts nicht."),
+    N_("Die Anfrage ist zu groß."),
+    N_("Die Kopfzeilen der Anfrage sind zu groß."),
+    N_("Zu viele Verbindungen von Ihrer Adresse. Bitte versuchen Sie es gleich erneut."),
+    N_("Der Highscore-Server prüft gerade zu viele Aufzeichnungen. Bitte versuchen Sie es später erneut."),
+    N_("Die Anfrage ist fehlerhaft."),
+    N_("Diese Adresse ist nur zum Lesen da."),
 };
 
-constexpr Entry kEnglish[] = {
-    // The game's requests.
-    {"Die Anfrage ist fehlerhaft kodiert.", "The request is not encoded properly."},
-    {"Der Name muss aus 2 bis 15 einfachen Zeichen bestehen.", "The name must be 2 to 15 plain characters long."},
-    {"Die Punktzahl ist ungültig.", "The score is not valid."},
-    {"Diese Rangliste gibt es nicht.", "There is no such ranking."},
-    {"Die Prüfsumme des Punktwerts stimmt nicht. Er wurde nicht gespeichert.",
-     "The score's checksum does not match. The score was not stored."},
-    {"Zu viele Anfragen von Ihrer Adresse. Bitte versuchen Sie es in einer Minute erneut.",
-     "Too many requests from your address. Please try again in a minute."},
-    {"Der Highscore-Server ist gerade gestört. Bitte versuchen Sie es später erneut.",
-     "The highscore server is having trouble right now. Please try again later."},
-    {"Das Feld \"%1\" fehlt oder ist ungültig.", "The field \"%1\" is missing or not valid."},
-    // The recording of a submitted game.
-    {"Die Aufzeichnung des Spiels ist fehlerhaft kodiert.", "The recording of the game is not encoded properly."},
-    {"Zu diesem Eintrag nimmt der Highscore-Server keine Aufzeichnung an.",
-     "The highscore server takes no recording for this entry."},
-    {"Die Prüfsumme der Aufzeichnung stimmt nicht. Sie wurde nicht angenommen.",
-     "The recording's checksum does not match. It was not accepted."},
-    {"Dieser Eintrag ist schon mit seiner Aufzeichnung bestätigt.", "This entry has already been verified by its recording."},
-    {"Diese Aufzeichnung bestätigt schon einen anderen Eintrag.", "This recording already verifies another entry."},
-    {"Die Aufzeichnung ist beschädigt und lässt sich nicht abspielen.", "The recording is damaged and cannot be played."},
-    {"Die Aufzeichnung lässt sich nicht in der erlaubten Zeit abspielen.",
-     "The recording cannot be played in the time allowed."},
-    {"Die Aufzeichnung braucht zum Abspielen zu viel Speicher.", "The recording takes too much memory to play."},
-    {"Die Aufzeichnung ist ein Spiel einer anderen Rangliste.", "The recording is a game of another ranking."},
-    {"Das aufgezeichnete Spiel ist nicht zu Ende gespielt.", "The recorded game was not played to its end."},
-    {"Das aufgezeichnete Spiel erreicht nicht den eingetragenen Punktwert.",
-     "The recorded game does not reach the score entered."},
-    {"Der Highscore-Server kann die Aufzeichnung gerade nicht prüfen. Bitte versuchen Sie es später erneut.",
-     "The highscore server cannot check the recording right now. Please try again later."},
-    // Boards dealt for ranked games, and why a game does not count for one.
-    {"Zu diesem Brett nimmt der Highscore-Server keinen Spielbeginn an.",
-     "The highscore server takes no start of a game for this board."},
-    {"Das Spiel wurde nicht auf einem vom Highscore-Server ausgeteilten Brett gespielt und zählt darum nicht in der "
-     "Online-Rangliste.",
-     "The game was not played on a board dealt by the highscore server, so it does not count in the online ranking."},
-    {"Der Highscore-Server kennt das Brett dieses Spiels nicht; das Spiel zählt nicht in der Online-Rangliste.",
-     "The highscore server does not know the board of this game; the game does not count in the online ranking."},
-    {"Auf diesem Brett zählt schon ein anderes Spiel; dieses zählt nicht in der Online-Rangliste.",
-     "Another game already counts on this board; this one does not count in the online ranking."},
-    {"Das Brett wurde für eine andere Rangliste ausgeteilt; das Spiel zählt nicht in der Online-Rangliste.",
-     "The board was dealt for another ranking; the game does not count in the online ranking."},
-    {"Das Spiel wurde nicht auf dem ausgeteilten Brett gespielt und zählt nicht in der Online-Rangliste.",
-     "The game was not played on the board that was dealt; it does not count in the online ranking."},
-    {"Das Spiel kam schneller an, als es sich spielen lässt, und zählt nicht in der Online-Rangliste.",
-     "The game arrived sooner than it can be played; it does not count in the online ranking."},
-    {"Das ausgeteilte Brett war abgelaufen, als das Spiel ankam; es zählt nicht in der Online-Rangliste.",
-     "The dealt board had expired when the game arrived; it does not count in the online ranking."},
-    {"Das Spiel kam zu lange nach seinem Ende an und zählt nicht in der Online-Rangliste.",
-     "The game arrived too long after its end; it does not count in the online ranking."},
-    // The rankings page.
-    {"Diese Seite gibt es nicht.", "There is no such page."},
-    {"Diese Adresse gibt es auf dem Highscore-Server nicht.", "There is no such address on the highscore server."},
-    {"Leicht", "Easy"},
-    {"Mittel", "Medium"},
-    {"Schwer", "Hard"},
-    {"Ranglisten", "Rankings"},
-    {"Kein Einträge", "No entries yet"},
-    {"eingetragen %1", "entered %1"},
-    {"neu", "new"},
-    {"Platz", "Place"},
-    {"Punkte", "Points"},
-    {"Seiten", "Pages"},
-    {"vorige Seite", "previous page"},
-    {"nächste Seite", "next page"},
-    {"Seite %1 von %2", "Page %1 of %2"},
-    {"in den letzten 24 Stunden eingetragen", "entered in the last 24 hours"},
-    {"nachgespielt und bestätigt: die Aufzeichnung laden", "played again and verified: download the recording"},
-    {"nachgespielt und bestätigt (zur Aufzeichnung)", "played again and verified (links the recording)"},
-    {"nicht nachgespielt", "not played again"},
-    {"Zu diesem Eintrag gibt es keine bestätigte Aufzeichnung.", "There is no verified recording of this entry."},
-    {"Diese Seite als JSON", "This page as JSON"},
-    {"Die Online-Ranglisten von Quarzello", "The online rankings of Quarzello"},
-    {"Quarzello Highscore: %1, Seite %2", "Quarzello Highscore: %1, page %2"},
-    {"Zu den Ranglisten", "To the rankings"},
-};
+// Each loaded language's texts in the order of kKeys, ISO-8859-1. Written
+// once before serving, read only afterwards.
+std::map<Language, std::vector<std::string>>& Loaded() {
+  static std::map<Language, std::vector<std::string>> loaded;
+  return loaded;
+}
+
+// The catalogues are UTF-8; the service's texts travel as ISO-8859-1.
+std::string Latin1FromUtf8(const std::string& utf8, bool& lossless) {
+  std::string latin1;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      latin1 += static_cast<char>(lead);
+      continue;
+    }
+    size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    uint32_t code = lead & (0x3F >> extra);
+    for (; extra > 0 && i + 1 < utf8.size(); --extra) code = code << 6 | (static_cast<unsigned char>(utf8[++i]) & 0x3F);
+    lossless = lossless && code <= 0xFF;
+    latin1 += code <= 0xFF ? static_cast<char>(code) : '?';
+  }
+  return latin1;
+}
+
+bool Speaks(const std::string& language) { return language == kGerman || Loaded().count(language) != 0; }
 
 std::string_view Trimmed(std::string_view text) {
   const size_t begin = text.find_first_not_of(" \t");
@@ -105,16 +124,30 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-// Accept-Language: the list of language ranges with their weights. English
-// wins only with a higher weight than German, or the same weight listed first.
+// A language range of Accept-Language as the service speaks it: "fr-CH" is
+// "fr_CH" when that has a catalogue, else "fr"; none when neither.
+std::string SpokenRange(const std::string& range) {
+  std::string name = range;
+  std::replace(name.begin(), name.end(), '-', '_');
+  const size_t underscore = name.find('_');
+  if (underscore != std::string::npos) {
+    for (size_t i = underscore + 1; i < name.size(); ++i) name[i] = static_cast<char>(std::toupper(name[i]));
+    if (Speaks(name)) return name;
+    name.resize(underscore);
+  }
+  return Speaks(name) ? name : std::string();
+}
+
+// Accept-Language: the list of language ranges with their weights. The
+// highest weight of a language the service speaks wins, of equal weights the
+// one listed first.
 Language FromAcceptLanguage(std::string_view header) {
-  double english = 0, german = 0;
-  size_t englishAt = 0, germanAt = 0, position = 0;
+  Language best = kGerman;
+  double bestWeight = 0;
   while (!header.empty()) {
     const size_t comma = header.find(',');
     const std::string_view item = header.substr(0, comma);
     header = comma == std::string_view::npos ? std::string_view() : header.substr(comma + 1);
-    ++position;
     const size_t semicolon = item.find(';');
     const std::string range = Lower(Trimmed(item.substr(0, semicolon)));
     double weight = 1;
@@ -125,41 +158,73 @@ Language FromAcceptLanguage(std::string_view header) {
       weight = std::strtod(parameter.c_str() + 2, &end);
       if (end == parameter.c_str() + 2 || *end != 0 || !(weight >= 0 && weight <= 1)) continue;
     }
-    const std::string primary = range.substr(0, range.find('-'));
-    if (primary == "en" && weight > english) std::tie(english, englishAt) = std::pair(weight, position);
-    if (primary == "de" && weight > german) std::tie(german, germanAt) = std::pair(weight, position);
+    const std::string spoken = SpokenRange(range);
+    if (!spoken.empty() && weight > bestWeight) std::tie(best, bestWeight) = std::pair(spoken, weight);
   }
-  const bool preferred = english > german || (english > 0 && english == german && englishAt < germanAt);
-  return preferred ? Language::kEnglish : Language::kGerman;
+  return best;
 }
 
 }  // namespace
+
+std::vector<std::string> LoadServiceTexts(const quarzello::Catalogues& catalogues) {
+  std::vector<std::string> unfit;
+  std::vector<std::string> keys;
+  for (const char* key : kKeys) keys.push_back(Latin1ToUtf8(key));
+  std::vector<const char*> keyPointers;
+  for (const std::string& key : keys) keyPointers.push_back(key.c_str());
+  Loaded().clear();
+  for (const std::string& language : catalogues.Present()) {
+    std::vector<std::string> texts = catalogues.Translate(language, keyPointers);
+    for (std::string& text : texts) {
+      bool lossless = true;
+      std::string latin1 = Latin1FromUtf8(text, lossless);
+      if (!lossless) unfit.push_back(language + ": " + text);
+      text = std::move(latin1);
+    }
+    Loaded()[language] = std::move(texts);
+  }
+  return unfit;
+}
+
+quarzello::Catalogues ServiceCatalogues() {
+  return quarzello::Catalogues("quarzello-highscored", quarzello::CatalogueDirectory(QUARZELLO_LOCALEDIR));
+}
+
+std::vector<Language> ServiceLanguages() {
+  std::vector<Language> languages{kGerman};
+  for (const auto& [language, texts] : Loaded()) languages.push_back(language);
+  return languages;
+}
 
 Language BodyLanguage(std::string_view body) {
   // The final line break some clients count into the body is no part of the field.
   while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.remove_suffix(1);
   while (!body.empty()) {
     const size_t amp = body.find('&');
-    if (body.substr(0, amp) == "lang=en") return Language::kEnglish;
+    const std::string_view field = body.substr(0, amp);
+    if (field.substr(0, 5) == "lang=") {
+      const std::string language(field.substr(5));
+      return Speaks(language) ? language : kGerman;
+    }
     body = amp == std::string_view::npos ? std::string_view() : body.substr(amp + 1);
   }
-  return Language::kGerman;
+  return kGerman;
 }
 
 PageLanguage ChoosePageLanguage(std::string_view query, std::string_view acceptLanguage) {
   if (const auto form = ParseForm(std::string(query))) {
     const auto it = form->find("lang");
-    if (it != form->end() && it->second == "en") return {Language::kEnglish, true};
-    if (it != form->end() && it->second == "de") return {Language::kGerman, true};
+    if (it != form->end() && Speaks(it->second)) return {it->second, true};
   }
   return {FromAcceptLanguage(acceptLanguage), false};
 }
 
-std::string Translate(std::string_view german, Language language, std::initializer_list<std::string_view> values) {
+std::string Translate(std::string_view german, const Language& language, std::initializer_list<std::string_view> values) {
   std::string_view pattern = german;
-  if (language == Language::kEnglish) {
-    for (const Entry& entry : kEnglish) {
-      if (german == entry.german) pattern = entry.english;
+  const auto loaded = Loaded().find(language);
+  if (loaded != Loaded().end()) {
+    for (size_t i = 0; i < std::size(kKeys); ++i) {
+      if (german == kKeys[i]) pattern = loaded->second[i];
     }
   }
   std::string text;
@@ -175,6 +240,10 @@ std::string Translate(std::string_view german, Language language, std::initializ
   return text;
 }
 
-const char* LanguageCode(Language language) { return language == Language::kEnglish ? "en" : "de"; }
+std::string HtmlLanguage(const Language& language) {
+  std::string tag = language;
+  std::replace(tag.begin(), tag.end(), '_', '-');
+  return tag.substr(0, tag.find('@'));
+}
 
 }  // namespace highscored

@@ -69,11 +69,16 @@ th.place,td.place{width:2.8em}th.points,td.points{width:4.8em}}
 
 // The language the page is drawn in, and what its links say of it.
 struct PageText {
-  Language language = Language::kGerman;
+  Language language = kGerman;
   std::string linkSuffix;  // "&amp;lang=en" when the query asked for it
 
   explicit PageText(PageLanguage page) : language(page.language) {
-    if (page.fromQuery) linkSuffix = std::string("&amp;lang=") + LanguageCode(page.language);
+    // A language the service speaks is a catalogue's name: letters, "_" and at most one "@".
+    if (page.fromQuery) linkSuffix = "&amp;lang=" + ReplacedAt(page.language);
+  }
+  static std::string ReplacedAt(const std::string& language) {
+    const size_t at = language.find('@');
+    return at == std::string::npos ? language : language.substr(0, at) + "%40" + language.substr(at + 1);
   }
   std::string operator()(std::string_view german, std::initializer_list<std::string_view> values = {}) const {
     return Translate(german, language, values);
@@ -149,7 +154,7 @@ std::string Arrow(const RankingView& view, int64_t page, const char* rel, const 
 }
 
 std::string Document(const std::string& title, const std::string& body, const PageText& text) {
-  return Latin1ToUtf8("<!DOCTYPE html>\n<html lang=\"" + std::string(LanguageCode(text.language)) +
+  return Latin1ToUtf8("<!DOCTYPE html>\n<html lang=\"" + HtmlLanguage(text.language) +
                       "\">\n<head>\n<meta charset=\"utf-8\">\n"
                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
                       title + "</title>\n<link rel=\"icon\" type=\"image/png\" href=\"web/" + kIconPicture +
@@ -168,7 +173,7 @@ std::string RenderRankingsPage(const RankingView& view, bool showsUnverified, Pa
   std::string body = Tabs(view.ranking, text);
   body += "<main class=\"board\">\n<h2>" + title + "</h2>\n";
   body += "<table>\n<thead><tr><th class=\"place\" scope=\"col\">" + text("Platz") +
-          "</th><th scope=\"col\">Name</th><th class=\"points\" scope=\"col\">" + text("Punkte") +
+          "</th><th scope=\"col\">" + text("Name") + "</th><th class=\"points\" scope=\"col\">" + text("Punkte") +
           "</th></tr></thead>\n<tbody>\n" + Rows(view, showsUnverified, text) + "</tbody>\n</table>\n";
   body += "<nav class=\"pages\" aria-label=\"" + text("Seiten") + "\">" +
           Arrow(view, view.page - 1, "prev", text("vorige Seite"), "&lt;", text) + "<span>" +

@@ -164,7 +164,7 @@ std::shared_ptr<const WebRankings::Built> WebRankings::Lookup(const std::string&
 std::shared_ptr<const WebRankings::Built> WebRankings::CachedOrBuilt(Kind kind, int ranking, int64_t page,
                                                                    PageLanguage language) {
   const std::string key = (kind == Kind::kPage ? "page " : "json ") + std::to_string(ranking) + " " +
-                          std::to_string(page) + " " + LanguageCode(language.language) +
+                          std::to_string(page) + " " + language.language +
                           (language.fromQuery ? " asked" : "");
   if (auto cached = Lookup(key, SteadyMillis())) return cached;
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git gettext appstream
   # the game
   libfltk1.3-dev libfreetype-dev libpng-dev zlib1g-dev libgl-dev libglu1-mesa-dev libx11-dev nlohmann-json3-dev
   libgl1-mesa-dri

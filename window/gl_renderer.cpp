@@ -119,43 +119,60 @@ const GlRenderer::Texture& GlRenderer::ImageTexture(const Image& image) {
 
 const GlRenderer::FontAtlas& GlRenderer::Atlas(const Font& font) {
   const auto found = fonts_.find(font.id);
-  if (found != fonts_.end()) return found->second;
+  if (found != fonts_.end() && found->second.generation == font.generation) return found->second;
   Flush();  // the upload rebinds the texture of the batch in progress
+  if (found != fonts_.end()) glDeleteTextures(1, &found->second.texture.name);  // glyphs were added since
+  // Every glyph with pixels, Latin-1 first, each with where its box goes.
+  struct Placed {
+    uint32_t code;
+    const Glyph* glyph;
+    int x = 0, y = 0;
+  };
+  std::vector<Placed> placed;
+  for (uint32_t c = 0; c < 256; ++c) {
+    if (!font.glyphs[c].coverage.empty()) placed.push_back({c, &font.glyphs[c]});
+  }
+  for (const auto& [code, glyph] : font.extraGlyphs) {
+    if (!glyph.coverage.empty()) placed.push_back({code, &glyph});
+  }
   // Glyphs go on shelves, one pixel apart so that filtering keeps them apart.
   constexpr int kAtlasWidth = 1024;
   int x = 1, y = 1, shelfHeight = 0;
-  std::array<std::pair<int, int>, 256> places{};
-  for (int c = 0; c < 256; ++c) {
-    const Glyph& glyph = font.glyphs[c];
-    if (glyph.coverage.empty()) continue;
+  for (Placed& place : placed) {
+    const Glyph& glyph = *place.glyph;
     if (x + glyph.width + 1 > kAtlasWidth) {
       x = 1;
       y += shelfHeight + 1;
       shelfHeight = 0;
     }
-    places[static_cast<size_t>(c)] = {x, y};
+    place.x = x;
+    place.y = y;
     x += glyph.width + 1;
     shelfHeight = std::max(shelfHeight, glyph.height);
   }
   FontAtlas atlas;
+  atlas.generation = font.generation;
   atlas.texture.width = kAtlasWidth;
   atlas.texture.height = y + shelfHeight + 1;
   // RGBA like the pictures: with one texture format the software rasteriser
   // compiles fewer shader variants before the first frame.
   std::vector<uint8_t> pixels(static_cast<size_t>(atlas.texture.width) * atlas.texture.height * 4, 0);
-  for (int c = 0; c < 256; ++c) {
-    const Glyph& glyph = font.glyphs[c];
-    if (glyph.coverage.empty()) continue;
-    const auto [left, top] = places[static_cast<size_t>(c)];
+  for (const Placed& place : placed) {
+    const Glyph& glyph = *place.glyph;
     for (int row = 0; row < glyph.height; ++row) {
       for (int column = 0; column < glyph.width; ++column) {
         const uint8_t coverage = glyph.coverage[static_cast<size_t>(row * glyph.width + column)];
-        uint8_t* texel = &pixels[(static_cast<size_t>(top + row) * atlas.texture.width + left + column) * 4];
+        uint8_t* texel = &pixels[(static_cast<size_t>(place.y + row) * atlas.texture.width + place.x + column) * 4];
         std::fill(texel, texel + 4, coverage);  // white, premultiplied by its coverage
       }
     }
     const float w = static_cast<float>(atlas.texture.width), h = static_cast<float>(atlas.texture.height);
-    atlas.boxes[static_cast<size_t>(c)] = {left / w, top / h, (left + glyph.width) / w, (top + glyph.height) / h};
+    const GlyphBox box{place.x / w, place.y / h, (place.x + glyph.width) / w, (place.y + glyph.height) / h};
+    if (place.code < 256) {
+      atlas.boxes[place.code] = box;
+    } else {
+      atlas.extraBoxes[place.code] = box;
+    }
   }
   constexpr int kSmoothWhenScaled = 4;
   atlas.texture.name = Upload(atlas.texture.width, atlas.texture.height, pixels.data(),
@@ -266,8 +283,12 @@ void GlRenderer::AddText(const DrawCommand& command) {
   const Font& font = command.font != nullptr ? *command.font : *DefaultFont();
   const FontAtlas& atlas = Atlas(font);
   Use(StateOf(command, atlas.texture.name));
-  ForEachGlyphQuad(command, [&](unsigned char c, float x0, float y0, float x1, float y1) {
-    AddQuad(x0, y0, x1, y1, atlas.boxes[c], command);
+  ForEachGlyphQuad(command, [&](uint32_t code, float x0, float y0, float x1, float y1) {
+    if (code < 256) {
+      AddQuad(x0, y0, x1, y1, atlas.boxes[code], command);
+    } else if (const auto box = atlas.extraBoxes.find(code); box != atlas.extraBoxes.end()) {
+      AddQuad(x0, y0, x1, y1, box->second, command);
+    }
   });
 }
 

@@ -43,7 +43,9 @@ class GlRenderer {
   };
   struct FontAtlas {
     Texture texture;
-    std::array<GlyphBox, 256> boxes{};
+    uint32_t generation = 0;  // the font's when the atlas was made
+    std::array<GlyphBox, 256> boxes{};                  // code points 0-255, looked up directly
+    std::unordered_map<uint32_t, GlyphBox> extraBoxes;  // the font's extra glyphs
   };
   static constexpr uint8_t kNoBlending = 0;
   struct BatchState {

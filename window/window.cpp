@@ -215,14 +215,13 @@ void Canvas::ShowWithFirstFrame() {
 }
 
 void Canvas::ShowMessage(const std::string& title, const std::string& text, bool serious) {
-  const std::string utf8Title = Utf8FromLatin1(title);
-  fl_message_title(utf8Title.c_str());
+  // The game's texts are UTF-8, as FLTK takes them.
+  fl_message_title(title.c_str());
   fl_close = "OK";  // the box's one button; FLTK's own label is English
-  const std::string utf8Text = Utf8FromLatin1(text);
   if (serious) {
-    fl_alert("%s", utf8Text.c_str());
+    fl_alert("%s", text.c_str());
   } else {
-    fl_message("%s", utf8Text.c_str());
+    fl_message("%s", text.c_str());
   }
   // The Enter that closed the box may still be down and repeating.
   HoldKeysDown();
@@ -394,7 +393,7 @@ GameWindow* OpenWindow(const std::string& title, int x, int y, int width, int he
   if (!Fl_Gl_Window::can_do(kCanvasVisual)) FatalError("This display offers no OpenGL (GLX).");
   CatchQuitSignals();
   static std::string label;  // FLTK keeps the pointer
-  label = Utf8FromLatin1(title);
+  label = title;
   auto* canvas = new Canvas(x, y, width, height, label.c_str());
   if (early != nullptr) canvas->context(early, 1);
   SetBackend(canvas);

@@ -9,6 +9,7 @@
 #include "widgets/widgets.h"
 #include "gameplay/texts.h"
 #include "tests/platform/picture_bytes.h"
+#include "tests/languages.h"
 
 namespace quarzello::front_test {
 
@@ -148,16 +149,16 @@ INSTANTIATE_TEST_SUITE_P(
 // The panels' labels are written over the game background, so every
 // language loads the one picture and misses it by the same name.
 TEST_F(Resources, EveryLanguageLoadsTheOneGameBackground) {
-  SelectLanguage(Language::English);
+  SelectLanguage(English());
   LoadImages(img);
-  SelectLanguage(Language::German);
+  SelectLanguage(German());
   ASSERT_NE(img.imgGameBackground, nullptr);
   EXPECT_EQ(img.imgGameBackground->rgba.at(0), 90);
 
   Unregister("game_background.bmp");
   EXPECT_EXIT(
       {
-        SelectLanguage(Language::English);
+        SelectLanguage(English());
         LoadImages(img);
       },
       ::testing::ExitedWithCode(255), "^Image not found! \\(game_background.bmp\\)\n$");

@@ -524,6 +524,11 @@ class Display:
             self.name = ":" + number.strip().decode()
             self.env = dict(os.environ, DISPLAY=self.name)
             self.env.pop("XAUTHORITY", None)
+            # The game follows the desktop's language: every case starts from
+            # a desktop without one (German) and names any other it wants.
+            for setting in ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "QUARZELLO_LANG"):
+                self.env.pop(setting, None)
+            self.env["LANG"] = "C.UTF-8"
             self._wait_for_connections(deadline)
             self.x = XConnection(self.name)
         except BaseException:

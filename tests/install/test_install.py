@@ -94,7 +94,9 @@ def case_layout(build_dir, shots_dir):
             f"share/metainfo/{APP_ID}.metainfo.xml", f"share/icons/hicolor/scalable/apps/{APP_ID}.svg",
             "share/man/man6/quarzello.6", "share/man/man8/quarzello-highscored.8",
             "share/man/man1/quarzello-replay.1",
-        ] + [f"share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in ICON_SIZES]
+        ] + [f"share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in ICON_SIZES] + [
+            f"share/locale/{lang}/LC_MESSAGES/{domain}.mo" for lang in ("en", "fr")
+            for domain in ("quarzello", "quarzello-highscored")]
         for path in expected:
             check(os.path.isfile(installed(root, path)), f"not installed: {PREFIX}/{path}")
         for path in ["games/quarzello", "libexec/quarzello/quarzello", "sbin/quarzello-highscored",
@@ -104,6 +106,17 @@ def case_layout(build_dir, shots_dir):
 
         validate(["desktop-file-validate"], installed(root, f"share/applications/{APP_ID}.desktop"))
         validate(["appstreamcli", "validate", "--no-net"], installed(root, f"share/metainfo/{APP_ID}.metainfo.xml"))
+        # Translated from the game's catalogues, German where untranslated.
+        with open(installed(root, f"share/applications/{APP_ID}.desktop"), encoding="utf-8") as f:
+            desktop = f.read()
+        for line in ("GenericName=Denkspiel", "GenericName[en]=Puzzle Game", "Name=Quarzello"):
+            check(re.search(f"^{re.escape(line)}$", desktop, re.M), f"the desktop entry lacks {line!r}")
+        check(re.search(r"^Comment\[fr\]=.+$", desktop, re.M), "the desktop entry has no French comment")
+        with open(installed(root, f"share/metainfo/{APP_ID}.metainfo.xml"), encoding="utf-8") as f:
+            metainfo = f.read()
+        for lang in ("en", "fr"):
+            check(f'<summary xml:lang="{lang}">' in metainfo and f'<p xml:lang="{lang}">' in metainfo,
+                  f"the metainfo has no {lang} summary and description")
 
         for size in ICON_SIZES:
             assert_equal(png_size(installed(root, f"share/icons/hicolor/{size}x{size}/apps/{APP_ID}.png")),

@@ -184,6 +184,31 @@ TEST_F(DamageTest, TextIsBoundedByItsGlyphs) {
   SelectFont(nullptr);
 }
 
+TEST_F(DamageTest, TextCoversItsGlyphsAboveLatin1) {
+  const std::string omega = "\xCE\xA9";  // UTF-8
+  AddFontCharacters(omega);
+  Font* font = LoadFontFile(QUARZELLO_RESOURCES_DIR "/lucidagrande.ttf", 14, 5);
+  ASSERT_NE(font, nullptr);
+  DrawCommand text = Clear();
+  text.kind = DrawCommand::kText;
+  text.font = font;
+  text.text = "A";
+  text.x = 150;
+  text.y = 130;
+  DisplayList before = Board(), after = Board();
+  before.push_back(text);
+  text.text += omega;
+  after.push_back(text);
+  PixelRect glyph;
+  ForEachGlyphQuad(text, [&](uint32_t code, float x0, float y0, float x1, float y1) {
+    if (code == 0x3A9) glyph = {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1), static_cast<int>(y1)};
+  });
+  ASSERT_FALSE(glyph.Empty());
+  EXPECT_GT(glyph.x0, 150 + 4);
+  EXPECT_TRUE(Covered({CommandBounds(text, kWidth, kHeight)}, glyph));
+  EXPECT_TRUE(Covered(DamageBetween(before, after, kWidth, kHeight).rects, glyph));
+}
+
 TEST_F(DamageTest, LargeDamageOrAnotherSizeIsAFullRepaint) {
   DisplayList before = Board(), after = Board();
   after[1].alpha = 0.5f;  // the background

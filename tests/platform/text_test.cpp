@@ -32,6 +32,9 @@ TEST(Text, CodePointsFromUtf8KeepsStrayBytes) {
   EXPECT_EQ(CodePointsFromUtf8("\xE4x"), (std::vector<uint32_t>{228, 'x'}));  // plain ISO-8859-1
   EXPECT_EQ(CodePointsFromUtf8("\xC3"), (std::vector<uint32_t>{0xC3}));       // cut short
   EXPECT_EQ(CodePointsFromUtf8("\xF0\x9F\x98\x80"), (std::vector<uint32_t>{0x1F600}));
+  // A sequence broken in its middle gives back its bytes one by one.
+  EXPECT_EQ(CodePointsFromUtf8("\xE2\x80x\xF5\x80"), (std::vector<uint32_t>{0xE2, 0x80, 'x', 0xF5, 0x80}));
+  EXPECT_EQ(CodePointsFromUtf8("\xE2\x80\x99"), (std::vector<uint32_t>{0x2019}));
 }
 
 }  // namespace

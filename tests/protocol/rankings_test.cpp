@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/protocol.h"
+#include "tests/languages.h"
 
 namespace quarzello::protocol_test {
 
@@ -18,12 +19,12 @@ TEST(RankingsTest, EachNumberIsTheRankingOfItsModeAndDifficulty) {
 }
 
 TEST(RankingsTest, NamesAreTheGamesOwnInEitherLanguage) {
-  EXPECT_EQ(RankingTitle(0, Language::German), "Classic Leicht");
-  EXPECT_EQ(RankingTitle(5, Language::German), "Turbo Schwer");
-  EXPECT_EQ(RankingTitle(6, Language::German), "Level");
-  EXPECT_EQ(RankingDifficultyName(6, Language::German), "");
-  EXPECT_EQ(RankingTitle(4, Language::English), std::string(TextIn(Language::English, TextId::ModeTurbo)) + " " +
-                                                    TextIn(Language::English, TextId::DifficultyMedium));
+  EXPECT_EQ(RankingTitle(0, German()), "Classic Leicht");
+  EXPECT_EQ(RankingTitle(5, German()), "Turbo Schwer");
+  EXPECT_EQ(RankingTitle(6, German()), "Level");
+  EXPECT_EQ(RankingDifficultyName(6, German()), "");
+  EXPECT_EQ(RankingTitle(4, English()), std::string(TextIn(English(), TextId::ModeTurbo)) + " " +
+                                                    TextIn(English(), TextId::DifficultyMedium));
 }
 
 }  // namespace

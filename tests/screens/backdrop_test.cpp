@@ -8,6 +8,7 @@
 #include "screens/entry.h"
 #include "screens/game_screen.h"
 #include "tests/highscore/fixture.h"
+#include "tests/languages.h"
 
 namespace quarzello::highscore_test {
 
@@ -31,7 +32,7 @@ const Screen kScreens[] = {
 class BackdropTest : public HighscoreTest, public ::testing::WithParamInterface<Screen> {
  protected:
   void TearDown() override {
-    SelectLanguage(Language::German);
+    SelectLanguage(German());
     HighscoreTest::TearDown();
   }
 
@@ -51,11 +52,10 @@ TEST_P(BackdropTest, TheLabelsFollowThePictureInTheSelectedLanguageAtEveryScale)
     float x;
     TextId text;
   } labels[] = {{78, TextId::PanelScore}, {200, TextId::PanelMode}, {319, TextId::PanelLevel}};
-  for (Language language : {Language::German, Language::English}) {
+  for (const Language* language : EveryLanguage()) {
     for (float scale : {1.0f, 2.0f}) {
-      SCOPED_TRACE(std::string(GetParam().name) + (language == Language::English ? " en " : " de ") +
-                   std::to_string(scale));
-      SelectLanguage(language);
+      SCOPED_TRACE(std::string(GetParam().name) + " " + language->code + " " + std::to_string(scale));
+      SelectLanguage(*language);
       ui.scale = scale;
       const std::vector<DrawCommand> drawn = FromTheBackground();
       ASSERT_GE(drawn.size(), 4u);

@@ -83,6 +83,7 @@ class RankingsInABrowser(unittest.TestCase):
         os.makedirs(SCREENSHOTS, exist_ok=True)
         cls.browser = cls.start_browser("de-DE,de")
         cls.english_browser = None
+        cls.french_browser = None
 
     @classmethod
     def start_browser(cls, languages):
@@ -103,6 +104,8 @@ class RankingsInABrowser(unittest.TestCase):
         cls.browser.quit()
         if cls.english_browser:
             cls.english_browser.quit()
+        if cls.french_browser:
+            cls.french_browser.quit()
         cls.server.send_signal(signal.SIGTERM)
         cls.server.wait(timeout=10)
         cls.log.close()
@@ -200,6 +203,22 @@ class RankingsInABrowser(unittest.TestCase):
         self.click("a[title='Classic Hard']")
         self.wait_heading("Classic Hard")
         self.assertEqual(self.rows(), ["No entries yet"])
+
+    def test_a_french_browser_gets_french_weighed_by_its_q_values(self):
+        # Set up for English, the browser sends this header instead: only its weights make the page French.
+        type(self).french_browser = french = self.start_browser("en-US,en")
+        french.execute_cdp_cmd("Network.enable", {})
+        french.execute_cdp_cmd("Network.setExtraHTTPHeaders", {"headers": {"Accept-Language": "fr;q=0.9, en;q=0.8"}})
+        french.get(self.base + "/quarzello/?mode=4")
+        wait_for(lambda: french.find_element(By.TAG_NAME, "h2").text == "Turbo Moyen", "the French page")
+        self.assertEqual(french.find_element(By.TAG_NAME, "html").get_attribute("lang"), "fr")
+        self.assertEqual(french.find_element(By.CSS_SELECTOR, ".pages span:not(.arrow)").text, "Page 1 sur 3")
+        self.assertEqual(french.find_element(By.CSS_SELECTOR, "th.points").text, "Points")
+        self.assertEqual(french.find_element(By.CSS_SELECTOR, "th.place").text, "Rang")
+        french.save_screenshot(os.path.join(SCREENSHOTS, "rankings-french.png"))
+        french.get(self.base + "/quarzello/?mode=4&lang=de")
+        wait_for(lambda: french.find_element(By.TAG_NAME, "h2").text == "Turbo Mittel", "German asked for")
+        self.assertEqual(french.find_element(By.TAG_NAME, "html").get_attribute("lang"), "de")
 
     def test_readable_on_a_phone(self):
         self.show(360, 1000)

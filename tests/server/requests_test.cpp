@@ -147,8 +147,17 @@ TEST_P(RequestsTest, ErrorsSpeakTheLanguageTheGameNames) {
   EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=%zz&lang=en").lines.at(1),
             "The request is not encoded properly.")
       << "the language counts even in a body that cannot be decoded";
-  EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=Anna&lang=fr").lines.at(1),
-            "Die Punktzahl ist ungültig.");
+  EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=Anna&lang=xx").lines.at(1),
+            "Die Punktzahl ist ungültig.")
+      << "a language without a catalogue gets German";
+
+  // French from its catalogue, in the ISO-8859-1 of the wire like every reply.
+  const HttpReply french = wrongSubmit("fr");
+  EXPECT_EQ(french.lines, (std::vector<std::string>{"ERROR", "La somme de contr\xF4le du score est incorrecte. Il "
+                                                              "n'a pas \xE9t\xE9 enregistr\xE9."}));
+  EXPECT_EQ(PostAsGame(server->port(), kSubmitPath, "name=Anna&lang=fr").lines.at(1), "Le score n'est pas valide.");
+  // The HTTP layer's own refusal, once it has read the request: a POST to the rankings' pages.
+  EXPECT_EQ(PostAsGame(server->port(), "/nowhere", "lang=fr").lines.at(1), "Cette adresse est en lecture seule.");
 }
 
 TEST_P(RequestsTest, KeyIdsAreDrawnOverTheWholeRangeTheGameReads) {

@@ -114,26 +114,29 @@ TEST(WebPageTest, AnEmptyRankingSaysSoAndHasNoWayOn) {
   EXPECT_FALSE(Contains(page, "rel=\"next\""));
 }
 
-TEST(PageLanguageTest, EnglishOnlyWhenPreferredAndTheQueryDecides) {
-  const auto english = [](const char* query, const char* accept) {
-    return ChoosePageLanguage(query, accept).language == Language::kEnglish;
-  };
-  for (const char* accept : {"en", "en-GB,en;q=0.9", "fr, en;q=0.5", "EN-us", "de;q=0.5, en", "en, de",
-                             "de;q=0.4,en-US;q=0.8,en;q=0.7"})
-    EXPECT_TRUE(english("", accept)) << accept;
-  for (const char* accept : {"", "de", "de-DE,de;q=0.9,en;q=0.8", "fr", "*", "de, en", "en;q=0", "en;q=x",
-                             "en;q=2", "enx", "de-CH, en;q=0.9"})
-    EXPECT_FALSE(english("", accept)) << accept;
-  EXPECT_TRUE(english("mode=2&lang=en", "de"));
-  EXPECT_FALSE(english("lang=de", "en"));
-  EXPECT_FALSE(english("lang=fr", "de")) << "an unknown one leaves it to the browser";
-  EXPECT_TRUE(english("lang=fr", "en"));
+TEST(PageLanguageTest, TheHighestWeightOfASpokenLanguageWinsAndTheQueryDecides) {
+  const auto chosen = [](const char* query, const char* accept) { return ChoosePageLanguage(query, accept).language; };
+  for (const char* accept : {"en", "en-GB,en;q=0.9", "xx, en;q=0.5", "EN-us", "de;q=0.5, en", "en, de",
+                             "de;q=0.4,en-US;q=0.8,en;q=0.7", "fr;q=0.3, en;q=0.8"})
+    EXPECT_EQ(chosen("", accept), "en") << accept;
+  for (const char* accept : {"fr;q=0.9, en;q=0.8", "fr-CA", "fr-FR,fr;q=0.9,en-US;q=0.8,en;q=0.7", "en;q=0.5, fr",
+                             "fr, en"})
+    EXPECT_EQ(chosen("", accept), "fr") << accept;
+  for (const char* accept : {"", "de", "de-DE,de;q=0.9,en;q=0.8", "xx", "*", "de, en", "en;q=0", "en;q=x",
+                             "en;q=2", "enx", "de-CH, en;q=0.9", "es-ES, pt;q=0.9"})
+    EXPECT_EQ(chosen("", accept), "de") << accept;
+  EXPECT_EQ(chosen("mode=2&lang=en", "de"), "en");
+  EXPECT_EQ(chosen("lang=de", "fr;q=0.9, en;q=0.8"), "de");
+  EXPECT_EQ(chosen("lang=fr", "en"), "fr");
+  EXPECT_EQ(chosen("lang=xx", "de"), "de") << "an unknown one leaves it to the browser";
+  EXPECT_EQ(chosen("lang=xx", "en"), "en");
+  EXPECT_EQ(chosen("lang=../fr", "en"), "en");
   EXPECT_TRUE(ChoosePageLanguage("lang=de", "en").fromQuery);
   EXPECT_FALSE(ChoosePageLanguage("mode=1", "en").fromQuery);
 }
 
 TEST(WebPageTest, TheEnglishPageSaysItAllInEnglishAndKeepsAnAskedLanguage) {
-  const std::string page = RenderRankingsPage(NamedView("Anna", true), false, {Language::kEnglish, true});
+  const std::string page = RenderRankingsPage(NamedView("Anna", true), false, {"en", true});
   for (const char* text : {"<html lang=\"en\">", "<h2>Turbo Hard</h2>", "<span>Page 2 of 3</span>", ">Place</th>",
                            ">Points</th>", "aria-label=\"next page\"", ">new</span> entered in the last 24 hours",
                            "The online rankings of Quarzello", "This page as JSON", ">Easy</a>", ">Medium</a>",
@@ -144,9 +147,9 @@ TEST(WebPageTest, TheEnglishPageSaysItAllInEnglishAndKeepsAnAskedLanguage) {
     EXPECT_FALSE(Contains(page, german)) << german;
   EXPECT_TRUE(Contains(page, "href=\"api/rankings?mode=5&amp;page=2\"")) << "JSON stays German";
   // Chosen by the browser, the links leave the choice to the browser again.
-  EXPECT_TRUE(Contains(RenderRankingsPage(NamedView("Anna", true), false, {Language::kEnglish, false}),
+  EXPECT_TRUE(Contains(RenderRankingsPage(NamedView("Anna", true), false, {"en", false}),
                        "rel=\"next\" href=\"?mode=5&amp;page=3\""));
-  const std::string error = RenderErrorPage("Diese Seite gibt es nicht.", {Language::kEnglish, false});
+  const std::string error = RenderErrorPage("Diese Seite gibt es nicht.", {"en", false});
   EXPECT_TRUE(Contains(error, "<h2>There is no such page.</h2>")) << error;
   EXPECT_TRUE(Contains(error, "To the rankings"));
 }
