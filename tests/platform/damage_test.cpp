@@ -33,6 +33,16 @@ DrawCommand Draw(const Image& image, float x, float y, int frame = 0, float scal
   return command;
 }
 
+DrawCommand Write(const Font* font, const std::string& text, float x, float y) {
+  DrawCommand command = Clear();
+  command.kind = DrawCommand::kText;
+  command.font = font;
+  command.text = text;
+  command.x = x;
+  command.y = y;
+  return command;
+}
+
 // Whether every pixel of `inner` lies in one of the rectangles.
 bool Covered(const std::vector<PixelRect>& rects, const PixelRect& inner) {
   for (int y = inner.y0; y < inner.y1; ++y) {
@@ -165,14 +175,8 @@ TEST_F(DamageTest, TextIsBoundedByItsGlyphs) {
   ASSERT_NE(font, nullptr);
   ASSERT_FALSE(font->glyphs[static_cast<unsigned char>('W')].coverage.empty());
   SelectFont(font);
-  DrawCommand text = Clear();
-  text.kind = DrawCommand::kText;
-  text.font = font;
-  text.text = "Weiter";
-  text.x = 150.4f;
-  text.y = 130;
   DisplayList before = Board(), after = Board();
-  after.push_back(text);
+  after.push_back(Write(font, "Weiter", 150.4f, 130));
   const Damage damage = DamageBetween(before, after, kWidth, kHeight);
   ASSERT_EQ(damage.rects.size(), 1u);
   const PixelRect r = damage.rects[0];
@@ -189,15 +193,9 @@ TEST_F(DamageTest, TextCoversItsGlyphsAboveLatin1) {
   AddFontCharacters(omega);
   Font* font = LoadFontFile(QUARZELLO_RESOURCES_DIR "/lucidagrande.ttf", 14, 5);
   ASSERT_NE(font, nullptr);
-  DrawCommand text = Clear();
-  text.kind = DrawCommand::kText;
-  text.font = font;
-  text.text = "A";
-  text.x = 150;
-  text.y = 130;
+  const DrawCommand text = Write(font, "A" + omega, 150, 130);
   DisplayList before = Board(), after = Board();
-  before.push_back(text);
-  text.text += omega;
+  before.push_back(Write(font, "A", 150, 130));
   after.push_back(text);
   PixelRect glyph;
   ForEachGlyphQuad(text, [&](uint32_t code, float x0, float y0, float x1, float y1) {
